@@ -1,0 +1,26 @@
+#pragma once
+// Base-station matching and the diurnal correction.
+#include <cstdint>
+#include <optional>
+
+#include "model/survey_model.h"
+
+namespace corvane {
+
+// Chooses for every field block the checked base block that covers its time span best,
+// writes base_block and base_cover, and colours the field block's node: green for full
+// cover, blue for partial, red for none. When there is no field block or no base block,
+// every match is zero and field nodes lose their colour.
+void scan_base_blocks(SurveyModel& model);
+
+// Changes a node's check mark, as the tree does; for base blocks and file nodes (whose
+// block kind is 0) the matching runs again.
+void set_node_checked(SurveyModel& model, std::int32_t node, bool checked);
+
+// The base value at time t for a reading of field block `field_block`, linearly
+// interpolated between the readings of its base block; nullopt when the block has no base
+// block or t lies outside the base block's span. `k` is the search position carried from
+// the previous reading of the same block (1 for the first).
+std::optional<float> base_value_at(const SurveyModel& model, std::int32_t field_block, double t, std::int32_t& k);
+
+}  // namespace corvane

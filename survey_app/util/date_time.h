@@ -1,0 +1,47 @@
+#pragma once
+// Dates and times of the dump files and the exports.
+//
+// A date-time is kept as whole seconds since 30 December 1899 00:00:00 while it is being
+// built, and stored as a day number (seconds / 86400): equal clock times therefore give
+// bit-identical day numbers however they were reached.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+enum class DateOrder { mdy, dmy, ymd };
+
+// The day/month order of the user's regional settings (LC_ALL, LC_TIME, LANG); the C and
+// POSIX locales, and any locale that cannot be loaded, count as month/day/year.
+DateOrder system_date_order();
+// "mdy", "dmy", "ymd"; nullopt for anything else.
+std::optional<DateOrder> parse_date_order(std::string_view text);
+
+// One rule decides validity and value. A date is three groups of digits separated by
+// the same one of "/", "-", "." in the given order; day and month have one or two digits,
+// the year two or four (00-29 are 2000-2029, 30-99 are 1930-1999); only real calendar
+// dates pass. Blanks around the text are ignored. Returns days since 30 December 1899.
+std::optional<std::int64_t> parse_date(std::string_view text, DateOrder order);
+// h:mm or h:mm:ss, hours 0-23, minutes and seconds two digits 0-59. Seconds of the day.
+std::optional<std::int32_t> parse_time(std::string_view text);
+
+constexpr std::int64_t seconds_per_day = 86400;
+
+inline double day_number(std::int64_t seconds) { return static_cast<double>(seconds) / 86400.0; }
+// The nearest whole second of a day number.
+std::int64_t whole_seconds(double day_number);
+
+// Days since 30 December 1899 of a calendar date, and back.
+std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day);
+void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day);
+
+// Formats of a day number: "yyyy/mm/dd", "mm/dd/yyyy", "hh:mm:ss", and both joined by a
+// blank ("yyyy/mm/dd hh:mm:ss").
+std::string format_ymd(double day_number);
+std::string format_mdy(double day_number);
+std::string format_hms(double day_number);
+std::string format_ymd_hms(double day_number);
+
+}  // namespace corvane
