@@ -1,0 +1,15 @@
+#pragma once
+// The tables corvane-batch prints: tab-separated, one header line (blocks, readings).
+#include <ostream>
+#include <string>
+
+#include "model/survey_model.h"
+
+namespace corvane {
+
+std::string colour_name(std::int32_t colour);  // green, blue, red or -
+void print_tree(const SurveyModel& model, std::ostream& out);
+void print_blocks(const SurveyModel& model, std::ostream& out);
+void print_readings(const SurveyModel& model, std::ostream& out);
+
+}  // namespace corvane
