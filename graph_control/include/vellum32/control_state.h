@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "vellum32/series_store.h"
+#include "vellum32/types.h"
+
+namespace vellum32 {
+
+// A rectangle on the drawing surface in twips, in the order left, right, top, bottom.
+struct TwipsRect {
+  float Left = 0;
+  float Right = 0;
+  float Top = 0;
+  float Bottom = 0;
+  friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
+};
+
+// The range shown in the plot rectangle, in axis units.
+struct AxisRange {
+  float XMin = 0;
+  float XMax = 0;
+  float YMin = 0;
+  float YMax = 0;
+};
+
+// Options of the series 0..128, kept across registrations.
+struct SeriesOptions {
+  std::array<qint32, SeriesOptionEntries> SeriesColour{};  // 0 = black
+  std::array<QString, SeriesOptionEntries> SeriesLegend{};
+  std::array<bool, SeriesOptionEntries> SeriesSelectable{};
+  std::array<qint32, SeriesOptionEntries> SeriesWeight{};
+  SeriesOptions() {
+    SeriesColour.fill(0);
+    SeriesSelectable.fill(true);
+    SeriesWeight.fill(1);
+  }
+};
+
+// The plain state of one control: its property fields, the axis state, the series
+// store with the per-series options, the selection and the drawing geometry.
+struct ControlState {
+  // Property fields.
+  QString Title;
+  std::optional<QFont> TitleFont;  // none until assigned or loaded
+  bool PlotPoints = false;
+  bool DisplayLegend = false;
+  bool DisplayAxes = true;
+  bool SetMargins = false;
+  bool DoZoom = false;
+  qint32 ZoomXSplit = -1;
+  qint32 ZoomXSplitLeft = 255;
+  qint32 ZoomXSplitRight = 65280;
+  float XaxisZoomCentre = 50;
+  float XaxisZoomRange = 100;
+  ZoomXTypes ZoomXType = ZoomXTypes::ZoomXCentre;
+  qint32 ZoomYSplit = -1;
+  qint32 ZoomYSplitTop = 255;
+  qint32 ZoomYSplitBottom = 65280;
+  float YAxisZoomCentre = 50;
+  float YAxisZoomRange = 100;
+  ZoomYTypes ZoomYType = ZoomYTypes::ZoomyCentre;
+  float YAxisMin = AutoLimit;
+  float YAxisMax = AutoLimit;
+  float yTickInterval = 1;
+  float YAxisCutoff = 1;
+  AxisTypes YAxisType = AxisTypes::linear;
+  QString YAxisLabel;
+  float YAxisTopMargin = 0;
+  float YAxisBottomMargin = 0;
+  float XAxisMin = AutoLimit;
+  float XAxisMax = AutoLimit;
+  float xTickInterval = 1;
+  float XAxisCutoff = 1;
+  AxisTypes XAxisType = AxisTypes::linear;
+  QString XAxisLabel;
+  float XAxisLeftMargin = 0;
+  float XAxisRightMargin = 0;
+  float DataNull = -999;
+  qint32 MarkerSize = 35;
+  float XBaseLog = 10;
+  float YBaseLog = 10;
+  ChartTypes ChartType = ChartTypes::Point;
+
+  // Axis state.
+  float HomeXMin = AutoLimit;
+  float HomeXMax = AutoLimit;
+  float HomeYMin = AutoLimit;
+  float HomeYMax = AutoLimit;
+  float LnXBase = 2.302585093f;  // ln 10
+  float LnYBase = 2.302585093f;
+
+  // Registered data and per-series options.
+  SeriesStore Store;
+  SeriesOptions Options;
+
+  // Selection.
+  bool PointIsSelected = false;
+  std::array<qint32, 3> SelectedPoint{};  // group, series within the group, point
+
+  // Drawing geometry, written by the plot routine.
+  TwipsRect PlotRect{0, 100, 0, 100};
+  AxisRange ViewRange{};
+  TwipsRect ClipRect{};
+  float XScale = 1;
+  float YScale = 1;
+  float TwipsPerPixelX = 0;
+  float TwipsPerPixelY = 0;
+
+  // Output state: drawing into a metafile instead of the picture.
+  bool MetafileOutput = false;
+};
+
+}  // namespace vellum32

@@ -1,0 +1,325 @@
+#pragma once
+
+#include <QFont>
+#include <QFrame>
+#include <QImage>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "vellum32/axis_transform.h"
+#include "vellum32/child_layout.h"
+#include "vellum32/control_state.h"
+#include "vellum32/data_table.h"
+#include "vellum32/errors.h"
+#include "vellum32/export.h"
+#include "vellum32/property_store.h"
+#include "vellum32/types.h"
+
+class QMenu;
+class QAction;
+class QScrollBar;
+class QPushButton;
+
+namespace vellum32 {
+
+class PictureBox;
+
+// The Vellum32 graph control: an embeddable plot widget. A host places it, sets its
+// properties, hands it a table of data rows (RegisterData) and calls Refresh to draw.
+//
+// Every property has a getter named as the property and a setter setX(New_X). Property
+// assignments never redraw by themselves. Errors are raised to the caller as Vellum32Error.
+class VELLUM32_EXPORT Vellum32 : public QFrame {
+  Q_OBJECT
+
+  // Properties of the control surface.
+  Q_PROPERTY(qint32 BackColor READ BackColor WRITE setBackColor)
+  Q_PROPERTY(qint32 ForeColor READ ForeColor WRITE setForeColor)
+  Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
+  Q_PROPERTY(QFont Font READ Font WRITE setFont)
+  Q_PROPERTY(vellum32::BorderStyleTypes BorderStyle READ BorderStyle WRITE setBorderStyle)
+  Q_PROPERTY(vellum32::BackStyleTypes BackStyle READ BackStyle WRITE setBackStyle)
+  // Plot properties.
+  Q_PROPERTY(QString Title READ Title WRITE setTitle)
+  Q_PROPERTY(std::optional<QFont> TitleFont READ TitleFont WRITE setTitleFont)
+  Q_PROPERTY(bool PlotPoints READ PlotPoints WRITE setPlotPoints)
+  Q_PROPERTY(bool DisplayLegend READ DisplayLegend WRITE setDisplayLegend)
+  Q_PROPERTY(bool DisplayAxes READ DisplayAxes WRITE setDisplayAxes)
+  Q_PROPERTY(bool SetMargins READ SetMargins WRITE setSetMargins)
+  Q_PROPERTY(bool DoZoom READ DoZoom WRITE setDoZoom)
+  Q_PROPERTY(qint32 ZoomXSplit READ ZoomXSplit WRITE setZoomXSplit)
+  Q_PROPERTY(qint32 ZoomXSplitLeft READ ZoomXSplitLeft WRITE setZoomXSplitLeft)
+  Q_PROPERTY(qint32 ZoomXSplitRight READ ZoomXSplitRight WRITE setZoomXSplitRight)
+  Q_PROPERTY(float XaxisZoomCentre READ XaxisZoomCentre WRITE setXaxisZoomCentre)
+  Q_PROPERTY(float XaxisZoomRange READ XaxisZoomRange WRITE setXaxisZoomRange)
+  Q_PROPERTY(vellum32::ZoomXTypes ZoomXType READ ZoomXType WRITE setZoomXType)
+  Q_PROPERTY(qint32 ZoomYSplit READ ZoomYSplit WRITE setZoomYSplit)
+  Q_PROPERTY(qint32 ZoomYSplitTop READ ZoomYSplitTop WRITE setZoomYSplitTop)
+  Q_PROPERTY(qint32 ZoomYSplitBottom READ ZoomYSplitBottom WRITE setZoomYSplitBottom)
+  Q_PROPERTY(float YAxisZoomCentre READ YAxisZoomCentre WRITE setYAxisZoomCentre)
+  Q_PROPERTY(float YAxisZoomRange READ YAxisZoomRange WRITE setYAxisZoomRange)
+  Q_PROPERTY(vellum32::ZoomYTypes ZoomYType READ ZoomYType WRITE setZoomYType)
+  Q_PROPERTY(float YAxisMin READ YAxisMin WRITE setYAxisMin)
+  Q_PROPERTY(float YAxisMax READ YAxisMax WRITE setYAxisMax)
+  Q_PROPERTY(float yTickInterval READ yTickInterval WRITE setyTickInterval)
+  Q_PROPERTY(float YAxisCutoff READ YAxisCutoff WRITE setYAxisCutoff)
+  Q_PROPERTY(vellum32::AxisTypes YAxisType READ YAxisType WRITE setYAxisType)
+  Q_PROPERTY(QString YAxisLabel READ YAxisLabel WRITE setYAxisLabel)
+  Q_PROPERTY(float YAxisTopMargin READ YAxisTopMargin WRITE setYAxisTopMargin)
+  Q_PROPERTY(float YAxisBottomMargin READ YAxisBottomMargin WRITE setYAxisBottomMargin)
+  Q_PROPERTY(float XAxisMin READ XAxisMin WRITE setXAxisMin)
+  Q_PROPERTY(float XAxisMax READ XAxisMax WRITE setXAxisMax)
+  Q_PROPERTY(float xTickInterval READ xTickInterval WRITE setxTickInterval)
+  Q_PROPERTY(float XAxisCutoff READ XAxisCutoff WRITE setXAxisCutoff)
+  Q_PROPERTY(vellum32::AxisTypes XAxisType READ XAxisType WRITE setXAxisType)
+  Q_PROPERTY(QString XAxisLabel READ XAxisLabel WRITE setXAxisLabel)
+  Q_PROPERTY(float XAxisLeftMargin READ XAxisLeftMargin WRITE setXAxisLeftMargin)
+  Q_PROPERTY(float XAxisRightMargin READ XAxisRightMargin WRITE setXAxisRightMargin)
+  Q_PROPERTY(float DataNull READ DataNull WRITE setDataNull)
+  Q_PROPERTY(qint32 MarkerSize READ MarkerSize WRITE setMarkerSize)
+  Q_PROPERTY(float XBaseLog READ XBaseLog WRITE setXBaseLog)
+  Q_PROPERTY(float YBaseLog READ YBaseLog WRITE setYBaseLog)
+  Q_PROPERTY(vellum32::ChartTypes ChartType READ ChartType WRITE setChartType)
+
+public:
+  explicit Vellum32(QWidget* parent = nullptr);
+  ~Vellum32() override;
+
+  // --- Properties of the control surface -------------------------------------------
+  // Colours are RGB values with red in the low byte; values with the top bit set name
+  // system colours of the host (SystemButtonFace, SystemButtonText, ...).
+  qint32 BackColor() const;
+  void setBackColor(qint32 New_BackColor);
+  qint32 ForeColor() const;
+  void setForeColor(qint32 New_ForeColor);
+  bool Enabled() const;
+  void setEnabled(bool New_Enabled);
+  QFont Font() const;
+  void setFont(QFont New_Font);
+  BorderStyleTypes BorderStyle() const;
+  // Raises error 380 for a style the surface does not know and 6 for a value outside
+  // the 16-bit range.
+  void setBorderStyle(BorderStyleTypes New_BorderStyle);
+  // Has no state: always reads Transparent; assigning only marks the property changed.
+  BackStyleTypes BackStyle() const;
+  void setBackStyle(BackStyleTypes New_BackStyle);
+
+  // --- Plot properties ---------------------------------------------------------------
+  QString Title() const { return s_->Title; }
+  void setTitle(QString New_Title);
+  // Face name and size of every text drawn on the plot; none until assigned or loaded.
+  std::optional<QFont> TitleFont() const { return s_->TitleFont; }
+  void setTitleFont(std::optional<QFont> New_TitleFont);
+  bool PlotPoints() const { return s_->PlotPoints; }
+  void setPlotPoints(bool New_PlotPoints);
+  bool DisplayLegend() const { return s_->DisplayLegend; }
+  void setDisplayLegend(bool New_DisplayLegend);
+  bool DisplayAxes() const { return s_->DisplayAxes; }
+  void setDisplayAxes(bool New_DisplayAxes);
+  bool SetMargins() const { return s_->SetMargins; }
+  void setSetMargins(bool New_SetMargins);
+  // Assigning a different value shows or hides the zoom strip, lays the children out
+  // again and refreshes; an equal value does nothing.
+  bool DoZoom() const { return s_->DoZoom; }
+  void setDoZoom(bool New_DoZoom);
+
+  qint32 ZoomXSplit() const { return s_->ZoomXSplit; }
+  void setZoomXSplit(qint32 New_ZoomXSplit);
+  qint32 ZoomXSplitLeft() const { return s_->ZoomXSplitLeft; }
+  void setZoomXSplitLeft(qint32 New_ZoomXSplitLeft);
+  qint32 ZoomXSplitRight() const { return s_->ZoomXSplitRight; }
+  void setZoomXSplitRight(qint32 New_ZoomXSplitRight);
+  ZoomXTypes ZoomXType() const { return s_->ZoomXType; }
+  void setZoomXType(ZoomXTypes New_ZoomXType);
+  qint32 ZoomYSplit() const { return s_->ZoomYSplit; }
+  void setZoomYSplit(qint32 New_ZoomYSplit);
+  qint32 ZoomYSplitTop() const { return s_->ZoomYSplitTop; }
+  void setZoomYSplitTop(qint32 New_ZoomYSplitTop);
+  qint32 ZoomYSplitBottom() const { return s_->ZoomYSplitBottom; }
+  void setZoomYSplitBottom(qint32 New_ZoomYSplitBottom);
+  ZoomYTypes ZoomYType() const { return s_->ZoomYType; }
+  void setZoomYType(ZoomYTypes New_ZoomYType);
+
+  // Zoom percentages: centre of the shown range within the home range and its width
+  // relative to the home range. Assigning moves or scales the current limits and
+  // refreshes; they are neither persisted nor marked changed.
+  float XaxisZoomCentre() const { return s_->XaxisZoomCentre; }
+  void setXaxisZoomCentre(float New_XaxisZoomCentre);
+  float XaxisZoomRange() const { return s_->XaxisZoomRange; }
+  void setXaxisZoomRange(float New_XaxisZoomRange);
+  float YAxisZoomCentre() const { return s_->YAxisZoomCentre; }
+  void setYAxisZoomCentre(float New_YAxisZoomCentre);
+  float YAxisZoomRange() const { return s_->YAxisZoomRange; }
+  void setYAxisZoomRange(float New_YAxisZoomRange);
+
+  // Axis limits in data units (AutoLimit = derived from the data). Assigning sets the
+  // current and the home limit.
+  float YAxisMin() const { return s_->YAxisMin; }
+  void setYAxisMin(float New_YAxisMin);
+  float YAxisMax() const { return s_->YAxisMax; }
+  void setYAxisMax(float New_YAxisMax);
+  float XAxisMin() const { return s_->XAxisMin; }
+  void setXAxisMin(float New_XAxisMin);
+  float XAxisMax() const { return s_->XAxisMax; }
+  void setXAxisMax(float New_XAxisMax);
+
+  float yTickInterval() const { return s_->yTickInterval; }
+  void setyTickInterval(float New_yTickInterval);
+  float xTickInterval() const { return s_->xTickInterval; }
+  void setxTickInterval(float New_xTickInterval);
+  // Linear half-width of a LogLinear axis; an assignment is snapped to a power of the
+  // axis base not above the value (0.05 gives 0.01 with base 10); a value <= 0 gives 1.
+  float YAxisCutoff() const { return s_->YAxisCutoff; }
+  void setYAxisCutoff(float New_YAxisCutoff);
+  float XAxisCutoff() const { return s_->XAxisCutoff; }
+  void setXAxisCutoff(float New_XAxisCutoff);
+  AxisTypes YAxisType() const { return s_->YAxisType; }
+  void setYAxisType(AxisTypes New_YAxisType);
+  AxisTypes XAxisType() const { return s_->XAxisType; }
+  void setXAxisType(AxisTypes New_XAxisType);
+  QString YAxisLabel() const { return s_->YAxisLabel; }
+  void setYAxisLabel(QString New_YAxisLabel);
+  QString XAxisLabel() const { return s_->XAxisLabel; }
+  void setXAxisLabel(QString New_XAxisLabel);
+
+  float YAxisTopMargin() const { return s_->YAxisTopMargin; }
+  void setYAxisTopMargin(float New_YAxisTopMargin);
+  float YAxisBottomMargin() const { return s_->YAxisBottomMargin; }
+  void setYAxisBottomMargin(float New_YAxisBottomMargin);
+  float XAxisLeftMargin() const { return s_->XAxisLeftMargin; }
+  void setXAxisLeftMargin(float New_XAxisLeftMargin);
+  float XAxisRightMargin() const { return s_->XAxisRightMargin; }
+  void setXAxisRightMargin(float New_XAxisRightMargin);
+
+  // Y input value treated as missing (takes effect at the next RegisterData).
+  float DataNull() const { return s_->DataNull; }
+  void setDataNull(float New_DataNull);
+  qint32 MarkerSize() const { return s_->MarkerSize; }
+  void setMarkerSize(qint32 New_MarkerSize);
+  // Logarithm base of a LogLinear axis; a value <= 0 is ignored.
+  float XBaseLog() const { return s_->XBaseLog; }
+  void setXBaseLog(float New_XBaseLog);
+  float YBaseLog() const { return s_->YBaseLog; }
+  void setYBaseLog(float New_YBaseLog);
+  ChartTypes ChartType() const { return s_->ChartType; }
+  void setChartType(ChartTypes New_ChartType);
+
+  // Marker code of one point: series `Series` of group `nGroup` (1 = the group's first),
+  // point `DataPoint`. Raises error 9 for an index outside the store. No redraw.
+  qint32 PointMarker(qint32 nGroup, qint32 Series, qint32 DataPoint) const;
+  void setPointMarker(qint32 nGroup, qint32 Series, qint32 DataPoint, qint32 New_PointMarker);
+
+  // --- Data registration -------------------------------------------------------------
+  // Rebuilds the series store from a table: row 0 and every row whose header (cell 0)
+  // is 1 are X rows, each opening a group; the other rows are the group's Y series.
+  // Values are read up to the first empty cell. Raises 9 for more than 128 series or a
+  // last row that is an X row, 13 for a cell that is not a number, 6 for a number out
+  // of range. On failure the store is left as it was. Does not draw.
+  void RegisterData(const DataTable& RegData);
+  // Copies marker codes (RegisterMarker) or marker colours (RegisterMarkerColour) from
+  // a table addressed by global series index and point. nGroup < 1: every series;
+  // nSeries < 1: every series of the group; nPoint < 1: every point.
+  void RegisterMarker(const DataTable& RegMarker, qint32 nGroup = -1, qint32 nSeries = -1,
+                      qint32 nPoint = -1);
+  void RegisterMarkerColour(const DataTable& RegMarkerColour, qint32 nGroup = -1,
+                            qint32 nSeries = -1, qint32 nPoint = -1);
+  // The default colour of pen irpt (a table of 16 colours repeating); raises 5 for a
+  // negative irpt that is not a multiple of 16, leaving pcol unchanged.
+  void set_pen_colour(qint32 irpt, qint32& pcol) const;
+  static qint32 DefaultPenColour(qint32 irpt);
+  // Options of series `Series` of group `nGroup`. Invalid group or series numbers are
+  // reported through the prompt ("The group number is invalid", "The series index is
+  // invalid") and change nothing.
+  void SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor = -1,
+                        const QString& Legend = QString(), qint32 iPlotMarker = 0,
+                        qint32 iSelectable = -1, qint32 LineWeight = 1);
+  // Empties the series store and clears the picture. Options and axis settings stay.
+  void Clear();
+  // Lays the children out and redraws the whole control.
+  void Refresh();
+
+  // --- Persistence -------------------------------------------------------------------
+  // Loads or saves the 42 persisted properties through the host's store.
+  void ReadProperties(const PropertyStore& PropBag);
+  void WriteProperties(PropertyStore& PropBag) const;
+
+  // --- Helpers for hosts -------------------------------------------------------------
+  // The RGB colour a colour value stands for; system colours resolve through the
+  // widget's palette; -1 (no colour) gives a transparent colour.
+  QColor TranslateColor(qint32 colour) const;
+  // The host's ambient font: the parent's font, or the application font without a parent.
+  QFont AmbientFont() const;
+  // How messages reach the person (the two messages of SetSeriesOptions). The default
+  // shows a modal message box with an OK button; hosts and tests may replace it.
+  using PromptHook = std::function<void(const QString& text)>;
+  void setPromptHook(PromptHook hook);
+  // The axis settings RegisterData converts with.
+  AxisScale XAxisScale() const;
+  AxisScale YAxisScale() const;
+  // Read-only view of the whole state (series store, options, geometry).
+  const ControlState& State() const { return *s_; }
+  // The persistent picture of Picture_graph.
+  const QImage& Picture() const;
+  // Twips per pixel of the screen the control is on.
+  double TwipsPerPixelX() const;
+  double TwipsPerPixelY() const;
+
+signals:
+  // A persisted property was assigned; the host marks its design as changed.
+  void PropertyChanged(const QString& PropertyName);
+  // Events raised to the host. Arguments are references so a handler can change them.
+  void Click();
+  void DblClick();
+  void KeyDown(qint16& KeyCode, qint16& Shift);
+  void KeyUp(qint16& KeyCode, qint16& Shift);
+  void KeyPress(qint16& KeyAscii);
+  void MouseDown(qint16& Button, qint16& Shift, float& x, float& y);
+  void MouseUp(qint16& Button, qint16& Shift, float& x, float& y);
+  void MouseMove(qint16& Button, qint16& Shift, float& x, float& y, qint32& inview, float& xp,
+                 float& yp);
+  void PointSelected(qint32& Group, qint32& Series, qint32& DataPoint);
+  void ZoomChanged();
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+private:
+  void markChanged(const char* name);
+  void layoutChildren();
+  void applySurfaceColours();
+  void applyBorderStyle(qint16 style);
+  void applyBackStyle(qint16 style);
+  void clearPicture();
+  void drawPlot();
+  void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint,
+                           bool colours);
+  float snapCutoff(float v, float base, float lnBase) const;
+  void prompt(const QString& text);
+
+  std::unique_ptr<ControlState> s_;
+  // Own properties of the control surface.
+  qint32 surfaceBackColor_ = SystemButtonFace;
+  qint32 surfaceForeColor_ = SystemButtonText;
+  qint16 surfaceBackStyle_ = 1;
+  qint16 surfaceBorderStyle_ = 1;
+
+  PictureBox* Picture_graph_ = nullptr;
+  QScrollBar* HScroll_zoom_ = nullptr;
+  QScrollBar* HScroll_pan_ = nullptr;
+  QScrollBar* VScroll_zoom_ = nullptr;
+  QScrollBar* VScroll_pan_ = nullptr;
+  QPushButton* Command_reset_ = nullptr;
+  PictureBox* Picture_x_location_ = nullptr;
+  PictureBox* Picture_y_location_ = nullptr;
+  QMenu* mnuPopUp_ = nullptr;
+  QAction* mnuCopy_ = nullptr;
+  QAction* mnuPrint_ = nullptr;
+  QAction* mnuEMF_ = nullptr;
+  QAction* mnuZoom_ = nullptr;
+  PromptHook prompt_;
+};
+
+}  // namespace vellum32

@@ -1,0 +1,108 @@
+#include "vellum32/series_store.h"
+
+#include "vellum32/errors.h"
+
+namespace vellum32 {
+
+void SeriesStore::checkGroup(qint32 group) const {
+  if (group < 1 || group > groupCount_) throw Vellum32Error(SubscriptOutOfRange);
+}
+
+void SeriesStore::checkPoint(qint32 series, qint32 point) const {
+  if (!containsPoint(series, point)) throw Vellum32Error(SubscriptOutOfRange);
+}
+
+qint32 SeriesStore::FirstSeries(qint32 group) const {
+  checkGroup(group);
+  return groups_[std::size_t(group - 1)].FirstSeries;
+}
+
+qint32 SeriesStore::LastSeries(qint32 group) const {
+  checkGroup(group);
+  return groups_[std::size_t(group - 1)].LastSeries;
+}
+
+qint32 SeriesStore::PointCount(qint32 group) const {
+  checkGroup(group);
+  return groups_[std::size_t(group - 1)].PointCount;
+}
+
+double SeriesStore::XValue(qint32 group, qint32 point) const {
+  checkGroup(group);
+  if (point < 1 || point > maxPoints_) throw Vellum32Error(SubscriptOutOfRange);
+  return xValues_[std::size_t(group - 1) * std::size_t(maxPoints_) + std::size_t(point - 1)];
+}
+
+double SeriesStore::YValue(qint32 series, qint32 point) const {
+  if (series < 1 || series > seriesCount_ || point < 0 || point > maxPoints_)
+    throw Vellum32Error(SubscriptOutOfRange);
+  return yValues_[std::size_t(series - 1) * std::size_t(maxPoints_ + 1) + std::size_t(point)];
+}
+
+qint32 SeriesStore::SeriesStyleCode(qint32 series) const {
+  const double code = YValue(series, 0);
+  // Style codes are small whole numbers; anything else behaves as 0.
+  return (code >= -2147483648.0 && code <= 2147483647.0) ? qint32(code) : 0;
+}
+
+qint32 SeriesStore::PointMarker(qint32 series, qint32 point) const {
+  checkPoint(series, point);
+  return markers_.empty() ? 0 : markers_[pointIndex(series, point)];
+}
+
+qint32 SeriesStore::PointColour(qint32 series, qint32 point) const {
+  checkPoint(series, point);
+  if (!colours_.empty()) return colours_[pointIndex(series, point)];
+  return point <= filled_[std::size_t(series - 1)] ? -1 : 0;
+}
+
+void SeriesStore::setPointMarker(qint32 series, qint32 point, qint32 code) {
+  checkPoint(series, point);
+  if (markers_.empty()) {
+    if (code == 0) return;
+    materialiseMarkers();
+  }
+  markers_[pointIndex(series, point)] = code;
+}
+
+void SeriesStore::setPointColour(qint32 series, qint32 point, qint32 colour) {
+  checkPoint(series, point);
+  if (colours_.empty()) materialiseColours();
+  colours_[pointIndex(series, point)] = colour;
+}
+
+void SeriesStore::materialiseMarkers() {
+  markers_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_), 0);
+}
+
+void SeriesStore::materialiseColours() {
+  colours_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_), 0);
+  for (qint32 s = 1; s <= seriesCount_; ++s) {
+    const qint32 filled = filled_[std::size_t(s - 1)];
+    for (qint32 p = 1; p <= filled; ++p) colours_[pointIndex(s, p)] = -1;
+  }
+}
+
+void SeriesStore::reset(std::vector<Group> groups, qint32 seriesCount, qint32 maxPoints) {
+  // Release the old arrays before sizing the new ones so the two never coexist.
+  xValues_ = {};
+  yValues_ = {};
+  markers_ = {};
+  colours_ = {};
+  filled_ = {};
+  groups_ = std::move(groups);
+  groupCount_ = qint32(groups_.size());
+  seriesCount_ = seriesCount;
+  maxPoints_ = maxPoints;
+  xValues_.assign(std::size_t(groupCount_) * std::size_t(maxPoints_), 0.0);
+  yValues_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_ + 1), 0.0);
+  filled_.assign(std::size_t(seriesCount_), 0);
+}
+
+std::size_t SeriesStore::allocatedBytes() const noexcept {
+  return groups_.capacity() * sizeof(Group) + xValues_.capacity() * sizeof(double) +
+         yValues_.capacity() * sizeof(double) + filled_.capacity() * sizeof(qint32) +
+         markers_.capacity() * sizeof(qint32) + colours_.capacity() * sizeof(qint32);
+}
+
+}  // namespace vellum32

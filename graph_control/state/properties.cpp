@@ -1,0 +1,162 @@
+// Assignment of the control's plot properties.
+#include <cmath>
+
+#include "vellum32/vellum32.h"
+
+namespace vellum32 {
+
+// Properties whose assignment stores the value and marks it changed; nothing is
+// redrawn until the host calls Refresh.
+#define VELLUM32_STORED_PROPERTY(Type, Name)        \
+  void Vellum32::set##Name(Type New_##Name) {       \
+    s_->Name = std::move(New_##Name);               \
+    markChanged(#Name);                             \
+  }
+
+VELLUM32_STORED_PROPERTY(QString, Title)
+VELLUM32_STORED_PROPERTY(std::optional<QFont>, TitleFont)
+VELLUM32_STORED_PROPERTY(QString, XAxisLabel)
+VELLUM32_STORED_PROPERTY(QString, YAxisLabel)
+VELLUM32_STORED_PROPERTY(ChartTypes, ChartType)
+VELLUM32_STORED_PROPERTY(AxisTypes, XAxisType)
+VELLUM32_STORED_PROPERTY(AxisTypes, YAxisType)
+VELLUM32_STORED_PROPERTY(bool, PlotPoints)
+VELLUM32_STORED_PROPERTY(bool, DisplayLegend)
+VELLUM32_STORED_PROPERTY(bool, DisplayAxes)
+VELLUM32_STORED_PROPERTY(bool, SetMargins)
+VELLUM32_STORED_PROPERTY(float, xTickInterval)
+VELLUM32_STORED_PROPERTY(float, yTickInterval)
+VELLUM32_STORED_PROPERTY(float, XAxisLeftMargin)
+VELLUM32_STORED_PROPERTY(float, XAxisRightMargin)
+VELLUM32_STORED_PROPERTY(float, YAxisTopMargin)
+VELLUM32_STORED_PROPERTY(float, YAxisBottomMargin)
+VELLUM32_STORED_PROPERTY(float, DataNull)
+VELLUM32_STORED_PROPERTY(qint32, MarkerSize)
+VELLUM32_STORED_PROPERTY(qint32, ZoomXSplit)
+VELLUM32_STORED_PROPERTY(qint32, ZoomXSplitLeft)
+VELLUM32_STORED_PROPERTY(qint32, ZoomXSplitRight)
+VELLUM32_STORED_PROPERTY(ZoomXTypes, ZoomXType)
+VELLUM32_STORED_PROPERTY(qint32, ZoomYSplit)
+VELLUM32_STORED_PROPERTY(qint32, ZoomYSplitTop)
+VELLUM32_STORED_PROPERTY(qint32, ZoomYSplitBottom)
+VELLUM32_STORED_PROPERTY(ZoomYTypes, ZoomYType)
+
+#undef VELLUM32_STORED_PROPERTY
+
+// An axis limit sets the shown limit and the home (unzoomed) limit together.
+void Vellum32::setXAxisMin(float New_XAxisMin) {
+  s_->XAxisMin = s_->HomeXMin = New_XAxisMin;
+  markChanged("XAxisMin");
+}
+
+void Vellum32::setXAxisMax(float New_XAxisMax) {
+  s_->XAxisMax = s_->HomeXMax = New_XAxisMax;
+  markChanged("XAxisMax");
+}
+
+void Vellum32::setYAxisMin(float New_YAxisMin) {
+  s_->YAxisMin = s_->HomeYMin = New_YAxisMin;
+  markChanged("YAxisMin");
+}
+
+void Vellum32::setYAxisMax(float New_YAxisMax) {
+  s_->YAxisMax = s_->HomeYMax = New_YAxisMax;
+  markChanged("YAxisMax");
+}
+
+// A base that is not positive is ignored without a word.
+void Vellum32::setXBaseLog(float New_XBaseLog) {
+  if (!(New_XBaseLog > 0)) return;
+  s_->XBaseLog = New_XBaseLog;
+  s_->LnXBase = float(std::log(double(New_XBaseLog)));
+  markChanged("XBaseLog");
+}
+
+void Vellum32::setYBaseLog(float New_YBaseLog) {
+  if (!(New_YBaseLog > 0)) return;
+  s_->YBaseLog = New_YBaseLog;
+  s_->LnYBase = float(std::log(double(New_YBaseLog)));
+  markChanged("YBaseLog");
+}
+
+// The cutoff becomes the power of the base nearest to v that is not above v (compared
+// in single precision, as the cutoff is stored); with base 10 it never goes below 1e-6.
+float Vellum32::snapCutoff(float v, float base, float lnBase) const {
+  if (!(v > 0)) return 1.0f;
+  const double lnV = std::log(std::fabs(double(v)));
+  if (lnBase == 0.0f) throw Vellum32Error(lnV == 0.0 ? Overflow : DivisionByZero);  // base 1
+  const double k = std::nearbyint(lnV / double(lnBase));
+  if (base == 10.0f && k < -5) return 0.000001f;
+  const float power = float(std::pow(double(base), k));
+  if (v < power) return float(std::pow(double(base), k - 1));
+  return power;
+}
+
+void Vellum32::setXAxisCutoff(float New_XAxisCutoff) {
+  s_->XAxisCutoff = snapCutoff(New_XAxisCutoff, s_->XBaseLog, s_->LnXBase);
+  markChanged("XAxisCutoff");
+}
+
+void Vellum32::setYAxisCutoff(float New_YAxisCutoff) {
+  s_->YAxisCutoff = snapCutoff(New_YAxisCutoff, s_->YBaseLog, s_->LnYBase);
+  markChanged("YAxisCutoff");
+}
+
+void Vellum32::setDoZoom(bool New_DoZoom) {
+  if (New_DoZoom == s_->DoZoom) return;
+  s_->DoZoom = New_DoZoom;
+  layoutChildren();
+  Refresh();
+  markChanged("DoZoom");
+}
+
+// Zoom percentages. A new centre moves the shown range by the matching share of the
+// home range; a new range scales the shown range about its middle.
+namespace {
+
+bool moveCentre(float& centre, float c, float homeMin, float homeMax, float& min, float& max) {
+  if (std::fabs(c - centre) <= 0.001f) return false;
+  const float shift = (homeMax - homeMin) * (c - centre) / 100.0f;
+  centre = c;
+  max += shift;
+  min += shift;
+  return true;
+}
+
+bool scaleRange(float& range, float r, float& min, float& max) {
+  if (!(std::fabs(r - range) > 0.001f && range > 0 && r > 0.001f)) return false;
+  const float mid = (max + min) / 2.0f;
+  const float span = r * (max - min) / range;
+  range = r;
+  max = mid + span / 2.0f;
+  min = mid - span / 2.0f;
+  return true;
+}
+
+}  // namespace
+
+void Vellum32::setXaxisZoomCentre(float New_XaxisZoomCentre) {
+  if (moveCentre(s_->XaxisZoomCentre, New_XaxisZoomCentre, s_->HomeXMin, s_->HomeXMax, s_->XAxisMin,
+                 s_->XAxisMax))
+    Refresh();
+}
+
+void Vellum32::setYAxisZoomCentre(float New_YAxisZoomCentre) {
+  if (moveCentre(s_->YAxisZoomCentre, New_YAxisZoomCentre, s_->HomeYMin, s_->HomeYMax, s_->YAxisMin,
+                 s_->YAxisMax))
+    Refresh();
+}
+
+void Vellum32::setXaxisZoomRange(float New_XaxisZoomRange) {
+  if (scaleRange(s_->XaxisZoomRange, New_XaxisZoomRange, s_->XAxisMin, s_->XAxisMax)) Refresh();
+}
+
+void Vellum32::setYAxisZoomRange(float New_YAxisZoomRange) {
+  if (scaleRange(s_->YAxisZoomRange, New_YAxisZoomRange, s_->YAxisMin, s_->YAxisMax)) Refresh();
+}
+
+AxisScale Vellum32::XAxisScale() const { return AxisScale{s_->XAxisType, s_->XAxisCutoff, s_->LnXBase}; }
+
+AxisScale Vellum32::YAxisScale() const { return AxisScale{s_->YAxisType, s_->YAxisCutoff, s_->LnYBase}; }
+
+}  // namespace vellum32

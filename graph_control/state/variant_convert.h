@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QVariant>
+
+// Conversions of variant values the way the control's interface expects them: an
+// empty variant is 0 (or "" or false), booleans are -1 and 0, texts must read as a
+// number as a whole. A value that cannot be converted raises Vellum32Error 13; a
+// number outside the target's range raises 6. Whole numbers round halves to even.
+namespace vellum32::convert {
+
+bool isEmpty(const QVariant& v);
+double toDouble(const QVariant& v);
+float toSingle(const QVariant& v);
+qint32 toLong(const QVariant& v);
+qint16 toInteger(const QVariant& v);
+bool toBoolean(const QVariant& v);
+QString toText(const QVariant& v);
+QFont toFont(const QVariant& v);
+
+// The same rounding and range checks for a double already in hand.
+qint32 roundToLong(double d);
+qint16 roundToInteger(double d);
+
+}  // namespace vellum32::convert
