@@ -1,0 +1,61 @@
+#pragma once
+// What both export writers share: which blocks are written, their working columns
+// (position, time, raw, base, corrected), the line coordinate and the column routine.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/survey_model.h"
+
+namespace corvane {
+
+// A failure inside an export; its text is the description after
+// "An error occurred while exporting the data: ".
+struct ExportError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct ExportOptions {
+    bool apply_corrections = true;
+    bool export_all = false;
+    bool export_base = false;
+    float base_field_value = 0.0f;  // added to corrected readings
+};
+
+enum class BlockTreatment {
+    skip,         // not written
+    corrected,    // field block corrected with its base block
+    uncorrected,  // field block written as read
+    base,         // base block
+};
+
+// Whether and how block b is written: its node must be checked and it must have at least
+// two readings; then the options decide.
+BlockTreatment select_block(const SurveyModel& model, std::int32_t b, const ExportOptions& options);
+
+// Working columns of one block, rows 1..num_readings in reading-table order (row 0 unused).
+struct WorkingColumns {
+    std::vector<float> position;
+    std::vector<double> time;
+    std::vector<float> raw, base, corr;
+    std::int32_t rows() const { return static_cast<std::int32_t>(position.size()) - 1; }
+};
+
+// Fills the working columns of block b for the given treatment. Values that do not exist
+// (no raw reading at a base station, no base value outside the base block's span) are
+// null_value. `offset` is added to corrected values only.
+void build_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment, float offset,
+                           WorkingColumns& out);
+
+// The line coordinate: the numeric value of the line name without its last character.
+// Throws ExportError for an empty line name.
+float line_coordinate(std::string_view line);
+// The direction letter: the last character of the trimmed line name (0 when empty).
+char direction_letter(std::string_view line);
+
+// Pads `text` on the left with blanks to `width`, or keeps its first `width` characters.
+std::string fit_field(std::string_view text, std::size_t width);
+
+}  // namespace corvane
