@@ -1,26 +1,38 @@
 // corvane-batch: a processing run from the command line.
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "batch/batch_operator.h"
 #include "batch/report.h"
+#include "correction/base_match.h"
+#include "export/export_command.h"
 #include "reader/dump_reader.h"
 
 namespace {
 
 const char* const usage_text =
     "usage: corvane-batch [--date-order mdy|dmy|ymd] [--tree] [--blocks] [--readings] FILE...\n"
+    "       corvane-batch [--date-order mdy|dmy|ymd] --xyz PATH --base-field VALUE [--no-corrections]\n"
+    "                     [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
     "\n"
     "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
-    "listed is left out) and prints:\n"
-    "  --tree      every tree node: index, key, text, checked 0|1, colour\n"
-    "  --blocks    the block table\n"
-    "  --readings  the reading table\n"
+    "listed is left out), then:\n"
+    "  --uncheck KEY     unticks the tree node with that key (matching runs again)\n"
+    "  --xyz PATH        writes the XYZ file, corrected for the diurnal drift unless\n"
+    "                    --no-corrections; --base-field VALUE is added to corrected values;\n"
+    "                    --export-all also writes field lines without a base session,\n"
+    "                    --export-base writes the base sessions too; an existing file is\n"
+    "                    replaced only with --overwrite\n"
+    "  --tree            prints every tree node: index, key, text, checked 0|1, colour\n"
+    "  --blocks          prints the block table\n"
+    "  --readings        prints the reading table\n"
     "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
-    "names one. Messages go to stderr. Exit 0 on success, 2 on bad usage.\n";
+    "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
+    "fails, 2 on bad usage.\n";
 
 int usage(const std::string& problem) {
     if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
@@ -34,6 +46,10 @@ int main(int argc, char** argv) {
     using namespace corvane;
     DateOrder order = system_date_order();
     bool tree = false, blocks = false, readings = false;
+    bool overwrite = false;
+    std::optional<std::string> xyz, base_field;
+    ExportRequest request;
+    std::vector<std::string> unchecks;
     std::vector<std::string> paths;
     bool options_done = false;
     for (int i = 1; i < argc; ++i) {
@@ -45,6 +61,20 @@ int main(int argc, char** argv) {
             const auto o = parse_date_order(argv[++i]);
             if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
             order = *o;
+        } else if (!options_done && (arg == "--xyz" || arg == "--base-field" || arg == "--uncheck")) {
+            if (i + 1 >= argc) return usage(arg + " needs a value");
+            const std::string value = argv[++i];
+            if (arg == "--xyz") xyz = value;
+            else if (arg == "--base-field") base_field = value;
+            else unchecks.push_back(value);
+        } else if (!options_done && arg == "--no-corrections") {
+            request.apply_corrections = false;
+        } else if (!options_done && arg == "--export-all") {
+            request.export_all = true;
+        } else if (!options_done && arg == "--export-base") {
+            request.export_base = true;
+        } else if (!options_done && arg == "--overwrite") {
+            overwrite = true;
         } else if (!options_done && arg == "--tree") {
             tree = true;
         } else if (!options_done && arg == "--blocks") {
@@ -60,7 +90,9 @@ int main(int argc, char** argv) {
             paths.push_back(arg);
         }
     }
-    if (!tree && !blocks && !readings) return usage("say what to print: --tree, --blocks or --readings");
+    if (!tree && !blocks && !readings && !xyz) return usage("say what to do: --xyz, --tree, --blocks or --readings");
+    if (xyz && !base_field) return usage("--xyz needs --base-field");
+    if (!xyz && base_field) return usage("--base-field goes with --xyz");
     if (paths.empty()) return usage("no dump files given");
 
     // The file list: keyed by file name, as the window's list is.
@@ -73,11 +105,31 @@ int main(int argc, char** argv) {
         if (names.insert(f.name).second) files.push_back(std::move(f));
     }
 
-    BatchOperator op(std::cerr);
+    BatchOperator op(std::cerr, overwrite);
     SurveyModel model;
     process_files(model, files, op, order);
+
+    int status = 0;
+    for (const std::string& key : unchecks) {
+        std::int32_t node = 0;
+        for (std::int32_t n = 1; n <= model.node_count && node == 0; ++n)
+            if (model.nodes[static_cast<std::size_t>(n)].key == key) node = n;
+        if (node == 0) {
+            op.message("No node of the block tree has the key " + key);
+            status = 1;
+            continue;
+        }
+        set_node_checked(model, node, false);
+    }
+    if (xyz && status == 0) {
+        const std::filesystem::path target(*xyz);
+        request.file_name_text = target.filename().string();
+        request.directory = target.has_parent_path() ? target.parent_path().string() : ".";
+        request.base_field_text = *base_field;
+        if (command_save_data(model, request, export_xyz_button, op) != ExportResult::complete) status = 1;
+    }
     if (tree) print_tree(model, std::cout);
     if (blocks) print_blocks(model, std::cout);
     if (readings) print_readings(model, std::cout);
-    return 0;
+    return status;
 }
