@@ -111,3 +111,59 @@ TEST(Batch, BadUsageExitsWithTwo) {
     }
     EXPECT_EQ(run_batch("--help", dir).code, 0);
 }
+
+TEST(Batch, XyzExport) {
+    TempDir dir;
+    const std::string files = samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat";
+    const std::string out = dir.dir() + "/day.xyz";
+    Result r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 " + files, dir);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "Export complete\n");
+    const std::string first = dir.read("day.xyz");
+    // 9 head lines; the keyword day's 6 lines and the fixed day's 7 covered lines (100E
+    // has no base session) with their readings.
+    std::size_t rows = 0, blocks = 0;
+    for (const auto& l : lines(first)) {
+        if (l.rfind("/Line", 0) == 0) ++blocks;
+        else if (!l.empty() && l[0] != '/') ++rows;
+    }
+    EXPECT_EQ(blocks, 12u);
+    EXPECT_EQ(rows, 13u + 17 + 17 + 13 + 12 + 13 + 13 * 6);
+
+    // The file is there: without --overwrite it is kept.
+    r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all " + files, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? Cancel\n");
+    EXPECT_EQ(dir.read("day.xyz"), first);
+
+    // Unticking the afternoon base session leaves its lines without a base: with
+    // --export-all they are written uncorrected; the tree shows them red.
+    r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all --overwrite "
+                  "--uncheck filemp2_0710.datblock0006 --tree " + files, dir);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? OK\nExport complete\n");
+    const auto tree = lines(r.out);
+    EXPECT_EQ(tree[15], "16\tfilemp2_0710.datblock0006\t0006 Base 07/10/96 Line BS1\t0\t-");
+    EXPECT_EQ(tree[16], "17\tfilemp2_0710.datblock0007\t0007 Data 07/10/96 Line 600N\t1\tred");
+    const std::string second = dir.read("day.xyz");
+    EXPECT_NE(second.find("/Line       600N\r\n      600.0        0.0      600.0    "), std::string::npos);
+    EXPECT_NE(second.find("          * "), std::string::npos);
+}
+
+TEST(Batch, XyzFailuresAndUsage) {
+    TempDir dir;
+    const std::string file = samples + "/mp2_0710.dat";
+    Result r = run_batch("--xyz " + dir.dir() + "/no/such/dir/a.xyz --base-field 0 " + file, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("An error occurred while exporting the data: could not create"), std::string::npos);
+    r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field abc " + file, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "The base field value is not valid\n");
+    r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field 0 --uncheck nosuchkey " + file, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "No node of the block tree has the key nosuchkey\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.xyz"));
+    EXPECT_EQ(run_batch("--xyz a.xyz " + file, dir).code, 2);
+    EXPECT_EQ(run_batch("--base-field 3 --tree " + file, dir).code, 2);
+    EXPECT_EQ(run_batch("--tree --uncheck", dir).code, 2);
+}
