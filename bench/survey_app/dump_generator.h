@@ -21,10 +21,12 @@ public:
     // Writes files of about file_bytes each into `dir` until total_bytes are written,
     // alternating the keyword-header and the fixed-column layout. Each file is one day:
     // a base session, then field lines inside it. Dates are month/day/year.
-    GeneratedSet write(const std::string& dir, std::uint64_t total_bytes, std::uint64_t file_bytes) {
+    // With fixed_only, every file is in the fixed-column layout.
+    GeneratedSet write(const std::string& dir, std::uint64_t total_bytes, std::uint64_t file_bytes,
+                       bool fixed_only = false) {
         GeneratedSet set;
         for (int n = 0; set.bytes < total_bytes; ++n) {
-            const bool keyword = n % 2 == 0;
+            const bool keyword = !fixed_only && n % 2 == 0;
             char name[64];
             std::snprintf(name, sizeof name, "/day%03d.%s", n, keyword ? "env" : "mp2");
             const std::string path = dir + name;

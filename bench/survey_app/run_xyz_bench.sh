@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Dump files -> corrected XYZ file: Corvane against a NumPy/pandas reference on the same
+# fixed-column dumps, in one run. Prints both times and the ratio.
+#   bench/survey_app/run_xyz_bench.sh [MEGABYTES]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+scripts/setup
+# The reference needs Debian's NumPy and pandas (for /usr/bin/python3); only this benchmark installs them.
+for p in python3-numpy python3-pandas; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="${missing:-} $p"
+done
+if [ -n "${missing:-}" ]; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target xyz_bench >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+build/bench/survey_app/xyz_bench generate "${1:-100}" "$work/dumps"
+read -r ours_read ours_write readings < <(build/bench/survey_app/xyz_bench run "$work/dumps" "$work/corvane.xyz")
+read -r theirs rows < <(/usr/bin/python3 bench/survey_app/xyz_reference.py "$work/dumps" "$work/reference.txt")
+ours=$(awk "BEGIN{print $ours_read + $ours_write}")
+printf 'readings                 %d (reference wrote %d rows)\n' "$readings" "$rows"
+printf 'corvane: read+match      %8.3f s\n' "$ours_read"
+printf 'corvane: XYZ export      %8.3f s\n' "$ours_write"
+printf 'corvane: whole path      %8.3f s\n' "$ours"
+printf 'numpy/pandas reference   %8.3f s\n' "$theirs"
+printf 'reference / corvane      %8.1f x\n' "$(awk "BEGIN{print $theirs / $ours}")"
