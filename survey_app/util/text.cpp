@@ -90,10 +90,19 @@ private:
     std::size_t accepted_ = 0;
 };
 
-double parse_clean(const std::string& text) {
+// The value of a text already known to be of the number form.
+double parse_clean(std::string_view text) {
     if (text.empty()) return 0.0;
-    static locale_t c_locale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-    return strtod_l(text.c_str(), nullptr, c_locale);
+    const bool minus = text.front() == '-';
+    if (text.front() == '+' || minus) text.remove_prefix(1);
+    double v = 0.0;
+    const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: let the C library say which.
+        static locale_t c_locale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+        v = strtod_l(std::string(text).c_str(), nullptr, c_locale);
+    }
+    return minus ? -v : v;
 }
 
 }  // namespace
@@ -105,19 +114,28 @@ bool is_numeric(std::string_view s) {
     for (char c : s)
         if (!scan.feed(c)) return false;
     if (!scan.accepting()) return false;
-    return std::isfinite(parse_clean(std::string(s)));
+    // Without an exponent, fewer than 300 digits always fit a double.
+    if (s.size() < 300 && s.find_first_of("eE") == std::string_view::npos) return true;
+    return std::isfinite(parse_clean(s));
 }
 
 double numeric_value(std::string_view s) {
     NumberScanner scan;
-    std::string clean;
+    char small[64];
+    std::string large;
+    std::size_t n = 0;
     for (char c : s) {
         if (c == ' ' || c == '\t') continue;
         if (!scan.feed(c)) break;
-        clean.push_back(c);
+        if (n < sizeof small) small[n] = c;
+        else {
+            if (large.empty()) large.assign(small, n);
+            large.push_back(c);
+        }
+        ++n;
     }
-    clean.resize(scan.accepted());
-    return parse_clean(clean);
+    const std::size_t length = scan.accepted();
+    return parse_clean(n <= sizeof small ? std::string_view(small, length) : std::string_view(large).substr(0, length));
 }
 
 bool to_single(double v, float& out) {

@@ -30,6 +30,16 @@ TEST(Numeric, ValueTakesTheLongestLeadingNumberIgnoringBlanks) {
     EXPECT_EQ(numeric_value(".x"), 0.0);
     EXPECT_EQ(numeric_value("5.x"), 5.0);
     EXPECT_TRUE(std::isinf(numeric_value("1e999")));
+    EXPECT_EQ(numeric_value("-1e999"), -INFINITY);
+    EXPECT_EQ(numeric_value("1e-400"), 0.0);
+    EXPECT_EQ(numeric_value(".5"), 0.5);
+    EXPECT_EQ(numeric_value("+.5e1"), 5.0);
+    EXPECT_EQ(numeric_value("-0.1"), -0.1);
+    EXPECT_EQ(numeric_value("57321.4"), 57321.4);
+    // Long texts are read exactly too.
+    EXPECT_EQ(numeric_value(std::string(100, '1') + "x"), 1.1111111111111111e99);
+    EXPECT_TRUE(is_numeric(std::string(400, '9') + "e-300"));
+    EXPECT_FALSE(is_numeric(std::string(400, '9')));
 }
 
 TEST(Numeric, NarrowingAndRounding) {
