@@ -1,6 +1,7 @@
 // Data entry of the control: the data table, markers, series options and pen colours.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 #include "state/variant_convert.h"
@@ -37,7 +38,9 @@ void Vellum32::RegisterData(const DataTable& RegData) {
   if (U1 >= 0 && U2 < 0) throw Vellum32Error(SubscriptOutOfRange);  // rows without a header cell
 
   // Row 0 and every row whose header is 1 open a group.
-  const auto isXRow = [&RegData](qsizetype i) { return i == 0 || toDouble(RegData(i, 0)) == 1.0; };
+  std::vector<bool> xRows(std::size_t(std::max<qsizetype>(U1 + 1, 0)));
+  for (qsizetype i = 0; i <= U1; ++i) xRows[std::size_t(i)] = i == 0 || toDouble(RegData(i, 0)) == 1.0;
+  const auto isXRow = [&xRows](qsizetype i) { return bool(xRows[std::size_t(i)]); };
 
   // Groups the table has room for: row 0 and the X rows before the last row.
   qsizetype groupSlots = 1;
@@ -77,6 +80,7 @@ void Vellum32::RegisterData(const DataTable& RegData) {
   const AxisScale xAxis = XAxisScale();
   const AxisScale yAxis = YAxisScale();
   const float dataNull = s_->DataNull;
+  const bool yLinear = yAxis.Type == AxisTypes::linear;
   std::array<qint32, SeriesOptionEntries> colours{};
   qint32 g = 0;
   qint32 s = 0;
@@ -87,7 +91,11 @@ void Vellum32::RegisterData(const DataTable& RegData) {
       positionInGroup = 0;
       const qint32 pointCount = groups[std::size_t(g - 1)].PointCount;
       double* x = next.xRow(g);
-      for (qint32 k = 1; k <= pointCount; ++k) x[k - 1] = AxisTransform(toDouble(RegData(i, k)), xAxis);
+      if (xAxis.Type == AxisTypes::linear) {
+        for (qint32 k = 1; k <= pointCount; ++k) x[k - 1] = toDouble(RegData(i, k));
+      } else {
+        for (qint32 k = 1; k <= pointCount; ++k) x[k - 1] = AxisTransform(toDouble(RegData(i, k)), xAxis);
+      }
     } else {
       ++s;
       ++positionInGroup;
@@ -100,7 +108,11 @@ void Vellum32::RegisterData(const DataTable& RegData) {
       for (qint32 k = 1; k <= pointCount; ++k) {
         const QVariant& cell = RegData(i, k);
         if (isEmpty(cell)) break;
-        y[k] = AxisTransformY(toDouble(cell), yAxis, dataNull);
+        const double v = toDouble(cell);
+        if (std::fabs(v - double(dataNull)) < 0.1 || v < -1e30)
+          y[k] = NullMark;  // missing, whatever the axis type
+        else
+          y[k] = yLinear ? v : AxisTransform(v, yAxis);
         filled = k;
       }
       next.setFilledPoints(s, filled);

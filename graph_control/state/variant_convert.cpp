@@ -27,7 +27,7 @@ bool parseNumber(const QString& text, double& out) {
 
 bool isEmpty(const QVariant& v) { return !v.isValid(); }
 
-double toDouble(const QVariant& v) {
+double toDoubleSlow(const QVariant& v) {
   if (!v.isValid()) return 0.0;
   switch (v.typeId()) {
     case QMetaType::Bool: return v.toBool() ? -1.0 : 0.0;

@@ -11,7 +11,12 @@
 namespace vellum32::convert {
 
 bool isEmpty(const QVariant& v);
-double toDouble(const QVariant& v);
+double toDoubleSlow(const QVariant& v);
+// Numbers held as doubles (the usual case for data tables) take the short way.
+inline double toDouble(const QVariant& v) {
+  if (v.typeId() == QMetaType::Double) return *static_cast<const double*>(v.constData());
+  return toDoubleSlow(v);
+}
 float toSingle(const QVariant& v);
 qint32 toLong(const QVariant& v);
 qint16 toInteger(const QVariant& v);

@@ -1,0 +1,106 @@
+#include "axes/tick_labels.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace vellum32 {
+
+QString DecimalsFormat(double interval) {
+  double a = std::fabs(interval);
+  for (int n = 0; n <= 3; ++n) {
+    if (std::fabs(a - std::nearbyint(a)) <= 0.001) {
+      return n == 0 ? QStringLiteral("0") : QStringLiteral("0.") + QString(n, QLatin1Char('0'));
+    }
+    a *= 10;
+  }
+  return QStringLiteral("0.0000");
+}
+
+int FormatDecimals(const QString& format) {
+  const qsizetype dot = format.indexOf(QLatin1Char('.'));
+  return dot < 0 ? 0 : static_cast<int>(format.size() - dot - 1);
+}
+
+QString FormatNumber(double value, int decimals) {
+  if (std::isnan(value)) return QStringLiteral("NaN");
+  if (std::isinf(value)) return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
+  const bool negative = value < 0;
+  char buf[400];
+  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
+  const std::string text(buf, res.ptr);
+  std::string whole = text, frac;
+  if (const auto dot = text.find('.'); dot != std::string::npos) {
+    whole = text.substr(0, dot);
+    frac = text.substr(dot + 1);
+  }
+  const auto keep = static_cast<std::size_t>(std::max(decimals, 0));
+  const bool roundUp = frac.size() > keep && frac[keep] >= '5';
+  frac.resize(keep, '0');
+  if (roundUp) {
+    std::string digits = whole + frac;
+    auto i = static_cast<std::ptrdiff_t>(digits.size()) - 1;
+    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') digits[static_cast<std::size_t>(i--)] = '0';
+    if (i < 0) {
+      digits.insert(digits.begin(), '1');
+    } else {
+      ++digits[static_cast<std::size_t>(i)];
+    }
+    whole = digits.substr(0, digits.size() - keep);
+    frac = digits.substr(digits.size() - keep);
+  }
+  std::string out = negative ? "-" : "";
+  out += whole;
+  if (keep > 0) out += "." + frac;
+  return QString::fromStdString(out);
+}
+
+QString PlainNumber(double value) {
+  char buf[64];
+  const double magnitude = std::fabs(value);
+  const bool fixed = magnitude == 0 || (magnitude >= 1e-15 && magnitude < 1e15);
+  const auto res = std::to_chars(buf, buf + sizeof buf, value,
+                                 fixed ? std::chars_format::fixed : std::chars_format::scientific);
+  QString text = QString::fromLatin1(buf, static_cast<qsizetype>(res.ptr - buf));
+  if (!fixed) text = text.toUpper();
+  return text;
+}
+
+QString TickLabel(double t, bool logLinear, double cutoff, const QString& format, double base) {
+  if (!logLinear) return FormatNumber(t, FormatDecimals(format));
+  const double k = std::nearbyint(std::log(cutoff) / std::log(base));
+  if (t > -1 && t < 1) {
+    if (cutoff >= 1) return FormatNumber(t * cutoff, 0);
+    return FormatNumber(t * cutoff, static_cast<int>(std::fabs(k)) + 1);
+  }
+  const double magnitude = std::fabs(t);
+  const double e = std::nearbyint(std::trunc(magnitude) - 1 + k);
+  double m = std::nearbyint((magnitude - std::trunc(magnitude)) * 10);
+  if (m == 0) m = 1;
+  const QString digit = PlainNumber(m);
+  const QString power = PlainNumber(e);
+  QString label;
+  if (t == 0) {
+    label = QStringLiteral("0");
+  } else if (base == 10) {
+    if (e == 0) label = digit;
+    else if (e == 1) label = digit + QStringLiteral("0");
+    else if (e == 2) label = digit + QStringLiteral("00");
+    else if (e == 3) label = digit + QStringLiteral("000");
+    else if (e == -1) label = QStringLiteral("0.") + digit;
+    else if (e == -2) label = QStringLiteral("0.0") + digit;
+    else if (e == -3) label = QStringLiteral("0.00") + digit;
+    else label = digit + QStringLiteral("x10^") + power;
+  } else {
+    const double b = std::pow(base, e);
+    if (std::fabs(b) >= 10000 || e < 0) {
+      label = digit + QStringLiteral("x") + PlainNumber(base) + QStringLiteral("^") + power;
+    } else {
+      label = FormatNumber(b, 0);
+    }
+  }
+  if (t < 0) label.prepend(QLatin1Char('-'));
+  return label;
+}
+
+}  // namespace vellum32

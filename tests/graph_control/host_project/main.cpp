@@ -1,0 +1,46 @@
+// Places a graph control, registers a small table and checks what the control reports.
+#include <vellum32/vellum32.h>
+
+#include <QApplication>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  vellum32::Vellum32 graph;
+  graph.setChartType(vellum32::ChartTypes::Line);
+  graph.setDataNull(-99999);
+  graph.setYAxisCutoff(0.05f);
+
+  vellum32::DataTable table(2, 4);
+  for (int k = 1; k <= 3; ++k) {
+    table(0, k) = k;
+    table(1, k) = 10.0 * k;
+  }
+  table(1, 2) = -99999;
+  graph.RegisterData(table);
+  graph.Refresh();
+
+  const vellum32::SeriesStore& store = graph.State().Store;
+  int failures = 0;
+  const auto check = [&failures](bool ok, const char* what) {
+    if (!ok) {
+      std::fprintf(stderr, "host check failed: %s\n", what);
+      ++failures;
+    }
+  };
+  check(store.GroupCount() == 1 && store.SeriesCount() == 1 && store.MaxPoints() == 3, "store layout");
+  check(store.YValue(1, 2) == vellum32::NullMark, "missing value");
+  check(graph.YAxisCutoff() == 0.01f, "cutoff snapping");
+  check(graph.findChild<QWidget*>(QStringLiteral("Picture_graph")) != nullptr, "picture child");
+  try {
+    graph.PointMarker(2, 1, 1);
+    check(false, "error raised for a missing group");
+  } catch (const vellum32::Vellum32Error& e) {
+    check(e.Number() == 9, "error number");
+  }
+  vellum32::MemoryPropertyStore bag;
+  graph.WriteProperties(bag);
+  check(bag.ReadProperty(QStringLiteral("charttype")).toInt() == 1, "persisted chart type");
+  if (failures == 0) std::puts("vellum32 host: ok");
+  return failures == 0 ? 0 : 1;
+}
