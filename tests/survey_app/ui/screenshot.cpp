@@ -1,0 +1,49 @@
+// Takes the picture of the block pane after processing the sample dumps, driving the
+// window as the operator does:
+//   corvane_screenshot SAMPLES_DIR OUT.png
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <cstdio>
+
+#include "ui/file_choosers.h"
+#include "ui/form_main.h"
+#include "util/operator.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png\n");
+        return 2;
+    }
+    corvane::SilentOperator quiet;
+    corvane::ui::Form_main w(QString::fromLocal8Bit(argv[1]), &quiet);
+    w.setDateOrder(corvane::DateOrder::mdy);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w)) return 1;
+
+    auto* ext = w.findChild<QLineEdit*>(QStringLiteral("Text_file_extension"));
+    ext->selectAll();
+    QTest::keyClicks(ext, QStringLiteral("dat"));
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_process_files")), Qt::LeftButton);
+
+    // Untick the second file's second base block so that the colours show all three cases,
+    // and click a field block.
+    auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("TreeView_blocks"));
+    QTreeWidgetItem* field = nullptr;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->text(0).startsWith(QLatin1String("0002 Data"))) {
+            field = *it;
+            break;
+        }
+    if (field) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(field).center());
+    QTest::qWait(200);
+    if (!w.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
+    std::printf("%s\n", argv[2]);
+    return 0;
+}
