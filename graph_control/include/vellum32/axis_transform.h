@@ -14,7 +14,9 @@ struct AxisScale {
 
 // Data value to axis units. On a linear axis the value itself; on any other axis type
 // the band -Cutoff..Cutoff maps linearly onto -1..1 and every axis unit beyond is one
-// power of the base.
+// power of the base. Arithmetic that has no result raises Vellum32Error: a zero cutoff
+// or a base of 1 divides by zero (11, or 6 for 0/0), a negative cutoff asks for the
+// logarithm of a negative number (5).
 VELLUM32_EXPORT double AxisTransform(double v, const AxisScale& axis);
 
 // The same for a Y value: a value within 0.1 of `dataNull`, or below -1e30, is missing
@@ -23,7 +25,8 @@ VELLUM32_EXPORT double AxisTransformY(double v, const AxisScale& axis, float dat
 
 // Axis units back to a data value for the log-linear mapping (used for limits derived
 // from the data and for pointer positions): |t| <= 1 gives c*t, t > 1 gives
-// c*base^(t-1), t < -1 gives -c*base^(-t-1). `base` is the axis base itself.
+// c*base^(t-1), t < -1 gives -c*base^(-t-1). `base` is the axis base itself. A result
+// beyond the range of a double raises Vellum32Error 6.
 VELLUM32_EXPORT double InverseAxisTransform(double t, float cutoff, float base);
 
 }  // namespace vellum32
