@@ -157,23 +157,23 @@ void Form_main::build_select_pane() {
     Drive_binary = new DriveChooser(p);
     Drive_binary->setObjectName(QStringLiteral("Drive_binary"));
     Drive_binary->setToolTip(QStringLiteral("Drive on which data is stored"));
-    p->place(Drive_binary, QRect(8, 8, 272, 24), {});
+    p->place(Drive_binary, QRect(8, 8, 240, 24), {});
 
     Dir_binary = new DirChooser(p);
     Dir_binary->setObjectName(QStringLiteral("Dir_binary"));
     Dir_binary->setToolTip(QStringLiteral("Path in which data is stored"));
-    p->place(Dir_binary, QRect(8, 38, 272, 186), {0, 0, 0, 0.5});
+    p->place(Dir_binary, QRect(8, 38, 240, 186), {0, 0, 0, 0.5});
 
     File_binary = new FileChooser(p);
     File_binary->setObjectName(QStringLiteral("File_binary"));
     File_binary->setToolTip(QStringLiteral("Files of specified type in the current directory"));
-    p->place(File_binary, QRect(8, 230, 272, 222), {0, 0.5, 0, 1});
+    p->place(File_binary, QRect(8, 230, 240, 222), {0, 0.5, 0, 1});
 
     p->place(label(p, "Label_param", QStringLiteral("File Extension")), QRect(8, 462, 96, 24), {0, 1, 0, 1});
     Text_file_extension = text_box(p, "Text_file_extension");
     Text_file_extension->setText(QStringLiteral("*"));
     Text_file_extension->setToolTip(QStringLiteral("File extension for data files to be selected"));
-    p->place(Text_file_extension, QRect(108, 462, 172, 24), {0, 1, 0, 1});
+    p->place(Text_file_extension, QRect(108, 462, 140, 24), {0, 1, 0, 1});
 
     ListView_binary = new QTreeWidget(p);
     ListView_binary->setObjectName(QStringLiteral("ListView_binary"));
@@ -183,7 +183,7 @@ void Form_main::build_select_pane() {
     ListView_binary->setRootIsDecorated(false);
     ListView_binary->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView_binary->setColumnWidth(0, 150);
-    p->place(ListView_binary, QRect(292, 8, 391, 410), {0, 0, 1, 1});
+    p->place(ListView_binary, QRect(256, 8, 427, 410), {0, 0, 1, 1});
 
     const struct {
         const char* name;
@@ -201,7 +201,7 @@ void Form_main::build_select_pane() {
     for (const auto& b : buttons) {
         QPushButton* w = button(p, b.name, QString::fromLatin1(b.caption));
         const double l = b.column / 3.0, r = (b.column + 1) / 3.0;
-        p->place(w, QRect(292 + b.column * 132, 426 + b.row * 34, 127, 28), {l, 1, r, 1});
+        p->place(w, QRect(256 + b.column * 144, 426 + b.row * 34, 139, 28), {l, 1, r, 1});
         connect(w, &QPushButton::clicked, this, [this, h = b.handler] { (this->*h)(); });
     }
 
@@ -222,6 +222,10 @@ void Form_main::build_main_pane() {
     TreeView_blocks->setHeaderHidden(true);
     TreeView_blocks->setColumnCount(1);
     TreeView_blocks->setSelectionMode(QAbstractItemView::SingleSelection);
+    TreeView_blocks->setIndentation(14);
+    // Long node texts scroll sideways rather than being cut short.
+    TreeView_blocks->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TreeView_blocks->header()->setStretchLastSection(false);
     p->place(TreeView_blocks, QRect(8, 8, 242, 483), {0, 0, 0, 1});
 
     const struct {

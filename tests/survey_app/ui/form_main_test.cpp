@@ -264,8 +264,8 @@ TEST_F(FormMainTest, PanesAndGraphPlacesAtDesignGeometry) {
     // the graphs share the height on the block pane.
     w->resize(w->width() + 90, w->height() + 60);
     EXPECT_TRUE(QTest::qWaitFor([&] { return find("Frame_select_binary_files")->size() == QSize(781, 563); }, 5000));
-    EXPECT_EQ(find("ListView_binary")->geometry(), QRect(292, 8, 481, 470));
-    EXPECT_EQ(find("Command_done_select_files")->geometry(), QRect(556 + 60, 460 + 60, 127 + 30, 28));
+    EXPECT_EQ(find("ListView_binary")->geometry(), QRect(256, 8, 517, 470));
+    EXPECT_EQ(find("Command_done_select_files")->geometry(), QRect(544 + 60, 460 + 60, 139 + 30, 28));
     add_samples();
     click("Command_process_files");
     EXPECT_EQ(find("Frame_main")->size(), QSize(781, 559));

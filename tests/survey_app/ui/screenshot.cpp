@@ -1,6 +1,7 @@
 // Takes the picture of the block pane after processing the sample dumps, driving the
 // window as the operator does:
-//   corvane_screenshot SAMPLES_DIR OUT.png
+//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|export]
+// (the file pane with the dumps listed, the block pane, or the export pane over it).
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,8 +17,9 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png\n");
+    const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
+    if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "export"}.contains(pane)) {
+        std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|export]\n");
         return 2;
     }
     corvane::SilentOperator quiet;
@@ -30,10 +32,10 @@ int main(int argc, char** argv) {
     ext->selectAll();
     QTest::keyClicks(ext, QStringLiteral("dat"));
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
-    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_process_files")), Qt::LeftButton);
+    if (pane != QLatin1String("select"))
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_process_files")), Qt::LeftButton);
 
-    // Untick the second file's second base block so that the colours show all three cases,
-    // and click a field block.
+    // Click the first file's first field block.
     auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("TreeView_blocks"));
     QTreeWidgetItem* field = nullptr;
     for (QTreeWidgetItemIterator it(tree); *it; ++it)
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
             break;
         }
     if (field) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(field).center());
+    if (pane == QLatin1String("export"))
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_export_data")), Qt::LeftButton);
     QTest::qWait(200);
     if (!w.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
     std::printf("%s\n", argv[2]);
