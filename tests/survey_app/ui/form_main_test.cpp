@@ -390,6 +390,32 @@ TEST_F(FormMainTest, FindAndAddSurvivesALinkCycle) {
     EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "x.dat|" + da}));
 }
 
+TEST(FormMainDefaultOperatorTest, SearchLetsTheWindowBreathe) {
+    // The window's own operator (message boxes, pointer, events) on a search that asks
+    // nothing: the window's events run between subdirectories.
+    TempDir t;
+    for (int i = 0; i < 20; ++i) touch(t.path() / ("d" + std::to_string(i)) / ("f" + std::to_string(i) + ".dat"));
+    Form_main w(QString::fromStdString(t.dir()));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    int repaints = 0;
+    struct Counter : QObject {
+        int* n;
+        explicit Counter(int* c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++*n;
+            return false;
+        }
+    } counter(&repaints);
+    auto* list = w.findChild<QTreeWidget*>(QStringLiteral("ListView_binary"));
+    list->viewport()->installEventFilter(&counter);
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
+    EXPECT_EQ(list->topLevelItemCount(), 20);
+    EXPECT_GT(repaints, 0);  // the list was repainted while the search went on
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    list->viewport()->removeEventFilter(&counter);
+}
+
 TEST_F(FormMainTest, ProcessingAnEmptyListOnlyBeeps) {
     open(tmp.path());
     click("Command_process_files");
