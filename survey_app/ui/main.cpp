@@ -8,35 +8,40 @@
 #include <QDir>
 
 #include <cstdio>
-#include <cstring>
 #include <optional>
+#include <string>
 
 #include "ui/form_main.h"
 #include "util/date_time.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
+namespace {
 
-    QString folder = QDir::currentPath();
+int usage() {
+    std::fprintf(stderr, "usage: corvane [--date-order mdy|dmy|ymd] [FOLDER]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::optional<std::string> folder;
     std::optional<corvane::DateOrder> order;
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--date-order") && i + 1 < args.size()) {
-            order = corvane::parse_date_order(args[++i].toStdString());
-            if (!order) {
-                std::fprintf(stderr, "corvane: --date-order takes mdy, dmy or ymd\n");
-                return 2;
-            }
-        } else if (args[i].startsWith(QLatin1String("--"))) {
-            std::fprintf(stderr, "usage: corvane [--date-order mdy|dmy|ymd] [FOLDER]\n");
-            return 2;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--date-order" && i + 1 < argc) {
+            order = corvane::parse_date_order(argv[++i]);
+            if (!order) return usage();
+        } else if (arg.rfind("--", 0) == 0 || folder) {
+            return usage();
         } else {
-            folder = QDir(args[i]).absolutePath();
+            folder = arg;
         }
     }
 
-    corvane::ui::Form_main window(folder);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    const QString start = folder ? QDir(QString::fromLocal8Bit(folder->c_str())).absolutePath() : QDir::currentPath();
+    corvane::ui::Form_main window(start);
     if (order) window.setDateOrder(*order);
     window.show();
     return QApplication::exec();
