@@ -80,6 +80,13 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
   resize(int(std::lround(6000 / TwipsPerPixelX())), int(std::lround(4000 / TwipsPerPixelY())));
   layoutChildren();
   Picture_graph_->clearToBack();
+
+  // Screen mapping of the primitives until the first plot sets it.
+  s_->TwipsPerPixelX = float(TwipsPerPixelX());
+  s_->TwipsPerPixelY = float(TwipsPerPixelY());
+  s_->DevicePerTwip = s_->DeviceScale / s_->TwipsPerPixelX;
+  s_->TextFont = font();
+  ClearGraphics();
 }
 
 Vellum32::~Vellum32() = default;
@@ -240,27 +247,9 @@ const QImage& Vellum32::Picture() const { return Picture_graph_->image(); }
 
 void Vellum32::clearPicture() { Picture_graph_->clearToBack(); }
 
-void Vellum32::drawPlot() {
-  // Start from a cleared picture and take the surface's resolution.
-  if (!s_->MetafileOutput) clearPicture();
-  s_->TwipsPerPixelX = float(TwipsPerPixelX());
-  s_->TwipsPerPixelY = float(TwipsPerPixelY());
-  const float width = float(Picture_graph_->width() * TwipsPerPixelX());
-  const float height = float(Picture_graph_->height() * TwipsPerPixelY());
-  s_->ClipRect = TwipsRect{0, width - s_->TwipsPerPixelX, 0, height - s_->TwipsPerPixelY};
-  // An empty store shows only the cleared surface; the series, axes and overlay are
-  // drawn by the rendering code once it is in place.
-  Picture_graph_->update();
-}
-
-void Vellum32::Refresh() {
-  layoutChildren();
-  s_->MetafileOutput = false;
-  drawPlot();
-}
-
 void Vellum32::Clear() {
   s_->Store.clearCounts();
+  ClearGraphics();
   clearPicture();
 }
 

@@ -1,4 +1,4 @@
-#include "overlay/clipper.h"
+#include "vellum32/clipper.h"
 
 namespace vellum32 {
 

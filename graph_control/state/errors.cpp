@@ -26,4 +26,11 @@ Vellum32Error::Vellum32Error(int number, QString source, QString description)
 Vellum32Error::Vellum32Error(int number)
     : Vellum32Error(number, QString::fromLatin1(ErrorSource), StandardErrorMessage(number)) {}
 
+Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what) {
+  return Vellum32Error(PlottingError, QString::fromLatin1(ErrorSource),
+                       QStringLiteral("Error %1 plotting %2: %3 %4")
+                           .arg(cause.Number())
+                           .arg(what, StandardErrorMessage(cause.Number()), cause.Description()));
+}
+
 }  // namespace vellum32

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QString>
+#include <QVariant>
 #include <array>
 #include <optional>
 
@@ -112,6 +114,39 @@ struct ControlState {
 
   // Output state: drawing into a metafile instead of the picture.
   bool MetafileOutput = false;
+  bool HighResolution = false;  // primitives at 300 device units per inch
+
+  // Overlay: the host's drawing calls, recorded with the values as passed. Records
+  // start at index 1; the list starts with 65 empty entries and grows by 64.
+  QList<QVariant> OverlayList = QList<QVariant>(65);
+  qint32 OverlayCount = 0;
+  bool OverlayRecording = true;
+
+  // Graphics stream: while StreamCapture is on, the primitives append their records
+  // (twips of the surface) here instead of drawing.
+  QList<QVariant> StreamList;
+  qint32 StreamCount = 0;
+  bool StreamCapture = false;
+
+  // Device mapping of the primitives: device = twips x DevicePerTwip + offset, or
+  // turned a quarter turn on a page of PageWidth x PageHeight twips.
+  float DeviceScale = 1;
+  float DevicePerTwip = 1;
+  float DeviceOffsetX = 0;
+  float DeviceOffsetY = 0;
+  bool DeviceLandscape = false;
+  float PageWidth = 0;
+  float PageHeight = 0;
+  qint32 PenWidth = 1;         // device units, for the next line or outline
+  qint32 DefaultPenWidth = 1;  // what PenWidth returns to after each public call
+  bool NotXorMode = false;     // drawing mode: not-xor pen instead of copy pen
+
+  // Text of the primitives: face and point size (from TitleFont), weight 400 or 700.
+  QFont TextFont;
+  qint32 TextWeight = 700;
+
+  // Right edge of the drawing area, twips, as the plot routine last computed it.
+  qint32 RightLimit = 0;
 };
 
 }  // namespace vellum32

@@ -46,4 +46,9 @@ private:
   QString description_;
 };
 
+// The error the plot routine (what = "graph") or the legend (what = "legend") raises for
+// a failure inside it: 32007 with the description "Error <n> plotting <what>: " followed
+// by the standard message of n, a blank and the cause's own description.
+VELLUM32_EXPORT Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what);
+
 }  // namespace vellum32

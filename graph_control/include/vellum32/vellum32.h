@@ -12,6 +12,7 @@
 #include "vellum32/child_layout.h"
 #include "vellum32/control_state.h"
 #include "vellum32/data_table.h"
+#include "vellum32/drawing.h"
 #include "vellum32/errors.h"
 #include "vellum32/export.h"
 #include "vellum32/property_store.h"
@@ -235,10 +236,37 @@ public:
   void SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor = -1,
                         const QString& Legend = QString(), qint32 iPlotMarker = 0,
                         qint32 iSelectable = -1, qint32 LineWeight = 1);
-  // Empties the series store and clears the picture. Options and axis settings stay.
+  // Empties the series store and the overlay (ClearGraphics) and clears the picture.
+  // Options and axis settings stay.
   void Clear();
-  // Lays the children out and redraws the whole control.
+  // Lays the children out and redraws the control: the picture is cleared; an empty
+  // control then shows the overlay. Errors inside the drawing reach the caller as 32007.
   void Refresh();
+  // Lays the children out and draws the axes layer: the cleared picture, the axes of the
+  // registered data (limits, margins, ticks, frame, title and labels) and the overlay,
+  // without the series. Errors are raised as by Refresh.
+  void PlotAxes();
+
+  // --- Graphics overlay ----------------------------------------------------------------
+  // Drawing in data units of the axes over the plot. Each call is drawn at once, clipped
+  // like the plot, and recorded (values as passed) so that DrawGraphics draws it again at
+  // the current scale. Colours of -1 mean no outline or no fill; line widths are device
+  // units. Errors of the axis transform reach the caller and record nothing.
+  void DrawMarker(float x, float y, qint32 marker_ind, qint32 LineColour);
+  void DrawText(float text_angle, float x, float y, const QString& chstr);
+  void DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour,
+                     qint32 FillColour, qint32 LineWidth);
+  // Points 1..np of xdpl and ydpl (element 0 is not used); np < 2 does nothing. Raises 9
+  // when a list is shorter than np + 1.
+  void DrawPolygon(qint32 np, const QList<float>& xdpl, const QList<float>& ydpl, qint32 BorderColour,
+                   qint32 FillColour, qint32 LineWidth);
+  void DrawLine(float x1, float y1, float x2, float y2, qint32 LineColour, qint32 LineWidth);
+  // Empties the overlay list and turns recording on.
+  void ClearGraphics();
+  // Draws the overlay list again with the current axes. Stops at the first failing
+  // record and raises its error; recording then stays off until the next ClearGraphics
+  // or completed DrawGraphics.
+  void DrawGraphics();
 
   // --- Persistence -------------------------------------------------------------------
   // Loads or saves the 42 persisted properties through the host's store.
@@ -293,7 +321,13 @@ private:
   void applyBorderStyle(qint16 style);
   void applyBackStyle(qint16 style);
   void clearPicture();
-  void drawPlot();
+  void drawPlot(bool axesLayer);
+  void resetDrawingAttributes();
+  // Runs `paint` with the primitives on the current target: the device of the plot being
+  // drawn, the capture list, or else the persistent picture.
+  void onTarget(const std::function<void(Primitives&)>& paint);
+  // Data values to twips of the surface with the current axes.
+  QPointF toSurface(float x, float y) const;
   void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint,
                            bool colours);
   float snapCutoff(float v, float base, float lnBase) const;
@@ -320,6 +354,7 @@ private:
   QAction* mnuEMF_ = nullptr;
   QAction* mnuZoom_ = nullptr;
   PromptHook prompt_;
+  DrawingDevice* device_ = nullptr;  // target of the plot being drawn
 };
 
 }  // namespace vellum32

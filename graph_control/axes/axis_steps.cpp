@@ -1,0 +1,268 @@
+#include "vellum32/axis_steps.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "vellum32/axis_transform.h"
+#include "vellum32/errors.h"
+#include "vellum32/tick_labels.h"
+
+namespace vellum32 {
+
+TextMeasure::~TextMeasure() = default;
+
+namespace {
+
+constexpr qint32 Black = 0;
+constexpr float TickLength = 60;
+
+// Division that fails the way the control's arithmetic does: a zero divisor raises 11,
+// or 6 when the dividend is zero as well.
+double divide(double a, double b) {
+  if (b == 0.0) throw Vellum32Error(a == 0.0 ? Overflow : DivisionByZero);
+  return a / b;
+}
+
+// Rounding to a long integer, halves to even; out of range is an overflow.
+qint32 toLong(double v) {
+  const double r = std::nearbyint(v);
+  if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Vellum32Error(Overflow);
+  return qint32(r);
+}
+
+struct Extremes {
+  float Min = AutoLimit;
+  float Max = AutoLimit;
+  void take(double value) {
+    const float v = float(value);
+    if (Min == AutoLimit || v < Min) Min = v;
+    if (Max == AutoLimit || v > Max) Max = v;
+  }
+};
+
+bool keptLimits(float min, float max) { return min != AutoLimit && max != AutoLimit && min < max; }
+
+AxisScale xScale(const ControlState& s) { return AxisScale{s.XAxisType, s.XAxisCutoff, s.LnXBase}; }
+AxisScale yScale(const ControlState& s) { return AxisScale{s.YAxisType, s.YAxisCutoff, s.LnYBase}; }
+
+}  // namespace
+
+void AutomaticYLimits(ControlState& s) {
+  if (keptLimits(s.YAxisMin, s.YAxisMax)) return;
+  Extremes e;
+  const SeriesStore& store = s.Store;
+  for (qint32 g = 1; g <= store.GroupCount(); ++g) {
+    const qint32 points = store.PointCount(g);
+    for (qint32 series = store.FirstSeries(g); series <= store.LastSeries(g); ++series)
+      for (qint32 p = 1; p <= points; ++p) {
+        const double v = store.YValue(series, p);
+        if (!(v < -1e30)) e.take(v);
+      }
+  }
+  if (s.YAxisType == AxisTypes::LogLinear) {
+    e.Min = float(InverseAxisTransform(e.Min, s.YAxisCutoff, s.YBaseLog));
+    e.Max = float(InverseAxisTransform(e.Max, s.YAxisCutoff, s.YBaseLog));
+  }
+  s.YAxisMin = s.HomeYMin = e.Min;
+  s.YAxisMax = s.HomeYMax = e.Max;
+}
+
+void AutomaticXLimits(ControlState& s) {
+  if (keptLimits(s.XAxisMin, s.XAxisMax)) return;
+  Extremes e;
+  const SeriesStore& store = s.Store;
+  for (qint32 g = 1; g <= store.GroupCount(); ++g)
+    for (qint32 p = 1; p <= store.PointCount(g); ++p) e.take(store.XValue(g, p));
+  if (s.XAxisType == AxisTypes::LogLinear) {
+    e.Min = float(InverseAxisTransform(e.Min, s.XAxisCutoff, s.XBaseLog));
+    e.Max = float(InverseAxisTransform(e.Max, s.XAxisCutoff, s.XBaseLog));
+  }
+  s.XAxisMin = s.HomeXMin = e.Min;
+  s.XAxisMax = s.HomeXMax = e.Max;
+}
+
+void SetViewRange(ControlState& s, AxisLayout& layout) {
+  AxisRange& v = s.ViewRange;
+  if (s.XAxisType == AxisTypes::linear) {
+    v.XMin = s.XAxisMin;
+    v.XMax = s.XAxisMax;
+    layout.XInterval = s.xTickInterval;
+  } else {
+    v.XMin = float(AxisTransform(s.XAxisMin, xScale(s)));
+    v.XMax = float(AxisTransform(s.XAxisMax, xScale(s)));
+    layout.XInterval = 1;
+  }
+  if (s.YAxisType == AxisTypes::linear) {
+    v.YMin = s.YAxisMin;
+    v.YMax = s.YAxisMax;
+    layout.YInterval = s.yTickInterval;
+  } else {
+    v.YMin = float(AxisTransform(s.YAxisMin, yScale(s)));
+    v.YMax = float(AxisTransform(s.YAxisMax, yScale(s)));
+    // The smallest whole interval n with span \ n <= 10 (integer division).
+    const qint32 span = toLong(double(v.YMax - v.YMin));
+    layout.YInterval = span > 10 ? float(span / 11 + 1) : 1.0f;
+  }
+}
+
+void SetRightLimit(ControlState& s, const AxisLayout& layout) {
+  s.RightLimit = toLong(double(layout.PictureWidth) - double(s.TwipsPerPixelX));
+  if (s.DisplayAxes) s.RightLimit -= 360;
+}
+
+void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
+  layout.TopMargin = !s.DisplayAxes ? 0 : (s.Title.isEmpty() ? 120 : 320);
+  layout.YLabelHeight =
+      s.DisplayAxes && !s.YAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.YAxisLabel)) : 0;
+  layout.XLabelHeight =
+      s.DisplayAxes && !s.XAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.XAxisLabel)) : 0;
+}
+
+void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout) {
+  const float sx = layout.ScreenTwipsPerPixelX;
+  const float sy = layout.ScreenTwipsPerPixelY;
+  TwipsRect& r = s.PlotRect;
+  r = TwipsRect{sx, float(s.RightLimit) - sx, sy, layout.PictureHeight - sy};
+  s.YScale = float(divide(double(r.Bottom - r.Top), double(s.ViewRange.YMax - s.ViewRange.YMin)));
+  s.XScale = float(divide(double(r.Right - r.Left), double(s.ViewRange.XMax - s.ViewRange.XMin)));
+}
+
+void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasure& measure) {
+  TwipsRect& r = s.PlotRect;
+  r.Left = float(layout.YLabelHeight + 180);
+  r.Right = float(s.RightLimit);
+  r.Top = float(layout.TopMargin);
+  r.Bottom = float(double(layout.PictureHeight) - layout.ScreenTwipsPerPixelY -
+                   1.5 * measure.TextHeight(QStringLiteral("X")) - layout.XLabelHeight);
+  s.TextWeight = 400;
+}
+
+float FirstTick(float min, float interval) {
+  const float q = float(divide(double(min), double(interval)));
+  if (q == std::floor(q)) return min;
+  return std::floor(q) * interval;
+}
+
+std::vector<float> TickValues(float first, float interval, float min, float max) {
+  std::vector<float> ticks;
+  if (!(interval > 0)) return ticks;
+  for (float v = first; v <= max;) {
+    if (!(v < min)) ticks.push_back(v);
+    const float next = v + interval;
+    if (next == v) break;  // the interval is lost below the value's precision
+    v = next;
+  }
+  return ticks;
+}
+
+void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
+  const AxisRange& v = s.ViewRange;
+  layout.Y0 = FirstTick(v.YMin, layout.YInterval);
+  layout.YFormat = DecimalsFormat(layout.YInterval);
+  const bool log = s.YAxisType == AxisTypes::LogLinear;
+  float& left = s.PlotRect.Left;
+  for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax)) {
+    const QString label = TickLabel(y, log, s.YAxisCutoff, layout.YFormat, s.YBaseLog);
+    left = std::max(left, float(measure.TextWidth(label) + layout.YLabelHeight + 180));
+  }
+  left = std::max(left, float(measure.TextWidth(PlainNumber(layout.Y0)) / 2 + layout.YLabelHeight + 120));
+}
+
+void ApplyFixedMargins(ControlState& s, const AxisLayout& layout) {
+  if (!s.SetMargins) return;
+  TwipsRect& r = s.PlotRect;
+  if (s.XAxisLeftMargin > 0) r.Left = s.XAxisLeftMargin;
+  if (s.XAxisRightMargin > 0) r.Right = float(s.RightLimit) - s.XAxisRightMargin;
+  // The Y pair works this way round: the "bottom" margin places the top edge and the
+  // "top" margin is measured up from the bottom of the picture.
+  if (s.YAxisBottomMargin > 0) r.Top = s.YAxisBottomMargin;
+  if (s.YAxisTopMargin > 0) r.Bottom = layout.PictureHeight - s.YAxisTopMargin;
+}
+
+void SetYScale(ControlState& s) {
+  const TwipsRect& r = s.PlotRect;
+  s.YScale = float(divide(double(r.Bottom - r.Top), double(s.ViewRange.YMax - s.ViewRange.YMin)));
+}
+
+void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  const AxisRange& v = s.ViewRange;
+  const bool log = s.YAxisType == AxisTypes::LogLinear;
+  const double quarterX = measure.TextHeight(QStringLiteral("X")) / 4;
+  for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax)) {
+    const TwipsRect r = s.PlotRect;
+    const float py = r.Bottom - (y - v.YMin) * s.YScale;
+    draw.Line(r.Left, py, r.Left + TickLength, py, Black, 1);
+    const QString label = TickLabel(y, log, s.YAxisCutoff, layout.YFormat, s.YBaseLog);
+    draw.Text(0, float(r.Left - measure.TextWidth(label) - TickLength), float(py + quarterX), label);
+  }
+}
+
+void DrawFrame(ControlState& s, Primitives& draw) {
+  const TwipsRect r = s.PlotRect;
+  draw.Rectangle(r.Left, r.Top, r.Right, r.Bottom, Black, NoColour);
+}
+
+void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw,
+                        const TextMeasure& measure) {
+  const TwipsRect r = s.PlotRect;
+  s.TextWeight = 700;
+  // The drawing font is bold, the measuring font is not: widths are allowed 15% more.
+  if (!s.Title.isEmpty()) {
+    draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.Title) / 2),
+              float(measure.TextHeight(s.Title)), s.Title);
+  }
+  if (!s.YAxisLabel.isEmpty()) {
+    draw.Text(90, float(measure.TextHeight(s.YAxisLabel)),
+              float((r.Top + r.Bottom + 1.15 * measure.TextWidth(s.YAxisLabel)) / 2), s.YAxisLabel);
+  }
+  if (!s.XAxisLabel.isEmpty()) {
+    draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.XAxisLabel) / 2),
+              float(layout.PictureHeight - layout.ScreenTwipsPerPixelY -
+                    measure.TextHeight(s.XAxisLabel) / 2),
+              s.XAxisLabel);
+  }
+  s.TextWeight = 400;
+}
+
+void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  const AxisRange& v = s.ViewRange;
+  layout.X0 = FirstTick(v.XMin, layout.XInterval);
+  layout.XFormat = DecimalsFormat(layout.XInterval);
+  const TwipsRect r = s.PlotRect;
+  s.XScale = float(divide(double(r.Right - r.Left), double(v.XMax - v.XMin)));
+  const bool log = s.XAxisType == AxisTypes::LogLinear;
+  const double heightX = measure.TextHeight(QStringLiteral("X"));
+  for (float x : TickValues(layout.X0, layout.XInterval, v.XMin, v.XMax)) {
+    const float px = r.Left + (x - v.XMin) * s.XScale;
+    draw.Line(px, r.Bottom, px, r.Bottom - TickLength, Black, 1);
+    const QString label = TickLabel(x, log, s.XAxisCutoff, layout.XFormat, s.XBaseLog);
+    draw.Text(0, float(px - measure.TextWidth(label) / 2), float(r.Bottom + heightX), label);
+  }
+}
+
+void ClipToPlot(ControlState& s, Primitives& draw) {
+  s.ClipRect = s.PlotRect;
+  draw.ClipWindow();
+}
+
+void PlotAxes(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  SetTextMargins(s, layout, measure);
+  AutomaticYLimits(s);
+  AutomaticXLimits(s);
+  SetViewRange(s, layout);
+  if (!s.DisplayAxes) {
+    PlotRectWithoutAxes(s, layout);
+  } else {
+    InitialPlotRect(s, layout, measure);
+    WidenLeftMargin(s, layout, measure);
+    ApplyFixedMargins(s, layout);
+    SetYScale(s);
+    DrawYTicks(s, layout, draw, measure);
+    DrawFrame(s, draw);
+    DrawTitleAndLabels(s, layout, draw, measure);
+    DrawXTicks(s, layout, draw, measure);
+  }
+  ClipToPlot(s, draw);
+}
+
+}  // namespace vellum32

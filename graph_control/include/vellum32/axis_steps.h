@@ -1,0 +1,104 @@
+#pragma once
+// The axis steps of the plot routine, in the order it runs them: automatic limits, the
+// shown range and tick intervals, the plot rectangle and its margins, the scales, the Y
+// ticks, the frame with the title and axis labels, the X ticks and the clip window.
+// Each step reads and writes the control's state; the drawing steps draw through the
+// primitives (so they are captured when a graphics stream is being taken). Arithmetic
+// without a result (a zero tick interval, an empty range) raises Vellum32Error 11, or 6
+// for 0/0; the plot routine reports it as its own error.
+#include <QString>
+#include <vector>
+
+#include "vellum32/control_state.h"
+#include "vellum32/drawing.h"
+#include "vellum32/export.h"
+
+namespace vellum32 {
+
+// Text widths and heights in twips, measured with the font of the control surface.
+class VELLUM32_EXPORT TextMeasure {
+public:
+  virtual ~TextMeasure();
+  virtual double TextWidth(const QString& text) const = 0;
+  virtual double TextHeight(const QString& text) const = 0;
+};
+
+// The quantities the steps of one drawing hand on to each other.
+struct AxisLayout {
+  // Size of Picture_graph in twips and the screen's twips per pixel (sx, sy).
+  float PictureWidth = 0;
+  float PictureHeight = 0;
+  float ScreenTwipsPerPixelX = 15;
+  float ScreenTwipsPerPixelY = 15;
+  // Long integers of the layout.
+  qint32 TopMargin = 0;
+  qint32 YLabelHeight = 0;
+  qint32 XLabelHeight = 0;
+  // Tick spacing in axis units, first tick and decimals format of each axis.
+  float XInterval = 1;
+  float YInterval = 1;
+  float X0 = 0;
+  float Y0 = 0;
+  QString XFormat = QStringLiteral("0");
+  QString YFormat = QStringLiteral("0");
+};
+
+// Automatic limits: a pair that is not two set limits in increasing order is derived
+// from the registered data (Y values not below -1e30; X values of every group), turned
+// back into data units on a LogLinear axis, and copied into the home limits.
+VELLUM32_EXPORT void AutomaticYLimits(ControlState& s);
+VELLUM32_EXPORT void AutomaticXLimits(ControlState& s);
+
+// ViewRange from the limits and the tick interval of each axis: a linear axis keeps its
+// tick interval property; a LogLinear X axis ticks every power of the base; a LogLinear
+// Y axis every n powers, n the smallest whole number with at most 10 intervals.
+VELLUM32_EXPORT void SetViewRange(ControlState& s, AxisLayout& layout);
+
+// RightLimit: the picture's width less one pixel, rounded, less 360 with axes shown.
+VELLUM32_EXPORT void SetRightLimit(ControlState& s, const AxisLayout& layout);
+
+// TopMargin (320 with a title, 120 without, 0 without axes) and the label heights.
+VELLUM32_EXPORT void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure);
+
+// Without axes: the plot rectangle inset by a pixel on every side, and both scales.
+VELLUM32_EXPORT void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout);
+
+// With axes: the initial plot rectangle; the number font goes to normal weight.
+VELLUM32_EXPORT void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasure& measure);
+
+// The first tick at or below `min`: min itself when min / interval is whole, else the
+// next lower multiple of the interval.
+VELLUM32_EXPORT float FirstTick(float min, float interval);
+
+// Tick values first, first + interval, ... (accumulated as singles) up to max, those
+// below min left out. A negative interval gives none; the walk ends where adding the
+// interval no longer changes the value.
+VELLUM32_EXPORT std::vector<float> TickValues(float first, float interval, float min, float max);
+
+// The first Y tick and its format, and the left edge widened to the Y tick labels.
+VELLUM32_EXPORT void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure);
+
+// With SetMargins, each margin property above 0 replaces one edge: XAxisLeftMargin the
+// left, RightLimit - XAxisRightMargin the right, YAxisBottomMargin the top, and the
+// picture's height - YAxisTopMargin the bottom.
+VELLUM32_EXPORT void ApplyFixedMargins(ControlState& s, const AxisLayout& layout);
+
+VELLUM32_EXPORT void SetYScale(ControlState& s);
+
+// Tick marks and labels of the Y axis, the frame, the title and axis labels (bold), and
+// the X axis with its scale.
+VELLUM32_EXPORT void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw,
+                                const TextMeasure& measure);
+VELLUM32_EXPORT void DrawFrame(ControlState& s, Primitives& draw);
+VELLUM32_EXPORT void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw,
+                                        const TextMeasure& measure);
+VELLUM32_EXPORT void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw,
+                                const TextMeasure& measure);
+
+// ClipRect = PlotRect, with a clip-window record while a stream is being captured.
+VELLUM32_EXPORT void ClipToPlot(ControlState& s, Primitives& draw);
+
+// The label heights and margins, then every axis step in order.
+VELLUM32_EXPORT void PlotAxes(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
+
+}  // namespace vellum32

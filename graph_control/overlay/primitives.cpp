@@ -1,0 +1,190 @@
+#include <algorithm>
+#include <cmath>
+
+#include "vellum32/clipper.h"
+#include "vellum32/drawing.h"
+#include "vellum32/errors.h"
+
+namespace vellum32 {
+
+int RecordLength(int code) {
+  switch (code) {
+    case ClipWindowRecord: return 5;
+    case LineRecord: return 7;
+    case MarkerRecord: return 5;
+    case PolygonRecord: return 7;
+    case RectangleRecord: return 8;
+    case TextRecord: return 5;
+    default: return 0;
+  }
+}
+
+void AppendRecord(QList<QVariant>& list, qint32& count, std::initializer_list<QVariant> record) {
+  const qsizetype length = qsizetype(record.size());
+  if (list.size() - 1 < qsizetype(count) + length) list.resize(list.size() + 64);
+  qsizetype at = qsizetype(count) + 1;
+  for (const QVariant& entry : record) list[at++] = entry;
+  count += qint32(length);
+}
+
+QColor ColourOf(qint32 colour) {
+  if (colour < 0) return QColor();
+  return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+namespace {
+
+QVariant code(RecordCodes c) { return QVariant::fromValue(qint16(c)); }
+
+// Device coordinates stay well inside the range of an int (and of the platform's
+// 32-bit device space); anything beyond is off every page anyway.
+constexpr double DeviceLimit = 1 << 30;
+
+int roundToDevice(double v) {
+  if (std::isnan(v)) return 0;
+  return int(std::nearbyint(std::clamp(v, -DeviceLimit, DeviceLimit)));
+}
+
+// The points 1..np of a record's coordinate list, with element 0 unused.
+QList<float> pointList(const QList<float>& values, qint32 np) {
+  return QList<float>(values.begin(), values.begin() + (np + 1));
+}
+
+}  // namespace
+
+Primitives::Primitives(ControlState& state, DrawingDevice* device) : s_(state), device_(device) {}
+
+QPoint Primitives::ToDevice(double tx, double ty) const {
+  const double k = s_.DevicePerTwip;
+  if (s_.DeviceLandscape) {
+    return QPoint(roundToDevice((double(s_.PageWidth) - ty) * k + s_.DeviceOffsetX),
+                  roundToDevice(tx * k + s_.DeviceOffsetY));
+  }
+  return QPoint(roundToDevice(tx * k + s_.DeviceOffsetX), roundToDevice(ty * k + s_.DeviceOffsetY));
+}
+
+bool Primitives::capture(std::initializer_list<QVariant> record) {
+  if (!s_.StreamCapture) return false;
+  AppendRecord(s_.StreamList, s_.StreamCount, record);
+  return true;
+}
+
+void Primitives::drawLine(double x1, double y1, double x2, double y2, const QColor& colour, int width) {
+  device_->SetNotXor(s_.NotXorMode);
+  device_->Line(ToDevice(x1, y1), ToDevice(x2, y2), colour, width);
+}
+
+QPolygon Primitives::mapPolygon(std::initializer_list<QPointF> points) const {
+  QPolygon polygon;
+  polygon.reserve(qsizetype(points.size()));
+  for (const QPointF& p : points) polygon.append(ToDevice(p.x(), p.y()));
+  return polygon;
+}
+
+void Primitives::ClipWindow() {
+  const TwipsRect& c = s_.ClipRect;
+  capture({code(ClipWindowRecord), c.Left, c.Right, c.Top, c.Bottom});
+}
+
+void Primitives::Line(float x1, float y1, float x2, float y2, qint32 colour, qint32 width) {
+  if (ClipLine(x1, y1, x2, y2, s_.ClipRect) < 0) return;
+  if (capture({code(LineRecord), x1, y1, x2, y2, colour, width})) return;
+  const QColor c = ColourOf(colour);
+  if (!device_ || !c.isValid()) return;
+  drawLine(x1, y1, x2, y2, c, width);
+}
+
+void Primitives::Polygon(qint32 np, const QList<float>& xs, const QList<float>& ys, qint32 border,
+                         qint32 fill) {
+  if (np < 1) return;
+  if (xs.size() < qsizetype(np) + 1 || ys.size() < qsizetype(np) + 1) throw Vellum32Error(SubscriptOutOfRange);
+  float minX = xs[1], maxX = xs[1], minY = ys[1], maxY = ys[1];
+  for (qint32 i = 2; i <= np; ++i) {
+    minX = std::min(minX, xs[i]);
+    maxX = std::max(maxX, xs[i]);
+    minY = std::min(minY, ys[i]);
+    maxY = std::max(maxY, ys[i]);
+  }
+  const TwipsRect& w = s_.ClipRect;
+  if (maxX < w.Left || minX > w.Right || maxY < w.Top || minY > w.Bottom) return;
+  if (capture({code(PolygonRecord), np, QVariant::fromValue(pointList(xs, np)),
+               QVariant::fromValue(pointList(ys, np)), border, fill, s_.PenWidth}))
+    return;
+  if (!device_) return;
+  QPolygon polygon;
+  polygon.reserve(np);
+  for (qint32 i = 1; i <= np; ++i) polygon.append(ToDevice(xs[i], ys[i]));
+  device_->SetNotXor(s_.NotXorMode);
+  if (border >= 0) device_->PolygonOutline(polygon, ColourOf(border), s_.PenWidth);
+  if (fill >= 0) device_->PolygonFill(polygon, ColourOf(fill));
+}
+
+void Primitives::Rectangle(float x1, float y1, float x2, float y2, qint32 border, qint32 fill) {
+  Polygon(4, {0, x1, x2, x2, x1}, {0, y1, y1, y2, y2}, border, fill);
+}
+
+void Primitives::Marker(float x, float y, qint32 markerCode, qint32 colour) {
+  if (capture({code(MarkerRecord), x, y, markerCode, colour})) return;
+  if (!device_) return;
+  const double s = s_.MarkerSize;
+  if (markerCode <= -1 && markerCode >= -26) {
+    Text(0, float(x - 2 * s), float(y + 1.5 * s), QString(QChar(u'A' + (-markerCode - 1))));
+    return;
+  }
+  const QColor c = ColourOf(colour);
+  if (!c.isValid()) return;
+  const int thick = 2 * s_.DefaultPenWidth;
+  device_->SetNotXor(s_.NotXorMode);
+  switch (markerCode) {
+    case 1:
+    case 2: {
+      const QPolygon square = mapPolygon({{x - s, y - s}, {x + s, y - s}, {x + s, y + s}, {x - s, y + s}});
+      device_->PolygonOutline(square, c, markerCode == 1 ? s_.PenWidth : thick);
+      if (markerCode == 1) device_->PolygonFill(square, c);
+      break;
+    }
+    case 3:
+      drawLine(x - s, y - s, x + s, y + s, c, thick);
+      drawLine(x - s, y + s, x + s, y - s, c, thick);
+      break;
+    case 4:
+      drawLine(x, y - s, x, y + s, c, thick);
+      drawLine(x - s, y, x + s, y, c, thick);
+      break;
+    case 5:
+      drawLine(x - s, y - s, x + s + 1, y + s + 1, c, 1);
+      drawLine(x - s, y + s, x + s + 1, y - s - 1, c, 1);
+      drawLine(x, y - s, x, y + s + 1, c, 1);
+      drawLine(x - s, y, x + s + 1, y, c, 1);
+      break;
+    case 6:
+    case 7: {
+      const QPolygon diamond = mapPolygon({{x - s, y}, {x, y + s}, {x + s, y}, {x, y - s}});
+      device_->PolygonOutline(diamond, c, s_.PenWidth);
+      if (markerCode == 6) device_->PolygonFill(diamond, c);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+DeviceFont Primitives::CurrentFont(float angle) const {
+  DeviceFont font;
+  font.Face = s_.TextFont.family();
+  double points = s_.TextFont.pointSizeF();
+  const double dpi = s_.HighResolution ? 300.0 : (device_ ? device_->DotsPerInchY() : 96.0);
+  if (points <= 0) points = s_.TextFont.pixelSize() * 72.0 / dpi;
+  font.Height = -roundToDevice(points * dpi / 72.0 * s_.DeviceScale);
+  font.Weight = s_.TextWeight;
+  font.Escapement = roundToDevice(double(angle) * 10) - (s_.DeviceLandscape ? 900 : 0);
+  return font;
+}
+
+void Primitives::Text(float angle, float x, float y, const QString& text) {
+  if (capture({code(TextRecord), angle, x, y, text})) return;
+  if (!device_) return;
+  device_->Text(ToDevice(x, y), text, CurrentFont(angle));
+}
+
+}  // namespace vellum32
