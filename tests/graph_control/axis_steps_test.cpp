@@ -1,0 +1,281 @@
+#include "recording_device.h"
+#include "test_support.h"
+#include "vellum32/axis_steps.h"
+#include "vellum32/tick_labels.h"
+
+namespace vellum32 {
+namespace {
+
+using test::expectError;
+using test::FixedMeasure;
+using test::makeTable;
+
+// The state of a control that registered `table` with the given axis settings.
+ControlState registered(const DataTable& table, AxisTypes yType = AxisTypes::linear) {
+  Vellum32 control;
+  control.setDataNull(-999);
+  control.setYAxisType(yType);
+  control.RegisterData(table);
+  return control.State();
+}
+
+AxisLayout pictureLayout() {
+  AxisLayout layout;
+  layout.PictureWidth = 6000;
+  layout.PictureHeight = 4000;
+  layout.ScreenTwipsPerPixelX = layout.ScreenTwipsPerPixelY = 15;
+  return layout;
+}
+
+// Runs every axis step in capture mode and returns the text records' strings.
+struct Captured {
+  ControlState s;
+  AxisLayout layout = pictureLayout();
+  QStringList texts;
+  QList<QPointF> textAt;
+  int frames = 0;
+
+  explicit Captured(ControlState state) : s(std::move(state)) {}
+  void plot() {
+    s.TwipsPerPixelX = s.TwipsPerPixelY = 15;
+    s.ClipRect = TwipsRect{0, 5985, 0, 3985};
+    s.StreamCapture = true;
+    Primitives draw(s, nullptr);
+    FixedMeasure measure;
+    SetRightLimit(s, layout);
+    PlotAxes(s, layout, draw, measure);
+    for (qint32 i = 1; i <= s.StreamCount;) {
+      const int code = s.StreamList[i].toInt();
+      if (code == TextRecord) {
+        texts << s.StreamList[i + 4].toString();
+        textAt << QPointF(s.StreamList[i + 2].toFloat(), s.StreamList[i + 3].toFloat());
+      }
+      if (code == PolygonRecord) ++frames;
+      i += RecordLength(code);
+    }
+  }
+};
+
+const DataTable ThreeSevenNullFive = makeTable({{0, 1, 2, 3, 4}, {0, 3, 7, -999, 5}});
+
+TEST(AutomaticLimitsTest, DataRangeSkippingMissingValues) {
+  ControlState s = registered(ThreeSevenNullFive);
+  AutomaticYLimits(s);
+  AutomaticXLimits(s);
+  EXPECT_EQ(s.YAxisMin, 3);
+  EXPECT_EQ(s.YAxisMax, 7);
+  EXPECT_EQ(s.HomeYMin, 3);
+  EXPECT_EQ(s.HomeYMax, 7);
+  EXPECT_EQ(s.XAxisMin, 1);
+  EXPECT_EQ(s.XAxisMax, 4);
+  EXPECT_EQ(s.HomeXMax, 4);
+}
+
+TEST(AutomaticLimitsTest, ReversedLimitsCountAsAutomatic) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.YAxisMin = 10;
+  s.YAxisMax = 2;
+  AutomaticYLimits(s);
+  EXPECT_EQ(s.YAxisMin, 3);
+  EXPECT_EQ(s.YAxisMax, 7);
+}
+
+TEST(AutomaticLimitsTest, SetLimitsAreKeptWithoutTouchingTheHomeLimits) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.YAxisMin = -1;
+  s.YAxisMax = 20;
+  s.HomeYMin = -5;
+  s.HomeYMax = 50;
+  AutomaticYLimits(s);
+  EXPECT_EQ(s.YAxisMin, -1);
+  EXPECT_EQ(s.YAxisMax, 20);
+  EXPECT_EQ(s.HomeYMin, -5);
+  EXPECT_EQ(s.HomeYMax, 50);
+}
+
+TEST(AxisStepsTest, LogLinearLimitsAndLabels) {
+  Captured c(registered(makeTable({{0, 1, 2, 3, 4}, {0, 0.5, 10, 100, 1000}}), AxisTypes::LogLinear));
+  c.plot();
+  EXPECT_FLOAT_EQ(c.s.YAxisMin, 0.5f);
+  EXPECT_FLOAT_EQ(c.s.YAxisMax, 1000);
+  EXPECT_EQ(c.layout.YInterval, 1);
+  EXPECT_FLOAT_EQ(c.s.ViewRange.YMin, 0.5f);
+  EXPECT_NEAR(c.s.ViewRange.YMax, 4, 1e-5);
+  // Y labels at axis units 1 to 4, then the X labels 1 to 4.
+  EXPECT_EQ(c.texts, QStringList({"1", "10", "100", "1000", "1", "2", "3", "4"}));
+}
+
+TEST(AxisStepsTest, LogLinearIntervalGrowsToThreeOverTwentyFourUnits) {
+  ControlState s;
+  s.YAxisType = AxisTypes::LogLinear;
+  s.YAxisMin = -1e11f;
+  s.YAxisMax = 1e11f;
+  s.XAxisMin = 0;
+  s.XAxisMax = 1;
+  AxisLayout layout;
+  SetViewRange(s, layout);
+  EXPECT_NEAR(s.ViewRange.YMin, -12, 1e-4);
+  EXPECT_NEAR(s.ViewRange.YMax, 12, 1e-4);
+  EXPECT_EQ(layout.YInterval, 3);
+  s.YAxisMin = -1e4f;  // -5 .. 12: 17 \ 2 = 8
+  SetViewRange(s, layout);
+  EXPECT_EQ(layout.YInterval, 2);
+  s.XAxisType = AxisTypes::LogLinear;
+  s.XAxisMin = 1;
+  s.XAxisMax = 1e20f;
+  SetViewRange(s, layout);
+  EXPECT_EQ(layout.XInterval, 1);
+}
+
+TEST(AxisStepsTest, LinearQuarterTicksAndFrame) {
+  ControlState s;
+  s.YAxisMin = 0;
+  s.YAxisMax = 1;
+  s.yTickInterval = 0.25f;
+  s.XAxisMin = 0.1f;
+  s.XAxisMax = 1;
+  s.xTickInterval = 0.25f;
+  Captured c(s);
+  c.plot();
+  EXPECT_EQ(c.texts, QStringList({"0.00", "0.25", "0.50", "0.75", "1.00", "0.25", "0.50", "0.75", "1.00"}));
+  EXPECT_EQ(c.frames, 1);
+  const TwipsRect r = c.s.PlotRect;
+  // Left: the widest label (4 characters) + 180; top 120 without a title; bottom above
+  // one and a half lines of numbers.
+  EXPECT_EQ(r.Left, 580);
+  EXPECT_EQ(r.Right, 6000 - 15 - 360);
+  EXPECT_EQ(r.Top, 120);
+  EXPECT_EQ(r.Bottom, 4000 - 15 - 300);
+  EXPECT_FLOAT_EQ(c.s.YScale, (r.Bottom - r.Top) / 1.0f);
+  EXPECT_FLOAT_EQ(c.s.XScale, (r.Right - r.Left) / 0.9f);
+  // Y label of 0.50 at (left - width - 60, py + a quarter line).
+  EXPECT_FLOAT_EQ(c.textAt[2].x(), r.Left - 400 - 60);
+  EXPECT_FLOAT_EQ(c.textAt[2].y(), r.Bottom - 0.5f * c.s.YScale + 50);
+  // The clip window follows the plot rectangle, recorded last.
+  EXPECT_EQ(c.s.ClipRect, r);
+  const qint32 last = c.s.StreamCount - 4;
+  EXPECT_EQ(c.s.StreamList[last].toInt(), ClipWindowRecord);
+  EXPECT_EQ(c.s.StreamList[last + 1].toFloat(), r.Left);
+  EXPECT_EQ(c.s.StreamList[last + 4].toFloat(), r.Bottom);
+}
+
+TEST(AxisStepsTest, TitleAndLabelsWidenTheMargins) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.Title = QStringLiteral("Total field");
+  s.YAxisLabel = QStringLiteral("nT");
+  s.XAxisLabel = QStringLiteral("Station");
+  Captured c(s);
+  c.plot();
+  EXPECT_EQ(c.layout.TopMargin, 320);
+  EXPECT_EQ(c.s.PlotRect.Top, 320);
+  EXPECT_EQ(c.s.PlotRect.Left, 200 + 180 + 100);  // label height + 180 + one digit
+  EXPECT_EQ(c.s.PlotRect.Bottom, 4000 - 15 - 300 - 200);
+  EXPECT_TRUE(c.texts.contains("Total field"));
+  EXPECT_TRUE(c.texts.contains("nT"));
+  EXPECT_EQ(c.s.TextWeight, 400);
+}
+
+TEST(AxisStepsTest, FixedMarginsTakeTheYPairTheWayRoundTheyAreNamed) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.SetMargins = true;
+  s.YAxisTopMargin = 500;
+  Captured c(s);
+  c.plot();
+  EXPECT_EQ(c.s.PlotRect.Bottom, 4000 - 500);
+  EXPECT_EQ(c.s.PlotRect.Top, 120);
+  s.YAxisBottomMargin = 700;
+  s.XAxisLeftMargin = 1000;
+  s.XAxisRightMargin = 400;
+  Captured d(s);
+  d.plot();
+  EXPECT_EQ(d.s.PlotRect.Top, 700);
+  EXPECT_EQ(d.s.PlotRect.Left, 1000);
+  EXPECT_EQ(d.s.PlotRect.Right, 6000 - 15 - 360 - 400);
+}
+
+TEST(AxisStepsTest, WithoutAxesThePlotIsInsetByAPixel) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.DisplayAxes = false;
+  s.Title = QStringLiteral("hidden");
+  Captured c(s);
+  c.plot();
+  EXPECT_EQ(c.s.RightLimit, 5985);
+  EXPECT_EQ(c.s.PlotRect, (TwipsRect{15, 5970, 15, 3985}));
+  EXPECT_FLOAT_EQ(c.s.YScale, 3970 / 4.0f);
+  EXPECT_FLOAT_EQ(c.s.XScale, 5955 / 3.0f);
+  EXPECT_TRUE(c.texts.isEmpty());
+  EXPECT_EQ(c.frames, 0);
+  EXPECT_EQ(c.s.StreamCount, 5);  // the clip window alone
+}
+
+TEST(AxisStepsTest, NegativeIntervalDrawsNoTicks) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.yTickInterval = -1;
+  Captured c(s);
+  c.plot();
+  EXPECT_EQ(c.texts, QStringList({"1", "2", "3", "4"}));  // X labels only
+}
+
+TEST(AxisStepsTest, ZeroIntervalOrEmptyRangeRaises) {
+  ControlState s = registered(ThreeSevenNullFive);
+  s.yTickInterval = 0;
+  expectError(DivisionByZero, [&] { Captured(s).plot(); });
+  ControlState single = registered(makeTable({{0, 2}, {0, 5}}));
+  expectError(DivisionByZero, [&] { Captured(single).plot(); });
+  single.DisplayAxes = false;
+  expectError(DivisionByZero, [&] { Captured(single).plot(); });
+}
+
+TEST(PlotAxesTest, ControlDrawsTheFrameOnItsPicture) {
+  Vellum32 control;
+  control.setBackColor(RGBColour(255, 255, 255));
+  control.RegisterData(ThreeSevenNullFive);
+  control.PlotAxes();
+  const ControlState& s = control.State();
+  const QImage& picture = control.Picture();
+  const int left = int(std::lround(s.PlotRect.Left / s.TwipsPerPixelX));
+  const int top = int(std::lround(s.PlotRect.Top / s.TwipsPerPixelY));
+  const int bottom = int(std::lround(s.PlotRect.Bottom / s.TwipsPerPixelY));
+  const int right = int(std::lround(s.PlotRect.Right / s.TwipsPerPixelX));
+  EXPECT_EQ(picture.pixel(left, (top + bottom) / 2), qRgb(0, 0, 0));
+  EXPECT_EQ(picture.pixel((left + right) / 2, top), qRgb(0, 0, 0));
+  EXPECT_EQ(picture.pixel((left + right) / 2, (top + bottom) / 2), qRgb(255, 255, 255));
+  EXPECT_EQ(s.YAxisMin, 3);
+  EXPECT_EQ(control.YAxisMax(), 7);
+  EXPECT_EQ(s.ClipRect, s.PlotRect);
+  EXPECT_TRUE(s.OverlayRecording);
+}
+
+TEST(PlotAxesTest, WithoutAxesNothingIsDrawn) {
+  Vellum32 control;
+  control.setBackColor(RGBColour(255, 255, 255));
+  control.RegisterData(ThreeSevenNullFive);
+  control.setDisplayAxes(false);
+  control.setTitle(QStringLiteral("Title"));
+  control.PlotAxes();
+  const QImage& picture = control.Picture();
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) ASSERT_EQ(picture.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+}
+
+TEST(PlotAxesTest, FailuresReachTheHostAsThePlottingError) {
+  Vellum32 control;
+  control.setBackColor(RGBColour(255, 255, 255));
+  control.RegisterData(ThreeSevenNullFive);
+  control.setxTickInterval(0);
+  try {
+    control.PlotAxes();
+    ADD_FAILURE() << "no error";
+  } catch (const Vellum32Error& e) {
+    EXPECT_EQ(e.Number(), PlottingError);
+    EXPECT_EQ(e.Source(), "Vellum");
+    EXPECT_EQ(e.Description(), "Error 11 plotting graph: Division by zero Division by zero");
+  }
+  EXPECT_FALSE(control.State().OverlayRecording);
+  control.setxTickInterval(1);
+  control.PlotAxes();
+  EXPECT_TRUE(control.State().OverlayRecording);
+}
+
+}  // namespace
+}  // namespace vellum32
