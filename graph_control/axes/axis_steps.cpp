@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "vellum32/axis_transform.h"
 #include "vellum32/errors.h"
@@ -30,11 +31,18 @@ qint32 toLong(double v) {
   return qint32(r);
 }
 
+// A double as a single; a value beyond the range of a single is an overflow.
+float toSingle(double v) {
+  if (std::isfinite(v) && std::fabs(v) > double(std::numeric_limits<float>::max()))
+    throw Vellum32Error(Overflow);
+  return float(v);
+}
+
 struct Extremes {
   float Min = AutoLimit;
   float Max = AutoLimit;
   void take(double value) {
-    const float v = float(value);
+    const float v = toSingle(value);
     if (Min == AutoLimit || v < Min) Min = v;
     if (Max == AutoLimit || v > Max) Max = v;
   }
@@ -60,8 +68,8 @@ void AutomaticYLimits(ControlState& s) {
       }
   }
   if (s.YAxisType == AxisTypes::LogLinear) {
-    e.Min = float(InverseAxisTransform(e.Min, s.YAxisCutoff, s.YBaseLog));
-    e.Max = float(InverseAxisTransform(e.Max, s.YAxisCutoff, s.YBaseLog));
+    e.Min = toSingle(InverseAxisTransform(e.Min, s.YAxisCutoff, s.YBaseLog));
+    e.Max = toSingle(InverseAxisTransform(e.Max, s.YAxisCutoff, s.YBaseLog));
   }
   s.YAxisMin = s.HomeYMin = e.Min;
   s.YAxisMax = s.HomeYMax = e.Max;
@@ -74,8 +82,8 @@ void AutomaticXLimits(ControlState& s) {
   for (qint32 g = 1; g <= store.GroupCount(); ++g)
     for (qint32 p = 1; p <= store.PointCount(g); ++p) e.take(store.XValue(g, p));
   if (s.XAxisType == AxisTypes::LogLinear) {
-    e.Min = float(InverseAxisTransform(e.Min, s.XAxisCutoff, s.XBaseLog));
-    e.Max = float(InverseAxisTransform(e.Max, s.XAxisCutoff, s.XBaseLog));
+    e.Min = toSingle(InverseAxisTransform(e.Min, s.XAxisCutoff, s.XBaseLog));
+    e.Max = toSingle(InverseAxisTransform(e.Max, s.XAxisCutoff, s.XBaseLog));
   }
   s.XAxisMin = s.HomeXMin = e.Min;
   s.XAxisMax = s.HomeXMax = e.Max;
@@ -88,8 +96,8 @@ void SetViewRange(ControlState& s, AxisLayout& layout) {
     v.XMax = s.XAxisMax;
     layout.XInterval = s.xTickInterval;
   } else {
-    v.XMin = float(AxisTransform(s.XAxisMin, xScale(s)));
-    v.XMax = float(AxisTransform(s.XAxisMax, xScale(s)));
+    v.XMin = toSingle(AxisTransform(s.XAxisMin, xScale(s)));
+    v.XMax = toSingle(AxisTransform(s.XAxisMax, xScale(s)));
     layout.XInterval = 1;
   }
   if (s.YAxisType == AxisTypes::linear) {
@@ -97,8 +105,8 @@ void SetViewRange(ControlState& s, AxisLayout& layout) {
     v.YMax = s.YAxisMax;
     layout.YInterval = s.yTickInterval;
   } else {
-    v.YMin = float(AxisTransform(s.YAxisMin, yScale(s)));
-    v.YMax = float(AxisTransform(s.YAxisMax, yScale(s)));
+    v.YMin = toSingle(AxisTransform(s.YAxisMin, yScale(s)));
+    v.YMax = toSingle(AxisTransform(s.YAxisMax, yScale(s)));
     // The smallest whole interval n with span \ n <= 10 (integer division).
     const qint32 span = toLong(double(v.YMax - v.YMin));
     layout.YInterval = span > 10 ? float(span / 11 + 1) : 1.0f;

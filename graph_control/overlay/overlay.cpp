@@ -112,11 +112,16 @@ void Vellum32::DrawGraphics() {
     device.emplace(*painter, logicalDpiY());
     device_ = &*device;
   }
+  // Puts the plot's target back and shows what was drawn, also after a failing record.
   struct Restore {
     Vellum32* self;
     DrawingDevice* target;
-    ~Restore() { self->device_ = target; }
-  } restore{this, savedTarget};
+    bool ownPainter;
+    ~Restore() {
+      self->device_ = target;
+      if (ownPainter) self->Picture_graph_->update();
+    }
+  } restore{this, savedTarget, painter.has_value()};
 
   const QList<QVariant> list = s_->OverlayList;
   const qint32 count = s_->OverlayCount;
@@ -140,10 +145,6 @@ void Vellum32::DrawGraphics() {
     i += length;
   }
   s_->OverlayRecording = true;
-  if (painter) {
-    painter->end();
-    Picture_graph_->update();
-  }
 }
 
 }  // namespace vellum32

@@ -93,6 +93,34 @@ TEST(AutomaticLimitsTest, SetLimitsAreKeptWithoutTouchingTheHomeLimits) {
   EXPECT_EQ(s.HomeYMax, 50);
 }
 
+TEST(AutomaticLimitsTest, LimitBeyondTheRangeOfASingleIsAnOverflow) {
+  ControlState s;
+  s.YAxisType = AxisTypes::LogLinear;
+  s.Store.reset({SeriesStore::Group{1, 1, 1}}, 1, 1);
+  s.Store.yRow(1)[1] = 40;  // 10^39 in data units
+  expectError(Overflow, [&] { AutomaticYLimits(s); });
+}
+
+TEST(AutomaticLimitsTest, OtherAxisTypesTransformLikeLogLinearButConvertBackLikeLinear) {
+  ControlState s;
+  s.Store.reset({SeriesStore::Group{1, 1, 2}}, 1, 2);
+  s.Store.yRow(1)[1] = 2;
+  s.Store.yRow(1)[2] = 3;
+  s.YAxisType = AxisTypes(2);
+  AutomaticYLimits(s);
+  EXPECT_EQ(s.YAxisMin, 2);  // axis units kept as they are
+  EXPECT_EQ(s.YAxisMax, 3);
+  s.YAxisMin = 1;
+  s.YAxisMax = 1000;
+  s.XAxisMin = 0;
+  s.XAxisMax = 1;
+  AxisLayout layout;
+  SetViewRange(s, layout);
+  EXPECT_FLOAT_EQ(s.ViewRange.YMin, 1);
+  EXPECT_NEAR(s.ViewRange.YMax, 4, 1e-5);
+  EXPECT_EQ(TickLabel(3, s.YAxisType == AxisTypes::LogLinear, 1, DecimalsFormat(1), 10), "3");
+}
+
 TEST(AxisStepsTest, LogLinearLimitsAndLabels) {
   Captured c(registered(makeTable({{0, 1, 2, 3, 4}, {0, 0.5, 10, 100, 1000}}), AxisTypes::LogLinear));
   c.plot();

@@ -98,7 +98,8 @@ VELLUM32_EXPORT void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives&
 // ClipRect = PlotRect, with a clip-window record while a stream is being captured.
 VELLUM32_EXPORT void ClipToPlot(ControlState& s, Primitives& draw);
 
-// The label heights and margins, then every axis step in order.
+// The label heights and margins, then every axis step in order. RightLimit is taken as
+// it stands: the plot routine sets it (SetRightLimit) and lets the legend move it first.
 VELLUM32_EXPORT void PlotAxes(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
 
 }  // namespace vellum32
