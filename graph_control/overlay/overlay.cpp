@@ -105,23 +105,27 @@ void Vellum32::DrawGraphics() {
   // Outside a plot the whole overlay goes onto the picture through one painter.
   std::optional<QPainter> painter;
   std::optional<PainterDevice> device;
-  DrawingDevice* const savedTarget = device_;
   if (!device_ && !s_->StreamCapture) {
     Picture_graph_->fitImage();
     painter.emplace(&Picture_graph_->image());
     device.emplace(*painter, logicalDpiY());
-    device_ = &*device;
   }
-  // Puts the plot's target back and shows what was drawn, also after a failing record.
+  // Draws on our own painter for the length of the replay, then puts the plot's target
+  // back and shows what was drawn, also after a failing record.
   struct Restore {
     Vellum32* self;
     DrawingDevice* target;
     bool ownPainter;
+    Restore(Vellum32* s, DrawingDevice* during, bool own) : self(s), target(s->device_), ownPainter(own) {
+      self->device_ = during;
+    }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
     ~Restore() {
       self->device_ = target;
       if (ownPainter) self->Picture_graph_->update();
     }
-  } restore{this, savedTarget, painter.has_value()};
+  } restore(this, device ? &*device : device_, painter.has_value());
 
   const QList<QVariant> list = s_->OverlayList;
   const qint32 count = s_->OverlayCount;
