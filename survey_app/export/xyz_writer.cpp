@@ -65,9 +65,7 @@ std::string xyz_row(float line_coord, char direction, float position, float raw,
     put_value(row, base);
     put_value(row, corr);
     row += ' ';
-    row += format_ymd(time);
-    row += ' ';
-    row += format_hms(time);
+    row += format_ymd_hms(time);
     return row;
 }
 

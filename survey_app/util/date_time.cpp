@@ -168,23 +168,25 @@ Split split(double day_number) {
     return s;
 }
 std::string year_text(std::int64_t y) { return format_padded(y, 4); }
+
+std::string ymd_text(const Split& s) { return year_text(s.year) + "/" + two(s.month) + "/" + two(s.day); }
+std::string hms_text(const Split& s) {
+    return two(s.secs / 3600) + ":" + two(s.secs / 60 % 60) + ":" + two(s.secs % 60);
+}
 }  // namespace
 
-std::string format_ymd(double dn) {
-    const Split s = split(dn);
-    return year_text(s.year) + "/" + two(s.month) + "/" + two(s.day);
-}
+std::string format_ymd(double dn) { return ymd_text(split(dn)); }
 
 std::string format_mdy(double dn) {
     const Split s = split(dn);
     return two(s.month) + "/" + two(s.day) + "/" + year_text(s.year);
 }
 
-std::string format_hms(double dn) {
-    const Split s = split(dn);
-    return two(s.secs / 3600) + ":" + two(s.secs / 60 % 60) + ":" + two(s.secs % 60);
-}
+std::string format_hms(double dn) { return hms_text(split(dn)); }
 
-std::string format_ymd_hms(double dn) { return format_ymd(dn) + " " + format_hms(dn); }
+std::string format_ymd_hms(double dn) {
+    const Split s = split(dn);  // one calendar conversion for both halves
+    return ymd_text(s) + " " + hms_text(s);
+}
 
 }  // namespace corvane
