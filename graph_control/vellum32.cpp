@@ -7,10 +7,16 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
+#include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <cmath>
 
+#include "overlay/overlay.h"
 #include "picture_box.h"
+#include "render/plot.h"
+#include "state/child_layout.h"
+#include "state/control_state.h"
 #include "state/variant_convert.h"
 
 namespace vellum32 {
@@ -68,7 +74,7 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
   connect(mnuZoom_, &QAction::triggered, this, [this](bool nowChecked) {
     s_->DoZoom = nowChecked;
     layoutChildren();
-    Refresh();
+    refreshReporting();
     markChanged("DoZoom");
   });
 
@@ -86,7 +92,7 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
   s_->TwipsPerPixelY = float(TwipsPerPixelY());
   s_->DevicePerTwip = s_->DeviceScale / s_->TwipsPerPixelX;
   s_->TextFont = font();
-  ClearGraphics();
+  ClearOverlay(*s_);
 }
 
 Vellum32::~Vellum32() = default;
@@ -193,7 +199,7 @@ void Vellum32::markChanged(const char* name) { emit PropertyChanged(QString::fro
 
 void Vellum32::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
-  layoutChildren();
+  refreshReporting();
 }
 
 void Vellum32::changeEvent(QEvent* event) {
@@ -251,6 +257,92 @@ void Vellum32::Clear() {
   s_->Store.clearCounts();
   ClearGraphics();
   clearPicture();
+}
+
+void Vellum32::plotPicture() {
+  Picture_graph_->fitImage();
+  QPainter painter(&Picture_graph_->image());
+  PainterDevice device(painter, logicalDpiX(), logicalDpiY());
+  PlotTarget target;
+  target.Device = &device;
+  target.ClearColour = Picture_graph_->backColour();
+  target.ScreenPicture = true;
+  PlotSurface surface;
+  surface.PictureWidth = float(Picture_graph_->width() * TwipsPerPixelX());
+  surface.PictureHeight = float(Picture_graph_->height() * TwipsPerPixelY());
+  surface.ScreenTwipsPerPixelX = float(TwipsPerPixelX());
+  surface.ScreenTwipsPerPixelY = float(TwipsPerPixelY());
+  surface.Font = font();
+  s_->MetafileOutput = false;
+  // What was drawn up to a failure stays on the picture and is shown.
+  const auto show = qScopeGuard([this] { Picture_graph_->update(); });
+  PlotGraph(*s_, WholePlot, target, surface);
+}
+
+void Vellum32::Refresh() {
+  layoutChildren();
+  plotPicture();
+}
+
+void Vellum32::refreshReporting() {
+  try {
+    Refresh();
+  } catch (const Vellum32Error& e) {
+    emit Error(e.Number(), e.Description());
+  } catch (const std::exception& e) {
+    emit Error(InvalidProcedureCall, QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void Vellum32::onPicture(const std::function<void(Primitives&)>& paint) {
+  if (s_->StreamCapture) {
+    Primitives draw(*s_, nullptr);
+    paint(draw);
+    return;
+  }
+  Picture_graph_->fitImage();
+  QPainter painter(&Picture_graph_->image());
+  PainterDevice device(painter, logicalDpiX(), logicalDpiY());
+  Primitives draw(*s_, &device);
+  const auto show = qScopeGuard([this] { Picture_graph_->update(); });
+  paint(draw);
+}
+
+// ---------------------------------------------------------------------------------------
+// Graphics overlay
+
+void Vellum32::DrawMarker(float x, float y, qint32 marker_ind, qint32 LineColour) {
+  onPicture([&](Primitives& draw) { OverlayMarker(*s_, draw, x, y, marker_ind, LineColour); });
+}
+
+void Vellum32::DrawText(float text_angle, float x, float y, const QString& chstr) {
+  onPicture([&](Primitives& draw) { OverlayText(*s_, draw, text_angle, x, y, chstr); });
+}
+
+void Vellum32::DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour,
+                             qint32 FillColour, qint32 LineWidth) {
+  onPicture([&](Primitives& draw) {
+    OverlayRectangle(*s_, draw, xdp1, ydp1, xdp2, ydp2, BorderColour, FillColour, LineWidth);
+  });
+}
+
+void Vellum32::DrawPolygon(qint32 np, const QList<float>& xdpl, const QList<float>& ydpl, qint32 BorderColour,
+                           qint32 FillColour, qint32 LineWidth) {
+  if (np < 2) return;
+  onPicture([&](Primitives& draw) {
+    OverlayPolygon(*s_, draw, np, xdpl, ydpl, BorderColour, FillColour, LineWidth);
+  });
+}
+
+void Vellum32::DrawLine(float x1, float y1, float x2, float y2, qint32 LineColour, qint32 LineWidth) {
+  onPicture([&](Primitives& draw) { OverlayLine(*s_, draw, x1, y1, x2, y2, LineColour, LineWidth); });
+}
+
+void Vellum32::ClearGraphics() { ClearOverlay(*s_); }
+
+void Vellum32::DrawGraphics() {
+  if (s_->OverlayCount <= 0) return;
+  onPicture([&](Primitives& draw) { ReplayOverlay(*s_, draw); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <new>
 #include <vector>
 
+#include "state/control_access.h"
 #include "vellum32/vellum32.h"
 
 // --- Heap accounting: every operator new of the process (the library's too) ---------------
@@ -108,7 +109,7 @@ void runCase(const char* name, int series, int points, int runs) {
     control.Clear();
     control.RegisterData(table);
   });
-  if (control.State().Store.SeriesCount() != series || control.State().Store.MaxPoints() != points) {
+  if (vellum32::ControlAccess::State(control).Store.SeriesCount() != series || vellum32::ControlAccess::State(control).Store.MaxPoints() != points) {
     std::fprintf(stderr, "registration gave the wrong store\n");
     std::exit(1);
   }
@@ -118,7 +119,7 @@ void runCase(const char* name, int series, int points, int runs) {
   std::printf("  RegisterData   %9.2f ms  %9.2f MiB peak\n", reg.seconds * 1e3, reg.peakBytes / 1048576.0);
   std::printf("  ratio          %9.2fx    %9.2fx\n", reg.seconds / copy.seconds,
               double(reg.peakBytes) / double(copy.peakBytes));
-  std::printf("  store holds    %9.2f MiB\n\n", control.State().Store.allocatedBytes() / 1048576.0);
+  std::printf("  store holds    %9.2f MiB\n\n", vellum32::ControlAccess::State(control).Store.allocatedBytes() / 1048576.0);
 }
 
 }  // namespace

@@ -1,42 +1,33 @@
-#include "vellum32/axis_steps.h"
+#include "axes/axis_steps.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "vellum32/axis_transform.h"
+#include "series/axis_transform.h"
 #include "vellum32/errors.h"
-#include "vellum32/tick_labels.h"
+#include "axes/tick_labels.h"
+#include "state/variant_convert.h"
 
 namespace vellum32 {
 
 TextMeasure::~TextMeasure() = default;
+
+FontMeasure::FontMeasure(const QFont& font, double twipsPerPixelX, double twipsPerPixelY)
+    : metrics_(font), tx_(twipsPerPixelX), ty_(twipsPerPixelY) {}
+
+double FontMeasure::TextWidth(const QString& text) const { return metrics_.horizontalAdvance(text) * tx_; }
+
+double FontMeasure::TextHeight(const QString&) const { return metrics_.height() * ty_; }
 
 namespace {
 
 constexpr qint32 Black = 0;
 constexpr float TickLength = 60;
 
-// Division that fails the way the control's arithmetic does: a zero divisor raises 11,
-// or 6 when the dividend is zero as well.
-double divide(double a, double b) {
-  if (b == 0.0) throw Vellum32Error(a == 0.0 ? Overflow : DivisionByZero);
-  return a / b;
-}
-
-// Rounding to a long integer, halves to even; out of range is an overflow.
-qint32 toLong(double v) {
-  const double r = std::nearbyint(v);
-  if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Vellum32Error(Overflow);
-  return qint32(r);
-}
-
-// A double as a single; a value beyond the range of a single is an overflow.
-float toSingle(double v) {
-  if (std::isfinite(v) && std::fabs(v) > double(std::numeric_limits<float>::max()))
-    throw Vellum32Error(Overflow);
-  return float(v);
-}
+using convert::divide;
+using convert::toSingle;
+constexpr auto toLong = convert::roundToLong;
 
 struct Extremes {
   float Min = AutoLimit;
@@ -50,8 +41,6 @@ struct Extremes {
 
 bool keptLimits(float min, float max) { return min != AutoLimit && max != AutoLimit && min < max; }
 
-AxisScale xScale(const ControlState& s) { return AxisScale{s.XAxisType, s.XAxisCutoff, s.LnXBase}; }
-AxisScale yScale(const ControlState& s) { return AxisScale{s.YAxisType, s.YAxisCutoff, s.LnYBase}; }
 
 }  // namespace
 
@@ -96,8 +85,8 @@ void SetViewRange(ControlState& s, AxisLayout& layout) {
     v.XMax = s.XAxisMax;
     layout.XInterval = s.xTickInterval;
   } else {
-    v.XMin = toSingle(AxisTransform(s.XAxisMin, xScale(s)));
-    v.XMax = toSingle(AxisTransform(s.XAxisMax, xScale(s)));
+    v.XMin = toSingle(AxisTransform(s.XAxisMin, XAxisScaleOf(s)));
+    v.XMax = toSingle(AxisTransform(s.XAxisMax, XAxisScaleOf(s)));
     layout.XInterval = 1;
   }
   if (s.YAxisType == AxisTypes::linear) {
@@ -105,8 +94,8 @@ void SetViewRange(ControlState& s, AxisLayout& layout) {
     v.YMax = s.YAxisMax;
     layout.YInterval = s.yTickInterval;
   } else {
-    v.YMin = toSingle(AxisTransform(s.YAxisMin, yScale(s)));
-    v.YMax = toSingle(AxisTransform(s.YAxisMax, yScale(s)));
+    v.YMin = toSingle(AxisTransform(s.YAxisMin, YAxisScaleOf(s)));
+    v.YMax = toSingle(AxisTransform(s.YAxisMax, YAxisScaleOf(s)));
     // The smallest whole interval n with span \ n <= 10 (integer division).
     const qint32 span = toLong(double(v.YMax - v.YMin));
     layout.YInterval = span > 10 ? float(span / 11 + 1) : 1.0f;

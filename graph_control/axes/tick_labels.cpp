@@ -1,9 +1,10 @@
-#include "vellum32/tick_labels.h"
+#include "axes/tick_labels.h"
 
 #include <charconv>
 #include <cmath>
 #include <string>
 
+#include "state/variant_convert.h"
 #include "vellum32/errors.h"
 
 namespace vellum32 {
@@ -64,10 +65,6 @@ QString plainNumber(T value) {
   return text;
 }
 
-double checkedLog(double x) {
-  if (!(x > 0)) throw Vellum32Error(InvalidProcedureCall);
-  return std::log(x);
-}
 
 }  // namespace
 
@@ -94,10 +91,9 @@ QString PlainNumber(float value) { return plainNumber(value); }
 
 QString TickLabel(float t, bool logLinear, float cutoff, const QString& format, float base) {
   if (!logLinear) return FormatNumber(t, FormatDecimals(format));
-  const double lnCutoff = checkedLog(double(cutoff));
-  const double lnBase = checkedLog(double(base));
-  if (lnBase == 0) throw Vellum32Error(lnCutoff == 0 ? Overflow : DivisionByZero);
-  const double k = std::nearbyint(lnCutoff / lnBase);
+  const double lnCutoff = convert::logarithm(double(cutoff));
+  const double lnBase = convert::logarithm(double(base));
+  const double k = std::nearbyint(convert::divide(lnCutoff, lnBase));
   if (t > -1 && t < 1) {
     const float v = t * cutoff;
     if (cutoff >= 1) return FormatNumber(v, 0);

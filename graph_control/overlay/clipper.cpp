@@ -1,4 +1,4 @@
-#include "vellum32/clipper.h"
+#include "overlay/clipper.h"
 
 namespace vellum32 {
 

@@ -1,5 +1,6 @@
 #include <QPainter>
 #include <QPen>
+#include <algorithm>
 
 #include "vellum32/drawing.h"
 
@@ -7,27 +8,43 @@ namespace vellum32 {
 
 DrawingDevice::~DrawingDevice() = default;
 
-PainterDevice::PainterDevice(QPainter& painter, double dotsPerInchY) : painter_(painter), dpiY_(dotsPerInchY) {
+void DrawingDevice::Clear(const QColor&) {}
+
+PainterDevice::PainterDevice(QPainter& painter, double dotsPerInchX, double dotsPerInchY)
+    : painter_(painter), dpiX_(dotsPerInchX), dpiY_(dotsPerInchY) {
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setBrush(Qt::NoBrush);
+  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+PainterDevice::~PainterDevice() = default;
+
+void PainterDevice::Clear(const QColor& colour) {
+  const QPainter::CompositionMode mode = painter_.compositionMode();
+  painter_.setCompositionMode(QPainter::CompositionMode_Source);
+  const QPaintDevice* target = painter_.device();
+  painter_.fillRect(QRect(0, 0, target->width(), target->height()), colour);
+  painter_.setCompositionMode(mode);
 }
 
 void PainterDevice::SetNotXor(bool on) {
+  if (on == notXor_) return;
+  notXor_ = on;
   // Not-xor pen: result = NOT (pen XOR picture). A black pen inverts, a white one
   // leaves the picture alone, and a second identical drawing undoes the first.
   painter_.setCompositionMode(on ? QPainter::RasterOp_NotSourceXorDestination
                                  : QPainter::CompositionMode_SourceOver);
 }
 
-namespace {
-
 // A solid pen of the width in device units. One-unit pens leave out the end point of a
 // line (flat caps); wider pens have round ends and joins.
-QPen solidPen(const QColor& colour, int width) {
+void PainterDevice::usePen(const QColor& colour, int width) {
+  width = std::max(width, 1);
+  if (penWidth_ == width && penColour_ == colour.rgba()) return;
   QPen pen(colour);
   pen.setStyle(Qt::SolidLine);
-  if (width <= 1) {
+  if (width == 1) {
     pen.setWidth(1);
     pen.setCosmetic(true);
     pen.setCapStyle(Qt::FlatCap);
@@ -37,42 +54,53 @@ QPen solidPen(const QColor& colour, int width) {
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
   }
-  return pen;
+  painter_.setPen(pen);
+  penWidth_ = width;
+  penColour_ = colour.rgba();
 }
 
-}  // namespace
+void PainterDevice::useBrush(const QColor& colour) {
+  if (brushColour_ == colour) return;
+  brushColour_ = colour;
+  painter_.setBrush(colour.isValid() ? QBrush(colour, Qt::SolidPattern) : QBrush(Qt::NoBrush));
+}
 
 void PainterDevice::Line(QPoint from, QPoint to, const QColor& colour, int width) {
-  painter_.setPen(solidPen(colour, width));
-  painter_.setBrush(Qt::NoBrush);
+  usePen(colour, width);
   painter_.drawLine(from, to);
 }
 
 void PainterDevice::PolygonOutline(const QPolygon& points, const QColor& colour, int width) {
-  painter_.setPen(solidPen(colour, width));
-  painter_.setBrush(Qt::NoBrush);
+  usePen(colour, width);
+  useBrush(QColor());
   painter_.drawPolygon(points, Qt::OddEvenFill);
 }
 
 void PainterDevice::PolygonFill(const QPolygon& points, const QColor& colour) {
   painter_.setPen(Qt::NoPen);
-  painter_.setBrush(QBrush(colour, Qt::SolidPattern));
+  penWidth_ = 0;
+  useBrush(colour);
   painter_.drawPolygon(points, Qt::OddEvenFill);
-  painter_.setBrush(Qt::NoBrush);
 }
 
 void PainterDevice::Text(QPoint origin, const QString& text, const DeviceFont& font) {
-  QFont f(font.Face);
-  f.setPixelSize(std::max(1, std::abs(font.Height)));
-  f.setWeight(QFont::Weight(std::clamp(font.Weight, 1, 1000)));
-  painter_.save();
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  painter_.setFont(f);
+  if (!haveTextFont_ || font.Face != textFont_.Face || font.Height != textFont_.Height ||
+      font.Weight != textFont_.Weight) {
+    QFont f(font.Face);
+    f.setPixelSize(std::max(1, std::abs(font.Height)));
+    f.setWeight(QFont::Weight(std::clamp(font.Weight, 1, 1000)));
+    painter_.setFont(f);
+    textFont_ = font;
+    haveTextFont_ = true;
+  }
+  SetNotXor(false);
   painter_.setPen(QPen(Qt::black));
+  penWidth_ = -1;
+  const QTransform saved = painter_.worldTransform();
   painter_.translate(origin);
   if (font.Escapement != 0) painter_.rotate(-font.Escapement / 10.0);
   painter_.drawText(QPoint(0, 0), text);
-  painter_.restore();
+  painter_.setWorldTransform(saved);
 }
 
 }  // namespace vellum32

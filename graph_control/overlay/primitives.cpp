@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "vellum32/clipper.h"
-#include "vellum32/drawing.h"
+#include "overlay/clipper.h"
+#include "overlay/primitives.h"
 #include "vellum32/errors.h"
 
 namespace vellum32 {

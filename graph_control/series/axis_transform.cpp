@@ -1,24 +1,16 @@
-#include "vellum32/axis_transform.h"
+#include "series/axis_transform.h"
 
 #include <cmath>
 
+#include "state/variant_convert.h"
 #include "vellum32/errors.h"
 
 namespace vellum32 {
 namespace {
 
-// Floating-point division that fails like the control's arithmetic does: a zero
-// divisor raises 11, or 6 when the dividend is zero as well.
-double divide(double a, double b) {
-  if (b == 0.0) throw Vellum32Error(a == 0.0 ? Overflow : DivisionByZero);
-  return a / b;
-}
+using convert::divide;
+using convert::logarithm;
 
-// Natural logarithm of a positive number; anything else is an invalid argument.
-double logarithm(double x) {
-  if (!(x > 0.0)) throw Vellum32Error(InvalidProcedureCall);
-  return std::log(x);
-}
 
 double checkedPower(double base, double exponent) {
   const double r = std::pow(base, exponent);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "state/control_state.h"
 #include "state/variant_convert.h"
 #include "vellum32/vellum32.h"
 
@@ -77,8 +78,8 @@ void Vellum32::RegisterData(const DataTable& RegData) {
   // Fill: values in axis units. The new store replaces the old one only when complete.
   SeriesStore next;
   next.reset(groups, qint32(seriesCount), qint32(maxPoints));
-  const AxisScale xAxis = XAxisScale();
-  const AxisScale yAxis = YAxisScale();
+  const AxisScale xAxis = XAxisScaleOf(*s_);
+  const AxisScale yAxis = YAxisScaleOf(*s_);
   const float dataNull = s_->DataNull;
   const bool yLinear = yAxis.Type == AxisTypes::linear;
   std::array<qint32, SeriesOptionEntries> colours{};

@@ -1,4 +1,4 @@
-#include "vellum32/series_store.h"
+#include "series/series_store.h"
 
 #include "vellum32/errors.h"
 

@@ -6,7 +6,7 @@ QString StandardErrorMessage(int number) {
   switch (number) {
     case InvalidProcedureCall: return QStringLiteral("Invalid procedure call or argument");
     case Overflow: return QStringLiteral("Overflow");
-    case 7: return QStringLiteral("Out of memory");
+    case OutOfMemory: return QStringLiteral("Out of memory");
     case SubscriptOutOfRange: return QStringLiteral("Subscript out of range");
     case DivisionByZero: return QStringLiteral("Division by zero");
     case TypeMismatch: return QStringLiteral("Type mismatch");
@@ -26,11 +26,12 @@ Vellum32Error::Vellum32Error(int number, QString source, QString description)
 Vellum32Error::Vellum32Error(int number)
     : Vellum32Error(number, QString::fromLatin1(ErrorSource), StandardErrorMessage(number)) {}
 
-Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what) {
-  return Vellum32Error(PlottingError, QString::fromLatin1(ErrorSource),
-                       QStringLiteral("Error %1 plotting %2: %3 %4")
-                           .arg(cause.Number())
-                           .arg(what, StandardErrorMessage(cause.Number()), cause.Description()));
+Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what, bool withCause) {
+  QString description = QStringLiteral("Error %1 plotting %2: %3")
+                            .arg(cause.Number())
+                            .arg(what, StandardErrorMessage(cause.Number()));
+  if (withCause) description += QLatin1Char(' ') + cause.Description();
+  return Vellum32Error(PlottingError, QString::fromLatin1(ErrorSource), description);
 }
 
 }  // namespace vellum32

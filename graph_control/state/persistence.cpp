@@ -1,6 +1,7 @@
 // Loading and saving the control's persisted properties through the host's store.
 #include <cmath>
 
+#include "state/control_state.h"
 #include "state/variant_convert.h"
 #include "vellum32/vellum32.h"
 

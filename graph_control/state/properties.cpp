@@ -1,6 +1,8 @@
 // Assignment of the control's plot properties.
 #include <cmath>
 
+#include "state/control_state.h"
+#include "state/variant_convert.h"
 #include "vellum32/vellum32.h"
 
 namespace vellum32 {
@@ -84,8 +86,7 @@ void Vellum32::setYBaseLog(float New_YBaseLog) {
 float Vellum32::snapCutoff(float v, float base, float lnBase) const {
   if (!(v > 0)) return 1.0f;
   const double lnV = std::log(std::fabs(double(v)));
-  if (lnBase == 0.0f) throw Vellum32Error(lnV == 0.0 ? Overflow : DivisionByZero);  // base 1
-  const double k = std::nearbyint(lnV / double(lnBase));
+  const double k = std::nearbyint(convert::divide(lnV, double(lnBase)));  // base 1 fails
   if (base == 10.0f && k < -5) return 0.000001f;
   const float power = float(std::pow(double(base), k));
   if (v < power) return float(std::pow(double(base), k - 1));
@@ -155,8 +156,46 @@ void Vellum32::setYAxisZoomRange(float New_YAxisZoomRange) {
   if (scaleRange(s_->YAxisZoomRange, New_YAxisZoomRange, s_->YAxisMin, s_->YAxisMax)) Refresh();
 }
 
-AxisScale Vellum32::XAxisScale() const { return AxisScale{s_->XAxisType, s_->XAxisCutoff, s_->LnXBase}; }
-
-AxisScale Vellum32::YAxisScale() const { return AxisScale{s_->YAxisType, s_->YAxisCutoff, s_->LnYBase}; }
+// Getters of the plot properties: the stored fields.
+QString Vellum32::Title() const { return s_->Title; }
+std::optional<QFont> Vellum32::TitleFont() const { return s_->TitleFont; }
+bool Vellum32::PlotPoints() const { return s_->PlotPoints; }
+bool Vellum32::DisplayLegend() const { return s_->DisplayLegend; }
+bool Vellum32::DisplayAxes() const { return s_->DisplayAxes; }
+bool Vellum32::SetMargins() const { return s_->SetMargins; }
+bool Vellum32::DoZoom() const { return s_->DoZoom; }
+qint32 Vellum32::ZoomXSplit() const { return s_->ZoomXSplit; }
+qint32 Vellum32::ZoomXSplitLeft() const { return s_->ZoomXSplitLeft; }
+qint32 Vellum32::ZoomXSplitRight() const { return s_->ZoomXSplitRight; }
+ZoomXTypes Vellum32::ZoomXType() const { return s_->ZoomXType; }
+qint32 Vellum32::ZoomYSplit() const { return s_->ZoomYSplit; }
+qint32 Vellum32::ZoomYSplitTop() const { return s_->ZoomYSplitTop; }
+qint32 Vellum32::ZoomYSplitBottom() const { return s_->ZoomYSplitBottom; }
+ZoomYTypes Vellum32::ZoomYType() const { return s_->ZoomYType; }
+float Vellum32::XaxisZoomCentre() const { return s_->XaxisZoomCentre; }
+float Vellum32::XaxisZoomRange() const { return s_->XaxisZoomRange; }
+float Vellum32::YAxisZoomCentre() const { return s_->YAxisZoomCentre; }
+float Vellum32::YAxisZoomRange() const { return s_->YAxisZoomRange; }
+float Vellum32::YAxisMin() const { return s_->YAxisMin; }
+float Vellum32::YAxisMax() const { return s_->YAxisMax; }
+float Vellum32::XAxisMin() const { return s_->XAxisMin; }
+float Vellum32::XAxisMax() const { return s_->XAxisMax; }
+float Vellum32::yTickInterval() const { return s_->yTickInterval; }
+float Vellum32::xTickInterval() const { return s_->xTickInterval; }
+float Vellum32::YAxisCutoff() const { return s_->YAxisCutoff; }
+float Vellum32::XAxisCutoff() const { return s_->XAxisCutoff; }
+AxisTypes Vellum32::YAxisType() const { return s_->YAxisType; }
+AxisTypes Vellum32::XAxisType() const { return s_->XAxisType; }
+QString Vellum32::YAxisLabel() const { return s_->YAxisLabel; }
+QString Vellum32::XAxisLabel() const { return s_->XAxisLabel; }
+float Vellum32::YAxisTopMargin() const { return s_->YAxisTopMargin; }
+float Vellum32::YAxisBottomMargin() const { return s_->YAxisBottomMargin; }
+float Vellum32::XAxisLeftMargin() const { return s_->XAxisLeftMargin; }
+float Vellum32::XAxisRightMargin() const { return s_->XAxisRightMargin; }
+float Vellum32::DataNull() const { return s_->DataNull; }
+qint32 Vellum32::MarkerSize() const { return s_->MarkerSize; }
+float Vellum32::XBaseLog() const { return s_->XBaseLog; }
+float Vellum32::YBaseLog() const { return s_->YBaseLog; }
+ChartTypes Vellum32::ChartType() const { return s_->ChartType; }
 
 }  // namespace vellum32

@@ -55,10 +55,21 @@ double toDoubleSlow(const QVariant& v) {
   }
 }
 
-float toSingle(const QVariant& v) {
-  const double d = toDouble(v);
+float toSingle(double d) {
   if (std::isfinite(d) && std::fabs(d) > double(FLT_MAX)) throw Vellum32Error(Overflow);
   return float(d);
+}
+
+float toSingle(const QVariant& v) { return toSingle(toDouble(v)); }
+
+double divide(double a, double b) {
+  if (b == 0.0) throw Vellum32Error(a == 0.0 ? Overflow : DivisionByZero);
+  return a / b;
+}
+
+double logarithm(double x) {
+  if (!(x > 0.0)) throw Vellum32Error(InvalidProcedureCall);
+  return std::log(x);
 }
 
 qint32 roundToLong(double d) {

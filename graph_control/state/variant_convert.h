@@ -27,5 +27,13 @@ QFont toFont(const QVariant& v);
 // The same rounding and range checks for a double already in hand.
 qint32 roundToLong(double d);
 qint16 roundToInteger(double d);
+// A double as a single; a finite value beyond the range of a single is an overflow (6).
+float toSingle(double d);
+
+// Division that fails the way the control's arithmetic does (floating-point division
+// does not trap): a zero divisor raises 11, or 6 when the dividend is zero as well.
+double divide(double a, double b);
+// Natural logarithm of a positive number; anything else is an invalid argument (5).
+double logarithm(double x);
 
 }  // namespace vellum32::convert

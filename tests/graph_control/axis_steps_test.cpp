@@ -1,7 +1,7 @@
 #include "recording_device.h"
 #include "test_support.h"
-#include "vellum32/axis_steps.h"
-#include "vellum32/tick_labels.h"
+#include "axes/axis_steps.h"
+#include "axes/tick_labels.h"
 
 namespace vellum32 {
 namespace {
@@ -9,6 +9,7 @@ namespace {
 using test::expectError;
 using test::FixedMeasure;
 using test::makeTable;
+using test::StateOf;
 
 // The state of a control that registered `table` with the given axis settings.
 ControlState registered(const DataTable& table, AxisTypes yType = AxisTypes::linear) {
@@ -16,7 +17,7 @@ ControlState registered(const DataTable& table, AxisTypes yType = AxisTypes::lin
   control.setDataNull(-999);
   control.setYAxisType(yType);
   control.RegisterData(table);
-  return control.State();
+  return StateOf(control);
 }
 
 AxisLayout pictureLayout() {
@@ -258,8 +259,8 @@ TEST(PlotAxesTest, ControlDrawsTheFrameOnItsPicture) {
   Vellum32 control;
   control.setBackColor(RGBColour(255, 255, 255));
   control.RegisterData(ThreeSevenNullFive);
-  control.PlotAxes();
-  const ControlState& s = control.State();
+  control.Refresh();
+  const ControlState& s = StateOf(control);
   const QImage& picture = control.Picture();
   const int left = int(std::lround(s.PlotRect.Left / s.TwipsPerPixelX));
   const int top = int(std::lround(s.PlotRect.Top / s.TwipsPerPixelY));
@@ -280,7 +281,7 @@ TEST(PlotAxesTest, WithoutAxesNothingIsDrawn) {
   control.RegisterData(ThreeSevenNullFive);
   control.setDisplayAxes(false);
   control.setTitle(QStringLiteral("Title"));
-  control.PlotAxes();
+  control.Refresh();
   const QImage& picture = control.Picture();
   for (int y = 0; y < picture.height(); ++y)
     for (int x = 0; x < picture.width(); ++x) ASSERT_EQ(picture.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
@@ -292,17 +293,17 @@ TEST(PlotAxesTest, FailuresReachTheHostAsThePlottingError) {
   control.RegisterData(ThreeSevenNullFive);
   control.setxTickInterval(0);
   try {
-    control.PlotAxes();
+    control.Refresh();
     ADD_FAILURE() << "no error";
   } catch (const Vellum32Error& e) {
     EXPECT_EQ(e.Number(), PlottingError);
     EXPECT_EQ(e.Source(), "Vellum");
     EXPECT_EQ(e.Description(), "Error 11 plotting graph: Division by zero Division by zero");
   }
-  EXPECT_FALSE(control.State().OverlayRecording);
+  EXPECT_FALSE(StateOf(control).OverlayRecording);
   control.setxTickInterval(1);
-  control.PlotAxes();
-  EXPECT_TRUE(control.State().OverlayRecording);
+  control.Refresh();
+  EXPECT_TRUE(StateOf(control).OverlayRecording);
 }
 
 }  // namespace

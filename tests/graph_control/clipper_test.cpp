@@ -1,5 +1,5 @@
 #include "test_support.h"
-#include "vellum32/clipper.h"
+#include "overlay/clipper.h"
 
 namespace vellum32 {
 namespace {

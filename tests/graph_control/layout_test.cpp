@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "test_support.h"
+#include "state/child_layout.h"
 
 namespace vellum32 {
 namespace {

@@ -5,6 +5,7 @@
 namespace vellum32 {
 namespace {
 
+using test::StateOf;
 using test::expectError;
 using test::makeTable;
 
@@ -13,7 +14,7 @@ const qint32 Red = RGBColour(255, 0, 0);
 
 // The pixel of the picture where the data point (x, y) lands with the current axes.
 QPoint pixelOf(const Vellum32& control, double x, double y) {
-  const ControlState& s = control.State();
+  const ControlState& s = StateOf(control);
   const double tx = s.PlotRect.Left + (x - s.ViewRange.XMin) * s.XScale;
   const double ty = s.PlotRect.Bottom - (y - s.ViewRange.YMin) * s.YScale;
   return QPoint(int(std::nearbyint(tx * s.DevicePerTwip)), int(std::nearbyint(ty * s.DevicePerTwip)));
@@ -42,13 +43,13 @@ struct Plot {
     control.setYAxisMax(max);
     control.setxTickInterval(max - min);
     control.setyTickInterval(max - min);
-    control.PlotAxes();
+    control.Refresh();
   }
 };
 
 TEST(OverlayTest, NewControlHasAnEmptyRecordingOverlay) {
   Vellum32 control;
-  const ControlState& s = control.State();
+  const ControlState& s = StateOf(control);
   EXPECT_EQ(s.OverlayCount, 0);
   EXPECT_EQ(s.OverlayList.size(), 65);
   EXPECT_TRUE(s.OverlayRecording);
@@ -57,7 +58,7 @@ TEST(OverlayTest, NewControlHasAnEmptyRecordingOverlay) {
 TEST(OverlayTest, DrawLineRecordsSevenEntriesWithTheValuesAsPassed) {
   Plot p;
   p.control.DrawLine(0, 0, 10, 10, Red, 1);
-  const ControlState& s = p.control.State();
+  const ControlState& s = StateOf(p.control);
   ASSERT_EQ(s.OverlayCount, 7);
   EXPECT_EQ(s.OverlayList[1].toInt(), LineRecord);
   EXPECT_EQ(s.OverlayList[2].toFloat(), 0);
@@ -78,7 +79,7 @@ TEST(OverlayTest, RecordsOfEveryMethodAndGrowthBySixtyFour) {
   p.control.DrawText(90, 20, 30, QStringLiteral("Base"));
   p.control.DrawRectangle(10, 10, 20, 20, 0, -1, 2);
   p.control.DrawPolygon(3, {0, 1, 2, 3}, {0, 4, 5, 6}, 0, Red, 1);
-  const ControlState& s = p.control.State();
+  const ControlState& s = StateOf(p.control);
   ASSERT_EQ(s.OverlayCount, 5 + 5 + 8 + 7);
   EXPECT_EQ(s.OverlayList[1].toInt(), MarkerRecord);
   EXPECT_EQ(s.OverlayList[6].toInt(), TextRecord);
@@ -107,8 +108,8 @@ TEST(OverlayTest, ReplayFollowsAChangeOfScale) {
   ASSERT_GT((after - before).manhattanLength(), 20);
   EXPECT_EQ(p.control.Picture().pixel(after), qRgb(255, 0, 0));
   EXPECT_EQ(p.control.Picture().pixel(before), White);
-  EXPECT_EQ(p.control.State().OverlayCount, 5);  // replay records nothing
-  EXPECT_TRUE(p.control.State().OverlayRecording);
+  EXPECT_EQ(StateOf(p.control).OverlayCount, 5);  // replay records nothing
+  EXPECT_TRUE(StateOf(p.control).OverlayRecording);
 }
 
 TEST(OverlayTest, LineReplayIsClippedAtTheFrame) {
@@ -127,10 +128,10 @@ TEST(OverlayTest, PolygonOfOnePointDoesNothing) {
   Plot p;
   const QImage before = p.control.Picture().copy();
   p.control.DrawPolygon(1, {0, 50}, {0, 50}, 0, Red, 1);
-  EXPECT_EQ(p.control.State().OverlayCount, 0);
+  EXPECT_EQ(StateOf(p.control).OverlayCount, 0);
   EXPECT_EQ(p.control.Picture(), before);
   expectError(SubscriptOutOfRange, [&] { p.control.DrawPolygon(3, {0, 1, 2}, {0, 1, 2, 3}, 0, 0, 1); });
-  EXPECT_EQ(p.control.State().OverlayCount, 0);
+  EXPECT_EQ(StateOf(p.control).OverlayCount, 0);
 }
 
 TEST(OverlayTest, RectangleFillOnlyOrBorderOnly) {
@@ -162,8 +163,8 @@ TEST(OverlayTest, ClearEmptiesTheOverlay) {
   Plot p;
   p.control.DrawLine(0, 0, 10, 10, Red, 1);
   p.control.Clear();
-  EXPECT_EQ(p.control.State().OverlayCount, 0);
-  EXPECT_EQ(p.control.State().OverlayList.size(), 65);
+  EXPECT_EQ(StateOf(p.control).OverlayCount, 0);
+  EXPECT_EQ(StateOf(p.control).OverlayList.size(), 65);
   EXPECT_TRUE(pictureIsBlank(p.control));
 }
 
@@ -173,13 +174,13 @@ TEST(OverlayTest, TransformFailureRecordsNothingAndReplayFailureStopsRecording) 
   p.control.setXAxisType(AxisTypes::LogLinear);
   p.control.setXBaseLog(1);  // ln 1 = 0: every value beyond the cutoff divides by zero
   expectError(DivisionByZero, [&] { p.control.DrawLine(5, 5, 50, 50, Red, 1); });
-  EXPECT_EQ(p.control.State().OverlayCount, 7);
+  EXPECT_EQ(StateOf(p.control).OverlayCount, 7);
   expectError(DivisionByZero, [&] { p.control.DrawGraphics(); });
-  EXPECT_FALSE(p.control.State().OverlayRecording);
+  EXPECT_FALSE(StateOf(p.control).OverlayRecording);
   p.control.DrawMarker(0, 5, 1, Red);  // drawn, not recorded
-  EXPECT_EQ(p.control.State().OverlayCount, 7);
+  EXPECT_EQ(StateOf(p.control).OverlayCount, 7);
   p.control.ClearGraphics();
-  EXPECT_TRUE(p.control.State().OverlayRecording);
+  EXPECT_TRUE(StateOf(p.control).OverlayRecording);
 }
 
 TEST(OverlayTest, TextIsReplayedWithItsStoredValues) {

@@ -9,6 +9,7 @@
 namespace vellum32 {
 namespace {
 
+using test::StateOf;
 using test::ChangeRecorder;
 using test::expectError;
 
@@ -238,10 +239,10 @@ TEST(Vellum32Persistence, LoadingCopiesLimitsIntoTheHomeLimits) {
   store.WriteProperty(QStringLiteral("YAxisMax"), QVariant::fromValue(1.0f));
   Vellum32 c;
   c.ReadProperties(store);
-  EXPECT_EQ(c.State().HomeXMin, 2.0f);
-  EXPECT_EQ(c.State().HomeXMax, 8.0f);
-  EXPECT_EQ(c.State().HomeYMin, -1.0f);
-  EXPECT_EQ(c.State().HomeYMax, 1.0f);
+  EXPECT_EQ(StateOf(c).HomeXMin, 2.0f);
+  EXPECT_EQ(StateOf(c).HomeXMax, 8.0f);
+  EXPECT_EQ(StateOf(c).HomeYMin, -1.0f);
+  EXPECT_EQ(StateOf(c).HomeYMax, 1.0f);
 }
 
 TEST(Vellum32Persistence, SavingWhileZoomedMakesTheZoomedRangeTheNewHome) {
@@ -255,8 +256,8 @@ TEST(Vellum32Persistence, SavingWhileZoomedMakesTheZoomedRangeTheNewHome) {
   back.ReadProperties(store);
   EXPECT_FLOAT_EQ(back.XAxisMin(), 25);
   EXPECT_FLOAT_EQ(back.XAxisMax(), 75);
-  EXPECT_FLOAT_EQ(back.State().HomeXMin, 25);
-  EXPECT_FLOAT_EQ(back.State().HomeXMax, 75);
+  EXPECT_FLOAT_EQ(StateOf(back).HomeXMin, 25);
+  EXPECT_FLOAT_EQ(StateOf(back).HomeXMax, 75);
   EXPECT_EQ(back.XaxisZoomRange(), 100.0f);  // percentages are not persisted
 }
 
@@ -268,9 +269,9 @@ TEST(Vellum32Persistence, LoadedBaseNotAboveZeroBecomesTen) {
   c.setXBaseLog(5);
   c.ReadProperties(store);
   EXPECT_EQ(c.XBaseLog(), 10.0f);
-  EXPECT_FLOAT_EQ(c.State().LnXBase, float(std::log(10.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).LnXBase, float(std::log(10.0)));
   EXPECT_EQ(c.YBaseLog(), 2.0f);
-  EXPECT_FLOAT_EQ(c.State().LnYBase, float(std::log(2.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).LnYBase, float(std::log(2.0)));
 }
 
 TEST(Vellum32Persistence, SurfaceKeysBypassThePublicPropertiesAndFontGoesThroughIt) {
@@ -395,7 +396,7 @@ TEST(Vellum32Persistence, FullRoundTripThroughAFile) {
   EXPECT_EQ(c.MarkerSize(), 60);
   EXPECT_EQ(c.XBaseLog(), 2.0f);
   EXPECT_EQ(c.YBaseLog(), 3.0f);
-  EXPECT_FLOAT_EQ(c.State().LnYBase, float(std::log(3.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).LnYBase, float(std::log(3.0)));
   EXPECT_TRUE(c.SetMargins());
   EXPECT_EQ(c.YAxisTopMargin(), 500.0f);
   EXPECT_EQ(c.YAxisBottomMargin(), 400.0f);

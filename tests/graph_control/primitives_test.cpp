@@ -229,7 +229,7 @@ struct Canvas {
   template <class F>
   void paint(ControlState& s, F&& f) {
     QPainter painter(&image);
-    PainterDevice device(painter, 96);
+    PainterDevice device(painter, 96, 96);
     Primitives p(s, &device);
     f(p);
   }

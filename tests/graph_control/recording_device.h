@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "vellum32/axis_steps.h"
+#include "axes/axis_steps.h"
 #include "vellum32/drawing.h"
 
 namespace vellum32::test {

@@ -5,6 +5,7 @@
 namespace vellum32 {
 namespace {
 
+using test::StateOf;
 using test::expectError;
 using test::makeTable;
 using test::PromptRecorder;
@@ -16,7 +17,7 @@ constexpr qint32 Blue = 16711680;
 TEST(RegisterDataTest, OneGroupOneSeries) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2, 3, 4}, {0, 10, 20, 30, 40}}));
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.GroupCount(), 1);
   EXPECT_EQ(st.SeriesCount(), 1);
   EXPECT_EQ(st.MaxPoints(), 4);
@@ -30,14 +31,14 @@ TEST(RegisterDataTest, OneGroupOneSeries) {
     EXPECT_EQ(st.PointColour(1, p), -1);
   }
   EXPECT_EQ(st.YValue(1, 0), 0);  // style code of an empty-ish header 0
-  EXPECT_EQ(c.State().Options.SeriesColour[1], 0);
-  EXPECT_EQ(c.State().Options.SeriesWeight[1], 1);
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[1], 0);
+  EXPECT_EQ(StateOf(c).Options.SeriesWeight[1], 1);
 }
 
 TEST(RegisterDataTest, SeriesColoursWithinAGroup) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2}, {0, 5, 6}, {0, 7, 8}, {0, 9, 10}}));
-  const auto& colour = c.State().Options.SeriesColour;
+  const auto& colour = StateOf(c).Options.SeriesColour;
   EXPECT_EQ(colour[1], 0);
   EXPECT_EQ(colour[2], Red);
   EXPECT_EQ(colour[3], Green);
@@ -46,7 +47,7 @@ TEST(RegisterDataTest, SeriesColoursWithinAGroup) {
 TEST(RegisterDataTest, TwoGroupsRestartTheColours) {
   Vellum32 c;
   c.RegisterData(makeTable({{1, 1, 2, 3}, {0, 1, 1, 1}, {0, 2, 2, 2}, {1, 5, 6}, {0, 3, 3}, {0, 4, 4}}));
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   ASSERT_EQ(st.GroupCount(), 2);
   EXPECT_EQ(st.SeriesCount(), 4);
   EXPECT_EQ(st.FirstSeries(1), 1);
@@ -58,7 +59,7 @@ TEST(RegisterDataTest, TwoGroupsRestartTheColours) {
   EXPECT_EQ(st.MaxPoints(), 3);
   EXPECT_EQ(st.XValue(2, 2), 6);
   EXPECT_EQ(st.YValue(4, 1), 4);
-  const auto& colour = c.State().Options.SeriesColour;
+  const auto& colour = StateOf(c).Options.SeriesColour;
   EXPECT_EQ(colour[2], Red);
   EXPECT_EQ(colour[3], 0);
   EXPECT_EQ(colour[4], Red);
@@ -71,7 +72,7 @@ TEST(RegisterDataTest, PointCountStopsAtTheFirstEmptyCell) {
   t(0, 7) = 7;  // after the gap: not read
   for (int k = 1; k <= 3; ++k) t(1, k) = 100 + k;
   c.RegisterData(t);
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.PointCount(1), 5);
   EXPECT_EQ(st.MaxPoints(), 5);
   EXPECT_EQ(st.YValue(1, 3), 103);
@@ -85,14 +86,14 @@ TEST(RegisterDataTest, PointCountStopsAtTheFirstEmptyCell) {
 TEST(RegisterDataTest, FullRowUsesEveryCell) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 5, 6}}));
-  EXPECT_EQ(c.State().Store.PointCount(1), 6);
+  EXPECT_EQ(StateOf(c).Store.PointCount(1), 6);
 }
 
 TEST(RegisterDataTest, YRowIsNotReadPastItsGroupsXValues) {
   Vellum32 c;
   DataTable t = makeTable({{0, 1, 2}, {0, 5, 6, 7, 8}});
   c.RegisterData(t);
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.MaxPoints(), 2);
   EXPECT_EQ(st.YValue(1, 2), 6);
 }
@@ -103,15 +104,15 @@ TEST(RegisterDataTest, HeaderIsTheStyleCode) {
   t(2, 0) = QVariant();  // empty header counts as 0
   t(3, 0) = QStringLiteral("-3");
   c.RegisterData(t);
-  EXPECT_EQ(c.State().Store.SeriesStyleCode(1), -2);
-  EXPECT_EQ(c.State().Store.SeriesStyleCode(2), 0);
-  EXPECT_EQ(c.State().Store.SeriesStyleCode(3), -3);
+  EXPECT_EQ(StateOf(c).Store.SeriesStyleCode(1), -2);
+  EXPECT_EQ(StateOf(c).Store.SeriesStyleCode(2), 0);
+  EXPECT_EQ(StateOf(c).Store.SeriesStyleCode(3), -3);
 }
 
 TEST(RegisterDataTest, AGroupWithoutSeriesOwnsNoSeries) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2}, {1, 3, 4}, {0, 5, 6}}));
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   ASSERT_EQ(st.GroupCount(), 2);
   EXPECT_EQ(st.SeriesCount(), 1);
   EXPECT_GT(st.FirstSeries(1), st.LastSeries(1));  // empty range
@@ -127,7 +128,7 @@ TEST(RegisterDataTest, DataNullToleranceAndHugeNegatives) {
   Vellum32 c;
   ASSERT_EQ(c.DataNull(), -999.0f);
   c.RegisterData(makeTable({{0, 1, 2, 3, 4}, {0, -999.05, -998.85, -2e30, -999}}));
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.YValue(1, 1), NullMark);
   EXPECT_DOUBLE_EQ(st.YValue(1, 2), -998.85);
   EXPECT_EQ(st.YValue(1, 3), NullMark);
@@ -138,18 +139,18 @@ TEST(RegisterDataTest, DataNullTakesEffectAtTheNextRegistration) {
   Vellum32 c;
   const DataTable t = makeTable({{0, 1}, {0, -99999}});
   c.RegisterData(t);
-  EXPECT_EQ(c.State().Store.YValue(1, 1), -99999);
+  EXPECT_EQ(StateOf(c).Store.YValue(1, 1), -99999);
   c.setDataNull(-99999);
-  EXPECT_EQ(c.State().Store.YValue(1, 1), -99999);
+  EXPECT_EQ(StateOf(c).Store.YValue(1, 1), -99999);
   c.RegisterData(t);
-  EXPECT_EQ(c.State().Store.YValue(1, 1), NullMark);
+  EXPECT_EQ(StateOf(c).Store.YValue(1, 1), NullMark);
 }
 
 TEST(RegisterDataTest, XValuesHaveNoNullTest) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, -999, -2e30}, {0, 1, 2}}));
-  EXPECT_EQ(c.State().Store.XValue(1, 1), -999);
-  EXPECT_EQ(c.State().Store.XValue(1, 2), -2e30);
+  EXPECT_EQ(StateOf(c).Store.XValue(1, 1), -999);
+  EXPECT_EQ(StateOf(c).Store.XValue(1, 2), -2e30);
 }
 
 TEST(RegisterDataTest, LogLinearYValues) {
@@ -158,7 +159,7 @@ TEST(RegisterDataTest, LogLinearYValues) {
   c.setYAxisCutoff(1);
   c.setYBaseLog(10);
   c.RegisterData(makeTable({{0, 1, 2, 3, 4, 5}, {0, 0.5, 10, 100, -1000, 0}}));
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_NEAR(st.YValue(1, 1), 0.5, 1e-12);
   EXPECT_NEAR(st.YValue(1, 2), 2, 1e-6);
   EXPECT_NEAR(st.YValue(1, 3), 3, 1e-6);
@@ -173,7 +174,7 @@ TEST(RegisterDataTest, LogLinearXValuesWithCutoffAndBase) {
   c.setXBaseLog(2);
   c.setXAxisCutoff(4);
   c.RegisterData(makeTable({{0, 2, 16, -64}, {0, 1, 2, 3}}));
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_DOUBLE_EQ(st.XValue(1, 1), 0.5);
   EXPECT_NEAR(st.XValue(1, 2), 3, 1e-6);
   EXPECT_NEAR(st.XValue(1, 3), -5, 1e-6);
@@ -189,9 +190,9 @@ TEST(RegisterDataTest, NumericTextAndBooleansAreNumbers) {
   t(1, 2) = QStringLiteral("-7");
   t(1, 3) = 2;
   c.RegisterData(t);
-  EXPECT_EQ(c.State().Store.XValue(1, 1), 15);
-  EXPECT_EQ(c.State().Store.XValue(1, 2), -1);
-  EXPECT_EQ(c.State().Store.YValue(1, 2), -7);
+  EXPECT_EQ(StateOf(c).Store.XValue(1, 1), 15);
+  EXPECT_EQ(StateOf(c).Store.XValue(1, 2), -1);
+  EXPECT_EQ(StateOf(c).Store.YValue(1, 2), -7);
 }
 
 TEST(RegisterDataTest, NonNumericCellRaisesTypeMismatchAndKeepsTheStore) {
@@ -200,9 +201,9 @@ TEST(RegisterDataTest, NonNumericCellRaisesTypeMismatchAndKeepsTheStore) {
   DataTable bad = makeTable({{0, 1, 2, 3}, {0, 1, 2, 3}, {0, 4, 5, 6}});
   bad(2, 2) = QStringLiteral("abc");
   expectError(TypeMismatch, [&] { c.RegisterData(bad); });
-  EXPECT_EQ(c.State().Store.SeriesCount(), 1);
-  EXPECT_EQ(c.State().Store.YValue(1, 2), 4);
-  EXPECT_EQ(c.State().Options.SeriesColour[2], 0);  // untouched by the failed call
+  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 1);
+  EXPECT_EQ(StateOf(c).Store.YValue(1, 2), 4);
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[2], 0);  // untouched by the failed call
 
   DataTable header = makeTable({{0, 1}, {0, 1}});
   header(1, 0) = QStringLiteral("series");
@@ -220,12 +221,12 @@ TEST(RegisterDataTest, LastRowThatIsAnXRowRaisesSubscriptOutOfRange) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1}, {0, 2}}));
   expectError(SubscriptOutOfRange, [&] { c.RegisterData(makeTable({{0, 1}, {0, 2}, {1, 3}})); });
-  EXPECT_EQ(c.State().Store.GroupCount(), 1);
-  EXPECT_EQ(c.State().Store.YValue(1, 1), 2);
+  EXPECT_EQ(StateOf(c).Store.GroupCount(), 1);
+  EXPECT_EQ(StateOf(c).Store.YValue(1, 1), 2);
   // A single row is a group of its own and is accepted.
   c.RegisterData(makeTable({{0, 1, 2}}));
-  EXPECT_EQ(c.State().Store.GroupCount(), 1);
-  EXPECT_EQ(c.State().Store.SeriesCount(), 0);
+  EXPECT_EQ(StateOf(c).Store.GroupCount(), 1);
+  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 0);
 }
 
 DataTable seriesTable(int seriesCount) {
@@ -242,18 +243,18 @@ DataTable seriesTable(int seriesCount) {
 TEST(RegisterDataTest, AtMost128Series) {
   Vellum32 c;
   c.RegisterData(seriesTable(128));
-  EXPECT_EQ(c.State().Store.SeriesCount(), 128);
-  EXPECT_EQ(c.State().Options.SeriesColour[128], Vellum32::DefaultPenColour(127));
+  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 128);
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[128], Vellum32::DefaultPenColour(127));
   expectError(SubscriptOutOfRange, [&] { c.RegisterData(seriesTable(129)); });
-  EXPECT_EQ(c.State().Store.SeriesCount(), 128);
+  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 128);
 }
 
 TEST(RegisterDataTest, TableWithRowsButNoCellsRaisesSubscriptOutOfRange) {
   Vellum32 c;
   expectError(SubscriptOutOfRange, [&] { c.RegisterData(DataTable(2, 0)); });
   c.RegisterData(DataTable());  // no rows at all: an empty store
-  EXPECT_EQ(c.State().Store.SeriesCount(), 0);
-  EXPECT_EQ(c.State().Store.MaxPoints(), 0);
+  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 0);
+  EXPECT_EQ(StateOf(c).Store.MaxPoints(), 0);
 }
 
 TEST(RegisterDataTest, KeepsLegendsAndSelectabilityButResetsColourAndWeight) {
@@ -264,7 +265,7 @@ TEST(RegisterDataTest, KeepsLegendsAndSelectabilityButResetsColourAndWeight) {
   c.RegisterData(t);
   c.SetSeriesOptions(1, 2, Blue, QStringLiteral("base"), 0, 0, 3);
   c.RegisterData(t);
-  const SeriesOptions& o = c.State().Options;
+  const SeriesOptions& o = StateOf(c).Options;
   EXPECT_EQ(o.SeriesLegend[2], QStringLiteral("base"));
   EXPECT_FALSE(o.SeriesSelectable[2]);
   EXPECT_EQ(o.SeriesColour[2], Red);
@@ -279,7 +280,7 @@ TEST(RegisterDataTest, ClearsTheSelectionAndMarkers) {
   c.setPointMarker(1, 1, 2, 5);
   c.RegisterData(t);
   EXPECT_EQ(c.PointMarker(1, 1, 2), 0);
-  EXPECT_FALSE(c.State().PointIsSelected);
+  EXPECT_FALSE(StateOf(c).PointIsSelected);
 }
 
 // --- Markers --------------------------------------------------------------------------
@@ -291,7 +292,7 @@ TEST(RegisterMarkerTest, OnePointOfOneSeries) {
   for (int s = 0; s < 3; ++s)
     for (int p = 0; p < 6; ++p) markers(s, p) = 10 * s + p;
   c.RegisterMarker(markers, 1, 2, 4);
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   for (int s = 1; s <= 2; ++s)
     for (int p = 1; p <= 5; ++p) EXPECT_EQ(st.PointMarker(s, p), (s == 2 && p == 4) ? 24 : 0) << s << "," << p;
 }
@@ -303,8 +304,8 @@ TEST(RegisterMarkerTest, WholeTableIsClippedToTheStore) {
   for (int s = 0; s < 4; ++s)
     for (int p = 0; p < 5; ++p) markers(s, p) = 1 + s * 10 + p;
   c.RegisterMarker(markers);
-  EXPECT_EQ(c.State().Store.PointMarker(1, 1), 12);
-  EXPECT_EQ(c.State().Store.PointMarker(1, 2), 13);
+  EXPECT_EQ(StateOf(c).Store.PointMarker(1, 1), 12);
+  EXPECT_EQ(StateOf(c).Store.PointMarker(1, 2), 13);
 }
 
 TEST(RegisterMarkerTest, AllSeriesOfAGroupAndAllPoints) {
@@ -314,7 +315,7 @@ TEST(RegisterMarkerTest, AllSeriesOfAGroupAndAllPoints) {
   for (int s = 0; s < 4; ++s)
     for (int p = 0; p < 3; ++p) markers(s, p) = s * 10 + p;
   c.RegisterMarker(markers, 2);
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.PointMarker(1, 1), 0);
   EXPECT_EQ(st.PointMarker(2, 1), 21);
   EXPECT_EQ(st.PointMarker(3, 2), 32);
@@ -332,7 +333,7 @@ TEST(RegisterMarkerTest, ConvertsToWholeNumbersRoundingHalvesToEven) {
   markers(1, 3) = QStringLiteral("7");
   // cell 4 empty: 0
   c.RegisterMarker(markers, 1, 1);
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.PointMarker(1, 1), 2);
   EXPECT_EQ(st.PointMarker(1, 2), 4);
   EXPECT_EQ(st.PointMarker(1, 3), 7);
@@ -351,7 +352,7 @@ TEST(RegisterMarkerTest, Errors) {
   big(1, 1) = 1;
   big(1, 2) = 3e10;
   expectError(Overflow, [&] { c.RegisterMarker(big); });
-  EXPECT_EQ(c.State().Store.PointMarker(1, 1), 0);  // nothing written by the failed call
+  EXPECT_EQ(StateOf(c).Store.PointMarker(1, 1), 0);  // nothing written by the failed call
   big(1, 2) = QStringLiteral("square");
   expectError(TypeMismatch, [&] { c.RegisterMarker(big); });
 }
@@ -363,7 +364,7 @@ TEST(RegisterMarkerColourTest, WritesColoursNotMarkers) {
   colours(2, 1) = Blue;
   colours(2, 2) = -1;
   c.RegisterMarkerColour(colours, 1, 2);
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.PointColour(2, 1), Blue);
   EXPECT_EQ(st.PointColour(2, 2), -1);
   EXPECT_EQ(st.PointColour(1, 1), -1);
@@ -375,7 +376,7 @@ TEST(PointMarkerTest, ReadsAndWritesThroughGroupAndSeries) {
   c.RegisterData(makeTable({{0, 1, 2}, {0, 1, 1}, {1, 1, 2, 3}, {0, 1, 1, 1}, {0, 2, 2, 2}}));
   c.setPointMarker(2, 2, 3, 9);
   EXPECT_EQ(c.PointMarker(2, 2, 3), 9);
-  EXPECT_EQ(c.State().Store.PointMarker(3, 3), 9);
+  EXPECT_EQ(StateOf(c).Store.PointMarker(3, 3), 9);
   expectError(SubscriptOutOfRange, [&] { c.PointMarker(3, 1, 1); });
   expectError(SubscriptOutOfRange, [&] { c.PointMarker(2, 3, 1); });
   expectError(SubscriptOutOfRange, [&] { c.PointMarker(2, 1, 4); });
@@ -406,7 +407,7 @@ TEST(SetSeriesOptionsTest, InvalidGroupOrSeriesShowsAMessage) {
   EXPECT_EQ(prompts.texts, (QStringList{"The group number is invalid", "The group number is invalid",
                                         "The group number is invalid", "The series index is invalid",
                                         "The series index is invalid"}));
-  EXPECT_EQ(c.State().Options.SeriesColour[1], 0);
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[1], 0);
 }
 
 TEST(SetSeriesOptionsTest, SeriesMustLieInsideItsGroup) {
@@ -416,7 +417,7 @@ TEST(SetSeriesOptionsTest, SeriesMustLieInsideItsGroup) {
   c.RegisterData(makeTable({{0, 1}, {0, 1}, {1, 1}, {0, 1}}));
   c.SetSeriesOptions(1, 2, Red);  // global series 2 belongs to group 2
   EXPECT_EQ(prompts.texts, QStringList{"The series index is invalid"});
-  EXPECT_EQ(c.State().Options.SeriesColour[2], 0);
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[2], 0);
 }
 
 TEST(SetSeriesOptionsTest, DefaultArgumentsOnlySetTheWeight) {
@@ -425,7 +426,7 @@ TEST(SetSeriesOptionsTest, DefaultArgumentsOnlySetTheWeight) {
   c.SetSeriesOptions(1, 2, Blue, QStringLiteral("raw"), 0, 0, 4);
   c.setPointMarker(1, 2, 1, 3);
   c.SetSeriesOptions(1, 2);
-  const SeriesOptions& o = c.State().Options;
+  const SeriesOptions& o = StateOf(c).Options;
   EXPECT_EQ(o.SeriesColour[2], Blue);
   EXPECT_EQ(o.SeriesLegend[2], QStringLiteral("raw"));
   EXPECT_FALSE(o.SeriesSelectable[2]);
@@ -437,23 +438,23 @@ TEST(SetSeriesOptionsTest, SelectableAndMarkerAndWeight) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2, 3}, {0, 1, 1, 1}, {0, 2, 2, 2}}));
   c.SetSeriesOptions(1, 1, -1, QString(), 0, 0);
-  EXPECT_FALSE(c.State().Options.SeriesSelectable[1]);
+  EXPECT_FALSE(StateOf(c).Options.SeriesSelectable[1]);
   c.SetSeriesOptions(1, 1, -1, QString(), 0, 5);
-  EXPECT_TRUE(c.State().Options.SeriesSelectable[1]);
+  EXPECT_TRUE(StateOf(c).Options.SeriesSelectable[1]);
   c.SetSeriesOptions(1, 1, -1, QString(), 0, 0);
   c.SetSeriesOptions(1, 1, -1, QString(), 0, -1);
-  EXPECT_FALSE(c.State().Options.SeriesSelectable[1]);
+  EXPECT_FALSE(StateOf(c).Options.SeriesSelectable[1]);
 
   c.SetSeriesOptions(1, 2, -1, QString(), 4);
   for (int p = 1; p <= 3; ++p) EXPECT_EQ(c.PointMarker(1, 2, p), 4);
   EXPECT_EQ(c.PointMarker(1, 1, 1), 0);
 
   c.SetSeriesOptions(1, 2, -1, QString(), 0, -1, 3);
-  EXPECT_EQ(c.State().Options.SeriesWeight[2], 3);
+  EXPECT_EQ(StateOf(c).Options.SeriesWeight[2], 3);
   c.SetSeriesOptions(1, 2, -1, QString(), 0, -1, 0);  // not above 0: unchanged
-  EXPECT_EQ(c.State().Options.SeriesWeight[2], 3);
+  EXPECT_EQ(StateOf(c).Options.SeriesWeight[2], 3);
   c.SetSeriesOptions(1, 2, 0);  // black is a colour
-  EXPECT_EQ(c.State().Options.SeriesColour[2], 0);
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[2], 0);
 }
 
 // --- Pen colours ---------------------------------------------------------------------------
@@ -497,12 +498,12 @@ TEST(ClearTest, EmptiesTheStoreAndThePictureButKeepsSettings) {
   c.SetSeriesOptions(1, 2, Blue, QStringLiteral("legend"));
   c.setBackColor(RGBColour(9, 99, 199));
   c.Clear();
-  const SeriesStore& st = c.State().Store;
+  const SeriesStore& st = StateOf(c).Store;
   EXPECT_EQ(st.GroupCount(), 0);
   EXPECT_EQ(st.SeriesCount(), 0);
   EXPECT_EQ(st.MaxPoints(), 0);
-  EXPECT_EQ(c.State().Options.SeriesColour[2], Blue);
-  EXPECT_EQ(c.State().Options.SeriesLegend[2], QStringLiteral("legend"));
+  EXPECT_EQ(StateOf(c).Options.SeriesColour[2], Blue);
+  EXPECT_EQ(StateOf(c).Options.SeriesLegend[2], QStringLiteral("legend"));
   EXPECT_EQ(c.YAxisType(), AxisTypes::LogLinear);
   EXPECT_EQ(c.XAxisMin(), 3.0f);
   const QImage& picture = c.Picture();
@@ -523,7 +524,7 @@ TEST(RefreshTest, ClearsThePictureToTheBackColourAndSetsTheClipWindow) {
   ASSERT_NE(graph, nullptr);
   EXPECT_EQ(picture.size(), graph->size());
   EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2), QColor(250, 240, 230));
-  const ControlState& s = c.State();
+  const ControlState& s = StateOf(c);
   EXPECT_FLOAT_EQ(s.TwipsPerPixelX, float(c.TwipsPerPixelX()));
   EXPECT_FLOAT_EQ(s.ClipRect.Right, float(graph->width() * c.TwipsPerPixelX() - c.TwipsPerPixelX()));
   EXPECT_FLOAT_EQ(s.ClipRect.Bottom, float(graph->height() * c.TwipsPerPixelY() - c.TwipsPerPixelY()));

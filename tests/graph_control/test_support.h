@@ -7,9 +7,14 @@
 #include <initializer_list>
 #include <vector>
 
+#include "state/control_access.h"
 #include "vellum32/vellum32.h"
 
 namespace vellum32::test {
+
+// The internal state of a control, for checks the public interface cannot make.
+inline ControlState& StateOf(Vellum32& control) { return ControlAccess::State(control); }
+inline const ControlState& StateOf(const Vellum32& control) { return ControlAccess::State(control); }
 
 // Runs `call` and checks that it raises the control's error with `number`.
 inline void expectError(int number, const std::function<void()>& call) {

@@ -1,6 +1,6 @@
 #include "test_support.h"
-#include "vellum32/axis_steps.h"
-#include "vellum32/tick_labels.h"
+#include "axes/axis_steps.h"
+#include "axes/tick_labels.h"
 
 namespace vellum32 {
 namespace {

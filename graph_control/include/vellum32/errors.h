@@ -12,6 +12,7 @@ namespace vellum32 {
 enum ErrorNumbers : int {
   InvalidProcedureCall = 5,    // "Invalid procedure call or argument"
   Overflow = 6,                // "Overflow"
+  OutOfMemory = 7,             // "Out of memory"
   SubscriptOutOfRange = 9,     // "Subscript out of range"
   DivisionByZero = 11,         // "Division by zero"
   TypeMismatch = 13,           // "Type mismatch"
@@ -48,7 +49,9 @@ private:
 
 // The error the plot routine (what = "graph") or the legend (what = "legend") raises for
 // a failure inside it: 32007 with the description "Error <n> plotting <what>: " followed
-// by the standard message of n, a blank and the cause's own description.
-VELLUM32_EXPORT Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what);
+// by the standard message of n and, with `withCause`, a blank and the cause's own
+// description.
+VELLUM32_EXPORT Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what,
+                                              bool withCause = true);
 
 }  // namespace vellum32

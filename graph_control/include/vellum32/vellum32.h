@@ -8,9 +8,6 @@
 #include <memory>
 #include <optional>
 
-#include "vellum32/axis_transform.h"
-#include "vellum32/child_layout.h"
-#include "vellum32/control_state.h"
 #include "vellum32/data_table.h"
 #include "vellum32/drawing.h"
 #include "vellum32/errors.h"
@@ -26,6 +23,9 @@ class QPushButton;
 namespace vellum32 {
 
 class PictureBox;
+class Primitives;
+struct ControlState;
+struct ControlAccess;
 
 // The Vellum32 graph control: an embeddable plot widget. A host places it, sets its
 // properties, hands it a table of data rows (RegisterData) and calls Refresh to draw.
@@ -108,109 +108,117 @@ public:
   void setBackStyle(BackStyleTypes New_BackStyle);
 
   // --- Plot properties ---------------------------------------------------------------
-  QString Title() const { return s_->Title; }
+  QString Title() const;
   void setTitle(QString New_Title);
   // Face name and size of every text drawn on the plot; none until assigned or loaded.
-  std::optional<QFont> TitleFont() const { return s_->TitleFont; }
+  std::optional<QFont> TitleFont() const;
   void setTitleFont(std::optional<QFont> New_TitleFont);
-  bool PlotPoints() const { return s_->PlotPoints; }
+  bool PlotPoints() const;
   void setPlotPoints(bool New_PlotPoints);
-  bool DisplayLegend() const { return s_->DisplayLegend; }
+  bool DisplayLegend() const;
   void setDisplayLegend(bool New_DisplayLegend);
-  bool DisplayAxes() const { return s_->DisplayAxes; }
+  bool DisplayAxes() const;
   void setDisplayAxes(bool New_DisplayAxes);
-  bool SetMargins() const { return s_->SetMargins; }
+  bool SetMargins() const;
   void setSetMargins(bool New_SetMargins);
   // Assigning a different value shows or hides the zoom strip, lays the children out
   // again and refreshes; an equal value does nothing.
-  bool DoZoom() const { return s_->DoZoom; }
+  bool DoZoom() const;
   void setDoZoom(bool New_DoZoom);
 
-  qint32 ZoomXSplit() const { return s_->ZoomXSplit; }
+  qint32 ZoomXSplit() const;
   void setZoomXSplit(qint32 New_ZoomXSplit);
-  qint32 ZoomXSplitLeft() const { return s_->ZoomXSplitLeft; }
+  qint32 ZoomXSplitLeft() const;
   void setZoomXSplitLeft(qint32 New_ZoomXSplitLeft);
-  qint32 ZoomXSplitRight() const { return s_->ZoomXSplitRight; }
+  qint32 ZoomXSplitRight() const;
   void setZoomXSplitRight(qint32 New_ZoomXSplitRight);
-  ZoomXTypes ZoomXType() const { return s_->ZoomXType; }
+  ZoomXTypes ZoomXType() const;
   void setZoomXType(ZoomXTypes New_ZoomXType);
-  qint32 ZoomYSplit() const { return s_->ZoomYSplit; }
+  qint32 ZoomYSplit() const;
   void setZoomYSplit(qint32 New_ZoomYSplit);
-  qint32 ZoomYSplitTop() const { return s_->ZoomYSplitTop; }
+  qint32 ZoomYSplitTop() const;
   void setZoomYSplitTop(qint32 New_ZoomYSplitTop);
-  qint32 ZoomYSplitBottom() const { return s_->ZoomYSplitBottom; }
+  qint32 ZoomYSplitBottom() const;
   void setZoomYSplitBottom(qint32 New_ZoomYSplitBottom);
-  ZoomYTypes ZoomYType() const { return s_->ZoomYType; }
+  ZoomYTypes ZoomYType() const;
   void setZoomYType(ZoomYTypes New_ZoomYType);
 
   // Zoom percentages: centre of the shown range within the home range and its width
   // relative to the home range. Assigning moves or scales the current limits and
   // refreshes; they are neither persisted nor marked changed.
-  float XaxisZoomCentre() const { return s_->XaxisZoomCentre; }
+  float XaxisZoomCentre() const;
   void setXaxisZoomCentre(float New_XaxisZoomCentre);
-  float XaxisZoomRange() const { return s_->XaxisZoomRange; }
+  float XaxisZoomRange() const;
   void setXaxisZoomRange(float New_XaxisZoomRange);
-  float YAxisZoomCentre() const { return s_->YAxisZoomCentre; }
+  float YAxisZoomCentre() const;
   void setYAxisZoomCentre(float New_YAxisZoomCentre);
-  float YAxisZoomRange() const { return s_->YAxisZoomRange; }
+  float YAxisZoomRange() const;
   void setYAxisZoomRange(float New_YAxisZoomRange);
 
   // Axis limits in data units (AutoLimit = derived from the data). Assigning sets the
   // current and the home limit.
-  float YAxisMin() const { return s_->YAxisMin; }
+  float YAxisMin() const;
   void setYAxisMin(float New_YAxisMin);
-  float YAxisMax() const { return s_->YAxisMax; }
+  float YAxisMax() const;
   void setYAxisMax(float New_YAxisMax);
-  float XAxisMin() const { return s_->XAxisMin; }
+  float XAxisMin() const;
   void setXAxisMin(float New_XAxisMin);
-  float XAxisMax() const { return s_->XAxisMax; }
+  float XAxisMax() const;
   void setXAxisMax(float New_XAxisMax);
 
-  float yTickInterval() const { return s_->yTickInterval; }
+  float yTickInterval() const;
   void setyTickInterval(float New_yTickInterval);
-  float xTickInterval() const { return s_->xTickInterval; }
+  float xTickInterval() const;
   void setxTickInterval(float New_xTickInterval);
   // Linear half-width of a LogLinear axis; an assignment is snapped to a power of the
   // axis base not above the value (0.05 gives 0.01 with base 10); a value <= 0 gives 1.
-  float YAxisCutoff() const { return s_->YAxisCutoff; }
+  float YAxisCutoff() const;
   void setYAxisCutoff(float New_YAxisCutoff);
-  float XAxisCutoff() const { return s_->XAxisCutoff; }
+  float XAxisCutoff() const;
   void setXAxisCutoff(float New_XAxisCutoff);
-  AxisTypes YAxisType() const { return s_->YAxisType; }
+  AxisTypes YAxisType() const;
   void setYAxisType(AxisTypes New_YAxisType);
-  AxisTypes XAxisType() const { return s_->XAxisType; }
+  AxisTypes XAxisType() const;
   void setXAxisType(AxisTypes New_XAxisType);
-  QString YAxisLabel() const { return s_->YAxisLabel; }
+  QString YAxisLabel() const;
   void setYAxisLabel(QString New_YAxisLabel);
-  QString XAxisLabel() const { return s_->XAxisLabel; }
+  QString XAxisLabel() const;
   void setXAxisLabel(QString New_XAxisLabel);
 
-  float YAxisTopMargin() const { return s_->YAxisTopMargin; }
+  float YAxisTopMargin() const;
   void setYAxisTopMargin(float New_YAxisTopMargin);
-  float YAxisBottomMargin() const { return s_->YAxisBottomMargin; }
+  float YAxisBottomMargin() const;
   void setYAxisBottomMargin(float New_YAxisBottomMargin);
-  float XAxisLeftMargin() const { return s_->XAxisLeftMargin; }
+  float XAxisLeftMargin() const;
   void setXAxisLeftMargin(float New_XAxisLeftMargin);
-  float XAxisRightMargin() const { return s_->XAxisRightMargin; }
+  float XAxisRightMargin() const;
   void setXAxisRightMargin(float New_XAxisRightMargin);
 
   // Y input value treated as missing (takes effect at the next RegisterData).
-  float DataNull() const { return s_->DataNull; }
+  float DataNull() const;
   void setDataNull(float New_DataNull);
-  qint32 MarkerSize() const { return s_->MarkerSize; }
+  qint32 MarkerSize() const;
   void setMarkerSize(qint32 New_MarkerSize);
   // Logarithm base of a LogLinear axis; a value <= 0 is ignored.
-  float XBaseLog() const { return s_->XBaseLog; }
+  float XBaseLog() const;
   void setXBaseLog(float New_XBaseLog);
-  float YBaseLog() const { return s_->YBaseLog; }
+  float YBaseLog() const;
   void setYBaseLog(float New_YBaseLog);
-  ChartTypes ChartType() const { return s_->ChartType; }
+  ChartTypes ChartType() const;
   void setChartType(ChartTypes New_ChartType);
 
   // Marker code of one point: series `Series` of group `nGroup` (1 = the group's first),
   // point `DataPoint`. Raises error 9 for an index outside the store. No redraw.
   qint32 PointMarker(qint32 nGroup, qint32 Series, qint32 DataPoint) const;
   void setPointMarker(qint32 nGroup, qint32 Series, qint32 DataPoint, qint32 New_PointMarker);
+
+  // The selected point: true while one is selected, with its group, series within the
+  // group and point written into the arguments (left alone otherwise).
+  bool SelectPoint(qint32& nGroup, qint32& Series, qint32& DataPoint) const;
+  // Selects the point (true) and marks it, or removes the selection (false). A request
+  // for a series or point outside the store, or an unselectable series, changes
+  // nothing; a group outside the store raises error 9. Raises no event.
+  void setSelectPoint(qint32 nGroup, qint32 Series, qint32 DataPoint, bool New_SelectPoint);
 
   // --- Data registration -------------------------------------------------------------
   // Rebuilds the series store from a table: row 0 and every row whose header (cell 0)
@@ -239,13 +247,11 @@ public:
   // Empties the series store and the overlay (ClearGraphics) and clears the picture.
   // Options and axis settings stay.
   void Clear();
-  // Lays the children out and redraws the control: the picture is cleared; an empty
-  // control then shows the overlay. Errors inside the drawing reach the caller as 32007.
+  // Lays the children out and draws the whole plot on the picture: legend, axes with
+  // title and labels, the series, the selection mark and the overlay. An empty control
+  // shows the cleared picture and the overlay. An error inside the drawing reaches the
+  // caller as 32007 "Error n plotting graph: ..." with what was drawn up to it.
   void Refresh();
-  // Lays the children out and draws the axes layer: the cleared picture, the axes of the
-  // registered data (limits, margins, ticks, frame, title and labels) and the overlay,
-  // without the series. Errors are raised as by Refresh.
-  void PlotAxes();
 
   // --- Graphics overlay ----------------------------------------------------------------
   // Drawing in data units of the axes over the plot. Each call is drawn at once, clipped
@@ -283,11 +289,6 @@ public:
   // shows a modal message box with an OK button; hosts and tests may replace it.
   using PromptHook = std::function<void(const QString& text)>;
   void setPromptHook(PromptHook hook);
-  // The axis settings RegisterData converts with.
-  AxisScale XAxisScale() const;
-  AxisScale YAxisScale() const;
-  // Read-only view of the whole state (series store, options, geometry).
-  const ControlState& State() const { return *s_; }
   // The persistent picture of Picture_graph.
   const QImage& Picture() const;
   // Twips per pixel of the screen the control is on.
@@ -309,6 +310,9 @@ signals:
                  float& yp);
   void PointSelected(qint32& Group, qint32& Series, qint32& DataPoint);
   void ZoomChanged();
+  // An error of the control where no host call is on the stack (a resize, a menu entry,
+  // a scroll bar): the control stays usable and tells the host this way.
+  void Error(qint32 Number, const QString& Description);
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -321,13 +325,13 @@ private:
   void applyBorderStyle(qint16 style);
   void applyBackStyle(qint16 style);
   void clearPicture();
-  void drawPlot(bool axesLayer);
-  void resetDrawingAttributes();
-  // Runs `paint` with the primitives on the current target: the device of the plot being
-  // drawn, the capture list, or else the persistent picture.
-  void onTarget(const std::function<void(Primitives&)>& paint);
-  // Data values to twips of the surface with the current axes.
-  QPointF toSurface(float x, float y) const;
+  // The plot on the picture, as Refresh draws it.
+  void plotPicture();
+  // Refresh for the control's own handlers: errors go to the Error signal.
+  void refreshReporting();
+  // Runs `paint` with the primitives on the persistent picture (only into the stream
+  // while one is being captured) and shows the picture afterwards.
+  void onPicture(const std::function<void(Primitives&)>& paint);
   void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint,
                            bool colours);
   float snapCutoff(float v, float base, float lnBase) const;
@@ -354,7 +358,8 @@ private:
   QAction* mnuEMF_ = nullptr;
   QAction* mnuZoom_ = nullptr;
   PromptHook prompt_;
-  DrawingDevice* device_ = nullptr;  // target of the plot being drawn
+
+  friend struct ControlAccess;
 };
 
 }  // namespace vellum32

@@ -4,7 +4,6 @@
 #include <array>
 #include <vector>
 
-#include "vellum32/export.h"
 
 namespace vellum32 {
 
@@ -13,7 +12,7 @@ namespace vellum32 {
 // control: group 1..GroupCount(), series 1..SeriesCount(), point 1..MaxPoints();
 // YValue(s, 0) holds the series' style code. Checked accessors throw Vellum32Error 9
 // for an index outside the store.
-class VELLUM32_EXPORT SeriesStore {
+class SeriesStore {
 public:
   qint32 GroupCount() const noexcept { return groupCount_; }
   qint32 SeriesCount() const noexcept { return seriesCount_; }
@@ -53,6 +52,14 @@ public:
   void reset(std::vector<Group> groups, qint32 seriesCount, qint32 maxPoints);
   double* xRow(qint32 group) noexcept { return &xValues_[std::size_t(group - 1) * std::size_t(maxPoints_)]; }
   double* yRow(qint32 series) noexcept { return &yValues_[std::size_t(series - 1) * std::size_t(maxPoints_ + 1)]; }
+  // Unchecked reads for the drawing loops: X values of a group from point 1 at [0]; Y
+  // values of a series with the style code at [0] and point p at [p].
+  const double* xRow(qint32 group) const noexcept {
+    return &xValues_[std::size_t(group - 1) * std::size_t(maxPoints_)];
+  }
+  const double* yRow(qint32 series) const noexcept {
+    return &yValues_[std::size_t(series - 1) * std::size_t(maxPoints_ + 1)];
+  }
   // Number of leading points of a series that its Y row filled (the marker colour of
   // those starts as -1, the rest as 0).
   void setFilledPoints(qint32 series, qint32 count) noexcept { filled_[std::size_t(series - 1)] = count; }

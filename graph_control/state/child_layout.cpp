@@ -1,4 +1,4 @@
-#include "vellum32/child_layout.h"
+#include "state/child_layout.h"
 
 namespace vellum32 {
 

@@ -7,7 +7,8 @@
 #include <array>
 #include <optional>
 
-#include "vellum32/series_store.h"
+#include "series/axis_transform.h"
+#include "series/series_store.h"
 #include "vellum32/types.h"
 
 namespace vellum32 {
@@ -102,6 +103,9 @@ struct ControlState {
   // Selection.
   bool PointIsSelected = false;
   std::array<qint32, 3> SelectedPoint{};  // group, series within the group, point
+  // Where the plot last drew the selection mark, rounded to whole twips.
+  qint32 SelectionMarkX = 0;
+  qint32 SelectionMarkY = 0;
 
   // Drawing geometry, written by the plot routine.
   TwipsRect PlotRect{0, 100, 0, 100};
@@ -148,5 +152,9 @@ struct ControlState {
   // Right edge of the drawing area, twips, as the plot routine last computed it.
   qint32 RightLimit = 0;
 };
+
+// The axis settings data values are converted with.
+inline AxisScale XAxisScaleOf(const ControlState& s) { return AxisScale{s.XAxisType, s.XAxisCutoff, s.LnXBase}; }
+inline AxisScale YAxisScaleOf(const ControlState& s) { return AxisScale{s.YAxisType, s.YAxisCutoff, s.LnYBase}; }
 
 }  // namespace vellum32

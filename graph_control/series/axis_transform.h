@@ -1,6 +1,5 @@
 #pragma once
 
-#include "vellum32/export.h"
 #include "vellum32/types.h"
 
 namespace vellum32 {
@@ -17,16 +16,16 @@ struct AxisScale {
 // power of the base. Arithmetic that has no result raises Vellum32Error: a zero cutoff
 // or a base of 1 divides by zero (11, or 6 for 0/0), a negative cutoff asks for the
 // logarithm of a negative number (5).
-VELLUM32_EXPORT double AxisTransform(double v, const AxisScale& axis);
+double AxisTransform(double v, const AxisScale& axis);
 
 // The same for a Y value: a value within 0.1 of `dataNull`, or below -1e30, is missing
 // and becomes NullMark whatever the axis type.
-VELLUM32_EXPORT double AxisTransformY(double v, const AxisScale& axis, float dataNull);
+double AxisTransformY(double v, const AxisScale& axis, float dataNull);
 
 // Axis units back to a data value for the log-linear mapping (used for limits derived
 // from the data and for pointer positions): |t| <= 1 gives c*t, t > 1 gives
 // c*base^(t-1), t < -1 gives -c*base^(-t-1). `base` is the axis base itself. A result
 // beyond the range of a double raises Vellum32Error 6.
-VELLUM32_EXPORT double InverseAxisTransform(double t, float cutoff, float base);
+double InverseAxisTransform(double t, float cutoff, float base);
 
 }  // namespace vellum32

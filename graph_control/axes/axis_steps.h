@@ -6,21 +6,34 @@
 // primitives (so they are captured when a graphics stream is being taken). Arithmetic
 // without a result (a zero tick interval, an empty range) raises Vellum32Error 11, or 6
 // for 0/0; the plot routine reports it as its own error.
+#include <QFontMetricsF>
 #include <QString>
 #include <vector>
 
-#include "vellum32/control_state.h"
-#include "vellum32/drawing.h"
-#include "vellum32/export.h"
+#include "state/control_state.h"
+#include "overlay/primitives.h"
 
 namespace vellum32 {
 
 // Text widths and heights in twips, measured with the font of the control surface.
-class VELLUM32_EXPORT TextMeasure {
+class TextMeasure {
 public:
   virtual ~TextMeasure();
   virtual double TextWidth(const QString& text) const = 0;
   virtual double TextHeight(const QString& text) const = 0;
+};
+
+// Text sizes of a font as the screen shows it, in twips.
+class FontMeasure : public TextMeasure {
+public:
+  FontMeasure(const QFont& font, double twipsPerPixelX, double twipsPerPixelY);
+  double TextWidth(const QString& text) const override;
+  double TextHeight(const QString& text) const override;
+
+private:
+  QFontMetricsF metrics_;
+  double tx_;
+  double ty_;
 };
 
 // The quantities the steps of one drawing hand on to each other.
@@ -46,60 +59,60 @@ struct AxisLayout {
 // Automatic limits: a pair that is not two set limits in increasing order is derived
 // from the registered data (Y values not below -1e30; X values of every group), turned
 // back into data units on a LogLinear axis, and copied into the home limits.
-VELLUM32_EXPORT void AutomaticYLimits(ControlState& s);
-VELLUM32_EXPORT void AutomaticXLimits(ControlState& s);
+void AutomaticYLimits(ControlState& s);
+void AutomaticXLimits(ControlState& s);
 
 // ViewRange from the limits and the tick interval of each axis: a linear axis keeps its
 // tick interval property; a LogLinear X axis ticks every power of the base; a LogLinear
 // Y axis every n powers, n the smallest whole number with at most 10 intervals.
-VELLUM32_EXPORT void SetViewRange(ControlState& s, AxisLayout& layout);
+void SetViewRange(ControlState& s, AxisLayout& layout);
 
 // RightLimit: the picture's width less one pixel, rounded, less 360 with axes shown.
-VELLUM32_EXPORT void SetRightLimit(ControlState& s, const AxisLayout& layout);
+void SetRightLimit(ControlState& s, const AxisLayout& layout);
 
 // TopMargin (320 with a title, 120 without, 0 without axes) and the label heights.
-VELLUM32_EXPORT void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure);
+void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure);
 
 // Without axes: the plot rectangle inset by a pixel on every side, and both scales.
-VELLUM32_EXPORT void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout);
+void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout);
 
 // With axes: the initial plot rectangle; the number font goes to normal weight.
-VELLUM32_EXPORT void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasure& measure);
+void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasure& measure);
 
 // The first tick at or below `min`: min itself when min / interval is whole, else the
 // next lower multiple of the interval.
-VELLUM32_EXPORT float FirstTick(float min, float interval);
+float FirstTick(float min, float interval);
 
 // Tick values first, first + interval, ... (accumulated as singles) up to max, those
 // below min left out. A negative interval gives none; the walk ends where adding the
 // interval no longer changes the value.
-VELLUM32_EXPORT std::vector<float> TickValues(float first, float interval, float min, float max);
+std::vector<float> TickValues(float first, float interval, float min, float max);
 
 // The first Y tick and its format, and the left edge widened to the Y tick labels.
-VELLUM32_EXPORT void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure);
+void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure);
 
 // With SetMargins, each margin property above 0 replaces one edge: XAxisLeftMargin the
 // left, RightLimit - XAxisRightMargin the right, YAxisBottomMargin the top, and the
 // picture's height - YAxisTopMargin the bottom.
-VELLUM32_EXPORT void ApplyFixedMargins(ControlState& s, const AxisLayout& layout);
+void ApplyFixedMargins(ControlState& s, const AxisLayout& layout);
 
-VELLUM32_EXPORT void SetYScale(ControlState& s);
+void SetYScale(ControlState& s);
 
 // Tick marks and labels of the Y axis, the frame, the title and axis labels (bold), and
 // the X axis with its scale.
-VELLUM32_EXPORT void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw,
+void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw,
                                 const TextMeasure& measure);
-VELLUM32_EXPORT void DrawFrame(ControlState& s, Primitives& draw);
-VELLUM32_EXPORT void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw,
+void DrawFrame(ControlState& s, Primitives& draw);
+void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw,
                                         const TextMeasure& measure);
-VELLUM32_EXPORT void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw,
+void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw,
                                 const TextMeasure& measure);
 
 // ClipRect = PlotRect, with a clip-window record while a stream is being captured.
-VELLUM32_EXPORT void ClipToPlot(ControlState& s, Primitives& draw);
+void ClipToPlot(ControlState& s, Primitives& draw);
 
 // The label heights and margins, then every axis step in order. RightLimit is taken as
 // it stands: the plot routine sets it (SetRightLimit) and lets the legend move it first.
-VELLUM32_EXPORT void PlotAxes(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
+void PlotAxes(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
 
 }  // namespace vellum32

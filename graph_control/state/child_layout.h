@@ -2,7 +2,6 @@
 
 #include <QRectF>
 
-#include "vellum32/export.h"
 
 namespace vellum32 {
 
@@ -24,7 +23,7 @@ struct ChildLayout {
 // the reset button of buttonWidth x buttonHeight sits in the bottom right corner, the
 // picture takes the rest, and the bars and location strips share the bottom and right
 // edges in thirds. Without it the picture takes the whole area.
-VELLUM32_EXPORT ChildLayout ComputeChildLayout(double w, double h, double buttonWidth,
+ChildLayout ComputeChildLayout(double w, double h, double buttonWidth,
                                                double buttonHeight, bool doZoom);
 
 }  // namespace vellum32

@@ -1,0 +1,65 @@
+#pragma once
+// The drawing primitives of the control, in twips of the surface, over the control's
+// state: line, marker, polygon, rectangle and text, with clipping and stream capture.
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QVariant>
+#include <initializer_list>
+
+#include "state/control_state.h"
+#include "vellum32/drawing.h"
+
+namespace vellum32 {
+
+// Appends one record at entries count+1 onwards; the list first grows by 64 empty
+// entries when its last index is below count + the record's length.
+void AppendRecord(QList<QVariant>& list, qint32& count, std::initializer_list<QVariant> record);
+
+// A colour value of the control (red in the low byte) as a QColor; negative values
+// stand for no colour and give an invalid QColor.
+QColor ColourOf(qint32 colour);
+
+// While the state's StreamCapture is on the primitives append their records to
+// StreamList and draw nothing; otherwise they draw on `device` (nothing when it is null)
+// with the state's device mapping, pen width and text font.
+class Primitives {
+public:
+  Primitives(ControlState& state, DrawingDevice* device);
+
+  DrawingDevice* Device() const { return device_; }
+
+  // Twips to device units: scale DevicePerTwip, offsets, and the quarter turn of
+  // DeviceLandscape; halves round to even.
+  QPoint ToDevice(double tx, double ty) const;
+
+  // Clipped to ClipRect; nothing when the segment lies wholly outside.
+  void Line(float x1, float y1, float x2, float y2, qint32 colour, qint32 width);
+  // Shapes 1 to 7 and letters -1 (A) to -26 (Z) of MarkerSize; any other code draws
+  // nothing. Not clipped.
+  void Marker(float x, float y, qint32 code, qint32 colour);
+  // Points 1..np of xs and ys (element 0 unused). Nothing when the bounding box lies
+  // wholly outside ClipRect; otherwise the whole polygon, outline (border >= 0) with
+  // PenWidth, then the inside (fill >= 0). Raises 9 when the lists are shorter than np + 1.
+  void Polygon(qint32 np, const QList<float>& xs, const QList<float>& ys, qint32 border, qint32 fill);
+  // The polygon (x1, y1), (x2, y1), (x2, y2), (x1, y2).
+  void Rectangle(float x1, float y1, float x2, float y2, qint32 border, qint32 fill);
+  // TextFont at the angle (degrees counter-clockwise), left end of the baseline at the
+  // point. Not clipped.
+  void Text(float angle, float x, float y, const QString& text);
+  // While capturing, appends a clip-window record of the current ClipRect.
+  void ClipWindow();
+
+  // The font Text draws with on the current device.
+  DeviceFont CurrentFont(float angle) const;
+
+private:
+  bool capture(std::initializer_list<QVariant> record);
+  void drawLine(double x1, double y1, double x2, double y2, const QColor& colour, int width);
+  QPolygon mapPolygon(std::initializer_list<QPointF> points) const;
+
+  ControlState& s_;
+  DrawingDevice* device_;
+};
+
+}  // namespace vellum32

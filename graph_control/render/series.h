@@ -1,0 +1,39 @@
+#pragma once
+// The series layer of the plot and the selection mark.
+#include <QPoint>
+
+#include "overlay/primitives.h"
+#include "state/control_state.h"
+
+namespace vellum32 {
+
+// Whether a series is drawn with lines and with markers, from its style code (a double:
+// -1.5 is not -1), the chart type and PlotPoints.
+struct SeriesStyle {
+  bool Lines = false;
+  bool Markers = false;
+};
+SeriesStyle StyleOf(double styleCode, ChartTypes chart, bool plotPoints);
+SeriesStyle SeriesStyleOf(const ControlState& s, qint32 series);
+
+// Every series, groups from the last to the first and within a group from its first
+// series to its last, in copy pen: lines between valid neighbours clipped to ClipRect,
+// markers at points inside PlotRect. With `columnSpans` the drawing may go straight to
+// the device as a screen picture allows: the vertical segments a series draws within one
+// pixel column are drawn as one span, and a marker that an identical later marker covers
+// is left out; the pixels are those of the plain drawing. Captured streams and other
+// devices always get every record.
+void DrawSeries(ControlState& s, Primitives& draw, bool columnSpans);
+
+// The surface position of point `point` of series `series` (global index) of `group`,
+// rounded to whole twips. Raises 9 outside the store.
+QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point);
+
+// The not-xor rectangle that marks a selected point at (x, y): drawn twice at the same
+// place it leaves the surface as it was.
+void DrawSelectionRectangle(ControlState& s, Primitives& draw, qint32 x, qint32 y);
+
+// The mark of the selected point, if any; keeps its position in SelectionMarkX/Y.
+void DrawSelectionMark(ControlState& s, Primitives& draw);
+
+}  // namespace vellum32
