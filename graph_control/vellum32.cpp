@@ -5,9 +5,9 @@
 #include <QEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
-#include <QPainter>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <cmath>
@@ -108,23 +108,21 @@ QColor Vellum32::TranslateColor(qint32 colour) const {
   if (colour >= 0) return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
   const QPalette& p = palette();
   switch (quint32(colour)) {
-    case 0x80000005u: return p.color(QPalette::Active, QPalette::Base);           // window background
-    case 0x80000008u: return p.color(QPalette::Active, QPalette::Text);           // window text
-    case 0x8000000Du: return p.color(QPalette::Active, QPalette::Highlight);      // selected items
+    case 0x80000005u: return p.color(QPalette::Active, QPalette::Base);       // window background
+    case 0x80000008u: return p.color(QPalette::Active, QPalette::Text);       // window text
+    case 0x8000000Du: return p.color(QPalette::Active, QPalette::Highlight);  // selected items
     case 0x8000000Eu: return p.color(QPalette::Active, QPalette::HighlightedText);
-    case 0x8000000Fu: return p.color(QPalette::Active, QPalette::Button);         // button face
-    case 0x80000010u: return p.color(QPalette::Active, QPalette::Dark);           // button shadow
-    case 0x80000011u: return p.color(QPalette::Disabled, QPalette::Text);         // grey text
-    case 0x80000012u: return p.color(QPalette::Active, QPalette::ButtonText);     // button text
-    case 0x80000014u: return p.color(QPalette::Active, QPalette::Light);          // 3D highlight
-    case 0x80000015u: return p.color(QPalette::Active, QPalette::Shadow);         // 3D dark shadow
+    case 0x8000000Fu: return p.color(QPalette::Active, QPalette::Button);      // button face
+    case 0x80000010u: return p.color(QPalette::Active, QPalette::Dark);        // button shadow
+    case 0x80000011u: return p.color(QPalette::Disabled, QPalette::Text);      // grey text
+    case 0x80000012u: return p.color(QPalette::Active, QPalette::ButtonText);  // button text
+    case 0x80000014u: return p.color(QPalette::Active, QPalette::Light);       // 3D highlight
+    case 0x80000015u: return p.color(QPalette::Active, QPalette::Shadow);      // 3D dark shadow
     default: return QColor(Qt::black);
   }
 }
 
-QFont Vellum32::AmbientFont() const {
-  return parentWidget() ? parentWidget()->font() : QApplication::font();
-}
+QFont Vellum32::AmbientFont() const { return parentWidget() ? parentWidget()->font() : QApplication::font(); }
 
 void Vellum32::applySurfaceColours() {
   QPalette p = palette();
@@ -216,18 +214,16 @@ void Vellum32::layoutChildren() {
   const QRect inner = contentsRect();
   const double tx = TwipsPerPixelX();
   const double ty = TwipsPerPixelY();
-  const ChildLayout layout =
-      ComputeChildLayout(inner.width() * tx, inner.height() * ty, Command_reset_->width() * tx,
-                         Command_reset_->height() * ty, s_->DoZoom);
+  const ChildLayout layout = ComputeChildLayout(inner.width() * tx, inner.height() * ty, Command_reset_->width() * tx,
+                                                Command_reset_->height() * ty, s_->DoZoom);
   const auto place = [&](QWidget* child, const QRectF& twips) {
-    child->setGeometry(inner.left() + int(std::lround(twips.left() / tx)),
-                       inner.top() + int(std::lround(twips.top() / ty)),
-                       std::max(0, int(std::lround(twips.width() / tx))),
-                       std::max(0, int(std::lround(twips.height() / ty))));
+    child->setGeometry(
+        inner.left() + int(std::lround(twips.left() / tx)), inner.top() + int(std::lround(twips.top() / ty)),
+        std::max(0, int(std::lround(twips.width() / tx))), std::max(0, int(std::lround(twips.height() / ty))));
   };
   place(Picture_graph_, layout.Picture_graph);
-  QWidget* const strip[] = {HScroll_zoom_, HScroll_pan_, Picture_x_location_, VScroll_zoom_,
-                            VScroll_pan_, Picture_y_location_, Command_reset_};
+  QWidget* const strip[] = {HScroll_zoom_, HScroll_pan_,        Picture_x_location_, VScroll_zoom_,
+                            VScroll_pan_,  Picture_y_location_, Command_reset_};
   if (layout.ZoomVisible) {
     place(HScroll_zoom_, layout.HScroll_zoom);
     place(HScroll_pan_, layout.HScroll_pan);
@@ -319,8 +315,8 @@ void Vellum32::DrawText(float text_angle, float x, float y, const QString& chstr
   onPicture([&](Primitives& draw) { OverlayText(*s_, draw, text_angle, x, y, chstr); });
 }
 
-void Vellum32::DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour,
-                             qint32 FillColour, qint32 LineWidth) {
+void Vellum32::DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour, qint32 FillColour,
+                             qint32 LineWidth) {
   onPicture([&](Primitives& draw) {
     OverlayRectangle(*s_, draw, xdp1, ydp1, xdp2, ydp2, BorderColour, FillColour, LineWidth);
   });
@@ -329,9 +325,7 @@ void Vellum32::DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qin
 void Vellum32::DrawPolygon(qint32 np, const QList<float>& xdpl, const QList<float>& ydpl, qint32 BorderColour,
                            qint32 FillColour, qint32 LineWidth) {
   if (np < 2) return;
-  onPicture([&](Primitives& draw) {
-    OverlayPolygon(*s_, draw, np, xdpl, ydpl, BorderColour, FillColour, LineWidth);
-  });
+  onPicture([&](Primitives& draw) { OverlayPolygon(*s_, draw, np, xdpl, ydpl, BorderColour, FillColour, LineWidth); });
 }
 
 void Vellum32::DrawLine(float x1, float y1, float x2, float y2, qint32 LineColour, qint32 LineWidth) {

@@ -203,8 +203,7 @@ Cell runCell(Case c, const Series& s, const vellum32::DataTable& table, const Se
   plot.replot();
   QCoreApplication::processEvents();
 
-  const Cell cell = timeInterleaved([&] { checked("Refresh", [&] { control.Refresh(); }); },
-                                    [&] { plot.replot(); });
+  const Cell cell = timeInterleaved([&] { checked("Refresh", [&] { control.Refresh(); }); }, [&] { plot.replot(); });
 
   if (!setup.saveDir.isEmpty()) {
     const QString stem = QStringLiteral("%1/%2_%3_").arg(setup.saveDir, caseName(c)).arg(n);
@@ -247,14 +246,14 @@ int main(int argc, char** argv) {
   {
     QCustomPlot plot;
     const QCPGraph* graph = plot.addGraph();
-    std::printf("QCustomPlot %s: adaptive sampling %s, antialiased line %s, antialiased markers %s, "
-                "immediate refresh %s\n",
-                QCUSTOMPLOT_VERSION_STR, graph->adaptiveSampling() ? "on" : "off",
-                graph->antialiased() ? "on" : "off", graph->antialiasedScatters() ? "on" : "off",
-                plot.plottingHints().testFlag(QCP::phImmediateRefresh) ? "on" : "off");
+    std::printf(
+        "QCustomPlot %s: adaptive sampling %s, antialiased line %s, antialiased markers %s, "
+        "immediate refresh %s\n",
+        QCUSTOMPLOT_VERSION_STR, graph->adaptiveSampling() ? "on" : "off", graph->antialiased() ? "on" : "off",
+        graph->antialiasedScatters() ? "on" : "off",
+        plot.plottingHints().testFlag(QCP::phImmediateRefresh) ? "on" : "off");
   }
-  std::printf("median ms per redraw, each column about %.1f s of runs (at least %d)\n\n", TargetSeconds,
-              MinRuns);
+  std::printf("median ms per redraw, each column about %.1f s of runs (at least %d)\n\n", TargetSeconds, MinRuns);
   std::printf("%-14s %10s %13s %15s %9s %15s\n", "case", "points", "Vellum32 ms", "QCustomPlot ms", "QCP/V32",
               "runs V32/QCP");
   std::fflush(stdout);
@@ -268,8 +267,8 @@ int main(int argc, char** argv) {
     }
     for (const Case c : {Case::Lines, Case::LinesAndMarkers, Case::Markers}) {
       const Cell cell = runCell(c, s, table, setup);
-      std::printf("%-14s %10s %13.3f %15.3f %9.3g %15s\n", caseName(c), grouped(n).c_str(), cell.vellumMs,
-                  cell.qcpMs, cell.qcpMs / cell.vellumMs,
+      std::printf("%-14s %10s %13.3f %15.3f %9.3g %15s\n", caseName(c), grouped(n).c_str(), cell.vellumMs, cell.qcpMs,
+                  cell.qcpMs / cell.vellumMs,
                   (std::to_string(cell.vellumRuns) + "/" + std::to_string(cell.qcpRuns)).c_str());
       std::fflush(stdout);
     }

@@ -38,7 +38,8 @@ void untrack(void* p) noexcept {
 void* operator new(std::size_t n) { return track(std::malloc(n ? n : 1)); }
 void* operator new[](std::size_t n) { return track(std::malloc(n ? n : 1)); }
 void* operator new(std::size_t n, std::align_val_t a) {
-  return track(std::aligned_alloc(std::size_t(a), (std::max<std::size_t>(n, 1) + std::size_t(a) - 1) / std::size_t(a) * std::size_t(a)));
+  return track(std::aligned_alloc(
+      std::size_t(a), (std::max<std::size_t>(n, 1) + std::size_t(a) - 1) / std::size_t(a) * std::size_t(a)));
 }
 void* operator new[](std::size_t n, std::align_val_t a) { return operator new(n, a); }
 void operator delete(void* p) noexcept { untrack(p); }
@@ -109,7 +110,8 @@ void runCase(const char* name, int series, int points, int runs) {
     control.Clear();
     control.RegisterData(table);
   });
-  if (vellum32::ControlAccess::State(control).Store.SeriesCount() != series || vellum32::ControlAccess::State(control).Store.MaxPoints() != points) {
+  if (vellum32::ControlAccess::State(control).Store.SeriesCount() != series ||
+      vellum32::ControlAccess::State(control).Store.MaxPoints() != points) {
     std::fprintf(stderr, "registration gave the wrong store\n");
     std::exit(1);
   }
@@ -119,7 +121,8 @@ void runCase(const char* name, int series, int points, int runs) {
   std::printf("  RegisterData   %9.2f ms  %9.2f MiB peak\n", reg.seconds * 1e3, reg.peakBytes / 1048576.0);
   std::printf("  ratio          %9.2fx    %9.2fx\n", reg.seconds / copy.seconds,
               double(reg.peakBytes) / double(copy.peakBytes));
-  std::printf("  store holds    %9.2f MiB\n\n", vellum32::ControlAccess::State(control).Store.allocatedBytes() / 1048576.0);
+  std::printf("  store holds    %9.2f MiB\n\n",
+              vellum32::ControlAccess::State(control).Store.allocatedBytes() / 1048576.0);
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <limits>
 
-#include "series/axis_transform.h"
-#include "vellum32/errors.h"
 #include "axes/tick_labels.h"
+#include "series/axis_transform.h"
 #include "state/variant_convert.h"
+#include "vellum32/errors.h"
 
 namespace vellum32 {
 
@@ -40,7 +40,6 @@ struct Extremes {
 };
 
 bool keptLimits(float min, float max) { return min != AutoLimit && max != AutoLimit && min < max; }
-
 
 }  // namespace
 
@@ -109,10 +108,8 @@ void SetRightLimit(ControlState& s, const AxisLayout& layout) {
 
 void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
   layout.TopMargin = !s.DisplayAxes ? 0 : (s.Title.isEmpty() ? 120 : 320);
-  layout.YLabelHeight =
-      s.DisplayAxes && !s.YAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.YAxisLabel)) : 0;
-  layout.XLabelHeight =
-      s.DisplayAxes && !s.XAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.XAxisLabel)) : 0;
+  layout.YLabelHeight = s.DisplayAxes && !s.YAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.YAxisLabel)) : 0;
+  layout.XLabelHeight = s.DisplayAxes && !s.XAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.XAxisLabel)) : 0;
 }
 
 void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout) {
@@ -199,8 +196,7 @@ void DrawFrame(ControlState& s, Primitives& draw) {
   draw.Rectangle(r.Left, r.Top, r.Right, r.Bottom, Black, NoColour);
 }
 
-void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw,
-                        const TextMeasure& measure) {
+void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
   const TwipsRect r = s.PlotRect;
   s.TextWeight = 700;
   // The drawing font is bold, the measuring font is not: widths are allowed 15% more.
@@ -214,8 +210,7 @@ void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& d
   }
   if (!s.XAxisLabel.isEmpty()) {
     draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.XAxisLabel) / 2),
-              float(layout.PictureHeight - layout.ScreenTwipsPerPixelY -
-                    measure.TextHeight(s.XAxisLabel) / 2),
+              float(layout.PictureHeight - layout.ScreenTwipsPerPixelY - measure.TextHeight(s.XAxisLabel) / 2),
               s.XAxisLabel);
   }
   s.TextWeight = 400;

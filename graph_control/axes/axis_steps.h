@@ -10,8 +10,8 @@
 #include <QString>
 #include <vector>
 
-#include "state/control_state.h"
 #include "overlay/primitives.h"
+#include "state/control_state.h"
 
 namespace vellum32 {
 
@@ -100,13 +100,10 @@ void SetYScale(ControlState& s);
 
 // Tick marks and labels of the Y axis, the frame, the title and axis labels (bold), and
 // the X axis with its scale.
-void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw,
-                                const TextMeasure& measure);
+void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
 void DrawFrame(ControlState& s, Primitives& draw);
-void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw,
-                                        const TextMeasure& measure);
-void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw,
-                                const TextMeasure& measure);
+void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
+void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
 
 // ClipRect = PlotRect, with a clip-window record while a stream is being captured.
 void ClipToPlot(ControlState& s, Primitives& draw);

@@ -45,8 +45,8 @@ QString formatNumber(T value, int decimals) {
     frac = digits.substr(digits.size() - keep);
   }
   // A tiny negative value that shows as zero (float accumulation of ticks) gets no sign.
-  const bool allZero = whole.find_first_not_of('0') == std::string::npos &&
-                       frac.find_first_not_of('0') == std::string::npos;
+  const bool allZero =
+      whole.find_first_not_of('0') == std::string::npos && frac.find_first_not_of('0') == std::string::npos;
   std::string out = negative && !allZero ? "-" : "";
   out += whole;
   if (keep > 0) out += "." + frac;
@@ -58,13 +58,12 @@ QString plainNumber(T value) {
   char buf[64];
   const T magnitude = std::fabs(value);
   const bool fixed = magnitude == 0 || (magnitude >= T(1e-15) && magnitude < T(1e15));
-  const auto res = std::to_chars(buf, buf + sizeof buf, value,
-                                 fixed ? std::chars_format::fixed : std::chars_format::scientific);
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, value, fixed ? std::chars_format::fixed : std::chars_format::scientific);
   QString text = QString::fromLatin1(buf, static_cast<qsizetype>(res.ptr - buf));
   if (!fixed) text = text.toUpper();
   return text;
 }
-
 
 }  // namespace
 
@@ -107,14 +106,22 @@ QString TickLabel(float t, bool logLinear, float cutoff, const QString& format, 
   const QString power = PlainNumber(e);
   QString label;
   if (base == 10) {
-    if (e == 0) label = digit;
-    else if (e == 1) label = digit + QStringLiteral("0");
-    else if (e == 2) label = digit + QStringLiteral("00");
-    else if (e == 3) label = digit + QStringLiteral("000");
-    else if (e == -1) label = QStringLiteral("0.") + digit;
-    else if (e == -2) label = QStringLiteral("0.0") + digit;
-    else if (e == -3) label = QStringLiteral("0.00") + digit;
-    else label = digit + QStringLiteral("x10^") + power;
+    if (e == 0)
+      label = digit;
+    else if (e == 1)
+      label = digit + QStringLiteral("0");
+    else if (e == 2)
+      label = digit + QStringLiteral("00");
+    else if (e == 3)
+      label = digit + QStringLiteral("000");
+    else if (e == -1)
+      label = QStringLiteral("0.") + digit;
+    else if (e == -2)
+      label = QStringLiteral("0.0") + digit;
+    else if (e == -3)
+      label = QStringLiteral("0.00") + digit;
+    else
+      label = digit + QStringLiteral("x10^") + power;
   } else {
     const double b = std::pow(double(base), e);
     if (std::fabs(b) >= 10000 || e < 0) {

@@ -3,7 +3,6 @@
 // of linear and log-linear axes.
 #include <QString>
 
-
 namespace vellum32 {
 
 // "0" for whole intervals, "0." followed by 1 to 3 zeros for intervals with that many
@@ -28,7 +27,6 @@ QString PlainNumber(float value);
 // The label of a tick at axis value t. Log-linear labels (logLinear true) use cutoff c
 // and base b and raise Vellum32Error 5 for a cutoff or base <= 0 and 11 for base 1;
 // linear labels use `format`.
-QString TickLabel(float t, bool logLinear, float cutoff, const QString& format,
-                                  float base);
+QString TickLabel(float t, bool logLinear, float cutoff, const QString& format, float base);
 
 }  // namespace vellum32

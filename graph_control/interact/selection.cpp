@@ -16,8 +16,8 @@ bool Vellum32::SelectPoint(qint32& nGroup, qint32& Series, qint32& DataPoint) co
 
 void Vellum32::setSelectPoint(qint32 nGroup, qint32 Series, qint32 DataPoint, bool New_SelectPoint) {
   const SeriesStore& store = s_->Store;
-  if (store.SeriesCount() < 1 || store.MaxPoints() < 1 || Series < 1 || Series > store.SeriesCount() ||
-      DataPoint < 1 || DataPoint > store.MaxPoints())
+  if (store.SeriesCount() < 1 || store.MaxPoints() < 1 || Series < 1 || Series > store.SeriesCount() || DataPoint < 1 ||
+      DataPoint > store.MaxPoints())
     return;
   const qint64 series = qint64(store.FirstSeries(nGroup)) + Series - 1;
   if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);

@@ -44,8 +44,8 @@ void OverlayRectangle(ControlState& s, Primitives& draw, float xdp1, float ydp1,
   draw.Rectangle(float(p1.x()), float(p1.y()), float(p2.x()), float(p2.y()), BorderColour, FillColour);
 }
 
-void OverlayPolygon(ControlState& s, Primitives& draw, qint32 np, const QList<float>& xdpl,
-                    const QList<float>& ydpl, qint32 BorderColour, qint32 FillColour, qint32 LineWidth) {
+void OverlayPolygon(ControlState& s, Primitives& draw, qint32 np, const QList<float>& xdpl, const QList<float>& ydpl,
+                    qint32 BorderColour, qint32 FillColour, qint32 LineWidth) {
   if (np < 2) return;
   if (xdpl.size() <= qsizetype(np) || ydpl.size() <= qsizetype(np)) throw Vellum32Error(SubscriptOutOfRange);
   QList<float> xs(qsizetype(np) + 1, 0.0f);
@@ -55,8 +55,8 @@ void OverlayPolygon(ControlState& s, Primitives& draw, qint32 np, const QList<fl
     xs[i] = float(p.x());
     ys[i] = float(p.y());
   }
-  record(s, {code(PolygonRecord), np, QVariant::fromValue(xdpl), QVariant::fromValue(ydpl), BorderColour,
-             FillColour, LineWidth});
+  record(s, {code(PolygonRecord), np, QVariant::fromValue(xdpl), QVariant::fromValue(ydpl), BorderColour, FillColour,
+             LineWidth});
   const ScopedValue<qint32> pen(s.PenWidth, LineWidth);
   draw.Polygon(np, xs, ys, BorderColour, FillColour);
 }
@@ -89,8 +89,8 @@ void ReplayOverlay(ControlState& s, Primitives& draw) {
       case LineRecord: OverlayLine(s, draw, f(1), f(2), f(3), f(4), n(5), n(6)); break;
       case MarkerRecord: OverlayMarker(s, draw, f(1), f(2), n(3), n(4)); break;
       case PolygonRecord:
-        OverlayPolygon(s, draw, n(1), list.value(i + 2).value<QList<float>>(),
-                       list.value(i + 3).value<QList<float>>(), n(4), n(5), n(6));
+        OverlayPolygon(s, draw, n(1), list.value(i + 2).value<QList<float>>(), list.value(i + 3).value<QList<float>>(),
+                       n(4), n(5), n(6));
         break;
       case RectangleRecord: OverlayRectangle(s, draw, f(1), f(2), f(3), f(4), n(5), n(6), n(7)); break;
       case TextRecord: OverlayText(s, draw, f(1), f(2), f(3), list.value(i + 4).toString()); break;

@@ -21,8 +21,8 @@ void OverlayText(ControlState& s, Primitives& draw, float text_angle, float x, f
 void OverlayRectangle(ControlState& s, Primitives& draw, float xdp1, float ydp1, float xdp2, float ydp2,
                       qint32 BorderColour, qint32 FillColour, qint32 LineWidth);
 // Points 1..np (element 0 unused); np < 2 does nothing; lists shorter than np + 1 raise 9.
-void OverlayPolygon(ControlState& s, Primitives& draw, qint32 np, const QList<float>& xdpl,
-                    const QList<float>& ydpl, qint32 BorderColour, qint32 FillColour, qint32 LineWidth);
+void OverlayPolygon(ControlState& s, Primitives& draw, qint32 np, const QList<float>& xdpl, const QList<float>& ydpl,
+                    qint32 BorderColour, qint32 FillColour, qint32 LineWidth);
 void OverlayLine(ControlState& s, Primitives& draw, float x1, float y1, float x2, float y2, qint32 LineColour,
                  qint32 LineWidth);
 

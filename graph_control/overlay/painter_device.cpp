@@ -33,8 +33,7 @@ void PainterDevice::SetNotXor(bool on) {
   notXor_ = on;
   // Not-xor pen: result = NOT (pen XOR picture). A black pen inverts, a white one
   // leaves the picture alone, and a second identical drawing undoes the first.
-  painter_.setCompositionMode(on ? QPainter::RasterOp_NotSourceXorDestination
-                                 : QPainter::CompositionMode_SourceOver);
+  painter_.setCompositionMode(on ? QPainter::RasterOp_NotSourceXorDestination : QPainter::CompositionMode_SourceOver);
 }
 
 // A solid pen of the width in device units. One-unit pens leave out the end point of a

@@ -36,15 +36,6 @@ namespace {
 
 QVariant code(RecordCodes c) { return QVariant::fromValue(qint16(c)); }
 
-// Device coordinates stay well inside the range of an int (and of the platform's
-// 32-bit device space); anything beyond is off every page anyway.
-constexpr double DeviceLimit = 1 << 30;
-
-int roundToDevice(double v) {
-  if (std::isnan(v)) return 0;
-  return int(std::nearbyint(std::clamp(v, -DeviceLimit, DeviceLimit)));
-}
-
 // The points 1..np of a record's coordinate list, with element 0 unused.
 QList<float> pointList(const QList<float>& values, qint32 np) {
   return QList<float>(values.begin(), values.begin() + (np + 1));
@@ -57,10 +48,10 @@ Primitives::Primitives(ControlState& state, DrawingDevice* device) : s_(state), 
 QPoint Primitives::ToDevice(double tx, double ty) const {
   const double k = s_.DevicePerTwip;
   if (s_.DeviceLandscape) {
-    return QPoint(roundToDevice((double(s_.PageWidth) - ty) * k + s_.DeviceOffsetX),
-                  roundToDevice(tx * k + s_.DeviceOffsetY));
+    return QPoint(RoundToDevice((double(s_.PageWidth) - ty) * k + s_.DeviceOffsetX),
+                  RoundToDevice(tx * k + s_.DeviceOffsetY));
   }
-  return QPoint(roundToDevice(tx * k + s_.DeviceOffsetX), roundToDevice(ty * k + s_.DeviceOffsetY));
+  return QPoint(RoundToDevice(tx * k + s_.DeviceOffsetX), RoundToDevice(ty * k + s_.DeviceOffsetY));
 }
 
 bool Primitives::capture(std::initializer_list<QVariant> record) {
@@ -94,8 +85,7 @@ void Primitives::Line(float x1, float y1, float x2, float y2, qint32 colour, qin
   drawLine(x1, y1, x2, y2, c, width);
 }
 
-void Primitives::Polygon(qint32 np, const QList<float>& xs, const QList<float>& ys, qint32 border,
-                         qint32 fill) {
+void Primitives::Polygon(qint32 np, const QList<float>& xs, const QList<float>& ys, qint32 border, qint32 fill) {
   if (np < 1) return;
   if (xs.size() < qsizetype(np) + 1 || ys.size() < qsizetype(np) + 1) throw Vellum32Error(SubscriptOutOfRange);
   float minX = xs[1], maxX = xs[1], minY = ys[1], maxY = ys[1];
@@ -107,8 +97,8 @@ void Primitives::Polygon(qint32 np, const QList<float>& xs, const QList<float>& 
   }
   const TwipsRect& w = s_.ClipRect;
   if (maxX < w.Left || minX > w.Right || maxY < w.Top || minY > w.Bottom) return;
-  if (capture({code(PolygonRecord), np, QVariant::fromValue(pointList(xs, np)),
-               QVariant::fromValue(pointList(ys, np)), border, fill, s_.PenWidth}))
+  if (capture({code(PolygonRecord), np, QVariant::fromValue(pointList(xs, np)), QVariant::fromValue(pointList(ys, np)),
+               border, fill, s_.PenWidth}))
     return;
   if (!device_) return;
   QPolygon polygon;
@@ -164,8 +154,7 @@ void Primitives::Marker(float x, float y, qint32 markerCode, qint32 colour) {
       if (markerCode == 6) device_->PolygonFill(diamond, c);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -175,9 +164,9 @@ DeviceFont Primitives::CurrentFont(float angle) const {
   double points = s_.TextFont.pointSizeF();
   const double dpi = s_.HighResolution ? 300.0 : (device_ ? device_->DotsPerInchY() : 96.0);
   if (points <= 0) points = s_.TextFont.pixelSize() * 72.0 / dpi;
-  font.Height = -roundToDevice(points * dpi / 72.0 * s_.DeviceScale);
+  font.Height = -RoundToDevice(points * dpi / 72.0 * s_.DeviceScale);
   font.Weight = s_.TextWeight;
-  font.Escapement = roundToDevice(double(angle) * 10) - (s_.DeviceLandscape ? 900 : 0);
+  font.Escapement = RoundToDevice(double(angle) * 10) - (s_.DeviceLandscape ? 900 : 0);
   return font;
 }
 

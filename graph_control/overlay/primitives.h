@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "state/control_state.h"
+#include "state/variant_convert.h"
 #include "vellum32/drawing.h"
 
 namespace vellum32 {
@@ -19,6 +20,15 @@ void AppendRecord(QList<QVariant>& list, qint32& count, std::initializer_list<QV
 // A colour value of the control (red in the low byte) as a QColor; negative values
 // stand for no colour and give an invalid QColor.
 QColor ColourOf(qint32 colour);
+
+// A device coordinate: rounded, halves to even. Coordinates stay well inside the range of
+// an int (and of the platform's 32-bit device space); anything beyond is off every page.
+inline int RoundToDevice(double v) {
+  constexpr double limit = 1 << 30;
+  if (!(v >= -limit)) return v != v ? 0 : -(1 << 30);
+  if (v > limit) return 1 << 30;
+  return int(convert::roundHalfEven(v));
+}
 
 // While the state's StreamCapture is on the primitives append their records to
 // StreamList and draw nothing; otherwise they draw on `device` (nothing when it is null)

@@ -32,8 +32,7 @@ void drawLegend(ControlState& s, Primitives& draw, const AxisLayout& layout, con
   double x0 = 240;
   if (!legendOnly) {
     x0 = width;
-    for (qint32 series : listed)
-      x0 = std::min(x0, width - (1.2 * measure.TextWidth(legendText(s, series)) + 180));
+    for (qint32 series : listed) x0 = std::min(x0, width - (1.2 * measure.TextWidth(legendText(s, series)) + 180));
     s.RightLimit = convert::roundToLong(x0 - 180);
   }
   const double h = measure.TextHeight(QStringLiteral("X"));

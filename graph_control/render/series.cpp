@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
+#include <memory>
 
-#include "overlay/clipper.h"
 #include "state/scoped_value.h"
 #include "state/variant_convert.h"
 #include "vellum32/errors.h"
@@ -28,101 +27,49 @@ namespace {
 
 // A Y value below this is a NullMark: the point is missing.
 constexpr double MissingBelow = -1e30;
+constexpr qint32 FilledSquare = 1;
 
 bool isLetterMarker(qint32 code) { return code <= -1 && code >= -26; }
 
-// The lines of one series straight onto a screen picture. A segment inside the clip
-// window whose two ends fall in one pixel column is gathered into that column's span;
-// every other segment is drawn as the line primitive draws it. A one-pixel vertical line
-// from a to b paints the rows from the smaller up to one before the larger (its own row
-// when a = b), so a span painting exactly the union of its segments' rows gives the
-// same pixels as drawing them one by one.
-class ColumnSpanLines {
-public:
-  ColumnSpanLines(Primitives& draw, const TwipsRect& clip, qint32 colour)
-      : draw_(draw), device_(*draw.Device()), clip_(clip), colour_(colour), qcolour_(ColourOf(colour)) {}
-
-  void segment(float x1, float y1, float x2, float y2) {
-    if (RegionCode(x1, y1, clip_) != 0 || RegionCode(x2, y2, clip_) != 0) {
-      draw_.Line(x1, y1, x2, y2, colour_, 1);
-      return;
-    }
-    const QPoint a = draw_.ToDevice(x1, y1);
-    const QPoint b = draw_.ToDevice(x2, y2);
-    if (a.x() != b.x()) {
-      device_.SetNotXor(false);
-      device_.Line(a, b, qcolour_, 1);
-      return;
-    }
-    const int low = std::min(a.y(), b.y());
-    const int high = a.y() == b.y() ? low : std::max(a.y(), b.y()) - 1;
-    if (open_ && a.x() == x_ && low <= high_ + 1 && high >= low_ - 1) {
-      low_ = std::min(low_, low);
-      high_ = std::max(high_, high);
-      return;
-    }
-    flush();
-    open_ = true;
-    x_ = a.x();
-    low_ = low;
-    high_ = high;
+// The marker codes and colours of one series, read without checks.
+struct MarkerRow {
+  const qint32* codes;
+  const qint32* colours;
+  qint32 filled;
+  MarkerRow(const SeriesStore& store, qint32 series)
+      : codes(store.markerRow(series)), colours(store.colourRow(series)), filled(store.filledPoints(series)) {}
+  qint32 code(qint32 p) const { return codes ? codes[p - 1] : 0; }
+  // The colour the marker is drawn in.
+  qint32 colour(qint32 p, qint32 seriesColour) const {
+    const qint32 c = colours ? colours[p - 1] : (p <= filled ? -1 : 0);
+    return c < 0 ? seriesColour : c;
   }
-
-  void flush() {
-    if (!open_) return;
-    open_ = false;
-    device_.SetNotXor(false);
-    device_.Line(QPoint(x_, low_), QPoint(x_, high_ + 1), qcolour_, 1);
-  }
-
-private:
-  Primitives& draw_;
-  DrawingDevice& device_;
-  const TwipsRect clip_;
-  const qint32 colour_;
-  const QColor qcolour_;
-  bool open_ = false;
-  int x_ = 0;
-  int low_ = 0;
-  int high_ = 0;
 };
 
-// Whether every marker of the series paints in the line colour, so that the order of
-// lines and markers cannot change a pixel.
-bool markersInLineColour(const SeriesStore& store, qint32 series, qint32 count, qint32 colour) {
-  for (qint32 p = 1; p <= count; ++p) {
-    const qint32 code = store.PointMarker(series, p);
-    if (code == 0) continue;
-    const qint32 c = store.PointColour(series, p);
-    if (isLetterMarker(code) || (c >= 0 && c != colour)) return false;
-  }
-  return true;
+// Where the points of a series land: twips of the surface from axis units.
+struct SeriesGeometry {
+  double left, bottom, xMin, yMin, xScale, yScale;
+  explicit SeriesGeometry(const ControlState& s)
+      : left(s.PlotRect.Left),
+        bottom(s.PlotRect.Bottom),
+        xMin(s.ViewRange.XMin),
+        yMin(s.ViewRange.YMin),
+        xScale(s.XScale),
+        yScale(s.YScale) {}
+  double x(double xValue) const { return left + (xValue - xMin) * xScale; }
+  double y(double yValue) const { return bottom - (yValue - yMin) * yScale; }
+};
+
+// Region code 0: the edges count as inside (and so, as for the region code, does NaN).
+bool inside(float x, float y, const TwipsRect& r) {
+  return !(x < r.Left) && !(x > r.Right) && !(y < r.Top) && !(y > r.Bottom);
 }
 
-void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, bool columnSpans) {
-  if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);
-  const SeriesStore& store = s.Store;
-  const SeriesStyle style = SeriesStyleOf(s, series);
-  if (!style.Lines && !style.Markers) return;
-  const qint32 count = store.PointCount(group);
-  if (count > store.MaxPoints()) throw Vellum32Error(SubscriptOutOfRange);
-  const double* xs = store.xRow(group);
-  const double* ys = store.yRow(series);
-  const qint32 colour = s.Options.SeriesColour[std::size_t(series)];
-  const qint32 weight = s.Options.SeriesWeight[std::size_t(series)];
+// The plain drawing: every segment and marker through the primitives, in order.
+void drawEverySegment(ControlState& s, Primitives& draw, const SeriesStyle& style, const double* xs, const double* ys,
+                      qint32 count, const MarkerRow& markers, qint32 colour, qint32 weight) {
+  const SeriesGeometry g(s);
   const TwipsRect plot = s.PlotRect;
-  const double left = plot.Left;
-  const double bottom = plot.Bottom;
-  const double xMin = s.ViewRange.XMin;
-  const double yMin = s.ViewRange.YMin;
-  const double xScale = s.XScale;
-  const double yScale = s.YScale;
-
-  std::optional<ColumnSpanLines> spans;
-  if (columnSpans && style.Lines && draw.Device() && !s.StreamCapture && !s.DeviceLandscape && weight <= 1 &&
-      ColourOf(colour).isValid() && (!style.Markers || markersInLineColour(store, series, count, colour)))
-    spans.emplace(draw, s.ClipRect, colour);
-
   bool previousValid = false;
   float previousX = 0;
   float previousY = 0;
@@ -132,34 +79,256 @@ void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, 
       previousValid = false;
       continue;
     }
-    const double px = left + (xs[p - 1] - xMin) * xScale;
-    const double py = bottom - (y - yMin) * yScale;
-    if (style.Lines && previousValid) {
-      if (spans)
-        spans->segment(float(px), float(py), previousX, previousY);
-      else
-        draw.Line(float(px), float(py), previousX, previousY, colour, weight);
-    }
-    if (style.Markers && RegionCode(float(px), float(py), plot) == 0) {
-      const qint32 markerColour = store.PointColour(series, p);
-      draw.Marker(float(px), float(py), store.PointMarker(series, p), markerColour < 0 ? colour : markerColour);
-    }
+    const double px = g.x(xs[p - 1]);
+    const double py = g.y(y);
+    if (style.Lines && previousValid) draw.Line(float(px), float(py), previousX, previousY, colour, weight);
+    if (style.Markers && inside(float(px), float(py), plot))
+      draw.Marker(float(px), float(py), markers.code(p), markers.colour(p, colour));
     // The next segment starts from this point rounded to whole twips.
-    previousX = float(std::nearbyint(px));
-    previousY = float(std::nearbyint(py));
+    previousX = float(convert::roundHalfEven(px));
+    previousY = float(convert::roundHalfEven(py));
     previousValid = true;
   }
-  if (spans) spans->flush();
+}
+
+// Everything one series paints, in one colour straight onto a screen picture, in any
+// order: each painted pixel ends in that colour whatever came first. Lines and filled
+// squares are gathered so that far fewer device calls paint the same pixels.
+//
+// Lines: a segment whose two ends fall in one pixel column joins that column's span;
+// other segments are drawn as they are. A one-pixel line from (x, a) to (x, b) paints the
+// rows from the smaller up to one before the larger (its own row when a = b), so a span
+// that paints exactly the union of its segments' rows gives the pixels of drawing them
+// one by one.
+//
+// Filled squares: outline and inside together paint every pixel from corner to corner,
+// so squares with the same columns whose rows touch make one rectangle.
+class OneColourPainter {
+public:
+  OneColourPainter(DrawingDevice& device, const QColor& colour) : device_(device), colour_(colour) {
+    device_.SetNotXor(false);
+  }
+  ~OneColourPainter() {
+    flushSpan();
+    flushRect();
+  }
+  OneColourPainter(const OneColourPainter&) = delete;
+  OneColourPainter& operator=(const OneColourPainter&) = delete;
+
+  void line(int ax, int ay, int bx, int by) {
+    if (ax != bx) {
+      device_.Line(QPoint(ax, ay), QPoint(bx, by), colour_, 1);
+      return;
+    }
+    const int low = std::min(ay, by);
+    const int high = ay == by ? low : std::max(ay, by) - 1;
+    if (spanOpen_ & (ax == spanX_) & (low <= spanHigh_ + 1) & (high >= spanLow_ - 1)) {
+      spanLow_ = std::min(spanLow_, low);
+      spanHigh_ = std::max(spanHigh_, high);
+      return;
+    }
+    flushSpan();
+    spanOpen_ = true;
+    spanX_ = ax;
+    spanLow_ = low;
+    spanHigh_ = high;
+  }
+
+  // A filled square from (left, top) to (right, bottom), both corners painted.
+  void square(int left, int top, int right, int bottom) {
+    if (rectOpen_ && left == rect_.left() && right == rect_.right() && top <= rect_.bottom() + 1 &&
+        bottom >= rect_.top() - 1) {
+      rect_.setTop(std::min(rect_.top(), top));
+      rect_.setBottom(std::max(rect_.bottom(), bottom));
+      return;
+    }
+    flushRect();
+    rectOpen_ = true;
+    rect_ = QRect(QPoint(left, top), QPoint(right, bottom));
+  }
+
+private:
+  void flushSpan() {
+    if (!spanOpen_) return;
+    spanOpen_ = false;
+    device_.Line(QPoint(spanX_, spanLow_), QPoint(spanX_, spanHigh_ + 1), colour_, 1);
+  }
+  void flushRect() {
+    if (!rectOpen_) return;
+    rectOpen_ = false;
+    const QPolygon corners({rect_.topLeft(), rect_.topRight() + QPoint(1, 0), rect_.bottomRight() + QPoint(1, 1),
+                            rect_.bottomLeft() + QPoint(0, 1)});
+    device_.PolygonFill(corners, colour_);
+  }
+
+  DrawingDevice& device_;
+  const QColor colour_;
+  bool spanOpen_ = false;
+  int spanX_ = 0;
+  int spanLow_ = 0;
+  int spanHigh_ = 0;
+  bool rectOpen_ = false;
+  QRect rect_;
+};
+
+// Whether the series paints in one colour: its lines (one pixel wide) and every marker
+// it draws, letters excepted (they are black text).
+bool paintsInOneColour(const ControlState& s, const SeriesStyle& style, const MarkerRow& markers, qint32 count,
+                       qint32 colour, qint32 weight) {
+  if (colour < 0 || s.PenWidth != 1 || (style.Lines && weight > 1)) return false;
+  if (!style.Markers || !markers.codes) return true;
+  for (qint32 p = 1; p <= count; ++p) {
+    const qint32 code = markers.codes[p - 1];
+    if (code != 0 && (isLetterMarker(code) || markers.colour(p, colour) != colour)) return false;
+  }
+  return true;
+}
+
+// A device coordinate as RoundToDevice gives it for a value that is a number well inside
+// the device range; other values give a number that is never used.
+int deviceCoordinate(double v) {
+  constexpr double shift = 6755399441055744.0;  // 1.5 x 2^52: the spacing of doubles is 1
+  v = std::min(1e9, std::max(-1e9, v));         // in this order NaN becomes -1e9
+  return int((v + shift) - shift);
+}
+
+// Whole twips as convert::roundHalfEven gives them for |t| below 2^50.
+double wholeTwips(double t) {
+  constexpr double shift = 6755399441055744.0;
+  t = std::min(1e15, std::max(-1e15, t));
+  return (t + shift) - shift;
+}
+
+// Inside the window and not NaN: device coordinates of such a point are small numbers.
+bool strictlyInside(float x, float y, const TwipsRect& r) {
+  return (x >= r.Left) & (x <= r.Right) & (y >= r.Top) & (y <= r.Bottom);
+}
+
+// The device positions of a block of points, computed without branches so that the
+// processor keeps its pipeline full: for each point the position of the point itself
+// (a, where a segment ends) and of the point rounded to whole twips (b, where the next
+// segment starts), and whether each lies strictly inside the clip window.
+struct DeviceBlock {
+  static constexpr int Size = 1024;
+  int ax[Size], ay[Size], bx[Size], by[Size];
+  bool valid[Size], insideA[Size], insideB[Size];
+
+  // The values are copied into locals first: the flag stores could alias anything.
+  void map(const SeriesGeometry& geometry, const double* xs, const double* ys, qint32 first, int n,
+           const TwipsRect& window, double k, double offsetX, double offsetY) {
+    const SeriesGeometry g = geometry;
+    const TwipsRect clip = window;
+    int* const outAX = ax;
+    int* const outAY = ay;
+    int* const outBX = bx;
+    int* const outBY = by;
+    for (int i = 0; i < n; ++i) {
+      const qint32 p = first + i;
+      const double y = ys[p];
+      const double px = g.x(xs[p - 1]);
+      const double py = g.y(y);
+      const float fx = float(px);
+      const float fy = float(py);
+      const float rx = float(wholeTwips(px));
+      const float ry = float(wholeTwips(py));
+      valid[i] = !(y < MissingBelow);
+      insideA[i] = strictlyInside(fx, fy, clip);
+      insideB[i] = strictlyInside(rx, ry, clip) & (std::fabs(px) < 1e15) & (std::fabs(py) < 1e15);
+      outAX[i] = deviceCoordinate(fx * k + offsetX);
+      outAY[i] = deviceCoordinate(fy * k + offsetY);
+      outBX[i] = deviceCoordinate(rx * k + offsetX);
+      outBY[i] = deviceCoordinate(ry * k + offsetY);
+    }
+  }
+};
+
+// The same pixels as drawEverySegment for a series that paints in one colour on a screen
+// picture. Segments with both ends strictly inside the clip window are mapped here, as
+// the line primitive would map them; the others go through the primitive.
+void drawInOneColour(ControlState& s, Primitives& draw, const SeriesStyle& style, const double* xs, const double* ys,
+                     qint32 count, const MarkerRow& markers, qint32 colour) {
+  const SeriesGeometry g(s);
+  const TwipsRect plot = s.PlotRect;
+  const TwipsRect clip = s.ClipRect;
+  const double k = s.DevicePerTwip;
+  const double offsetX = s.DeviceOffsetX;
+  const double offsetY = s.DeviceOffsetY;
+  const double half = s.MarkerSize;
+  OneColourPainter paint(*draw.Device(), ColourOf(colour));
+  auto block = std::make_unique<DeviceBlock>();
+  bool previousValid = false;
+  bool previousInside = false;
+  qint32 previous = 0;
+  int previousX = 0;
+  int previousY = 0;
+  for (qint32 first = 1; first <= count; first += DeviceBlock::Size) {
+    const int n = int(std::min<qint32>(DeviceBlock::Size, count - first + 1));
+    block->map(g, xs, ys, first, n, clip, k, offsetX, offsetY);
+    for (int i = 0; i < n; ++i) {
+      if (!block->valid[i]) {
+        previousValid = false;
+        continue;
+      }
+      const qint32 p = first + i;
+      if (style.Lines && previousValid) {
+        if (previousInside && block->insideA[i]) {
+          paint.line(block->ax[i], block->ay[i], previousX, previousY);
+        } else {
+          draw.Line(float(g.x(xs[p - 1])), float(g.y(ys[p])), float(convert::roundHalfEven(g.x(xs[previous - 1]))),
+                    float(convert::roundHalfEven(g.y(ys[previous]))), colour, 1);
+        }
+      }
+      if (style.Markers) {
+        const float fx = float(g.x(xs[p - 1]));
+        const float fy = float(g.y(ys[p]));
+        const qint32 code = markers.code(p);
+        if (code != 0 && inside(fx, fy, plot)) {
+          const int left = RoundToDevice((fx - half) * k + offsetX);
+          const int right = RoundToDevice((fx + half) * k + offsetX);
+          const int top = RoundToDevice((fy - half) * k + offsetY);
+          const int bottom = RoundToDevice((fy + half) * k + offsetY);
+          if (code == FilledSquare && left < right && top < bottom)
+            paint.square(left, top, right, bottom);
+          else
+            draw.Marker(fx, fy, code, colour);
+        }
+      }
+      previous = p;
+      previousValid = true;
+      previousInside = block->insideB[i];
+      previousX = block->bx[i];
+      previousY = block->by[i];
+    }
+  }
+}
+
+void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, bool screenPicture) {
+  if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);
+  const SeriesStore& store = s.Store;
+  const SeriesStyle style = SeriesStyleOf(s, series);
+  if (!style.Lines && !style.Markers) return;
+  const qint32 count = store.PointCount(group);
+  if (count > store.MaxPoints()) throw Vellum32Error(SubscriptOutOfRange);
+  const double* xs = store.xRow(group);
+  const double* ys = store.yRow(series);
+  const MarkerRow markers(store, series);
+  const qint32 colour = s.Options.SeriesColour[std::size_t(series)];
+  const qint32 weight = s.Options.SeriesWeight[std::size_t(series)];
+  if (screenPicture && draw.Device() && !s.StreamCapture && !s.DeviceLandscape &&
+      paintsInOneColour(s, style, markers, count, colour, weight))
+    drawInOneColour(s, draw, style, xs, ys, count, markers, colour);
+  else
+    drawEverySegment(s, draw, style, xs, ys, count, markers, colour, weight);
 }
 
 }  // namespace
 
-void DrawSeries(ControlState& s, Primitives& draw, bool columnSpans) {
+void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture) {
   s.NotXorMode = false;
   const SeriesStore& store = s.Store;
   for (qint32 group = store.GroupCount(); group >= 1; --group)
     for (qint32 series = store.FirstSeries(group); series <= store.LastSeries(group); ++series)
-      drawSeries(s, draw, group, series, columnSpans);
+      drawSeries(s, draw, group, series, screenPicture);
 }
 
 QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point) {

@@ -18,12 +18,11 @@ SeriesStyle SeriesStyleOf(const ControlState& s, qint32 series);
 
 // Every series, groups from the last to the first and within a group from its first
 // series to its last, in copy pen: lines between valid neighbours clipped to ClipRect,
-// markers at points inside PlotRect. With `columnSpans` the drawing may go straight to
-// the device as a screen picture allows: the vertical segments a series draws within one
-// pixel column are drawn as one span, and a marker that an identical later marker covers
-// is left out; the pixels are those of the plain drawing. Captured streams and other
-// devices always get every record.
-void DrawSeries(ControlState& s, Primitives& draw, bool columnSpans);
+// markers at points inside PlotRect. On a screen picture a series that paints in one
+// colour goes straight to the device with its lines gathered into pixel-column spans and
+// its filled squares into rectangles: the same pixels as drawing every record. Captured
+// streams, printers and other devices always get every record.
+void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture);
 
 // The surface position of point `point` of series `series` (global index) of `group`,
 // rounded to whole twips. Raises 9 outside the store.

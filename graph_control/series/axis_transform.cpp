@@ -11,7 +11,6 @@ namespace {
 using convert::divide;
 using convert::logarithm;
 
-
 double checkedPower(double base, double exponent) {
   const double r = std::pow(base, exponent);
   if (std::isinf(r)) throw Vellum32Error(Overflow);

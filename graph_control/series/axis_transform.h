@@ -7,7 +7,7 @@ namespace vellum32 {
 // What the conversion between data values and axis units needs to know about one axis.
 struct AxisScale {
   AxisTypes Type = AxisTypes::linear;
-  float Cutoff = 1.0f;  // linear half-width of a LogLinear axis
+  float Cutoff = 1.0f;          // linear half-width of a LogLinear axis
   float LnBase = 2.302585093f;  // natural logarithm of the axis base
 };
 

@@ -14,12 +14,10 @@ namespace {
 
 // Default colours of the series of a group after the first: pen r = irpt modulo 16.
 constexpr std::array<qint32, 16> DefaultPenColours = {
-    RGBColour(0, 127, 255),   RGBColour(255, 0, 0),     RGBColour(0, 255, 0),
-    RGBColour(0, 0, 255),     RGBColour(255, 0, 255),   RGBColour(255, 255, 0),
-    RGBColour(0, 255, 255),   RGBColour(51, 255, 178),  RGBColour(128, 128, 128),
-    RGBColour(0, 0, 255),     RGBColour(0, 255, 0),     RGBColour(0, 255, 255),
-    RGBColour(255, 0, 0),     RGBColour(255, 0, 255),   RGBColour(255, 255, 0),
-    RGBColour(255, 127, 0)};
+    RGBColour(0, 127, 255),   RGBColour(255, 0, 0),   RGBColour(0, 255, 0),   RGBColour(0, 0, 255),
+    RGBColour(255, 0, 255),   RGBColour(255, 255, 0), RGBColour(0, 255, 255), RGBColour(51, 255, 178),
+    RGBColour(128, 128, 128), RGBColour(0, 0, 255),   RGBColour(0, 255, 0),   RGBColour(0, 255, 255),
+    RGBColour(255, 0, 0),     RGBColour(255, 0, 255), RGBColour(255, 255, 0), RGBColour(255, 127, 0)};
 
 }  // namespace
 
@@ -129,8 +127,7 @@ void Vellum32::RegisterData(const DataTable& RegData) {
   }
 }
 
-void Vellum32::registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint,
-                                   bool colours) {
+void Vellum32::registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint, bool colours) {
   SeriesStore& store = s_->Store;
   qint64 s1 = 1;
   qint64 s2 = table.lastRow();
@@ -172,8 +169,7 @@ void Vellum32::RegisterMarker(const DataTable& RegMarker, qint32 nGroup, qint32 
   registerPointValues(RegMarker, nGroup, nSeries, nPoint, false);
 }
 
-void Vellum32::RegisterMarkerColour(const DataTable& RegMarkerColour, qint32 nGroup, qint32 nSeries,
-                                    qint32 nPoint) {
+void Vellum32::RegisterMarkerColour(const DataTable& RegMarkerColour, qint32 nGroup, qint32 nSeries, qint32 nPoint) {
   registerPointValues(RegMarkerColour, nGroup, nSeries, nPoint, true);
 }
 

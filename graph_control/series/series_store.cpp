@@ -34,8 +34,7 @@ double SeriesStore::XValue(qint32 group, qint32 point) const {
 }
 
 double SeriesStore::YValue(qint32 series, qint32 point) const {
-  if (series < 1 || series > seriesCount_ || point < 0 || point > maxPoints_)
-    throw Vellum32Error(SubscriptOutOfRange);
+  if (series < 1 || series > seriesCount_ || point < 0 || point > maxPoints_) throw Vellum32Error(SubscriptOutOfRange);
   return yValues_[std::size_t(series - 1) * std::size_t(maxPoints_ + 1) + std::size_t(point)];
 }
 
@@ -71,9 +70,7 @@ void SeriesStore::setPointColour(qint32 series, qint32 point, qint32 colour) {
   colours_[pointIndex(series, point)] = colour;
 }
 
-void SeriesStore::materialiseMarkers() {
-  markers_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_), 0);
-}
+void SeriesStore::materialiseMarkers() { markers_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_), 0); }
 
 void SeriesStore::materialiseColours() {
   colours_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_), 0);

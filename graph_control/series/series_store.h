@@ -4,7 +4,6 @@
 #include <array>
 #include <vector>
 
-
 namespace vellum32 {
 
 // The registered data: groups (one X row each) and series (one Y row each), with the
@@ -30,6 +29,16 @@ public:
 
   void setPointMarker(qint32 series, qint32 point, qint32 code);
   void setPointColour(qint32 series, qint32 point, qint32 colour);
+
+  // Unchecked reads of a series' marker codes and colours, point 1 at [0]: null while
+  // none was written (codes then read 0, colours -1 up to FilledPoints and 0 after).
+  const qint32* markerRow(qint32 series) const noexcept {
+    return markers_.empty() ? nullptr : &markers_[pointIndex(series, 1)];
+  }
+  const qint32* colourRow(qint32 series) const noexcept {
+    return colours_.empty() ? nullptr : &colours_[pointIndex(series, 1)];
+  }
+  qint32 filledPoints(qint32 series) const noexcept { return filled_[std::size_t(series - 1)]; }
 
   // Whether (series, point) lies inside the store.
   bool containsPoint(qint32 series, qint32 point) const noexcept {

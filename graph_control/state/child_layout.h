@@ -2,7 +2,6 @@
 
 #include <QRectF>
 
-
 namespace vellum32 {
 
 // Placement of the control's children, in twips inside the control's inner area.
@@ -23,7 +22,6 @@ struct ChildLayout {
 // the reset button of buttonWidth x buttonHeight sits in the bottom right corner, the
 // picture takes the rest, and the bars and location strips share the bottom and right
 // edges in thirds. Without it the picture takes the whole area.
-ChildLayout ComputeChildLayout(double w, double h, double buttonWidth,
-                                               double buttonHeight, bool doZoom);
+ChildLayout ComputeChildLayout(double w, double h, double buttonWidth, double buttonHeight, bool doZoom);
 
 }  // namespace vellum32

@@ -27,9 +27,8 @@ Vellum32Error::Vellum32Error(int number)
     : Vellum32Error(number, QString::fromLatin1(ErrorSource), StandardErrorMessage(number)) {}
 
 Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what, bool withCause) {
-  QString description = QStringLiteral("Error %1 plotting %2: %3")
-                            .arg(cause.Number())
-                            .arg(what, StandardErrorMessage(cause.Number()));
+  QString description =
+      QStringLiteral("Error %1 plotting %2: %3").arg(cause.Number()).arg(what, StandardErrorMessage(cause.Number()));
   if (withCause) description += QLatin1Char(' ') + cause.Description();
   return Vellum32Error(PlottingError, QString::fromLatin1(ErrorSource), description);
 }

@@ -9,10 +9,10 @@ namespace vellum32 {
 
 // Properties whose assignment stores the value and marks it changed; nothing is
 // redrawn until the host calls Refresh.
-#define VELLUM32_STORED_PROPERTY(Type, Name)        \
-  void Vellum32::set##Name(Type New_##Name) {       \
-    s_->Name = std::move(New_##Name);               \
-    markChanged(#Name);                             \
+#define VELLUM32_STORED_PROPERTY(Type, Name)  \
+  void Vellum32::set##Name(Type New_##Name) { \
+    s_->Name = std::move(New_##Name);         \
+    markChanged(#Name);                       \
   }
 
 VELLUM32_STORED_PROPERTY(QString, Title)
@@ -137,14 +137,12 @@ bool scaleRange(float& range, float r, float& min, float& max) {
 }  // namespace
 
 void Vellum32::setXaxisZoomCentre(float New_XaxisZoomCentre) {
-  if (moveCentre(s_->XaxisZoomCentre, New_XaxisZoomCentre, s_->HomeXMin, s_->HomeXMax, s_->XAxisMin,
-                 s_->XAxisMax))
+  if (moveCentre(s_->XaxisZoomCentre, New_XaxisZoomCentre, s_->HomeXMin, s_->HomeXMax, s_->XAxisMin, s_->XAxisMax))
     Refresh();
 }
 
 void Vellum32::setYAxisZoomCentre(float New_YAxisZoomCentre) {
-  if (moveCentre(s_->YAxisZoomCentre, New_YAxisZoomCentre, s_->HomeYMin, s_->HomeYMax, s_->YAxisMin,
-                 s_->YAxisMax))
+  if (moveCentre(s_->YAxisZoomCentre, New_YAxisZoomCentre, s_->HomeYMin, s_->HomeYMax, s_->YAxisMin, s_->YAxisMax))
     Refresh();
 }
 

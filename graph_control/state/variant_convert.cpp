@@ -14,8 +14,7 @@ namespace {
 // A text reads as a number when, spaces aside, it is a decimal number with an optional
 // sign, fraction and exponent.
 bool parseNumber(const QString& text, double& out) {
-  static const QRegularExpression pattern(
-      QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
+  static const QRegularExpression pattern(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
   if (!pattern.match(text).hasMatch()) return false;
   const QByteArray latin = text.trimmed().toLatin1();
   out = std::strtod(latin.constData(), nullptr);

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QString>
 #include <QVariant>
+#include <cmath>
 
 // Conversions of variant values the way the control's interface expects them: an
 // empty variant is 0 (or "" or false), booleans are -1 and 0, texts must read as a
@@ -23,6 +24,16 @@ qint16 toInteger(const QVariant& v);
 bool toBoolean(const QVariant& v);
 QString toText(const QVariant& v);
 QFont toFont(const QVariant& v);
+
+// The nearest whole number, halves to even, as the default rounding mode gives it; the
+// short way for the drawing loops (std::nearbyint is a library call here). Adding and
+// taking away 1.5 x 2^52, where the spacing of doubles is 1, rounds in the adder; the
+// compiler may not fold it without -ffast-math. Zero comes back without its sign.
+inline double roundHalfEven(double d) {
+  constexpr double shift = 6755399441055744.0;
+  if (d > -2251799813685248.0 && d < 2251799813685248.0) return (d + shift) - shift;
+  return std::nearbyint(d);
+}
 
 // The same rounding and range checks for a double already in hand.
 qint32 roundToLong(double d);

@@ -1,7 +1,7 @@
-#include "recording_device.h"
-#include "test_support.h"
 #include "axes/axis_steps.h"
 #include "axes/tick_labels.h"
+#include "recording_device.h"
+#include "test_support.h"
 
 namespace vellum32 {
 namespace {

@@ -1,5 +1,5 @@
-#include "test_support.h"
 #include "overlay/clipper.h"
+#include "test_support.h"
 
 namespace vellum32 {
 namespace {
@@ -41,8 +41,8 @@ TEST(ClipLineTest, InsideSegmentIsKept) {
 }
 
 TEST(ClipLineTest, WhollyOutsideOnOneSide) {
-  for (Segment s : {Segment{-10, 10, -5, 40}, Segment{110, 10, 200, 40}, Segment{10, -5, 90, -1},
-                    Segment{10, 60, 90, 70}}) {
+  for (Segment s :
+       {Segment{-10, 10, -5, 40}, Segment{110, 10, 200, 40}, Segment{10, -5, 90, -1}, Segment{10, 60, 90, 70}}) {
     const Segment before = s;
     EXPECT_EQ(clip(s), -1);
     EXPECT_EQ(s.x1, before.x1);

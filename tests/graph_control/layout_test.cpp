@@ -5,8 +5,8 @@
 #include <QScrollBar>
 #include <cmath>
 
-#include "test_support.h"
 #include "state/child_layout.h"
+#include "test_support.h"
 
 namespace vellum32 {
 namespace {
@@ -96,7 +96,8 @@ TEST(Vellum32LayoutTest, WithZoomTheStripSharesTheEdges) {
   EXPECT_EQ(vpan->y(), py(H / 3));
   EXPECT_EQ(vpan->height(), py(H / 3));
   EXPECT_EQ(reset->pos(), QPoint(px(W), py(H)));
-  for (const char* name : StripNames) EXPECT_FALSE(c.findChild<QWidget*>(QString::fromLatin1(name))->isHidden()) << name;
+  for (const char* name : StripNames)
+    EXPECT_FALSE(c.findChild<QWidget*>(QString::fromLatin1(name))->isHidden()) << name;
   EXPECT_TRUE(c.findChild<QAction*>(QStringLiteral("mnuZoom"))->isChecked());
   EXPECT_EQ(c.Picture().size(), graph->size());
 

@@ -5,9 +5,9 @@
 namespace vellum32 {
 namespace {
 
-using test::StateOf;
 using test::expectError;
 using test::makeTable;
+using test::StateOf;
 
 const QRgb White = qRgb(255, 255, 255);
 const qint32 Red = RGBColour(255, 0, 0);

@@ -9,22 +9,52 @@
 namespace vellum32 {
 namespace {
 
-using test::StateOf;
 using test::ChangeRecorder;
 using test::expectError;
+using test::StateOf;
 
-const QStringList SavedKeysInOrder = {
-    "BackColor",      "ForeColor",        "Enabled",         "Font",
-    "BackStyle",      "BorderStyle",      "ChartType",       "DisplayLegend",
-    "DisplayAxes",    "PlotPoints",       "Title",           "TitleFont",
-    "YAxisMin",       "YAxisMax",         "YTickInterval",   "YAxisType",
-    "YAxisCutoff",    "YAxisLabel",       "XAxisMin",        "XAxisMax",
-    "XTickInterval",  "XAxisType",        "XAxisCutoff",     "XAxisLabel",
-    "DataNull",       "MarkerSize",       "XBaseLog",        "YBaseLog",
-    "SetMargins",     "YAxisTopMargin",   "YAxisBottomMargin", "XAxisLeftMargin",
-    "XAxisRightMargin", "DoZoom",         "ZoomXSplit",      "ZoomXSplitLeft",
-    "ZoomXSplitRight", "ZoomYSplit",      "ZoomYSplitTop",   "ZoomYSplitBottom",
-    "ZoomXType",      "ZoomYType"};
+const QStringList SavedKeysInOrder = {"BackColor",
+                                      "ForeColor",
+                                      "Enabled",
+                                      "Font",
+                                      "BackStyle",
+                                      "BorderStyle",
+                                      "ChartType",
+                                      "DisplayLegend",
+                                      "DisplayAxes",
+                                      "PlotPoints",
+                                      "Title",
+                                      "TitleFont",
+                                      "YAxisMin",
+                                      "YAxisMax",
+                                      "YTickInterval",
+                                      "YAxisType",
+                                      "YAxisCutoff",
+                                      "YAxisLabel",
+                                      "XAxisMin",
+                                      "XAxisMax",
+                                      "XTickInterval",
+                                      "XAxisType",
+                                      "XAxisCutoff",
+                                      "XAxisLabel",
+                                      "DataNull",
+                                      "MarkerSize",
+                                      "XBaseLog",
+                                      "YBaseLog",
+                                      "SetMargins",
+                                      "YAxisTopMargin",
+                                      "YAxisBottomMargin",
+                                      "XAxisLeftMargin",
+                                      "XAxisRightMargin",
+                                      "DoZoom",
+                                      "ZoomXSplit",
+                                      "ZoomXSplitLeft",
+                                      "ZoomXSplitRight",
+                                      "ZoomYSplit",
+                                      "ZoomYSplitTop",
+                                      "ZoomYSplitBottom",
+                                      "ZoomXType",
+                                      "ZoomYType"};
 
 // A store that records every read and write, and keeps every written value.
 class RecordingStore : public PropertyStore {
@@ -89,8 +119,8 @@ TEST(PropertyStoreTest, FileStoreRoundTripsEveryStoredType) {
   }
   FilePropertyStore back(path);
   back.load();
-  EXPECT_EQ(back.keys(), (QStringList{"Long", "Integer", "Single", "Tiny", "Double", "Flag", "Off", "Text",
-                                      "Empty", "Font", "Colour"}));
+  EXPECT_EQ(back.keys(), (QStringList{"Long", "Integer", "Single", "Tiny", "Double", "Flag", "Off", "Text", "Empty",
+                                      "Font", "Colour"}));
   const QVariant l = back.ReadProperty(QStringLiteral("long"));
   EXPECT_EQ(l.typeId(), QMetaType::Int);
   EXPECT_EQ(l.toInt(), -2147483633);
@@ -126,8 +156,8 @@ TEST(PropertyStoreTest, MissingFileGivesAnEmptyStore) {
 TEST(PropertyStoreTest, MalformedFileRaisesTypeMismatch) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("bad.props"));
-  const char* bad[] = {"Title = str:ok\nMarkerSize = i32:twelve\n", "no equals sign\n",
-                       "Size = i16:40000\n", "Text = str:bad\\q\n", "Value = widget:1\n"};
+  const char* bad[] = {"Title = str:ok\nMarkerSize = i32:twelve\n", "no equals sign\n", "Size = i16:40000\n",
+                       "Text = str:bad\\q\n", "Value = widget:1\n"};
   const int numbers[] = {TypeMismatch, TypeMismatch, Overflow, TypeMismatch, TypeMismatch};
   for (std::size_t n = 0; n < std::size(bad); ++n) {
     QFile file(path);

@@ -98,12 +98,12 @@ TEST(PlotTest, StyleCodeChooseLinesAndMarkers) {
     int lines;
     int fills;
   } cases[] = {
-      {ChartTypes::Point, false, 0, 0, 0, 0},   // markers of code 0 draw nothing: only the axes
+      {ChartTypes::Point, false, 0, 0, 0, 0},  // markers of code 0 draw nothing: only the axes
       {ChartTypes::Point, false, 0, 1, 0, 3},
       {ChartTypes::Point, false, -2, 1, 2, 0},  // lines only, whatever the chart
       {ChartTypes::Point, false, -3, 1, 2, 3},
-      {ChartTypes::Line, false, -1, 1, 0, 3},   // markers only
-      {ChartTypes::Line, false, -1.5, 1, 2, 0}, // not -1: a line like any other code
+      {ChartTypes::Line, false, -1, 1, 0, 3},    // markers only
+      {ChartTypes::Line, false, -1.5, 1, 2, 0},  // not -1: a line like any other code
       {ChartTypes::Line, true, -1.5, 1, 2, 3},
       {ChartTypes::Line, false, -4, 1, 2, 0},
       {ChartTypes::Line, true, 0, 1, 2, 3},

@@ -27,8 +27,8 @@ TEST(DeviceMappingTest, ScaleAndOffsetsWithHalvesToEven) {
   s.DevicePerTwip = 0.5f;
   Primitives p(s, nullptr);
   EXPECT_EQ(p.ToDevice(20, 40), QPoint(10, 20));
-  EXPECT_EQ(p.ToDevice(5, 7), QPoint(2, 4));     // 2.5 -> 2, 3.5 -> 4
-  EXPECT_EQ(p.ToDevice(-5, 9), QPoint(-2, 4));   // -2.5 -> -2, 4.5 -> 4
+  EXPECT_EQ(p.ToDevice(5, 7), QPoint(2, 4));    // 2.5 -> 2, 3.5 -> 4
+  EXPECT_EQ(p.ToDevice(-5, 9), QPoint(-2, 4));  // -2.5 -> -2, 4.5 -> 4
   s.DeviceOffsetX = 100;
   s.DeviceOffsetY = 50;
   EXPECT_EQ(p.ToDevice(20, 40), QPoint(110, 70));
@@ -94,8 +94,7 @@ TEST(PrimitivesTest, RectangleBorderOrFillOnly) {
   p.Rectangle(150, 150, 450, 300, NoColour, RGBColour(0, 0, 255));
   ASSERT_EQ(device.calls.size(), 1u);
   EXPECT_EQ(device.calls[0].kind, DeviceCall::Fill);
-  EXPECT_EQ(device.calls[0].points,
-            QPolygon({QPoint(10, 10), QPoint(30, 10), QPoint(30, 20), QPoint(10, 20)}));
+  EXPECT_EQ(device.calls[0].points, QPolygon({QPoint(10, 10), QPoint(30, 10), QPoint(30, 20), QPoint(10, 20)}));
   device.calls.clear();
   p.Rectangle(150, 150, 450, 300, RGBColour(0, 255, 0), NoColour);
   ASSERT_EQ(device.calls.size(), 1u);

@@ -8,9 +8,9 @@
 namespace vellum32 {
 namespace {
 
-using test::StateOf;
 using test::ChangeRecorder;
 using test::expectError;
+using test::StateOf;
 
 TEST(Vellum32Properties, NewControlReportsItsInitialValues) {
   Vellum32 c;
@@ -109,8 +109,8 @@ TEST(Vellum32Properties, StoredPropertiesMarkChangedWithoutRedrawing) {
   EXPECT_EQ(c.MarkerSize(), 50);
   EXPECT_EQ(c.DataNull(), -99999.0f);
   EXPECT_EQ(c.xTickInterval(), 0.25f);
-  EXPECT_EQ(changes.names, (QStringList{"Title", "ChartType", "PlotPoints", "MarkerSize", "DataNull",
-                                        "xTickInterval"}));
+  EXPECT_EQ(changes.names,
+            (QStringList{"Title", "ChartType", "PlotPoints", "MarkerSize", "DataNull", "xTickInterval"}));
   EXPECT_EQ(c.Picture(), before);  // nothing redrawn until Refresh
 }
 
@@ -169,9 +169,9 @@ TEST(Vellum32Properties, BaseNotAboveZeroIsIgnoredSilently) {
 
 TEST(Vellum32Properties, CutoffSnapsToAPowerOfTheBaseNotAboveTheValue) {
   Vellum32 c;
-  const std::pair<float, float> cases[] = {
-      {0.05f, 0.01f}, {3, 1}, {7, 1}, {20, 10}, {1e-7f, 0.000001f}, {1, 1}, {10, 10}, {100, 100},
-      {0.1f, 0.1f},   {0.00001f, 0.00001f}, {0, 1}, {-5, 1}};
+  const std::pair<float, float> cases[] = {{0.05f, 0.01f}, {3, 1},   {7, 1},     {20, 10},     {1e-7f, 0.000001f},
+                                           {1, 1},         {10, 10}, {100, 100}, {0.1f, 0.1f}, {0.00001f, 0.00001f},
+                                           {0, 1},         {-5, 1}};
   for (const auto& [value, expected] : cases) {
     c.setXAxisCutoff(value);
     EXPECT_FLOAT_EQ(c.XAxisCutoff(), expected) << "X cutoff " << value;
@@ -224,7 +224,7 @@ TEST(Vellum32Properties, ZoomRangeScalesTheShownRangeAboutItsMiddle) {
   EXPECT_EQ(c.Picture().pixelColor(1, 1), QColor(0, 0, 255));  // redrawn
 
   c.setBackColor(RGBColour(255, 0, 0));
-  c.setXaxisZoomRange(50);  // the same value: nothing happens
+  c.setXaxisZoomRange(50);       // the same value: nothing happens
   c.setXaxisZoomRange(0.0005f);  // too small: nothing happens
   EXPECT_FLOAT_EQ(c.XAxisMin(), 25);
   EXPECT_FLOAT_EQ(c.XAxisMax(), 75);
@@ -245,7 +245,7 @@ TEST(Vellum32Properties, ZoomCentreMovesTheShownRangeByTheHomeRange) {
   Vellum32 c;
   c.setXAxisMin(0);
   c.setXAxisMax(100);
-  c.setXaxisZoomRange(50);  // 25..75
+  c.setXaxisZoomRange(50);   // 25..75
   c.setXaxisZoomCentre(60);  // shift 10 of the home range 100
   EXPECT_FLOAT_EQ(c.XAxisMin(), 35);
   EXPECT_FLOAT_EQ(c.XAxisMax(), 85);
@@ -357,12 +357,11 @@ TEST(Vellum32Properties, DoZoomAssignmentLaysOutAndRedrawsOnlyOnChange) {
 TEST(Vellum32Properties, EventsPassTheirArgumentsByReference) {
   Vellum32 c;
   QObject::connect(&c, &Vellum32::KeyPress, [](qint16& KeyAscii) { KeyAscii = 0; });
-  QObject::connect(&c, &Vellum32::MouseMove,
-                   [](qint16&, qint16&, float& x, float&, qint32& inview, float&, float& yp) {
-                     x = 12.5f;
-                     inview = 4;
-                     yp = -3;
-                   });
+  QObject::connect(&c, &Vellum32::MouseMove, [](qint16&, qint16&, float& x, float&, qint32& inview, float&, float& yp) {
+    x = 12.5f;
+    inview = 4;
+    yp = -3;
+  });
   QObject::connect(&c, &Vellum32::PointSelected, [](qint32& Group, qint32& Series, qint32& DataPoint) {
     Group += 1;
     Series += 2;

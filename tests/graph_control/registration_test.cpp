@@ -5,10 +5,10 @@
 namespace vellum32 {
 namespace {
 
-using test::StateOf;
 using test::expectError;
 using test::makeTable;
 using test::PromptRecorder;
+using test::StateOf;
 
 constexpr qint32 Red = 255;
 constexpr qint32 Green = 65280;
@@ -404,9 +404,9 @@ TEST(SetSeriesOptionsTest, InvalidGroupOrSeriesShowsAMessage) {
   c.SetSeriesOptions(0, 1, Red);
   c.SetSeriesOptions(1, 5, Red);
   c.SetSeriesOptions(1, 0, Red);
-  EXPECT_EQ(prompts.texts, (QStringList{"The group number is invalid", "The group number is invalid",
-                                        "The group number is invalid", "The series index is invalid",
-                                        "The series index is invalid"}));
+  EXPECT_EQ(prompts.texts,
+            (QStringList{"The group number is invalid", "The group number is invalid", "The group number is invalid",
+                         "The series index is invalid", "The series index is invalid"}));
   EXPECT_EQ(StateOf(c).Options.SeriesColour[1], 0);
 }
 
@@ -461,9 +461,8 @@ TEST(SetSeriesOptionsTest, SelectableAndMarkerAndWeight) {
 
 TEST(SetPenColourTest, TableRepeatsEverySixteen) {
   Vellum32 c;
-  const qint32 expected[16] = {16744192, 255,      65280,    16711680, 16711935, 65535,
-                               16776960, 11730739, 8421504,  16711680, 65280,    16776960,
-                               255,      16711935, 65535,    32767};
+  const qint32 expected[16] = {16744192, 255,      65280, 16711680, 16711935, 65535,    16776960, 11730739,
+                               8421504,  16711680, 65280, 16776960, 255,      16711935, 65535,    32767};
   for (int i = 0; i < 16; ++i) {
     qint32 pcol = -5;
     c.set_pen_colour(i, pcol);

@@ -55,8 +55,7 @@ struct PromptRecorder {
 struct ChangeRecorder {
   QStringList names;
   explicit ChangeRecorder(Vellum32& control) {
-    QObject::connect(&control, &Vellum32::PropertyChanged,
-                     [this](const QString& name) { names.append(name); });
+    QObject::connect(&control, &Vellum32::PropertyChanged, [this](const QString& name) { names.append(name); });
   }
 };
 

@@ -1,6 +1,6 @@
-#include "test_support.h"
-#include "axes/axis_steps.h"
 #include "axes/tick_labels.h"
+#include "axes/axis_steps.h"
+#include "test_support.h"
 
 namespace vellum32 {
 namespace {
@@ -40,8 +40,7 @@ TEST(TickLabelTest, LinearQuartersOfOne) {
   const float interval = 0.25f;
   const QString f = DecimalsFormat(interval);
   QStringList labels;
-  for (float t : TickValues(FirstTick(0, interval), interval, 0, 1))
-    labels << TickLabel(t, false, 1, f, 10);
+  for (float t : TickValues(FirstTick(0, interval), interval, 0, 1)) labels << TickLabel(t, false, 1, f, 10);
   EXPECT_EQ(labels, QStringList({"0.00", "0.25", "0.50", "0.75", "1.00"}));
   const std::vector<float> fromTenth = TickValues(FirstTick(0.1f, interval), interval, 0.1f, 1);
   ASSERT_FALSE(fromTenth.empty());

@@ -51,7 +51,6 @@ private:
 // a failure inside it: 32007 with the description "Error <n> plotting <what>: " followed
 // by the standard message of n and, with `withCause`, a blank and the cause's own
 // description.
-VELLUM32_EXPORT Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what,
-                                              bool withCause = true);
+VELLUM32_EXPORT Vellum32Error PlottingFailure(const Vellum32Error& cause, const QString& what, bool withCause = true);
 
 }  // namespace vellum32

@@ -230,10 +230,9 @@ public:
   // Copies marker codes (RegisterMarker) or marker colours (RegisterMarkerColour) from
   // a table addressed by global series index and point. nGroup < 1: every series;
   // nSeries < 1: every series of the group; nPoint < 1: every point.
-  void RegisterMarker(const DataTable& RegMarker, qint32 nGroup = -1, qint32 nSeries = -1,
-                      qint32 nPoint = -1);
-  void RegisterMarkerColour(const DataTable& RegMarkerColour, qint32 nGroup = -1,
-                            qint32 nSeries = -1, qint32 nPoint = -1);
+  void RegisterMarker(const DataTable& RegMarker, qint32 nGroup = -1, qint32 nSeries = -1, qint32 nPoint = -1);
+  void RegisterMarkerColour(const DataTable& RegMarkerColour, qint32 nGroup = -1, qint32 nSeries = -1,
+                            qint32 nPoint = -1);
   // The default colour of pen irpt (a table of 16 colours repeating); raises 5 for a
   // negative irpt that is not a multiple of 16, leaving pcol unchanged.
   void set_pen_colour(qint32 irpt, qint32& pcol) const;
@@ -241,9 +240,8 @@ public:
   // Options of series `Series` of group `nGroup`. Invalid group or series numbers are
   // reported through the prompt ("The group number is invalid", "The series index is
   // invalid") and change nothing.
-  void SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor = -1,
-                        const QString& Legend = QString(), qint32 iPlotMarker = 0,
-                        qint32 iSelectable = -1, qint32 LineWeight = 1);
+  void SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor = -1, const QString& Legend = QString(),
+                        qint32 iPlotMarker = 0, qint32 iSelectable = -1, qint32 LineWeight = 1);
   // Empties the series store and the overlay (ClearGraphics) and clears the picture.
   // Options and axis settings stay.
   void Clear();
@@ -260,8 +258,8 @@ public:
   // units. Errors of the axis transform reach the caller and record nothing.
   void DrawMarker(float x, float y, qint32 marker_ind, qint32 LineColour);
   void DrawText(float text_angle, float x, float y, const QString& chstr);
-  void DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour,
-                     qint32 FillColour, qint32 LineWidth);
+  void DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour, qint32 FillColour,
+                     qint32 LineWidth);
   // Points 1..np of xdpl and ydpl (element 0 is not used); np < 2 does nothing. Raises 9
   // when a list is shorter than np + 1.
   void DrawPolygon(qint32 np, const QList<float>& xdpl, const QList<float>& ydpl, qint32 BorderColour,
@@ -306,8 +304,7 @@ signals:
   void KeyPress(qint16& KeyAscii);
   void MouseDown(qint16& Button, qint16& Shift, float& x, float& y);
   void MouseUp(qint16& Button, qint16& Shift, float& x, float& y);
-  void MouseMove(qint16& Button, qint16& Shift, float& x, float& y, qint32& inview, float& xp,
-                 float& yp);
+  void MouseMove(qint16& Button, qint16& Shift, float& x, float& y, qint32& inview, float& xp, float& yp);
   void PointSelected(qint32& Group, qint32& Series, qint32& DataPoint);
   void ZoomChanged();
   // An error of the control where no host call is on the stack (a resize, a menu entry,
@@ -332,8 +329,7 @@ private:
   // Runs `paint` with the primitives on the persistent picture (only into the stream
   // while one is being captured) and shows the picture afterwards.
   void onPicture(const std::function<void(Primitives&)>& paint);
-  void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint,
-                           bool colours);
+  void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint, bool colours);
   float snapCutoff(float v, float base, float lnBase) const;
   void prompt(const QString& text);
 
