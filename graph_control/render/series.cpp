@@ -255,7 +255,7 @@ void drawInOneColour(ControlState& s, Primitives& draw, const SeriesStyle& style
   const double offsetY = s.DeviceOffsetY;
   const double half = s.MarkerSize;
   OneColourPainter paint(*draw.Device(), ColourOf(colour));
-  auto block = std::make_unique<DeviceBlock>();
+  auto block = std::make_unique_for_overwrite<DeviceBlock>();
   bool previousValid = false;
   bool previousInside = false;
   qint32 previous = 0;
