@@ -188,14 +188,16 @@ bool paintsInOneColour(const ControlState& s, const SeriesStyle& style, const Ma
 // the device range; other values give a number that is never used.
 int deviceCoordinate(double v) {
   constexpr double shift = 6755399441055744.0;  // 1.5 x 2^52: the spacing of doubles is 1
-  v = std::min(1e9, std::max(-1e9, v));         // in this order NaN becomes -1e9
+  v = v > -1e9 ? v : -1e9;                      // NaN becomes -1e9
+  v = v < 1e9 ? v : 1e9;
   return int((v + shift) - shift);
 }
 
 // Whole twips as convert::roundHalfEven gives them for |t| below 2^50.
 double wholeTwips(double t) {
   constexpr double shift = 6755399441055744.0;
-  t = std::min(1e15, std::max(-1e15, t));
+  t = t > -1e15 ? t : -1e15;  // NaN becomes -1e15
+  t = t < 1e15 ? t : 1e15;
   return (t + shift) - shift;
 }
 
@@ -233,7 +235,7 @@ struct DeviceBlock {
       const float ry = float(wholeTwips(py));
       valid[i] = !(y < MissingBelow);
       insideA[i] = strictlyInside(fx, fy, clip);
-      insideB[i] = strictlyInside(rx, ry, clip) & (std::fabs(px) < 1e15) & (std::fabs(py) < 1e15);
+      insideB[i] = strictlyInside(rx, ry, clip);  // a clamped value lies far outside
       outAX[i] = deviceCoordinate(fx * k + offsetX);
       outAY[i] = deviceCoordinate(fy * k + offsetY);
       outBX[i] = deviceCoordinate(rx * k + offsetX);
