@@ -10,6 +10,10 @@ DrawingDevice::~DrawingDevice() = default;
 
 void DrawingDevice::Clear(const QColor&) {}
 
+void DrawingDevice::Lines(const QLine* lines, int count, const QColor& colour, int width) {
+  for (int i = 0; i < count; ++i) Line(lines[i].p1(), lines[i].p2(), colour, width);
+}
+
 PainterDevice::PainterDevice(QPainter& painter, double dotsPerInchX, double dotsPerInchY)
     : painter_(painter), dpiX_(dotsPerInchX), dpiY_(dotsPerInchY) {
   painter_.setRenderHint(QPainter::Antialiasing, false);
@@ -67,6 +71,11 @@ void PainterDevice::useBrush(const QColor& colour) {
 void PainterDevice::Line(QPoint from, QPoint to, const QColor& colour, int width) {
   usePen(colour, width);
   painter_.drawLine(from, to);
+}
+
+void PainterDevice::Lines(const QLine* lines, int count, const QColor& colour, int width) {
+  usePen(colour, width);
+  painter_.drawLines(lines, count);
 }
 
 void PainterDevice::PolygonOutline(const QPolygon& points, const QColor& colour, int width) {

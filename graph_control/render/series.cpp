@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "state/scoped_value.h"
 #include "state/variant_convert.h"
@@ -107,17 +108,19 @@ class OneColourPainter {
 public:
   OneColourPainter(DrawingDevice& device, const QColor& colour) : device_(device), colour_(colour) {
     device_.SetNotXor(false);
+    lines_.reserve(LineBatch);
   }
   ~OneColourPainter() {
     flushSpan();
     flushRect();
+    flushLines();
   }
   OneColourPainter(const OneColourPainter&) = delete;
   OneColourPainter& operator=(const OneColourPainter&) = delete;
 
   void line(int ax, int ay, int bx, int by) {
     if (ax != bx) {
-      device_.Line(QPoint(ax, ay), QPoint(bx, by), colour_, 1);
+      addLine(QLine(ax, ay, bx, by));
       return;
     }
     const int low = std::min(ay, by);
@@ -151,7 +154,17 @@ private:
   void flushSpan() {
     if (!spanOpen_) return;
     spanOpen_ = false;
-    device_.Line(QPoint(spanX_, spanLow_), QPoint(spanX_, spanHigh_ + 1), colour_, 1);
+    addLine(QLine(spanX_, spanLow_, spanX_, spanHigh_ + 1));
+  }
+  // Lines go to the device in batches: one call paints many.
+  void addLine(const QLine& line) {
+    lines_.push_back(line);
+    if (lines_.size() == LineBatch) flushLines();
+  }
+  void flushLines() {
+    if (lines_.empty()) return;
+    device_.Lines(lines_.data(), int(lines_.size()), colour_, 1);
+    lines_.clear();
   }
   void flushRect() {
     if (!rectOpen_) return;
@@ -169,6 +182,8 @@ private:
   int spanHigh_ = 0;
   bool rectOpen_ = false;
   QRect rect_;
+  static constexpr std::size_t LineBatch = 1024;
+  std::vector<QLine> lines_;
 };
 
 // Whether the series paints in one colour: its lines (one pixel wide) and every marker

@@ -2,6 +2,7 @@
 // What a plot is drawn on: the drawing records of the overlay list and the graphics
 // stream, and the device interface that takes the drawing in device units.
 #include <QColor>
+#include <QLine>
 #include <QPoint>
 #include <QPolygon>
 #include <QString>
@@ -59,6 +60,8 @@ public:
   // A solid line of the colour and width from `from` to `to`; the end point itself is
   // not painted.
   virtual void Line(QPoint from, QPoint to, const QColor& colour, int width) = 0;
+  // Several lines of one colour and width, each as Line draws it.
+  virtual void Lines(const QLine* lines, int count, const QColor& colour, int width);
   // The closed outline of a polygon with a solid pen; the inside stays as it is.
   virtual void PolygonOutline(const QPolygon& points, const QColor& colour, int width) = 0;
   // The inside of a polygon (alternate filling) in a solid colour, without outline.
@@ -79,6 +82,7 @@ public:
   void Clear(const QColor& colour) override;
   void SetNotXor(bool on) override;
   void Line(QPoint from, QPoint to, const QColor& colour, int width) override;
+  void Lines(const QLine* lines, int count, const QColor& colour, int width) override;
   void PolygonOutline(const QPolygon& points, const QColor& colour, int width) override;
   void PolygonFill(const QPolygon& points, const QColor& colour) override;
   void Text(QPoint origin, const QString& text, const DeviceFont& font) override;
