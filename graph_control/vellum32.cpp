@@ -78,6 +78,32 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
     markChanged("DoZoom");
   });
 
+  const auto notYet = [this](const char* what) {
+    return [this, what] { prompt(QStringLiteral("%1 is not available in this version").arg(QLatin1String(what))); };
+  };
+  connect(mnuCopy_, &QAction::triggered, this, notYet("Copying the graph"));
+  connect(mnuPrint_, &QAction::triggered, this, notYet("Printing the graph"));
+  connect(mnuEMF_, &QAction::triggered, this, notYet("Saving the graph as a picture file"));
+
+  // The zoom strip: each bar is a three-position switch that springs back to 0.
+  connect(HScroll_zoom_, &QScrollBar::valueChanged, this, [this](int v) { zoomBar(false, HScroll_zoom_, v); });
+  connect(VScroll_zoom_, &QScrollBar::valueChanged, this, [this](int v) { zoomBar(true, VScroll_zoom_, v); });
+  connect(HScroll_pan_, &QScrollBar::valueChanged, this, [this](int v) { panBar(false, HScroll_pan_, v); });
+  connect(VScroll_pan_, &QScrollBar::valueChanged, this, [this](int v) { panBar(true, VScroll_pan_, v); });
+  connect(Command_reset_, &QPushButton::clicked, this, [this] {
+    try {
+      ResetZoom();
+    } catch (const Vellum32Error& e) {
+      emit Error(e.Number(), e.Description());
+    }
+  });
+
+  // Pointer and keys: MouseMove fires without a button held.
+  Picture_graph_->installEventFilter(this);
+  Picture_graph_->setMouseTracking(true);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+
   // The control surface's own properties.
   applyBorderStyle(surfaceBorderStyle_);
   applyBackStyle(surfaceBackStyle_);
@@ -277,7 +303,9 @@ void Vellum32::plotPicture() {
 
 void Vellum32::Refresh() {
   layoutChildren();
+  bandShown_ = false;
   plotPicture();
+  drawZoomIndicator();
 }
 
 void Vellum32::refreshReporting() {

@@ -24,11 +24,10 @@ void Vellum32::setSelectPoint(qint32 nGroup, qint32 Series, qint32 DataPoint, bo
   if (!s_->Options.SeriesSelectable[std::size_t(series)]) return;
   const QPoint at = New_SelectPoint ? PointPosition(*s_, nGroup, qint32(series), DataPoint) : QPoint();
   onPicture([&](Primitives& draw) {
-    if (s_->PointIsSelected) DrawSelectionRectangle(*s_, draw, s_->SelectionMarkX, s_->SelectionMarkY);
+    if (s_->PointIsSelected) DrawSelectionRectangle(*s_, draw, s_->MarkerPos.x(), s_->MarkerPos.y());
     s_->PointIsSelected = false;
     if (!New_SelectPoint) return;
-    s_->SelectionMarkX = at.x();
-    s_->SelectionMarkY = at.y();
+    s_->MarkerPos = at;
     s_->SelectedPoint = {nGroup, Series, DataPoint};
     DrawSelectionRectangle(*s_, draw, at.x(), at.y());
     s_->PointIsSelected = true;

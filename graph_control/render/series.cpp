@@ -364,8 +364,7 @@ void DrawSelectionMark(ControlState& s, Primitives& draw) {
   if (!s.PointIsSelected) return;
   const auto [group, series, point] = s.SelectedPoint;
   const QPoint at = PointPosition(s, group, s.Store.FirstSeries(group) + series - 1, point);
-  s.SelectionMarkX = at.x();
-  s.SelectionMarkY = at.y();
+  s.MarkerPos = at;
   DrawSelectionRectangle(s, draw, at.x(), at.y());
 }
 

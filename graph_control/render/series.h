@@ -32,7 +32,7 @@ QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 
 // place it leaves the surface as it was.
 void DrawSelectionRectangle(ControlState& s, Primitives& draw, qint32 x, qint32 y);
 
-// The mark of the selected point, if any; keeps its position in SelectionMarkX/Y.
+// The mark of the selected point, if any; keeps its position in MarkerPos.
 void DrawSelectionMark(ControlState& s, Primitives& draw);
 
 }  // namespace vellum32

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QList>
+#include <QPoint>
 #include <QString>
 #include <QVariant>
 #include <array>
@@ -103,9 +104,16 @@ struct ControlState {
   // Selection.
   bool PointIsSelected = false;
   std::array<qint32, 3> SelectedPoint{};  // group, series within the group, point
-  // Where the plot last drew the selection mark, rounded to whole twips.
-  qint32 SelectionMarkX = 0;
-  qint32 SelectionMarkY = 0;
+  // Where the selection mark was last drawn, rounded to whole twips.
+  QPoint MarkerPos;
+
+  // Interaction: the guards against re-entry of the zoom strip and of a press, and how
+  // far (twips) a press may lie from a point to pick it (the plot sets 100).
+  bool ScrollGuard = false;
+  bool PickGuard = false;
+  float PickToleranceX = 10;
+  float PickToleranceY = 10;
+  bool WheelZoom = true;
 
   // Drawing geometry, written by the plot routine.
   TwipsRect PlotRect{0, 100, 0, 100};

@@ -77,6 +77,9 @@ void Vellum32::ReadProperties(const PropertyStore& PropBag) {
   s.ZoomYSplitBottom = toLong(read("ZoomYSplitBottom", i32(65280)));
   s.ZoomXType = ZoomXTypes(toLong(read("ZoomXType", i32(1))));
   s.ZoomYType = ZoomYTypes(toLong(read("ZoomYType", i32(1))));
+  // Added after the first 42 keys: a store written before it lacks the key and keeps
+  // the default.
+  s.WheelZoom = toBoolean(read("WheelZoom", true));
 }
 
 void Vellum32::WriteProperties(PropertyStore& PropBag) const {
@@ -129,6 +132,7 @@ void Vellum32::WriteProperties(PropertyStore& PropBag) const {
   write("ZoomYSplitBottom", i32(s.ZoomYSplitBottom));
   write("ZoomXType", i32(qint32(s.ZoomXType)));
   write("ZoomYType", i32(qint32(s.ZoomYType)));
+  write("WheelZoom", s.WheelZoom, true);
 }
 
 }  // namespace vellum32

@@ -178,18 +178,37 @@ TEST(PropertyStoreTest, UnwritableFileRaisesPathFileAccessError) {
   expectError(PathFileAccessError, [&] { store.save(); });
 }
 
+// The 42 keys, then the keys added since, each with a default that old stores fall back to.
+QStringList savedKeysAndLater() { return SavedKeysInOrder + QStringList{QStringLiteral("WheelZoom")}; }
+
 TEST(Vellum32Persistence, SavesTheFortyTwoKeysInOrder) {
   Vellum32 c;
   RecordingStore store;
   c.WriteProperties(store);
-  EXPECT_EQ(store.writes, SavedKeysInOrder);
+  EXPECT_EQ(store.writes, savedKeysAndLater());
+}
+
+TEST(Vellum32Persistence, WheelZoomRoundTripsAndDefaultsOnForOldStores) {
+  MemoryPropertyStore store;
+  Vellum32 old;
+  old.WriteProperties(store);
+  EXPECT_FALSE(store.contains(QStringLiteral("WheelZoom")));  // equal to its default
+  Vellum32 loaded;
+  loaded.setWheelZoom(false);
+  loaded.ReadProperties(store);
+  EXPECT_TRUE(loaded.WheelZoom());
+  loaded.setWheelZoom(false);
+  loaded.WriteProperties(store);
+  Vellum32 back;
+  back.ReadProperties(store);
+  EXPECT_FALSE(back.WheelZoom());
 }
 
 TEST(Vellum32Persistence, LoadsTheFortyTwoKeysInOrderWithTheLowerCaseXKeys) {
   Vellum32 c;
   RecordingStore store;
   c.ReadProperties(store);
-  QStringList expected = SavedKeysInOrder;
+  QStringList expected = savedKeysAndLater();
   expected[21] = QStringLiteral("xAxisType");
   expected[22] = QStringLiteral("xAxisCutoff");
   EXPECT_EQ(store.reads, expected);

@@ -19,6 +19,9 @@ class QMenu;
 class QAction;
 class QScrollBar;
 class QPushButton;
+class QMouseEvent;
+class QWheelEvent;
+class QKeyEvent;
 
 namespace vellum32 {
 
@@ -83,6 +86,7 @@ class VELLUM32_EXPORT Vellum32 : public QFrame {
   Q_PROPERTY(float XBaseLog READ XBaseLog WRITE setXBaseLog)
   Q_PROPERTY(float YBaseLog READ YBaseLog WRITE setYBaseLog)
   Q_PROPERTY(vellum32::ChartTypes ChartType READ ChartType WRITE setChartType)
+  Q_PROPERTY(bool WheelZoom READ WheelZoom WRITE setWheelZoom)
 
 public:
   explicit Vellum32(QWidget* parent = nullptr);
@@ -207,10 +211,19 @@ public:
   ChartTypes ChartType() const;
   void setChartType(ChartTypes New_ChartType);
 
+  // Whether the mouse wheel zooms both axes about the pointer (3/4 or 4/3 of the span a
+  // step). Persisted under "WheelZoom" with the default true.
+  bool WheelZoom() const;
+  void setWheelZoom(bool New_WheelZoom);
+
   // Marker code of one point: series `Series` of group `nGroup` (1 = the group's first),
   // point `DataPoint`. Raises error 9 for an index outside the store. No redraw.
   qint32 PointMarker(qint32 nGroup, qint32 Series, qint32 DataPoint) const;
   void setPointMarker(qint32 nGroup, qint32 Series, qint32 DataPoint, qint32 New_PointMarker);
+
+  // The current limits back to the home limits, redrawn; raises ZoomChanged. A failing
+  // redraw reaches the caller.
+  void ResetZoom();
 
   // The selected point: true while one is selected, with its group, series within the
   // group and point written into the arguments (left alone otherwise).
@@ -314,6 +327,16 @@ signals:
 protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Mouse and key events of the control area; those of the plot surface come through
+  // eventFilter. Both report positions in twips on the plot surface.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
   void markChanged(const char* name);
@@ -329,6 +352,21 @@ private:
   // Runs `paint` with the primitives on the persistent picture (only into the stream
   // while one is being captured) and shows the picture afterwards.
   void onPicture(const std::function<void(Primitives&)>& paint);
+  // The zoom strip and the pointer. Each handler keeps its errors inside: zoom steps end
+  // silently, the others report through Error.
+  void zoomBar(bool yAxis, QScrollBar* bar, int value);
+  void panBar(bool yAxis, QScrollBar* bar, int value);
+  void drawZoomIndicator();
+  // Positions in twips on the plot surface from a point of `from`.
+  QPointF surfacePoint(const QWidget* from, QPointF position) const;
+  // Returns whether the event was one of the mouse or key events the control raises.
+  bool handleInput(const QWidget* from, QEvent* event);
+  void press(QMouseEvent* event, QPointF at);
+  void release(QMouseEvent* event, QPointF at);
+  void move(QMouseEvent* event, QPointF at);
+  void wheel(QWheelEvent* event, QPointF at);
+  void pick(qint16 button, qint16 shift, QPointF at);
+  void drawBand();
   void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint, bool colours);
   float snapCutoff(float v, float base, float lnBase) const;
   void prompt(const QString& text);
@@ -354,6 +392,12 @@ private:
   QAction* mnuEMF_ = nullptr;
   QAction* mnuZoom_ = nullptr;
   PromptHook prompt_;
+  // The rubber band of a Shift + left drag, twips on the plot surface, while it is shown.
+  bool bandActive_ = false;
+  bool bandShown_ = false;
+  QPointF bandStart_;
+  QPointF bandEnd_;
+  int wheelRest_ = 0;  // wheel turn not yet used, in eighths of a degree
 
   friend struct ControlAccess;
 };
