@@ -1,6 +1,7 @@
 // Renders example plots of the Vellum32 graph control into PNG files:
 //   vellum32_gallery [FOLDER]
-// The pictures are the control's own plot surface, as a host window shows it.
+// or shows them in a window to try zooming (the strip, the wheel, Shift + drag):
+//   vellum32_gallery --show
 #include <vellum32/vellum32.h>
 
 #include <QApplication>
@@ -38,10 +39,19 @@ bool save(const Vellum32& graph, const QString& folder, const QString& name) {
   return true;
 }
 
+bool saveWhole(Vellum32& graph, const QString& folder, const QString& name) {
+  const QString path = QDir(folder).filePath(name);
+  if (!graph.grab().save(path)) {
+    std::fprintf(stderr, "vellum32_gallery: could not write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
 // Two groups on a log-linear Y axis: two survey lines sampled every 2 m and a base
 // series sampled every 10 m, with markers, a legend, both axis labels and a selected point.
-bool groupsOnLogLinearAxis(const QString& folder) {
-  Vellum32 graph;
+void groupsOnLogLinearAxis(Vellum32& graph) {
   prepare(graph, 9000, 4500);
   const int lineStations = 51;
   const int baseStations = 11;
@@ -72,12 +82,10 @@ bool groupsOnLogLinearAxis(const QString& folder) {
   graph.setxTickInterval(10);
   graph.Refresh();
   graph.setSelectPoint(1, 2, 36, true);
-  return save(graph, folder, QStringLiteral("groups_log_linear.png"));
 }
 
 // A whole day of readings, 200,000 points in one line series.
-bool denseProfile(const QString& folder) {
-  Vellum32 graph;
+void denseProfile(Vellum32& graph) {
   prepare(graph, 9000, 3000);
   const int n = 200000;
   vellum32::DataTable table(2, n + 1);
@@ -98,20 +106,40 @@ bool denseProfile(const QString& folder) {
   graph.setxTickInterval(50000);
   graph.setyTickInterval(10);
   graph.Refresh();
-  return save(graph, folder, QStringLiteral("dense_profile.png"));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--show")) {
+    Vellum32 groups;
+    groupsOnLogLinearAxis(groups);
+    groups.setDoZoom(true);
+    groups.setWindowTitle(QStringLiteral("Vellum32: wheel, Shift + drag, the zoom strip"));
+    groups.show();
+    return app.exec();
+  }
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   if (!QDir().mkpath(folder)) {
     std::fprintf(stderr, "vellum32_gallery: could not create %s\n", qPrintable(folder));
     return 1;
   }
   try {
-    const bool ok = groupsOnLogLinearAxis(folder) && denseProfile(folder);
+    Vellum32 groups;
+    groupsOnLogLinearAxis(groups);
+    Vellum32 dense;
+    denseProfile(dense);
+    // The same day with the zoom strip: a third of the readings, right of the centre.
+    Vellum32 zoomed;
+    denseProfile(zoomed);
+    zoomed.setDoZoom(true);
+    zoomed.setxTickInterval(10000);
+    zoomed.setXaxisZoomRange(30);
+    zoomed.setXaxisZoomCentre(65);
+    const bool ok = save(groups, folder, QStringLiteral("groups_log_linear.png")) &&
+                    save(dense, folder, QStringLiteral("dense_profile.png")) &&
+                    saveWhole(zoomed, folder, QStringLiteral("zoom_strip.png"));
     return ok ? 0 : 1;
   } catch (const vellum32::Vellum32Error& e) {
     std::fprintf(stderr, "vellum32_gallery: error %d: %s\n", e.Number(), qPrintable(e.Description()));

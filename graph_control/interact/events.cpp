@@ -279,10 +279,17 @@ void Vellum32::release(QMouseEvent* event, QPointF at) {
 void Vellum32::wheel(QWheelEvent* event, QPointF at) {
   // One step for each 15 degrees of turn; smaller turns add up.
   wheelRest_ += event->angleDelta().y();
+  const float x = float(at.x());
+  const float y = float(at.y());
+  const QPointF units = AxisUnitsAt(*s_, x, y);
   bool changed = false;
-  for (; wheelRest_ >= 120; wheelRest_ -= 120) changed |= ZoomAbout(*s_, float(at.x()), float(at.y()), 3.0 / 4);
-  for (; wheelRest_ <= -120; wheelRest_ += 120) changed |= ZoomAbout(*s_, float(at.x()), float(at.y()), 4.0 / 3);
+  for (; wheelRest_ >= 120; wheelRest_ -= 120) changed |= ZoomAbout(*s_, x, y, 3.0 / 4);
+  for (; wheelRest_ <= -120; wheelRest_ += 120) changed |= ZoomAbout(*s_, x, y, 4.0 / 3);
   if (!changed) return;
+  Refresh();
+  // The new tick labels may have moved the plot's edges: put the same values back under
+  // the pointer.
+  KeepUnderPoint(*s_, x, y, units);
   Refresh();
   emit ZoomChanged();
 }

@@ -89,11 +89,34 @@ bool ZoomAbout(ControlState& s, float x, float y, double factor) {
     a.Max = max;
     changed = true;
   };
-  zoomAxis(false, (x - s.PlotRect.Left) / double(s.XScale) + v.XMin, v.XMin, v.XMax, s.XAxisType, s.XAxisCutoff,
-           s.XBaseLog);
-  zoomAxis(true, (s.PlotRect.Bottom - y) / double(s.YScale) + v.YMin, v.YMin, v.YMax, s.YAxisType, s.YAxisCutoff,
-           s.YBaseLog);
+  const QPointF pointer = AxisUnitsAt(s, x, y);
+  zoomAxis(false, pointer.x(), v.XMin, v.XMax, s.XAxisType, s.XAxisCutoff, s.XBaseLog);
+  zoomAxis(true, pointer.y(), v.YMin, v.YMax, s.YAxisType, s.YAxisCutoff, s.YBaseLog);
   return changed;
+}
+
+QPointF AxisUnitsAt(const ControlState& s, float x, float y) {
+  if (!(s.XScale > 0) || !(s.YScale > 0)) return QPointF();
+  return QPointF((x - s.PlotRect.Left) / double(s.XScale) + s.ViewRange.XMin,
+                 (s.PlotRect.Bottom - y) / double(s.YScale) + s.ViewRange.YMin);
+}
+
+void KeepUnderPoint(ControlState& s, float x, float y, QPointF units) {
+  if (!(s.XScale > 0) || !(s.YScale > 0)) return;
+  const QPointF shift = units - AxisUnitsAt(s, x, y);
+  const AxisRange v = s.ViewRange;
+  const float xMin = convert::toSingle(dataValue(v.XMin + shift.x(), s.XAxisType, s.XAxisCutoff, s.XBaseLog));
+  const float xMax = convert::toSingle(dataValue(v.XMax + shift.x(), s.XAxisType, s.XAxisCutoff, s.XBaseLog));
+  const float yMin = convert::toSingle(dataValue(v.YMin + shift.y(), s.YAxisType, s.YAxisCutoff, s.YBaseLog));
+  const float yMax = convert::toSingle(dataValue(v.YMax + shift.y(), s.YAxisType, s.YAxisCutoff, s.YBaseLog));
+  if (xMin < xMax) {
+    s.XAxisMin = xMin;
+    s.XAxisMax = xMax;
+  }
+  if (yMin < yMax) {
+    s.YAxisMin = yMin;
+    s.YAxisMax = yMax;
+  }
 }
 
 bool ZoomToRectangle(ControlState& s, const QRectF& twips) {

@@ -30,6 +30,14 @@ void ResetLimits(ControlState& s);
 // zoom step. Returns whether a limit changed.
 bool ZoomAbout(ControlState& s, float x, float y, double factor);
 
+// The axis units under a surface point with the current scales (both 0 while a scale is
+// not positive).
+QPointF AxisUnitsAt(const ControlState& s, float x, float y);
+
+// Moves the window so that the axis units `units` lie under the surface point (x, y)
+// again: a plot's margins follow its tick labels and may shift after a zoom.
+void KeepUnderPoint(ControlState& s, float x, float y, QPointF units);
+
 // The window of a rectangle of the surface (twips). Returns false for a rectangle
 // without width or height.
 bool ZoomToRectangle(ControlState& s, const QRectF& twips);
