@@ -17,7 +17,10 @@
 
 #include <vector>
 
+#include <vellum32/vellum32.h>
+
 #include "correction/base_match.h"
+#include "display/block_display.h"
 #include "export/export_command.h"
 #include "reader/dump_reader.h"
 #include "ui/anchored_pane.h"
@@ -248,18 +251,21 @@ void Form_main::build_main_pane() {
         p->place(*boxes[i].box, QRect(left, 42, box_width, 24), a);
     }
 
-    // The places of the three graphs; the graph control takes them over.
+    // The three graphs load the properties kept with the window's design, as a host loads
+    // a control's saved properties.
+    vellum32::FilePropertyStore design(QStringLiteral(":/design/graph_design.props"));
+    design.load();
     for (int i = 0; i < 3; ++i) {
-        auto* g = new QFrame(p);
+        auto* g = new vellum32::Vellum32(p);
         g->setObjectName(QStringLiteral("Vellum32_scan_%1").arg(i));
-        g->setFrameShape(QFrame::Box);
-        g->setAutoFillBackground(true);
-        QPalette pal = g->palette();
-        pal.setColor(QPalette::Window, Qt::white);
-        g->setPalette(pal);
+        g->ReadProperties(design);
         p->place(g, QRect(graph_left, graph_top[static_cast<std::size_t>(i)], graph_width, graph_height),
                  {0, i / 3.0, 1, (i + 1) / 3.0});
         scan_[static_cast<std::size_t>(i)] = g;
+        connect(g, &vellum32::Vellum32::MouseMove, this,
+                [this, i](qint16&, qint16&, float&, float&, qint32& inview, float& xp, float& yp) {
+                    Vellum32_scan_mousemove(i, inview, xp, yp);
+                });
     }
 
     QPushButton* export_data = button(p, "Command_export_data", QStringLiteral("Export Data"));
@@ -269,8 +275,13 @@ void Form_main::build_main_pane() {
     connect(export_data, &QPushButton::clicked, this, [this] { Command_export_data_click(); });
     connect(done, &QPushButton::clicked, this, [this] { Command_done_process_click(); });
 
-    connect(TreeView_blocks, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    // A click shows its node, also the current one; moving with the keys shows the new
+    // current node (a click that also changes the current node is shown once).
+    connect(TreeView_blocks, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         if (!filling_tree_ && item) TreeView_blocks_nodeclick(item);
+    });
+    connect(TreeView_blocks, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (!filling_tree_ && item && QApplication::mouseButtons() == Qt::NoButton) TreeView_blocks_nodeclick(item);
     });
     connect(TreeView_blocks, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
         if (!filling_tree_) TreeView_blocks_nodecheck(item);
@@ -415,6 +426,7 @@ void Form_main::Command_process_files_click() {
     working_ = true;
     const bool ran = process_files(model_, files, *op_, date_order_);
     if (ran) {
+        clear_graphs();
         fill_tree();
         Frame_select_binary_files->hide();
         Frame_main->show();
@@ -467,27 +479,60 @@ void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
     refresh_tree_colours();
 }
 
-// Shows the clicked node's block in the four text boxes; graph 0 spans all three graph
-// places for a base block or a file node.
+// Shows the clicked node's block: the four text boxes and the three graphs; graph 0 spans
+// all three places for a base block or a file node.
 void Form_main::TreeView_blocks_nodeclick(QTreeWidgetItem* item) {
     const int n = item->data(0, node_role).toInt();
     if (n < 1 || n > model_.node_count) return;
-    model_.selected_node = n;
-    model_.selected_block = model_.node_block[static_cast<std::size_t>(n)];
-    const Block& b = model_.block(model_.selected_block);
-    Text_line->setText(QString::fromStdString(b.line));
-    Text_num_readings->setText(QString::fromStdString(format_int(b.num_readings)));
-    if (b.num_readings > 0) {
-        Text_time_start->setText(QString::fromStdString(format_hms(b.start_time)));
-        Text_time_end->setText(QString::fromStdString(format_hms(b.end_time)));
-    } else {
-        Text_time_start->clear();
-        Text_time_end->clear();
+    const BlockView view = show_node(model_, n, *op_);
+    Text_line->setText(QString::fromStdString(view.line));
+    Text_num_readings->setText(QString::fromStdString(view.num_readings));
+    Text_time_start->setText(QString::fromStdString(view.time_start));
+    Text_time_end->setText(QString::fromStdString(view.time_end));
+    clear_graphs();
+    base_view_ = view.base_view;
+    Frame_main->place(scan_[0], QRect(graph_left, graph_top[0], graph_width, base_view_ ? graph_tall_height : graph_height),
+                      base_view_ ? Anchors{0, 0, 1, 1} : Anchors{0, 0, 1, 1.0 / 3.0});
+    if (base_view_) scan_[0]->raise();
+    for (const GraphData& g : view.graphs) show_graph(g);
+}
+
+void Form_main::clear_graphs() {
+    for (vellum32::Vellum32* g : scan_) g->Clear();
+}
+
+void Form_main::show_graph(const GraphData& data) {
+    vellum32::Vellum32* g = scan_.at(static_cast<std::size_t>(data.index));
+    try {
+        // Column 0 stays empty: row 0 is the only group's X row, row 1 its only series.
+        vellum32::DataTable table(2, static_cast<qsizetype>(data.x.size()) + 1);
+        for (std::size_t j = 0; j < data.x.size(); ++j) {
+            table(0, static_cast<qsizetype>(j) + 1) = data.x[j];
+            table(1, static_cast<qsizetype>(j) + 1) = data.y[j];
+        }
+        g->RegisterData(table);
+        if (data.axes) {
+            const GraphAxes& a = *data.axes;
+            g->setyTickInterval(a.y_tick);
+            g->setYAxisMin(a.y_min);
+            g->setYAxisMax(a.y_max);
+            g->setxTickInterval(a.x_tick);
+            g->setXAxisMin(a.x_min);
+            g->setXAxisMax(a.x_max);
+            g->setPlotPoints(true);
+            g->Refresh();
+            op_->let_events_run();
+        }
+    } catch (const vellum32::Vellum32Error& e) {
+        op_->message(std::string(display_data_error) + e.Description().toStdString());
+    } catch (const std::exception& e) {
+        op_->message(std::string(display_data_error) + e.what());
     }
-    const bool base_view = b.kind != field_kind;
-    Frame_main->place(scan_[0], QRect(graph_left, graph_top[0], graph_width, base_view ? graph_tall_height : graph_height),
-                      base_view ? Anchors{0, 0, 1, 1} : Anchors{0, 0, 1, 1.0 / 3.0});
-    if (base_view) scan_[0]->raise();
+    op_->busy(false);
+}
+
+void Form_main::Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp) {
+    show_pointer(*op_, index, base_view_, inview, xp, yp);
 }
 
 void Form_main::Command_done_select_files_click() { close(); }

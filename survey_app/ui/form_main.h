@@ -24,6 +24,14 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace vellum32 {
+class Vellum32;
+}
+
+namespace corvane {
+struct GraphData;
+}
+
 namespace corvane::ui {
 
 class AnchoredPane;
@@ -45,8 +53,8 @@ public:
     DateOrder dateOrder() const { return date_order_; }
 
     const SurveyModel& model() const { return model_; }
-    // The graph places of Frame_main, indexes 0 to 2.
-    QWidget* Vellum32_scan(int index) const { return scan_.at(static_cast<std::size_t>(index)); }
+    // The graphs of Frame_main, the control array Vellum32_scan with indexes 0 to 2.
+    vellum32::Vellum32* Vellum32_scan(int index) const { return scan_.at(static_cast<std::size_t>(index)); }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -79,6 +87,10 @@ private:
     void menu_about_click();
     void TreeView_blocks_nodeclick(QTreeWidgetItem* item);
     void TreeView_blocks_nodecheck(QTreeWidgetItem* item);
+    void Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp);
+    // Hands one graph its table and axes and redraws it (display_data's part on the graph).
+    void show_graph(const GraphData& data);
+    void clear_graphs();
 
     // Appends a file to ListView_binary unless an item of that name is listed.
     void add_file(const QString& name, const QString& directory);
@@ -107,7 +119,8 @@ private:
     QTreeWidget* ListView_binary = nullptr;
 
     QTreeWidget* TreeView_blocks = nullptr;
-    std::array<QWidget*, 3> scan_{};
+    std::array<vellum32::Vellum32*, 3> scan_{};
+    bool base_view_ = false;  // graph 0 spans the three places
     QLineEdit* Text_line = nullptr;
     QLineEdit* Text_num_readings = nullptr;
     QLineEdit* Text_time_start = nullptr;

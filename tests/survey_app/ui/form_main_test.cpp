@@ -27,6 +27,7 @@
 #include "temp_dir.h"
 #include "ui/file_choosers.h"
 #include "ui/form_main.h"
+#include <vellum32/vellum32.h>
 #include "ui/frm_about.h"
 
 // Readable failure messages for Qt texts.

@@ -1,0 +1,187 @@
+#include "display/block_display.h"
+
+#include <cmath>
+#include <exception>
+
+#include "correction/base_match.h"
+#include "util/date_time.h"
+#include "util/text.h"
+
+namespace corvane {
+
+NiceAxis nice_axis(float min, float max, int intervals) {
+  NiceAxis axis;
+  if (!(max > min)) return axis;
+  const float range = max - min;
+  const float n = static_cast<float>(intervals);
+  if (!std::isfinite(range)) return axis;  // no tick would ever fit
+  float tick = 1.0f;
+  enum class Kind { one, two, five } kind = Kind::one;
+  while (range / tick > n) {
+    switch (kind) {
+      case Kind::one: tick *= 2.0f, kind = Kind::two; break;
+      case Kind::two: tick *= 2.5f, kind = Kind::five; break;
+      case Kind::five: tick *= 2.0f, kind = Kind::one; break;
+    }
+  }
+  while (range / tick < n) {
+    if (kind == Kind::five) {
+      if (!(2.5f * range / tick <= n)) break;
+      tick /= 2.5f, kind = Kind::two;
+    } else {
+      if (!(2.0f * range / tick <= n)) break;
+      tick /= 2.0f, kind = kind == Kind::one ? Kind::five : Kind::one;
+    }
+  }
+  float lower = tick * std::nearbyint(min / tick);
+  while (lower > min) lower -= tick;
+  float upper = tick * std::nearbyint(max / tick);
+  while (upper < max) upper += tick;
+  axis.tick = tick;
+  axis.lower = lower;
+  axis.upper = upper;
+  return axis;
+}
+
+namespace {
+
+// A range narrower than 0.1 is widened by 0.05 on both sides.
+void widen(float& min, float& max) {
+  if (max - min < 0.1f) {
+    min -= 0.05f;
+    max += 0.05f;
+  }
+}
+
+}  // namespace
+
+std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vector<float>& y, bool base_view) {
+  float xmin = 1e6f, xmax = -1e6f, ymin = 1e6f, ymax = -1e6f;
+  for (std::size_t j = 0; j < x.size() && j < y.size(); ++j) {
+    if (x[j] != display_null) {
+      xmin = std::min(xmin, x[j]);
+      xmax = std::max(xmax, x[j]);
+    }
+    if (y[j] != display_null) {
+      ymin = std::min(ymin, y[j]);
+      ymax = std::max(ymax, y[j]);
+    }
+  }
+  if (ymin > ymax || xmin > xmax) return std::nullopt;
+  widen(ymin, ymax);
+  const NiceAxis ya = nice_axis(ymin, ymax, base_view ? 6 : 4);
+  widen(xmin, xmax);
+  const NiceAxis xa = nice_axis(xmin, xmax, 8);
+  GraphAxes a;
+  a.y_tick = ya.tick;
+  a.y_min = ya.lower.value_or(display_null);
+  a.y_max = ya.upper.value_or(display_null);
+  a.x_tick = xa.tick;
+  a.x_min = xa.lower.value_or(display_null);
+  a.x_max = xa.upper.value_or(display_null);
+  return a;
+}
+
+namespace {
+
+// Runs one display routine; an error is reported with the routine's message.
+template <class F>
+void trapped(Operator& op, const char* message, F&& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    op.message(std::string(message) + e.what());
+  }
+  op.busy(false);
+}
+
+GraphData graph(int index, std::vector<float> x, std::vector<float> y, bool base_view, Operator& op) {
+  GraphData g;
+  g.index = index;
+  trapped(op, display_data_error, [&] { g.axes = graph_axes(x, y, base_view); });
+  g.x = std::move(x);
+  g.y = std::move(y);
+  return g;
+}
+
+}  // namespace
+
+BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
+  BlockView view;
+  if (node < 1 || node > m.node_count) return view;
+  m.selected_node = node;
+  m.selected_block = m.node_block[static_cast<std::size_t>(node)];
+  const Block& b = m.block(m.selected_block);
+  view.line = b.line;
+  view.num_readings = format_int(b.num_readings);
+  if (b.num_readings > 0) {
+    view.time_start = format_hms(b.start_time);
+    view.time_end = format_hms(b.end_time);
+  }
+  view.base_view = b.kind != field_kind;
+  if (b.num_readings <= 1 || m.selected_block <= 0) return view;
+
+  const std::size_t n = static_cast<std::size_t>(b.num_readings);
+  const auto reading = [&](std::size_t j) -> const Reading& {
+    return m.reading(b.first_reading + static_cast<std::int32_t>(j));
+  };
+  if (b.kind != field_kind) {
+    trapped(op, display_base_data_error, [&] {
+      std::vector<float> x(n), y(n);
+      for (std::size_t j = 0; j < n; ++j) {
+        x[j] = static_cast<float>(static_cast<std::int32_t>(j));
+        y[j] = reading(j).mag;
+      }
+      view.graphs.push_back(graph(0, std::move(x), std::move(y), view.base_view, op));
+    });
+    return view;
+  }
+  std::vector<float> stations(n), raw(n);
+  trapped(op, display_mag_data_error, [&] {
+    for (std::size_t j = 0; j < n; ++j) {
+      stations[j] = reading(j).station;
+      raw[j] = reading(j).mag;
+    }
+    view.graphs.push_back(graph(0, stations, raw, view.base_view, op));
+    view.shown_base_block = m.match_of(m.selected_block).base_block;
+  });
+  if (view.shown_base_block <= 0) return view;
+  trapped(op, display_corrected_data_error, [&] {
+    std::vector<float> base(n), corrected(n);
+    std::int32_t k = 1;  // the search starts at the base block's first reading
+    for (std::size_t j = 0; j < n; ++j) {
+      if (const auto value = base_value_at(m, m.selected_block, reading(j).time, k)) {
+        base[j] = *value;
+        corrected[j] = raw[j] - *value;
+      } else {
+        base[j] = corrected[j] = display_null;
+      }
+    }
+    view.graphs.push_back(graph(1, stations, std::move(base), view.base_view, op));
+    view.graphs.push_back(graph(2, stations, std::move(corrected), view.base_view, op));
+  });
+  return view;
+}
+
+std::string graph_title(int index, bool base_view) {
+  switch (index) {
+    case 0: return base_view ? "Base Station Data" : "Raw Mag Data";
+    case 1: return "Base Station Data";
+    case 2: return "Corrected Data";
+    default: return "";
+  }
+}
+
+void show_pointer(Operator& op, int index, bool base_view, std::int32_t inview, float xp, float yp) {
+  if (index >= 0 && index <= 2) op.status(1, graph_title(index, base_view));
+  if (inview == 0) {
+    op.status(2, format_fixed(xp, 0));
+    op.status(3, format_fixed(yp, 4));
+  } else {
+    op.status(2, "");
+    op.status(3, "");
+  }
+  op.status(4, "");
+}
+
+}  // namespace corvane

@@ -1,0 +1,74 @@
+#pragma once
+// What the block pane shows for a node of the block tree: the four text boxes and, per
+// graph, the table handed to it and its axis settings. The window hands these to its
+// three graphs; corvane-batch --graphs prints them.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/survey_model.h"
+#include "util/operator.h"
+
+namespace corvane {
+
+// A tick interval from 1, 2, 5, 10, 20, 50, ... (and 0.5, 0.2, 0.1, ... downwards) giving
+// about `intervals` intervals, and limits on multiples of it around min and max. With
+// max <= min the tick is 1 and there are no limits.
+struct NiceAxis {
+  float tick = 1.0f;
+  std::optional<float> lower;
+  std::optional<float> upper;
+};
+NiceAxis nice_axis(float min, float max, int intervals);
+
+struct GraphAxes {
+  float x_tick = 1, x_min = 0, x_max = 0;
+  float y_tick = 1, y_min = 0, y_max = 0;
+};
+
+// One graph's data: x and y of the table's columns 1..n (-99999 is the null), and its
+// axes; none when no value is usable, so the graph keeps its data undrawn.
+struct GraphData {
+  int index = 0;
+  std::vector<float> x;
+  std::vector<float> y;
+  std::optional<GraphAxes> axes;
+};
+
+struct BlockView {
+  std::string line;
+  std::string num_readings;
+  std::string time_start;  // hh:mm:ss; empty without readings
+  std::string time_end;
+  bool base_view = false;  // graph 0 spans all three places
+  std::int32_t shown_base_block = 0;
+  std::vector<GraphData> graphs;  // in index order; the graphs not listed stay empty
+};
+
+inline constexpr float display_null = -99999.0f;
+
+// The messages the display routines put before an error's description.
+inline constexpr const char* display_mag_data_error = "An error occurred while displaying the mag data: ";
+inline constexpr const char* display_base_data_error = "An error occurred while displaying the base data: ";
+inline constexpr const char* display_corrected_data_error = "An error occurred while displaying the corrected data: ";
+inline constexpr const char* display_data_error = "An error occurred while displaying the data: ";
+
+// What a click on node `node` shows; sets selected_node and selected_block. A routine
+// that fails reports its message through the operator and the view keeps what was
+// built before the failure.
+BlockView show_node(SurveyModel& model, std::int32_t node, Operator& op);
+
+// The axes of a graph's table (display_data without the graph): the usable values'
+// ranges, widened to at least 0.1, on nice limits (6 Y intervals in the base view, else
+// 4; 8 X intervals).
+std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vector<float>& y, bool base_view);
+
+// What status panel 1 calls the data of graph `index` ("" for another index).
+std::string graph_title(int index, bool base_view);
+
+// The status panels for a pointer over graph `index`: the data's name, and inside the
+// plot area x ("0") and y ("0.0000").
+void show_pointer(Operator& op, int index, bool base_view, std::int32_t inview, float xp, float yp);
+
+}  // namespace corvane
