@@ -11,25 +11,25 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv) {
-    std::vector<std::filesystem::path> inputs;
-    for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path p(argv[i]);
-        if (std::filesystem::is_directory(p)) {
-            for (const auto& e : std::filesystem::recursive_directory_iterator(p))
-                if (e.is_regular_file()) inputs.push_back(e.path());
-        } else {
-            inputs.push_back(p);
-        }
+  std::vector<std::filesystem::path> inputs;
+  for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path p(argv[i]);
+    if (std::filesystem::is_directory(p)) {
+      for (const auto& e : std::filesystem::recursive_directory_iterator(p))
+        if (e.is_regular_file()) inputs.push_back(e.path());
+    } else {
+      inputs.push_back(p);
     }
-    if (inputs.empty()) {
-        std::fprintf(stderr, "no inputs\n");
-        return 1;
-    }
-    for (const auto& p : inputs) {
-        std::ifstream in(p, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    }
-    std::printf("%zu inputs replayed\n", inputs.size());
-    return 0;
+  }
+  if (inputs.empty()) {
+    std::fprintf(stderr, "no inputs\n");
+    return 1;
+  }
+  for (const auto& p : inputs) {
+    std::ifstream in(p, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
+  std::printf("%zu inputs replayed\n", inputs.size());
+  return 0;
 }

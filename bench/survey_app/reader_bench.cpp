@@ -23,71 +23,72 @@
 namespace {
 
 long peak_rss_kib() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
 }
 
 template <class F>
 double best_seconds(int rounds, F&& f) {
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
+  double best = 1e300;
+  for (int i = 0; i < rounds; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  return best;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace corvane;
-    const double megabytes = argc > 1 ? std::stod(argv[1]) : 100.0;
-    const bool own_dir = argc <= 2;
-    const std::filesystem::path dir =
-        own_dir ? std::filesystem::temp_directory_path() / ("corvane-bench-" + std::to_string(::getpid())) : argv[2];
-    std::filesystem::create_directories(dir);
+  using namespace corvane;
+  const double megabytes = argc > 1 ? std::stod(argv[1]) : 100.0;
+  const bool own_dir = argc <= 2;
+  const std::filesystem::path dir =
+      own_dir ? std::filesystem::temp_directory_path() / ("corvane-bench-" + std::to_string(::getpid())) : argv[2];
+  std::filesystem::create_directories(dir);
 
-    bench::DumpGenerator gen;
-    const auto set = gen.write(dir.string(), static_cast<std::uint64_t>(megabytes * 1e6), 1'200'000);
-    std::vector<DumpFile> files;
+  bench::DumpGenerator gen;
+  const auto set = gen.write(dir.string(), static_cast<std::uint64_t>(megabytes * 1e6), 1'200'000);
+  std::vector<DumpFile> files;
+  for (const auto& p : set.paths) {
+    const std::filesystem::path path(p);
+    files.push_back(DumpFile{path.filename().string(), path.parent_path().string()});
+  }
+  const double mb = static_cast<double>(set.bytes) / 1e6;
+
+  std::uint64_t lines = 0;
+  const double plain = best_seconds(3, [&] {
+    lines = 0;
+    std::string line;
     for (const auto& p : set.paths) {
-        const std::filesystem::path path(p);
-        files.push_back(DumpFile{path.filename().string(), path.parent_path().string()});
+      std::ifstream in(p, std::ios::binary);
+      while (std::getline(in, line)) ++lines;
     }
-    const double mb = static_cast<double>(set.bytes) / 1e6;
+  });
 
-    std::uint64_t lines = 0;
-    const double plain = best_seconds(3, [&] {
-        lines = 0;
-        std::string line;
-        for (const auto& p : set.paths) {
-            std::ifstream in(p, std::ios::binary);
-            while (std::getline(in, line)) ++lines;
-        }
-    });
+  const long rss_before = peak_rss_kib();
+  SilentOperator op;
+  std::int64_t readings = 0;
+  const double full = best_seconds(3, [&] {
+    SurveyModel model;
+    process_files(model, files, op, DateOrder::mdy);
+    readings = model.reading_count();
+  });
+  const long rss_after = peak_rss_kib();
 
-    const long rss_before = peak_rss_kib();
-    SilentOperator op;
-    std::int64_t readings = 0;
-    const double full = best_seconds(3, [&] {
-        SurveyModel model;
-        process_files(model, files, op, DateOrder::mdy);
-        readings = model.reading_count();
-    });
-    const long rss_after = peak_rss_kib();
-
-    std::printf("data set                 %.1f MB in %zu files, %llu lines, %lld readings\n", mb, files.size(),
-                static_cast<unsigned long long>(lines), static_cast<long long>(readings));
-    std::printf("(a) plain getline read   %8.3f s  %8.1f MB/s  %12.0f readings/s\n", plain, mb / plain,
-                static_cast<double>(readings) / plain);
-    std::printf("(b) full processing run  %8.3f s  %8.1f MB/s  %12.0f readings/s\n", full, mb / full,
-                static_cast<double>(readings) / full);
-    std::printf("ratio b/a                %8.2f\n", full / plain);
-    std::printf("peak memory per reading  %8.1f bytes (peak RSS grew %ld KiB during the runs)\n",
-                static_cast<double>(rss_after - rss_before) * 1024.0 / static_cast<double>(std::max<std::int64_t>(readings, 1)),
-                rss_after - rss_before);
-    if (own_dir) std::filesystem::remove_all(dir);
-    return 0;
+  std::printf("data set                 %.1f MB in %zu files, %llu lines, %lld readings\n", mb, files.size(),
+              static_cast<unsigned long long>(lines), static_cast<long long>(readings));
+  std::printf("(a) plain getline read   %8.3f s  %8.1f MB/s  %12.0f readings/s\n", plain, mb / plain,
+              static_cast<double>(readings) / plain);
+  std::printf("(b) full processing run  %8.3f s  %8.1f MB/s  %12.0f readings/s\n", full, mb / full,
+              static_cast<double>(readings) / full);
+  std::printf("ratio b/a                %8.2f\n", full / plain);
+  std::printf(
+      "peak memory per reading  %8.1f bytes (peak RSS grew %ld KiB during the runs)\n",
+      static_cast<double>(rss_after - rss_before) * 1024.0 / static_cast<double>(std::max<std::int64_t>(readings, 1)),
+      rss_after - rss_before);
+  if (own_dir) std::filesystem::remove_all(dir);
+  return 0;
 }

@@ -15,40 +15,40 @@
 #include "reader/dump_reader.h"
 
 int main(int argc, char** argv) {
-    using namespace corvane;
-    if (argc == 4 && std::string(argv[1]) == "generate") {
-        std::filesystem::create_directories(argv[3]);
-        bench::DumpGenerator gen;
-        const auto set = gen.write(argv[3], static_cast<std::uint64_t>(std::stod(argv[2]) * 1e6), 1'200'000, true);
-        std::printf("%zu files, %.1f MB\n", set.paths.size(), static_cast<double>(set.bytes) / 1e6);
-        return 0;
-    }
-    if (argc != 4 || std::string(argv[1]) != "run") {
-        std::fprintf(stderr, "usage: xyz_bench generate MEGABYTES DIR | xyz_bench run DIR OUT.xyz\n");
-        return 2;
-    }
-    std::vector<DumpFile> files;
-    for (const auto& e : std::filesystem::directory_iterator(argv[2]))
-        if (e.is_regular_file()) files.push_back(DumpFile{e.path().filename().string(), argv[2]});
-    std::sort(files.begin(), files.end(), [](const DumpFile& a, const DumpFile& b) { return a.name < b.name; });
-    const std::filesystem::path out(argv[3]);
-    SilentOperator op;
-    const auto t0 = std::chrono::steady_clock::now();
-    SurveyModel model;
-    process_files(model, files, op, DateOrder::mdy);
-    const auto t1 = std::chrono::steady_clock::now();
-    ExportRequest request;
-    request.file_name_text = out.filename().string();
-    request.directory = out.parent_path().string();
-    request.base_field_text = "57500";
-    std::filesystem::remove(out);
-    const ExportResult result = command_save_data(model, request, export_xyz_button, op);
-    const auto t2 = std::chrono::steady_clock::now();
-    if (result != ExportResult::complete) {
-        std::fprintf(stderr, "export failed\n");
-        return 1;
-    }
-    std::printf("%.3f %.3f %d\n", std::chrono::duration<double>(t1 - t0).count(),
-                std::chrono::duration<double>(t2 - t1).count(), model.reading_count());
+  using namespace corvane;
+  if (argc == 4 && std::string(argv[1]) == "generate") {
+    std::filesystem::create_directories(argv[3]);
+    bench::DumpGenerator gen;
+    const auto set = gen.write(argv[3], static_cast<std::uint64_t>(std::stod(argv[2]) * 1e6), 1'200'000, true);
+    std::printf("%zu files, %.1f MB\n", set.paths.size(), static_cast<double>(set.bytes) / 1e6);
     return 0;
+  }
+  if (argc != 4 || std::string(argv[1]) != "run") {
+    std::fprintf(stderr, "usage: xyz_bench generate MEGABYTES DIR | xyz_bench run DIR OUT.xyz\n");
+    return 2;
+  }
+  std::vector<DumpFile> files;
+  for (const auto& e : std::filesystem::directory_iterator(argv[2]))
+    if (e.is_regular_file()) files.push_back(DumpFile{e.path().filename().string(), argv[2]});
+  std::sort(files.begin(), files.end(), [](const DumpFile& a, const DumpFile& b) { return a.name < b.name; });
+  const std::filesystem::path out(argv[3]);
+  SilentOperator op;
+  const auto t0 = std::chrono::steady_clock::now();
+  SurveyModel model;
+  process_files(model, files, op, DateOrder::mdy);
+  const auto t1 = std::chrono::steady_clock::now();
+  ExportRequest request;
+  request.file_name_text = out.filename().string();
+  request.directory = out.parent_path().string();
+  request.base_field_text = "57500";
+  std::filesystem::remove(out);
+  const ExportResult result = command_save_data(model, request, export_xyz_button, op);
+  const auto t2 = std::chrono::steady_clock::now();
+  if (result != ExportResult::complete) {
+    std::fprintf(stderr, "export failed\n");
+    return 1;
+  }
+  std::printf("%.3f %.3f %d\n", std::chrono::duration<double>(t1 - t0).count(),
+              std::chrono::duration<double>(t2 - t1).count(), model.reading_count());
+  return 0;
 }

@@ -22,8 +22,7 @@ QVariant MemoryPropertyStore::ReadProperty(const QString& name, const QVariant& 
   return it == entries_.cend() ? defaultValue : it->value;
 }
 
-void MemoryPropertyStore::WriteProperty(const QString& name, const QVariant& value,
-                                        const QVariant& defaultValue) {
+void MemoryPropertyStore::WriteProperty(const QString& name, const QVariant& value, const QVariant& defaultValue) {
   if (!value.isValid() || (defaultValue.isValid() && value == defaultValue)) {
     removeValue(name);
     return;

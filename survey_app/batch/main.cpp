@@ -35,101 +35,104 @@ const char* const usage_text =
     "fails, 2 on bad usage.\n";
 
 int usage(const std::string& problem) {
-    if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
-    std::cerr << usage_text;
-    return 2;
+  if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
+  std::cerr << usage_text;
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace corvane;
-    DateOrder order = system_date_order();
-    bool tree = false, blocks = false, readings = false;
-    bool overwrite = false;
-    std::optional<std::string> xyz, base_field;
-    ExportRequest request;
-    std::vector<std::string> unchecks;
-    std::vector<std::string> paths;
-    bool options_done = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!options_done && arg == "--") {
-            options_done = true;
-        } else if (!options_done && arg == "--date-order") {
-            if (i + 1 >= argc) return usage("--date-order needs mdy, dmy or ymd");
-            const auto o = parse_date_order(argv[++i]);
-            if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
-            order = *o;
-        } else if (!options_done && (arg == "--xyz" || arg == "--base-field" || arg == "--uncheck")) {
-            if (i + 1 >= argc) return usage(arg + " needs a value");
-            const std::string value = argv[++i];
-            if (arg == "--xyz") xyz = value;
-            else if (arg == "--base-field") base_field = value;
-            else unchecks.push_back(value);
-        } else if (!options_done && arg == "--no-corrections") {
-            request.apply_corrections = false;
-        } else if (!options_done && arg == "--export-all") {
-            request.export_all = true;
-        } else if (!options_done && arg == "--export-base") {
-            request.export_base = true;
-        } else if (!options_done && arg == "--overwrite") {
-            overwrite = true;
-        } else if (!options_done && arg == "--tree") {
-            tree = true;
-        } else if (!options_done && arg == "--blocks") {
-            blocks = true;
-        } else if (!options_done && arg == "--readings") {
-            readings = true;
-        } else if (!options_done && (arg == "--help" || arg == "-h")) {
-            std::cout << usage_text;
-            return 0;
-        } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-            return usage("unknown option " + arg);
-        } else {
-            paths.push_back(arg);
-        }
+  using namespace corvane;
+  DateOrder order = system_date_order();
+  bool tree = false, blocks = false, readings = false;
+  bool overwrite = false;
+  std::optional<std::string> xyz, base_field;
+  ExportRequest request;
+  std::vector<std::string> unchecks;
+  std::vector<std::string> paths;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (!options_done && arg == "--") {
+      options_done = true;
+    } else if (!options_done && arg == "--date-order") {
+      if (i + 1 >= argc) return usage("--date-order needs mdy, dmy or ymd");
+      const auto o = parse_date_order(argv[++i]);
+      if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
+      order = *o;
+    } else if (!options_done && (arg == "--xyz" || arg == "--base-field" || arg == "--uncheck")) {
+      if (i + 1 >= argc) return usage(arg + " needs a value");
+      const std::string value = argv[++i];
+      if (arg == "--xyz")
+        xyz = value;
+      else if (arg == "--base-field")
+        base_field = value;
+      else
+        unchecks.push_back(value);
+    } else if (!options_done && arg == "--no-corrections") {
+      request.apply_corrections = false;
+    } else if (!options_done && arg == "--export-all") {
+      request.export_all = true;
+    } else if (!options_done && arg == "--export-base") {
+      request.export_base = true;
+    } else if (!options_done && arg == "--overwrite") {
+      overwrite = true;
+    } else if (!options_done && arg == "--tree") {
+      tree = true;
+    } else if (!options_done && arg == "--blocks") {
+      blocks = true;
+    } else if (!options_done && arg == "--readings") {
+      readings = true;
+    } else if (!options_done && (arg == "--help" || arg == "-h")) {
+      std::cout << usage_text;
+      return 0;
+    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
+      return usage("unknown option " + arg);
+    } else {
+      paths.push_back(arg);
     }
-    if (!tree && !blocks && !readings && !xyz) return usage("say what to do: --xyz, --tree, --blocks or --readings");
-    if (xyz && !base_field) return usage("--xyz needs --base-field");
-    if (!xyz && base_field) return usage("--base-field goes with --xyz");
-    if (paths.empty()) return usage("no dump files given");
+  }
+  if (!tree && !blocks && !readings && !xyz) return usage("say what to do: --xyz, --tree, --blocks or --readings");
+  if (xyz && !base_field) return usage("--xyz needs --base-field");
+  if (!xyz && base_field) return usage("--base-field goes with --xyz");
+  if (paths.empty()) return usage("no dump files given");
 
-    // The file list: keyed by file name, as the window's list is.
-    std::vector<DumpFile> files;
-    std::set<std::string> names;
-    for (const std::string& p : paths) {
-        const std::filesystem::path path(p);
-        DumpFile f{path.filename().string(), path.parent_path().string()};
-        if (f.directory.empty()) f.directory = ".";
-        if (names.insert(f.name).second) files.push_back(std::move(f));
-    }
+  // The file list: keyed by file name, as the window's list is.
+  std::vector<DumpFile> files;
+  std::set<std::string> names;
+  for (const std::string& p : paths) {
+    const std::filesystem::path path(p);
+    DumpFile f{path.filename().string(), path.parent_path().string()};
+    if (f.directory.empty()) f.directory = ".";
+    if (names.insert(f.name).second) files.push_back(std::move(f));
+  }
 
-    BatchOperator op(std::cerr, overwrite);
-    SurveyModel model;
-    process_files(model, files, op, order);
+  BatchOperator op(std::cerr, overwrite);
+  SurveyModel model;
+  process_files(model, files, op, order);
 
-    int status = 0;
-    for (const std::string& key : unchecks) {
-        std::int32_t node = 0;
-        for (std::int32_t n = 1; n <= model.node_count && node == 0; ++n)
-            if (model.nodes[static_cast<std::size_t>(n)].key == key) node = n;
-        if (node == 0) {
-            op.message("No node of the block tree has the key " + key);
-            status = 1;
-            continue;
-        }
-        set_node_checked(model, node, false);
+  int status = 0;
+  for (const std::string& key : unchecks) {
+    std::int32_t node = 0;
+    for (std::int32_t n = 1; n <= model.node_count && node == 0; ++n)
+      if (model.nodes[static_cast<std::size_t>(n)].key == key) node = n;
+    if (node == 0) {
+      op.message("No node of the block tree has the key " + key);
+      status = 1;
+      continue;
     }
-    if (xyz && status == 0) {
-        const std::filesystem::path target(*xyz);
-        request.file_name_text = target.filename().string();
-        request.directory = target.has_parent_path() ? target.parent_path().string() : ".";
-        request.base_field_text = *base_field;
-        if (command_save_data(model, request, export_xyz_button, op) != ExportResult::complete) status = 1;
-    }
-    if (tree) print_tree(model, std::cout);
-    if (blocks) print_blocks(model, std::cout);
-    if (readings) print_readings(model, std::cout);
-    return status;
+    set_node_checked(model, node, false);
+  }
+  if (xyz && status == 0) {
+    const std::filesystem::path target(*xyz);
+    request.file_name_text = target.filename().string();
+    request.directory = target.has_parent_path() ? target.parent_path().string() : ".";
+    request.base_field_text = *base_field;
+    if (command_save_data(model, request, export_xyz_button, op) != ExportResult::complete) status = 1;
+  }
+  if (tree) print_tree(model, std::cout);
+  if (blocks) print_blocks(model, std::cout);
+  if (readings) print_readings(model, std::cout);
+  return status;
 }

@@ -6,43 +6,42 @@
 namespace corvane {
 
 std::string colour_name(std::int32_t colour) {
-    switch (colour) {
+  switch (colour) {
     case colour_green: return "green";
     case colour_blue: return "blue";
     case colour_red: return "red";
     default: return "-";
-    }
+  }
 }
 
 void print_tree(const SurveyModel& m, std::ostream& out) {
-    for (std::int32_t i = 1; i <= m.node_count; ++i) {
-        const Node& n = m.nodes[static_cast<std::size_t>(i)];
-        out << i << '\t' << n.key << '\t' << n.text << '\t' << (n.checked ? 1 : 0) << '\t' << colour_name(n.colour)
-            << '\n';
-    }
+  for (std::int32_t i = 1; i <= m.node_count; ++i) {
+    const Node& n = m.nodes[static_cast<std::size_t>(i)];
+    out << i << '\t' << n.key << '\t' << n.text << '\t' << (n.checked ? 1 : 0) << '\t' << colour_name(n.colour) << '\n';
+  }
 }
 
 void print_blocks(const SurveyModel& m, std::ostream& out) {
-    out << "block\tkind\tnode\tfirst_reading\tnum_readings\tstart_time\tend_time\tline\tbase_block\tbase_cover\n";
-    for (std::int32_t b = 1; b <= m.block_count; ++b) {
-        const Block& k = m.block(b);
-        const Match match = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b) : Match{};
-        out << b << '\t' << k.kind << '\t' << k.node << '\t' << k.first_reading << '\t' << k.num_readings << '\t'
-            << format_ymd_hms(k.start_time) << '\t' << format_ymd_hms(k.end_time) << '\t' << k.line << '\t'
-            << match.base_block << '\t' << match.base_cover << '\n';
-    }
+  out << "block\tkind\tnode\tfirst_reading\tnum_readings\tstart_time\tend_time\tline\tbase_block\tbase_cover\n";
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    const Block& k = m.block(b);
+    const Match match = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b) : Match{};
+    out << b << '\t' << k.kind << '\t' << k.node << '\t' << k.first_reading << '\t' << k.num_readings << '\t'
+        << format_ymd_hms(k.start_time) << '\t' << format_ymd_hms(k.end_time) << '\t' << k.line << '\t'
+        << match.base_block << '\t' << match.base_cover << '\n';
+  }
 }
 
 void print_readings(const SurveyModel& m, std::ostream& out) {
-    out << "reading\tblock\ttime\tstation\tmag\n";
-    for (std::int32_t b = 1; b <= m.block_count; ++b) {
-        const Block& k = m.block(b);
-        for (std::int32_t r = k.first_reading; r < k.first_reading + k.num_readings; ++r) {
-            const Reading& x = m.reading(r);
-            out << r << '\t' << b << '\t' << format_ymd_hms(x.time) << '\t' << shortest_text(x.station) << '\t'
-                << shortest_text(x.mag) << '\n';
-        }
+  out << "reading\tblock\ttime\tstation\tmag\n";
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    const Block& k = m.block(b);
+    for (std::int32_t r = k.first_reading; r < k.first_reading + k.num_readings; ++r) {
+      const Reading& x = m.reading(r);
+      out << r << '\t' << b << '\t' << format_ymd_hms(x.time) << '\t' << shortest_text(x.station) << '\t'
+          << shortest_text(x.mag) << '\n';
     }
+  }
 }
 
 }  // namespace corvane

@@ -12,19 +12,19 @@ namespace corvane {
 
 // The inputs of the export pane, as typed.
 struct ExportRequest {
-    std::string file_name_text;   // "Export File Name"
-    std::string directory;        // "Export  Location"
-    std::string base_field_text;  // "Base Field Value"
-    bool apply_corrections = true;
-    bool export_all = false;      // "Export All Reading Data"
-    bool export_base = false;     // "Export Base Station Data"
+  std::string file_name_text;   // "Export File Name"
+  std::string directory;        // "Export  Location"
+  std::string base_field_text;  // "Base Field Value"
+  bool apply_corrections = true;
+  bool export_all = false;   // "Export All Reading Data"
+  bool export_base = false;  // "Export Base Station Data"
 };
 
 enum class ExportResult {
-    refused,    // an input was refused with a message; nothing was written
-    cancelled,  // the operator kept the existing file
-    failed,     // an error was reported; the file keeps what was written
-    complete,   // "Export complete"
+  refused,    // an input was refused with a message; nothing was written
+  cancelled,  // the operator kept the existing file
+  failed,     // an error was reported; the file keeps what was written
+  complete,   // "Export complete"
 };
 
 // Button index 0: XYZ column file; 1: Oasis database.

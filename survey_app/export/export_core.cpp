@@ -6,68 +6,68 @@
 namespace corvane {
 
 BlockTreatment select_block(const SurveyModel& m, std::int32_t b, const ExportOptions& o) {
-    const Block& block = m.block(b);
-    if (!m.block_checked(b) || block.num_readings < 2) return BlockTreatment::skip;
-    if (block.kind == base_kind) return o.export_base ? BlockTreatment::base : BlockTreatment::skip;
-    if (!o.apply_corrections) return BlockTreatment::uncorrected;
-    const bool matched = static_cast<std::size_t>(b) < m.match.size() && m.match_of(b).base_block > 0;
-    if (matched) return BlockTreatment::corrected;
-    return o.export_all ? BlockTreatment::uncorrected : BlockTreatment::skip;
+  const Block& block = m.block(b);
+  if (!m.block_checked(b) || block.num_readings < 2) return BlockTreatment::skip;
+  if (block.kind == base_kind) return o.export_base ? BlockTreatment::base : BlockTreatment::skip;
+  if (!o.apply_corrections) return BlockTreatment::uncorrected;
+  const bool matched = static_cast<std::size_t>(b) < m.match.size() && m.match_of(b).base_block > 0;
+  if (matched) return BlockTreatment::corrected;
+  return o.export_all ? BlockTreatment::uncorrected : BlockTreatment::skip;
 }
 
 void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment treatment, float offset,
                            WorkingColumns& out) {
-    const Block& block = m.block(b);
-    const auto n = static_cast<std::size_t>(block.num_readings);
-    for (auto* column : {&out.position, &out.raw, &out.base, &out.corr}) column->assign(n + 1, 0.0f);
-    out.time.assign(n + 1, 0.0);
-    std::int32_t k = 1;
-    for (std::size_t row = 1; row <= n; ++row) {
-        const Reading& r = m.reading(block.first_reading + static_cast<std::int32_t>(row) - 1);
-        out.position[row] = r.station;
-        out.time[row] = r.time;
-        switch (treatment) {
-        case BlockTreatment::base:
-            out.raw[row] = null_value;
-            out.base[row] = r.mag;
-            out.corr[row] = r.mag;
-            break;
-        case BlockTreatment::corrected:
-            out.raw[row] = r.mag;
-            if (const auto base = base_value_at(m, b, r.time, k)) {
-                out.base[row] = *base;
-                out.corr[row] = static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) +
-                                                   static_cast<double>(offset));
-            } else {
-                out.base[row] = null_value;
-                out.corr[row] = null_value;
-            }
-            break;
-        default:
-            out.raw[row] = r.mag;
-            out.base[row] = null_value;
-            out.corr[row] = r.mag;
-            break;
+  const Block& block = m.block(b);
+  const auto n = static_cast<std::size_t>(block.num_readings);
+  for (auto* column : {&out.position, &out.raw, &out.base, &out.corr}) column->assign(n + 1, 0.0f);
+  out.time.assign(n + 1, 0.0);
+  std::int32_t k = 1;
+  for (std::size_t row = 1; row <= n; ++row) {
+    const Reading& r = m.reading(block.first_reading + static_cast<std::int32_t>(row) - 1);
+    out.position[row] = r.station;
+    out.time[row] = r.time;
+    switch (treatment) {
+      case BlockTreatment::base:
+        out.raw[row] = null_value;
+        out.base[row] = r.mag;
+        out.corr[row] = r.mag;
+        break;
+      case BlockTreatment::corrected:
+        out.raw[row] = r.mag;
+        if (const auto base = base_value_at(m, b, r.time, k)) {
+          out.base[row] = *base;
+          out.corr[row] =
+              static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) + static_cast<double>(offset));
+        } else {
+          out.base[row] = null_value;
+          out.corr[row] = null_value;
         }
+        break;
+      default:
+        out.raw[row] = r.mag;
+        out.base[row] = null_value;
+        out.corr[row] = r.mag;
+        break;
     }
+  }
 }
 
 float line_coordinate(std::string_view line) {
-    if (line.empty()) throw ExportError("a block to export has no line name");
-    float v = 0.0f;
-    if (!to_single(numeric_value(line.substr(0, line.size() - 1)), v))
-        throw ExportError("the line name \"" + std::string(line) + "\" does not give a coordinate");
-    return v;
+  if (line.empty()) throw ExportError("a block to export has no line name");
+  float v = 0.0f;
+  if (!to_single(numeric_value(line.substr(0, line.size() - 1)), v))
+    throw ExportError("the line name \"" + std::string(line) + "\" does not give a coordinate");
+  return v;
 }
 
 char direction_letter(std::string_view line) {
-    const std::string_view t = trim_spaces(line);
-    return t.empty() ? '\0' : t.back();
+  const std::string_view t = trim_spaces(line);
+  return t.empty() ? '\0' : t.back();
 }
 
 std::string fit_field(std::string_view text, std::size_t width) {
-    if (text.size() < width) return std::string(width - text.size(), ' ') + std::string(text);
-    return std::string(text.substr(0, width));
+  if (text.size() < width) return std::string(width - text.size(), ' ') + std::string(text);
+  return std::string(text.substr(0, width));
 }
 
 }  // namespace corvane

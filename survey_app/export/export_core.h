@@ -14,21 +14,21 @@ namespace corvane {
 // A failure inside an export; its text is the description after
 // "An error occurred while exporting the data: ".
 struct ExportError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+  using std::runtime_error::runtime_error;
 };
 
 struct ExportOptions {
-    bool apply_corrections = true;
-    bool export_all = false;
-    bool export_base = false;
-    float base_field_value = 0.0f;  // added to corrected readings
+  bool apply_corrections = true;
+  bool export_all = false;
+  bool export_base = false;
+  float base_field_value = 0.0f;  // added to corrected readings
 };
 
 enum class BlockTreatment {
-    skip,         // not written
-    corrected,    // field block corrected with its base block
-    uncorrected,  // field block written as read
-    base,         // base block
+  skip,         // not written
+  corrected,    // field block corrected with its base block
+  uncorrected,  // field block written as read
+  base,         // base block
 };
 
 // Whether and how block b is written: its node must be checked and it must have at least
@@ -37,10 +37,10 @@ BlockTreatment select_block(const SurveyModel& model, std::int32_t b, const Expo
 
 // Working columns of one block, rows 1..num_readings in reading-table order (row 0 unused).
 struct WorkingColumns {
-    std::vector<float> position;
-    std::vector<double> time;
-    std::vector<float> raw, base, corr;
-    std::int32_t rows() const { return static_cast<std::int32_t>(position.size()) - 1; }
+  std::vector<float> position;
+  std::vector<double> time;
+  std::vector<float> raw, base, corr;
+  std::int32_t rows() const { return static_cast<std::int32_t>(position.size()) - 1; }
 };
 
 // Fills the working columns of block b for the given treatment. Values that do not exist

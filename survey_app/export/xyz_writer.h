@@ -12,8 +12,8 @@ namespace corvane {
 // Writes the whole file to `out` (opened by the caller, who closes it) and reports the
 // outcome to the operator: "Export complete", or the error. `path` names the file in
 // error messages; `today` is the day number written in the head.
-ExportResult export_xyz(const SurveyModel& model, const ExportOptions& options, std::FILE* out,
-                        const std::string& path, Operator& op, double today);
+ExportResult export_xyz(const SurveyModel& model, const ExportOptions& options, std::FILE* out, const std::string& path,
+                        Operator& op, double today);
 
 // One row of the file, without its line end.
 std::string xyz_row(float line_coord, char direction, float position, float raw, float base, float corr, double time);

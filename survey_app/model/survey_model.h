@@ -18,58 +18,60 @@ constexpr std::int32_t colour_red = 255;
 enum BlockKind : std::int32_t { base_kind = 0, field_kind = 1 };
 
 struct Block {
-    std::int32_t kind = base_kind;
-    std::int32_t node = 0;
-    std::int32_t first_reading = 0;
-    double start_time = 0.0;  // day numbers
-    double end_time = 0.0;
-    std::string line;
-    std::int32_t num_readings = 0;
+  std::int32_t kind = base_kind;
+  std::int32_t node = 0;
+  std::int32_t first_reading = 0;
+  double start_time = 0.0;  // day numbers
+  double end_time = 0.0;
+  std::string line;
+  std::int32_t num_readings = 0;
 };
 
 struct Reading {
-    double time = 0.0;    // day number
-    float station = 0.0f;
-    float mag = 0.0f;
+  double time = 0.0;  // day number
+  float station = 0.0f;
+  float mag = 0.0f;
 };
 
 // One node of the block tree. The window mirrors these into its tree widget.
 struct Node {
-    std::string key;
-    std::string text;
-    std::int32_t parent = 0;  // 0: top level
-    bool checked = false;
-    std::int32_t colour = no_colour;
+  std::string key;
+  std::string text;
+  std::int32_t parent = 0;  // 0: top level
+  bool checked = false;
+  std::int32_t colour = no_colour;
 };
 
 struct Match {
-    std::int32_t base_block = 0;
-    std::int32_t base_cover = 0;
+  std::int32_t base_block = 0;
+  std::int32_t base_cover = 0;
 };
 
 struct SurveyModel {
-    std::vector<Block> blocks{1};
-    std::vector<Reading> readings{1};
-    std::vector<Node> nodes{1};
-    std::vector<std::int32_t> node_block{0};
-    std::vector<Match> match{1};  // rows 0..block_count once a run has ended
+  std::vector<Block> blocks{1};
+  std::vector<Reading> readings{1};
+  std::vector<Node> nodes{1};
+  std::vector<std::int32_t> node_block{0};
+  std::vector<Match> match{1};  // rows 0..block_count once a run has ended
 
-    std::int32_t block_count = 0;
-    std::int32_t data_block_count = 0;
-    std::int32_t base_block_count = 0;
-    std::int32_t node_count = 0;
-    std::int32_t selected_node = 0;
-    std::int32_t selected_block = 0;
+  std::int32_t block_count = 0;
+  std::int32_t data_block_count = 0;
+  std::int32_t base_block_count = 0;
+  std::int32_t node_count = 0;
+  std::int32_t selected_node = 0;
+  std::int32_t selected_block = 0;
 
-    // Empties every table (keeping row 0) and zeroes the counters.
-    void reset();
+  // Empties every table (keeping row 0) and zeroes the counters.
+  void reset();
 
-    std::int32_t reading_count() const { return static_cast<std::int32_t>(readings.size()) - 1; }
-    // The check mark of a block's node.
-    bool block_checked(std::int32_t block) const { return nodes[static_cast<std::size_t>(blocks[static_cast<std::size_t>(block)].node)].checked; }
-    const Block& block(std::int32_t b) const { return blocks[static_cast<std::size_t>(b)]; }
-    const Reading& reading(std::int32_t r) const { return readings[static_cast<std::size_t>(r)]; }
-    const Match& match_of(std::int32_t b) const { return match[static_cast<std::size_t>(b)]; }
+  std::int32_t reading_count() const { return static_cast<std::int32_t>(readings.size()) - 1; }
+  // The check mark of a block's node.
+  bool block_checked(std::int32_t block) const {
+    return nodes[static_cast<std::size_t>(blocks[static_cast<std::size_t>(block)].node)].checked;
+  }
+  const Block& block(std::int32_t b) const { return blocks[static_cast<std::size_t>(b)]; }
+  const Reading& reading(std::int32_t r) const { return readings[static_cast<std::size_t>(r)]; }
+  const Match& match_of(std::int32_t b) const { return match[static_cast<std::size_t>(b)]; }
 };
 
 }  // namespace corvane

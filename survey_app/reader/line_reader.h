@@ -13,33 +13,33 @@ namespace corvane {
 
 class LineReader {
 public:
-    static constexpr std::size_t max_line = 1u << 20;
+  static constexpr std::size_t max_line = 1u << 20;
 
-    // Reads from an open file; the reader closes it.
-    explicit LineReader(std::FILE* file);
-    // Reads from a text held by the caller for the reader's lifetime.
-    explicit LineReader(std::string_view text);
-    ~LineReader();
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
+  // Reads from an open file; the reader closes it.
+  explicit LineReader(std::FILE* file);
+  // Reads from a text held by the caller for the reader's lifetime.
+  explicit LineReader(std::string_view text);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
 
-    // The next line without its line end; false when no line is left.
-    bool next(std::string& line);
-    // True when no line is left.
-    bool at_end();
-    // True when a read from the file failed (as opposed to reaching its end).
-    bool failed() const { return failed_; }
+  // The next line without its line end; false when no line is left.
+  bool next(std::string& line);
+  // True when no line is left.
+  bool at_end();
+  // True when a read from the file failed (as opposed to reaching its end).
+  bool failed() const { return failed_; }
 
 private:
-    bool fill();  // false when nothing more can be had
+  bool fill();  // false when nothing more can be had
 
-    std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
-    const char* pos_ = nullptr;
-    const char* end_ = nullptr;
-    bool skip_lf_ = false;  // the last line ended in CR: a following LF belongs to it
-    bool eof_ = false;
-    bool failed_ = false;
+  std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;
+  const char* pos_ = nullptr;
+  const char* end_ = nullptr;
+  bool skip_lf_ = false;  // the last line ended in CR: a following LF belongs to it
+  bool eof_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace corvane

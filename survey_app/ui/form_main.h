@@ -41,98 +41,98 @@ class FileChooser;
 class WindowOperator;
 
 class Form_main : public QMainWindow {
-    Q_OBJECT
+  Q_OBJECT
 public:
-    // Starts in `start_directory`. Messages, questions, the beep and the hourglass go to
-    // `op` when one is given (tests pass a recording operator), otherwise to message boxes.
-    explicit Form_main(const QString& start_directory, Operator* op = nullptr, QWidget* parent = nullptr);
-    ~Form_main() override;
+  // Starts in `start_directory`. Messages, questions, the beep and the hourglass go to
+  // `op` when one is given (tests pass a recording operator), otherwise to message boxes.
+  explicit Form_main(const QString& start_directory, Operator* op = nullptr, QWidget* parent = nullptr);
+  ~Form_main() override;
 
-    // The day/month order of the dump files' dates; system_date_order() unless set.
-    void setDateOrder(DateOrder order) { date_order_ = order; }
-    DateOrder dateOrder() const { return date_order_; }
+  // The day/month order of the dump files' dates; system_date_order() unless set.
+  void setDateOrder(DateOrder order) { date_order_ = order; }
+  DateOrder dateOrder() const { return date_order_; }
 
-    const SurveyModel& model() const { return model_; }
-    // The graphs of Frame_main, the control array Vellum32_scan with indexes 0 to 2.
-    vellum32::Vellum32* Vellum32_scan(int index) const { return scan_.at(static_cast<std::size_t>(index)); }
+  const SurveyModel& model() const { return model_; }
+  // The graphs of Frame_main, the control array Vellum32_scan with indexes 0 to 2.
+  vellum32::Vellum32* Vellum32_scan(int index) const { return scan_.at(static_cast<std::size_t>(index)); }
 
 protected:
-    void closeEvent(QCloseEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
 
 private:
-    void build_menus();
-    void build_status_bar();
-    void build_select_pane();
-    void build_main_pane();
-    void build_export_pane();
-    void place_panes();
+  void build_menus();
+  void build_status_bar();
+  void build_select_pane();
+  void build_main_pane();
+  void build_export_pane();
+  void place_panes();
 
-    // Event handlers, named after their controls.
-    void Drive_binary_change();
-    void Dir_binary_change();
-    void Text_file_extension_change();
-    void File_binary_dblclick(const QString& name);
-    void Command_add_selected_click();
-    void Command_find_and_add_files_click();
-    void Command_clear_selected_click();
-    void Command_clear_list_click();
-    void Command_process_files_click();
-    void Command_done_select_files_click();
-    void Command_done_process_click();
-    void Command_export_data_click();
-    void Command_done_export_click();
-    void Command_save_data_click(int index);
-    void Drive_xyz_change();
-    void menu_exit_click();
-    void menu_about_click();
-    void TreeView_blocks_nodeclick(QTreeWidgetItem* item);
-    void TreeView_blocks_nodecheck(QTreeWidgetItem* item);
-    void Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp);
-    // Hands one graph its table and axes and redraws it (display_data's part on the graph).
-    void show_graph(const GraphData& data);
-    void clear_graphs();
+  // Event handlers, named after their controls.
+  void Drive_binary_change();
+  void Dir_binary_change();
+  void Text_file_extension_change();
+  void File_binary_dblclick(const QString& name);
+  void Command_add_selected_click();
+  void Command_find_and_add_files_click();
+  void Command_clear_selected_click();
+  void Command_clear_list_click();
+  void Command_process_files_click();
+  void Command_done_select_files_click();
+  void Command_done_process_click();
+  void Command_export_data_click();
+  void Command_done_export_click();
+  void Command_save_data_click(int index);
+  void Drive_xyz_change();
+  void menu_exit_click();
+  void menu_about_click();
+  void TreeView_blocks_nodeclick(QTreeWidgetItem* item);
+  void TreeView_blocks_nodecheck(QTreeWidgetItem* item);
+  void Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp);
+  // Hands one graph its table and axes and redraws it (display_data's part on the graph).
+  void show_graph(const GraphData& data);
+  void clear_graphs();
 
-    // Appends a file to ListView_binary unless an item of that name is listed.
-    void add_file(const QString& name, const QString& directory);
-    void fill_tree();
-    void refresh_tree_colours();
+  // Appends a file to ListView_binary unless an item of that name is listed.
+  void add_file(const QString& name, const QString& directory);
+  void fill_tree();
+  void refresh_tree_colours();
 
-    SurveyModel model_;
-    DateOrder date_order_;
-    std::unique_ptr<Operator> own_op_;
-    std::unique_ptr<WindowOperator> op_;
-    bool working_ = false;       // a long handler is running
-    bool close_pending_ = false;  // the window was asked to close meanwhile
-    bool filling_tree_ = false;
-    QSet<QString> listed_names_;
+  SurveyModel model_;
+  DateOrder date_order_;
+  std::unique_ptr<Operator> own_op_;
+  std::unique_ptr<WindowOperator> op_;
+  bool working_ = false;        // a long handler is running
+  bool close_pending_ = false;  // the window was asked to close meanwhile
+  bool filling_tree_ = false;
+  QSet<QString> listed_names_;
 
-    AnchoredPane* panes_ = nullptr;
-    AnchoredPane* Frame_select_binary_files = nullptr;
-    AnchoredPane* Frame_main = nullptr;
-    AnchoredPane* Frame_export = nullptr;
-    std::array<QLabel*, 4> panels_{};
+  AnchoredPane* panes_ = nullptr;
+  AnchoredPane* Frame_select_binary_files = nullptr;
+  AnchoredPane* Frame_main = nullptr;
+  AnchoredPane* Frame_export = nullptr;
+  std::array<QLabel*, 4> panels_{};
 
-    DriveChooser* Drive_binary = nullptr;
-    DirChooser* Dir_binary = nullptr;
-    FileChooser* File_binary = nullptr;
-    QLineEdit* Text_file_extension = nullptr;
-    QTreeWidget* ListView_binary = nullptr;
+  DriveChooser* Drive_binary = nullptr;
+  DirChooser* Dir_binary = nullptr;
+  FileChooser* File_binary = nullptr;
+  QLineEdit* Text_file_extension = nullptr;
+  QTreeWidget* ListView_binary = nullptr;
 
-    QTreeWidget* TreeView_blocks = nullptr;
-    std::array<vellum32::Vellum32*, 3> scan_{};
-    bool base_view_ = false;  // graph 0 spans the three places
-    QLineEdit* Text_line = nullptr;
-    QLineEdit* Text_num_readings = nullptr;
-    QLineEdit* Text_time_start = nullptr;
-    QLineEdit* Text_time_end = nullptr;
+  QTreeWidget* TreeView_blocks = nullptr;
+  std::array<vellum32::Vellum32*, 3> scan_{};
+  bool base_view_ = false;  // graph 0 spans the three places
+  QLineEdit* Text_line = nullptr;
+  QLineEdit* Text_num_readings = nullptr;
+  QLineEdit* Text_time_start = nullptr;
+  QLineEdit* Text_time_end = nullptr;
 
-    DriveChooser* Drive_xyz = nullptr;
-    DirChooser* Dir_xyz = nullptr;
-    QLineEdit* Text_xyz_name = nullptr;
-    QLineEdit* Text_base_field = nullptr;
-    QCheckBox* Check_apply_corrections = nullptr;
-    QCheckBox* Check_export_all = nullptr;
-    QCheckBox* Check_export_base_station_data = nullptr;
+  DriveChooser* Drive_xyz = nullptr;
+  DirChooser* Dir_xyz = nullptr;
+  QLineEdit* Text_xyz_name = nullptr;
+  QLineEdit* Text_base_field = nullptr;
+  QCheckBox* Check_apply_corrections = nullptr;
+  QCheckBox* Check_export_all = nullptr;
+  QCheckBox* Check_export_base_station_data = nullptr;
 };
 
 }  // namespace corvane::ui

@@ -27,18 +27,18 @@ QStringList system_info_tools();
 QString find_system_info_tool(const QStringList& tools, const QStringList& directories = {});
 
 class frmAbout : public QDialog {
-    Q_OBJECT
+  Q_OBJECT
 public:
-    // The message of a missing tool goes through `op`.
-    frmAbout(Operator& op, QWidget* parent = nullptr);
-    // Where cmdSysInfo looks for the tool (the PATH by default).
-    void setToolDirectories(const QStringList& directories) { tool_directories_ = directories; }
-    // Finds the system-information tool and starts it without waiting for it.
-    void StartSysInfo();
+  // The message of a missing tool goes through `op`.
+  frmAbout(Operator& op, QWidget* parent = nullptr);
+  // Where cmdSysInfo looks for the tool (the PATH by default).
+  void setToolDirectories(const QStringList& directories) { tool_directories_ = directories; }
+  // Finds the system-information tool and starts it without waiting for it.
+  void StartSysInfo();
 
 private:
-    Operator& op_;
-    QStringList tool_directories_;
+  Operator& op_;
+  QStringList tool_directories_;
 };
 
 }  // namespace corvane::ui

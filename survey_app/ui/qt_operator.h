@@ -24,16 +24,16 @@ QString shown_text(const std::string& text);
 // WindowOperator); this operator ignores them.
 class QtOperator : public Operator {
 public:
-    explicit QtOperator(QWidget* parent) : parent_(parent) {}
-    void message(const std::string& text) override;
-    bool ask_ok_cancel(const std::string& text) override;
-    void beep() override;
-    void busy(bool on) override;
-    void status(int, const std::string&) override {}
-    void let_events_run() override;
+  explicit QtOperator(QWidget* parent) : parent_(parent) {}
+  void message(const std::string& text) override;
+  bool ask_ok_cancel(const std::string& text) override;
+  void beep() override;
+  void busy(bool on) override;
+  void status(int, const std::string&) override {}
+  void let_events_run() override;
 
 private:
-    QPointer<QWidget> parent_;
+  QPointer<QWidget> parent_;
 };
 
 // The operator the window hands to the core: status texts go to the status bar's panels
@@ -41,17 +41,17 @@ private:
 // QtOperator in the program and a recording operator in tests.
 class WindowOperator : public Operator {
 public:
-    WindowOperator(Operator& other, std::array<QLabel*, 4> panels) : other_(other), panels_(panels) {}
-    void message(const std::string& text) override { other_.message(text); }
-    bool ask_ok_cancel(const std::string& text) override { return other_.ask_ok_cancel(text); }
-    void beep() override { other_.beep(); }
-    void busy(bool on) override { other_.busy(on); }
-    void status(int panel, const std::string& text) override;
-    void let_events_run() override { other_.let_events_run(); }
+  WindowOperator(Operator& other, std::array<QLabel*, 4> panels) : other_(other), panels_(panels) {}
+  void message(const std::string& text) override { other_.message(text); }
+  bool ask_ok_cancel(const std::string& text) override { return other_.ask_ok_cancel(text); }
+  void beep() override { other_.beep(); }
+  void busy(bool on) override { other_.busy(on); }
+  void status(int panel, const std::string& text) override;
+  void let_events_run() override { other_.let_events_run(); }
 
 private:
-    Operator& other_;
-    std::array<QLabel*, 4> panels_;
+  Operator& other_;
+  std::array<QLabel*, 4> panels_;
 };
 
 }  // namespace corvane::ui

@@ -1,8 +1,8 @@
 #include "util/date_time.h"
 
-#include <cmath>
 #include <langinfo.h>
 #include <locale.h>
+#include <cmath>
 
 #include "util/text.h"
 
@@ -13,22 +13,22 @@ namespace {
 // Reads a run of 1..max_digits digits at s[pos]; advances pos.
 bool read_digits(std::string_view s, std::size_t& pos, std::size_t min_digits, std::size_t max_digits, int& value,
                  std::size_t& count) {
-    value = 0;
-    count = 0;
-    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
-        if (count == max_digits) return false;
-        value = value * 10 + (s[pos] - '0');
-        ++pos;
-        ++count;
-    }
-    return count >= min_digits;
+  value = 0;
+  count = 0;
+  while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+    if (count == max_digits) return false;
+    value = value * 10 + (s[pos] - '0');
+    ++pos;
+    ++count;
+  }
+  return count >= min_digits;
 }
 
 bool leap(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 unsigned days_in_month(std::int64_t y, unsigned m) {
-    static const unsigned table[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && leap(y) ? 29u : table[m - 1];
+  static const unsigned table[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && leap(y) ? 29u : table[m - 1];
 }
 
 std::string two(std::int64_t v) { return format_padded(v, 2); }
@@ -36,157 +36,170 @@ std::string two(std::int64_t v) { return format_padded(v, 2); }
 }  // namespace
 
 DateOrder system_date_order() {
-    locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (loc == static_cast<locale_t>(nullptr)) return DateOrder::mdy;
-    std::string fmt = nl_langinfo_l(D_FMT, loc);
-    freelocale(loc);
-    // Expand the composite conversions.
-    for (std::size_t p; (p = fmt.find("%D")) != std::string::npos;) fmt.replace(p, 2, "%m/%d/%y");
-    for (std::size_t p; (p = fmt.find("%F")) != std::string::npos;) fmt.replace(p, 2, "%Y-%m-%d");
-    std::size_t d = std::string::npos, m = std::string::npos, y = std::string::npos;
-    for (std::size_t i = 0; i + 1 < fmt.size(); ++i) {
-        if (fmt[i] != '%') continue;
-        std::size_t j = i + 1;
-        while (j < fmt.size() && (fmt[j] == 'E' || fmt[j] == 'O' || fmt[j] == '-' || fmt[j] == '_' || fmt[j] == '0'))
-            ++j;
-        if (j >= fmt.size()) break;
-        const char c = fmt[j];
-        if ((c == 'd' || c == 'e') && d == std::string::npos) d = i;
-        if ((c == 'm' || c == 'b' || c == 'B' || c == 'h') && m == std::string::npos) m = i;
-        if ((c == 'y' || c == 'Y' || c == 'C') && y == std::string::npos) y = i;
-        i = j;
-    }
-    if (d == std::string::npos || m == std::string::npos || y == std::string::npos) return DateOrder::mdy;
-    if (y < m && y < d) return DateOrder::ymd;
-    if (d < m) return DateOrder::dmy;
-    return DateOrder::mdy;
+  locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+  if (loc == static_cast<locale_t>(nullptr)) return DateOrder::mdy;
+  std::string fmt = nl_langinfo_l(D_FMT, loc);
+  freelocale(loc);
+  // Expand the composite conversions.
+  for (std::size_t p; (p = fmt.find("%D")) != std::string::npos;) fmt.replace(p, 2, "%m/%d/%y");
+  for (std::size_t p; (p = fmt.find("%F")) != std::string::npos;) fmt.replace(p, 2, "%Y-%m-%d");
+  std::size_t d = std::string::npos, m = std::string::npos, y = std::string::npos;
+  for (std::size_t i = 0; i + 1 < fmt.size(); ++i) {
+    if (fmt[i] != '%') continue;
+    std::size_t j = i + 1;
+    while (j < fmt.size() && (fmt[j] == 'E' || fmt[j] == 'O' || fmt[j] == '-' || fmt[j] == '_' || fmt[j] == '0')) ++j;
+    if (j >= fmt.size()) break;
+    const char c = fmt[j];
+    if ((c == 'd' || c == 'e') && d == std::string::npos) d = i;
+    if ((c == 'm' || c == 'b' || c == 'B' || c == 'h') && m == std::string::npos) m = i;
+    if ((c == 'y' || c == 'Y' || c == 'C') && y == std::string::npos) y = i;
+    i = j;
+  }
+  if (d == std::string::npos || m == std::string::npos || y == std::string::npos) return DateOrder::mdy;
+  if (y < m && y < d) return DateOrder::ymd;
+  if (d < m) return DateOrder::dmy;
+  return DateOrder::mdy;
 }
 
 std::optional<DateOrder> parse_date_order(std::string_view text) {
-    if (text == "mdy") return DateOrder::mdy;
-    if (text == "dmy") return DateOrder::dmy;
-    if (text == "ymd") return DateOrder::ymd;
-    return std::nullopt;
+  if (text == "mdy") return DateOrder::mdy;
+  if (text == "dmy") return DateOrder::dmy;
+  if (text == "ymd") return DateOrder::ymd;
+  return std::nullopt;
 }
 
 std::optional<std::int64_t> parse_date(std::string_view text, DateOrder order) {
-    const std::string_view s = trim_blanks(text);
-    int part[3];
-    std::size_t digits[3];
-    std::size_t pos = 0;
-    char sep = 0;
-    const int year_index = order == DateOrder::ymd ? 0 : 2;
-    for (int i = 0; i < 3; ++i) {
-        if (i > 0) {
-            if (pos >= s.size()) return std::nullopt;
-            const char c = s[pos];
-            if (c != '/' && c != '-' && c != '.') return std::nullopt;
-            if (i == 1) sep = c;
-            else if (c != sep) return std::nullopt;
-            ++pos;
-        }
-        const std::size_t max_digits = i == year_index ? 4 : 2;
-        if (!read_digits(s, pos, 1, max_digits, part[i], digits[i])) return std::nullopt;
-        if (i == year_index && digits[i] != 2 && digits[i] != 4) return std::nullopt;
+  const std::string_view s = trim_blanks(text);
+  int part[3];
+  std::size_t digits[3];
+  std::size_t pos = 0;
+  char sep = 0;
+  const int year_index = order == DateOrder::ymd ? 0 : 2;
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (pos >= s.size()) return std::nullopt;
+      const char c = s[pos];
+      if (c != '/' && c != '-' && c != '.') return std::nullopt;
+      if (i == 1)
+        sep = c;
+      else if (c != sep)
+        return std::nullopt;
+      ++pos;
     }
-    if (pos != s.size()) return std::nullopt;
-    int year, month, day;
-    switch (order) {
-    case DateOrder::mdy: month = part[0]; day = part[1]; year = part[2]; break;
-    case DateOrder::dmy: day = part[0]; month = part[1]; year = part[2]; break;
-    default: year = part[0]; month = part[1]; day = part[2]; break;
-    }
-    if (digits[year_index] == 2) year += year < 30 ? 2000 : 1900;
-    if (year < 1 || month < 1 || month > 12 || day < 1) return std::nullopt;
-    if (static_cast<unsigned>(day) > days_in_month(year, static_cast<unsigned>(month))) return std::nullopt;
-    return days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    const std::size_t max_digits = i == year_index ? 4 : 2;
+    if (!read_digits(s, pos, 1, max_digits, part[i], digits[i])) return std::nullopt;
+    if (i == year_index && digits[i] != 2 && digits[i] != 4) return std::nullopt;
+  }
+  if (pos != s.size()) return std::nullopt;
+  int year, month, day;
+  switch (order) {
+    case DateOrder::mdy:
+      month = part[0];
+      day = part[1];
+      year = part[2];
+      break;
+    case DateOrder::dmy:
+      day = part[0];
+      month = part[1];
+      year = part[2];
+      break;
+    default:
+      year = part[0];
+      month = part[1];
+      day = part[2];
+      break;
+  }
+  if (digits[year_index] == 2) year += year < 30 ? 2000 : 1900;
+  if (year < 1 || month < 1 || month > 12 || day < 1) return std::nullopt;
+  if (static_cast<unsigned>(day) > days_in_month(year, static_cast<unsigned>(month))) return std::nullopt;
+  return days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
 }
 
 std::optional<std::int32_t> parse_time(std::string_view text) {
-    const std::string_view s = trim_blanks(text);
-    std::size_t pos = 0, n = 0;
-    int h, m, sec = 0;
-    if (!read_digits(s, pos, 1, 2, h, n) || h > 23) return std::nullopt;
-    if (pos >= s.size() || s[pos] != ':') return std::nullopt;
+  const std::string_view s = trim_blanks(text);
+  std::size_t pos = 0, n = 0;
+  int h, m, sec = 0;
+  if (!read_digits(s, pos, 1, 2, h, n) || h > 23) return std::nullopt;
+  if (pos >= s.size() || s[pos] != ':') return std::nullopt;
+  ++pos;
+  if (!read_digits(s, pos, 2, 2, m, n) || m > 59) return std::nullopt;
+  if (pos < s.size()) {
+    if (s[pos] != ':') return std::nullopt;
     ++pos;
-    if (!read_digits(s, pos, 2, 2, m, n) || m > 59) return std::nullopt;
-    if (pos < s.size()) {
-        if (s[pos] != ':') return std::nullopt;
-        ++pos;
-        if (!read_digits(s, pos, 2, 2, sec, n) || sec > 59) return std::nullopt;
-    }
-    if (pos != s.size()) return std::nullopt;
-    return h * 3600 + m * 60 + sec;
+    if (!read_digits(s, pos, 2, 2, sec, n) || sec > 59) return std::nullopt;
+  }
+  if (pos != s.size()) return std::nullopt;
+  return h * 3600 + m * 60 + sec;
 }
 
 std::int64_t whole_seconds(double day_number) {
-    const double s = std::nearbyint(day_number * 86400.0);
-    if (!(s > -9.0e18 && s < 9.0e18)) return 0;
-    return static_cast<std::int64_t>(s);
+  const double s = std::nearbyint(day_number * 86400.0);
+  if (!(s > -9.0e18 && s < 9.0e18)) return 0;
+  return static_cast<std::int64_t>(s);
 }
 
 // Howard Hinnant's days-from-civil, shifted so that 30 December 1899 is day 0.
 std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const std::int64_t unix_days = era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-    return unix_days + 25569;  // 1970-01-01 is day 25569
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t unix_days = era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+  return unix_days + 25569;  // 1970-01-01 is day 25569
 }
 
 void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
-    const std::int64_t z = days - 25569 + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2);
+  const std::int64_t z = days - 25569 + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const auto doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = doy - (153 * mp + 2) / 5 + 1;
+  month = mp < 10 ? mp + 3 : mp - 9;
+  year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2);
 }
 
 namespace {
 struct Split {
-    std::int64_t year;
-    unsigned month, day;
-    std::int64_t secs;
+  std::int64_t year;
+  unsigned month, day;
+  std::int64_t secs;
 };
 Split split(double day_number) {
-    const std::int64_t total = whole_seconds(day_number);
-    std::int64_t days = total / seconds_per_day;
-    std::int64_t secs = total % seconds_per_day;
-    if (secs < 0) {
-        secs += seconds_per_day;
-        --days;
-    }
-    Split s{};
-    civil_from_days(days, s.year, s.month, s.day);
-    s.secs = secs;
-    return s;
+  const std::int64_t total = whole_seconds(day_number);
+  std::int64_t days = total / seconds_per_day;
+  std::int64_t secs = total % seconds_per_day;
+  if (secs < 0) {
+    secs += seconds_per_day;
+    --days;
+  }
+  Split s{};
+  civil_from_days(days, s.year, s.month, s.day);
+  s.secs = secs;
+  return s;
 }
 std::string year_text(std::int64_t y) { return format_padded(y, 4); }
 
 std::string ymd_text(const Split& s) { return year_text(s.year) + "/" + two(s.month) + "/" + two(s.day); }
 std::string hms_text(const Split& s) {
-    return two(s.secs / 3600) + ":" + two(s.secs / 60 % 60) + ":" + two(s.secs % 60);
+  return two(s.secs / 3600) + ":" + two(s.secs / 60 % 60) + ":" + two(s.secs % 60);
 }
 }  // namespace
 
 std::string format_ymd(double dn) { return ymd_text(split(dn)); }
 
 std::string format_mdy(double dn) {
-    const Split s = split(dn);
-    return two(s.month) + "/" + two(s.day) + "/" + year_text(s.year);
+  const Split s = split(dn);
+  return two(s.month) + "/" + two(s.day) + "/" + year_text(s.year);
 }
 
 std::string format_hms(double dn) { return hms_text(split(dn)); }
 
 std::string format_ymd_hms(double dn) {
-    const Split s = split(dn);  // one calendar conversion for both halves
-    return ymd_text(s) + " " + hms_text(s);
+  const Split s = split(dn);  // one calendar conversion for both halves
+  return ymd_text(s) + " " + hms_text(s);
 }
 
 }  // namespace corvane

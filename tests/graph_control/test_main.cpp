@@ -1,6 +1,6 @@
 // Runs the graph control's tests inside a Qt application without a display.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

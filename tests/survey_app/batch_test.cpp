@@ -1,11 +1,11 @@
 // corvane-batch as a user runs it: the real binary on files on disk.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 
 #include "dump_fixture.h"
 
@@ -14,31 +14,31 @@ using namespace corvane::test;
 namespace {
 
 struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
+  int code = -1;
+  std::string out;
+  std::string err;
 };
 
 Result run_batch(const std::string& args, const TempDir& dir) {
-    const std::string err_file = (dir.path() / "stderr.txt").string();
-    const std::string cmd = std::string(CORVANE_BATCH) + " " + args + " 2>" + err_file;
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = dir.read("stderr.txt");
-    return r;
+  const std::string err_file = (dir.path() / "stderr.txt").string();
+  const std::string cmd = std::string(CORVANE_BATCH) + " " + args + " 2>" + err_file;
+  Result r;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf{};
+  std::size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  const int status = pclose(p);
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.err = dir.read("stderr.txt");
+  return r;
 }
 
 std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
 }
 
 const std::string samples = CORVANE_SAMPLES_DIR;
@@ -46,124 +46,133 @@ const std::string samples = CORVANE_SAMPLES_DIR;
 }  // namespace
 
 TEST(Batch, TreeOfTheSamples) {
-    TempDir dir;
-    const Result r = run_batch("--date-order mdy --tree " + samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat", dir);
-    ASSERT_EQ(r.code, 0) << r.err;
-    const auto out = lines(r.out);
-    ASSERT_EQ(out.size(), 19u);
-    EXPECT_EQ(out[0], "1\tenvimag_0709.dat\tenvimag_0709.dat\t1\t-");
-    EXPECT_EQ(out[1], "2\tfileenvimag_0709.datblock0001\t0001 Base 07/09/96 Line BS1\t1\t-");
-    EXPECT_EQ(out[2], "3\tfileenvimag_0709.datblock0002\t0002 Data 07/09/96 Line 100N\t1\tgreen");
-    // The yard test reading: no line name, so the block is not in use.
-    EXPECT_EQ(out[8], "9\tfileenvimag_0709.datblock0008\t0008 Data 07/09/96 Line \t0\t-");
-    EXPECT_EQ(out[14], "15\tfilemp2_0710.datblock0005\t0005 Data 07/10/96 Line 550N\t1\tblue");
-    EXPECT_EQ(out[18], "19\tfilemp2_0710.datblock0009\t0009 Data 07/10/96 Line 100E\t1\tred");
-    EXPECT_EQ(r.err, "");
+  TempDir dir;
+  const Result r =
+      run_batch("--date-order mdy --tree " + samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat", dir);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 19u);
+  EXPECT_EQ(out[0], "1\tenvimag_0709.dat\tenvimag_0709.dat\t1\t-");
+  EXPECT_EQ(out[1], "2\tfileenvimag_0709.datblock0001\t0001 Base 07/09/96 Line BS1\t1\t-");
+  EXPECT_EQ(out[2], "3\tfileenvimag_0709.datblock0002\t0002 Data 07/09/96 Line 100N\t1\tgreen");
+  // The yard test reading: no line name, so the block is not in use.
+  EXPECT_EQ(out[8], "9\tfileenvimag_0709.datblock0008\t0008 Data 07/09/96 Line \t0\t-");
+  EXPECT_EQ(out[14], "15\tfilemp2_0710.datblock0005\t0005 Data 07/10/96 Line 550N\t1\tblue");
+  EXPECT_EQ(out[18], "19\tfilemp2_0710.datblock0009\t0009 Data 07/10/96 Line 100E\t1\tred");
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(Batch, BlocksAndReadingsTables) {
-    TempDir dir;
-    dir.write("day.dat", keyword_base_header("05/12/96") + "10:00:00 58000.0 1.5 -0.5\n" +
-                             keyword_field_header("0 +", "05/12/96") + "200 N 57321.4 0 10:00:10\n0150 S 57300 0 10:00:40\n");
-    const Result b = run_batch("--date-order mdy --blocks " + dir.dir() + "/day.dat", dir);
-    ASSERT_EQ(b.code, 0);
-    EXPECT_EQ(lines(b.out), (std::vector<std::string>{
-                                "block\tkind\tnode\tfirst_reading\tnum_readings\tstart_time\tend_time\tline\tbase_block\tbase_cover",
-                                "1\t0\t2\t1\t3\t1996/05/12 10:00:00\t1996/05/12 10:01:00\tBS1\t0\t0",
-                                "2\t1\t3\t4\t2\t1996/05/12 10:00:10\t1996/05/12 10:00:40\t0N\t1\t100"}));
-    const Result r = run_batch("--date-order mdy --readings " + dir.dir() + "/day.dat", dir);
-    ASSERT_EQ(r.code, 0);
-    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"reading\tblock\ttime\tstation\tmag",
-                                                      "1\t1\t1996/05/12 10:00:00\t0\t58000",
-                                                      "2\t1\t1996/05/12 10:00:30\t0\t58001.5",
-                                                      "3\t1\t1996/05/12 10:01:00\t0\t58001",
-                                                      "4\t2\t1996/05/12 10:00:40\t-150\t57300",
-                                                      "5\t2\t1996/05/12 10:00:10\t200\t57321.4"}));
-    // Day and month the other way round: the same text is 5 December.
-    const Result d = run_batch("--date-order dmy --readings " + dir.dir() + "/day.dat", dir);
-    EXPECT_EQ(lines(d.out)[1], "1\t1\t1996/12/05 10:00:00\t0\t58000");
+  TempDir dir;
+  dir.write("day.dat", keyword_base_header("05/12/96") + "10:00:00 58000.0 1.5 -0.5\n" +
+                           keyword_field_header("0 +", "05/12/96") +
+                           "200 N 57321.4 0 10:00:10\n0150 S 57300 0 10:00:40\n");
+  const Result b = run_batch("--date-order mdy --blocks " + dir.dir() + "/day.dat", dir);
+  ASSERT_EQ(b.code, 0);
+  EXPECT_EQ(lines(b.out),
+            (std::vector<std::string>{
+                "block\tkind\tnode\tfirst_reading\tnum_readings\tstart_time\tend_time\tline\tbase_block\tbase_cover",
+                "1\t0\t2\t1\t3\t1996/05/12 10:00:00\t1996/05/12 10:01:00\tBS1\t0\t0",
+                "2\t1\t3\t4\t2\t1996/05/12 10:00:10\t1996/05/12 10:00:40\t0N\t1\t100"}));
+  const Result r = run_batch("--date-order mdy --readings " + dir.dir() + "/day.dat", dir);
+  ASSERT_EQ(r.code, 0);
+  EXPECT_EQ(lines(r.out), (std::vector<std::string>{
+                              "reading\tblock\ttime\tstation\tmag", "1\t1\t1996/05/12 10:00:00\t0\t58000",
+                              "2\t1\t1996/05/12 10:00:30\t0\t58001.5", "3\t1\t1996/05/12 10:01:00\t0\t58001",
+                              "4\t2\t1996/05/12 10:00:40\t-150\t57300", "5\t2\t1996/05/12 10:00:10\t200\t57321.4"}));
+  // Day and month the other way round: the same text is 5 December.
+  const Result d = run_batch("--date-order dmy --readings " + dir.dir() + "/day.dat", dir);
+  EXPECT_EQ(lines(d.out)[1], "1\t1\t1996/12/05 10:00:00\t0\t58000");
 }
 
 TEST(Batch, DuplicateNamesAndMessagesInOrder) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.path() / "other");
-    dir.write("a.dat", keyword_base_header("05/12/96", "30", "58001.0") + keyword_base_header("05/12/96", "30", "58000.0"));
-    dir.write("other/a.dat", "not read");
-    const Result r = run_batch("--date-order mdy --tree " + dir.dir() + "/a.dat " + dir.dir() + "/other/a.dat " +
-                                   dir.dir() + "/missing.dat",
-                               dir);
-    ASSERT_EQ(r.code, 0);
-    const auto out = lines(r.out);
-    ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(out[3], "4\tmissing.dat\tmissing.dat\t0\t-");
-    EXPECT_EQ(r.err, "The base station field value has changed from 58001.0 to 58000.0\nFile : a.dat Block : 2\n"
-                     "The file " + dir.dir() + "/missing.dat could not be opened: No such file or directory\n");
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "other");
+  dir.write("a.dat",
+            keyword_base_header("05/12/96", "30", "58001.0") + keyword_base_header("05/12/96", "30", "58000.0"));
+  dir.write("other/a.dat", "not read");
+  const Result r = run_batch(
+      "--date-order mdy --tree " + dir.dir() + "/a.dat " + dir.dir() + "/other/a.dat " + dir.dir() + "/missing.dat",
+      dir);
+  ASSERT_EQ(r.code, 0);
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(out[3], "4\tmissing.dat\tmissing.dat\t0\t-");
+  EXPECT_EQ(r.err,
+            "The base station field value has changed from 58001.0 to 58000.0\nFile : a.dat Block : 2\n"
+            "The file " +
+                dir.dir() + "/missing.dat could not be opened: No such file or directory\n");
 }
 
 TEST(Batch, BadUsageExitsWithTwo) {
-    TempDir dir;
-    for (const char* args : {"", "--tree", "--date-order xyz --tree a", "--date-order", "--frobnicate --tree a",
-                             "a.dat"}) {
-        const Result r = run_batch(args, dir);
-        EXPECT_EQ(r.code, 2) << args;
-        EXPECT_NE(r.err.find("usage: corvane-batch"), std::string::npos) << args;
-        EXPECT_EQ(r.out, "") << args;
-    }
-    EXPECT_EQ(run_batch("--help", dir).code, 0);
+  TempDir dir;
+  for (const char* args :
+       {"", "--tree", "--date-order xyz --tree a", "--date-order", "--frobnicate --tree a", "a.dat"}) {
+    const Result r = run_batch(args, dir);
+    EXPECT_EQ(r.code, 2) << args;
+    EXPECT_NE(r.err.find("usage: corvane-batch"), std::string::npos) << args;
+    EXPECT_EQ(r.out, "") << args;
+  }
+  EXPECT_EQ(run_batch("--help", dir).code, 0);
 }
 
 TEST(Batch, XyzExport) {
-    TempDir dir;
-    const std::string files = samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat";
-    const std::string out = dir.dir() + "/day.xyz";
-    Result r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 " + files, dir);
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "Export complete\n");
-    const std::string first = dir.read("day.xyz");
-    // 9 head lines; the keyword day's 6 lines and the fixed day's 7 covered lines (100E
-    // has no base session) with their readings.
-    std::size_t rows = 0, blocks = 0;
-    for (const auto& l : lines(first)) {
-        if (l.rfind("/Line", 0) == 0) ++blocks;
-        else if (!l.empty() && l[0] != '/') ++rows;
-    }
-    EXPECT_EQ(blocks, 12u);
-    EXPECT_EQ(rows, 13u + 17 + 17 + 13 + 12 + 13 + 13 * 6);
+  TempDir dir;
+  const std::string files = samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat";
+  const std::string out = dir.dir() + "/day.xyz";
+  Result r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 " + files, dir);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "Export complete\n");
+  const std::string first = dir.read("day.xyz");
+  // 9 head lines; the keyword day's 6 lines and the fixed day's 7 covered lines (100E
+  // has no base session) with their readings.
+  std::size_t rows = 0, blocks = 0;
+  for (const auto& l : lines(first)) {
+    if (l.rfind("/Line", 0) == 0)
+      ++blocks;
+    else if (!l.empty() && l[0] != '/')
+      ++rows;
+  }
+  EXPECT_EQ(blocks, 12u);
+  EXPECT_EQ(rows, 13u + 17 + 17 + 13 + 12 + 13 + 13 * 6);
 
-    // The file is there: without --overwrite it is kept.
-    r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all " + files, dir);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? Cancel\n");
-    EXPECT_EQ(dir.read("day.xyz"), first);
+  // The file is there: without --overwrite it is kept.
+  r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all " + files, dir);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? Cancel\n");
+  EXPECT_EQ(dir.read("day.xyz"), first);
 
-    // Unticking the afternoon base session leaves its lines without a base: with
-    // --export-all they are written uncorrected; the tree shows them red.
-    r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all --overwrite "
-                  "--uncheck filemp2_0710.datblock0006 --tree " + files, dir);
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? OK\nExport complete\n");
-    const auto tree = lines(r.out);
-    EXPECT_EQ(tree[15], "16\tfilemp2_0710.datblock0006\t0006 Base 07/10/96 Line BS1\t0\t-");
-    EXPECT_EQ(tree[16], "17\tfilemp2_0710.datblock0007\t0007 Data 07/10/96 Line 600N\t1\tred");
-    const std::string second = dir.read("day.xyz");
-    EXPECT_NE(second.find("/Line       600N\r\n      600.0        0.0      600.0    "), std::string::npos);
-    EXPECT_NE(second.find("          * "), std::string::npos);
+  // Unticking the afternoon base session leaves its lines without a base: with
+  // --export-all they are written uncorrected; the tree shows them red.
+  r = run_batch("--date-order mdy --xyz " + out +
+                    " --base-field 57500 --export-all --overwrite "
+                    "--uncheck filemp2_0710.datblock0006 --tree " +
+                    files,
+                dir);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? OK\nExport complete\n");
+  const auto tree = lines(r.out);
+  EXPECT_EQ(tree[15], "16\tfilemp2_0710.datblock0006\t0006 Base 07/10/96 Line BS1\t0\t-");
+  EXPECT_EQ(tree[16], "17\tfilemp2_0710.datblock0007\t0007 Data 07/10/96 Line 600N\t1\tred");
+  const std::string second = dir.read("day.xyz");
+  EXPECT_NE(second.find("/Line       600N\r\n      600.0        0.0      600.0    "), std::string::npos);
+  EXPECT_NE(second.find("          * "), std::string::npos);
 }
 
 TEST(Batch, XyzFailuresAndUsage) {
-    TempDir dir;
-    const std::string file = samples + "/mp2_0710.dat";
-    Result r = run_batch("--xyz " + dir.dir() + "/no/such/dir/a.xyz --base-field 0 " + file, dir);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("An error occurred while exporting the data: could not create"), std::string::npos);
-    r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field abc " + file, dir);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "The base field value is not valid\n");
-    r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field 0 --uncheck nosuchkey " + file, dir);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "No node of the block tree has the key nosuchkey\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.xyz"));
-    EXPECT_EQ(run_batch("--xyz a.xyz " + file, dir).code, 2);
-    EXPECT_EQ(run_batch("--base-field 3 --tree " + file, dir).code, 2);
-    EXPECT_EQ(run_batch("--tree --uncheck", dir).code, 2);
+  TempDir dir;
+  const std::string file = samples + "/mp2_0710.dat";
+  Result r = run_batch("--xyz " + dir.dir() + "/no/such/dir/a.xyz --base-field 0 " + file, dir);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("An error occurred while exporting the data: could not create"), std::string::npos);
+  r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field abc " + file, dir);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "The base field value is not valid\n");
+  r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field 0 --uncheck nosuchkey " + file, dir);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "No node of the block tree has the key nosuchkey\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.xyz"));
+  EXPECT_EQ(run_batch("--xyz a.xyz " + file, dir).code, 2);
+  EXPECT_EQ(run_batch("--base-field 3 --tree " + file, dir).code, 2);
+  EXPECT_EQ(run_batch("--tree --uncheck", dir).code, 2);
 }

@@ -13,351 +13,346 @@ using namespace corvane::test;
 using Floats = std::vector<float>;
 
 TEST_F(ReaderTest, KeywordLayoutBlocksNodesAndReadings) {
-    run_one("junk before the first marker\nSTATION 1 2 3\n" +
-            keyword_base_header("05/12/96") +
-            "   TIME     MAG   DIFFS\n"
-            "10:00:00 58000.0 1.5 -0.5\n"
-            "\n"
-            "10:01:30,58002.0,,7\n" +
-            keyword_field_header("100 +", "05/12/96") +
-            "STATION      MAG     SD   TIME\n"
-            "------------------------------\n"
-            "200 n 57321.4 0.12 10:05:00\n"
-            "100 N 57300.0 0.12 10:06:00\n"
-            "0150 s 57310.5 0.12 10:07:00\n"
-            "abc N 57310.5 0.12 10:07:30\n"
-            "150 N 57310.5x 0.12 10:08:00\n"
-            "150 N 573 0.12 10:08:00\n"
-            "160 N 57311.0 0.12 25:08:00\n");
+  run_one("junk before the first marker\nSTATION 1 2 3\n" + keyword_base_header("05/12/96") +
+          "   TIME     MAG   DIFFS\n"
+          "10:00:00 58000.0 1.5 -0.5\n"
+          "\n"
+          "10:01:30,58002.0,,7\n" +
+          keyword_field_header("100 +", "05/12/96") +
+          "STATION      MAG     SD   TIME\n"
+          "------------------------------\n"
+          "200 n 57321.4 0.12 10:05:00\n"
+          "100 N 57300.0 0.12 10:06:00\n"
+          "0150 s 57310.5 0.12 10:07:00\n"
+          "abc N 57310.5 0.12 10:07:30\n"
+          "150 N 57310.5x 0.12 10:08:00\n"
+          "150 N 573 0.12 10:08:00\n"
+          "160 N 57311.0 0.12 25:08:00\n");
 
-    ASSERT_EQ(model.node_count, 3);
-    EXPECT_EQ(node(1).key, "a.dat");
-    EXPECT_EQ(node(1).text, "a.dat");
-    EXPECT_TRUE(node(1).checked);
-    EXPECT_EQ(node(1).parent, 0);
-    EXPECT_EQ(node(2).key, "filea.datblock0001");
-    EXPECT_EQ(node(2).text, "0001 Base 05/12/96 Line BS1");
-    EXPECT_EQ(node(3).key, "filea.datblock0002");
-    EXPECT_EQ(node(3).text, "0002 Data 05/12/96 Line 100N");
-    EXPECT_EQ(node(2).parent, 1);
-    EXPECT_TRUE(node(2).checked && node(3).checked);
-    EXPECT_EQ(model.node_block, (std::vector<std::int32_t>{0, 0, 1, 2}));
+  ASSERT_EQ(model.node_count, 3);
+  EXPECT_EQ(node(1).key, "a.dat");
+  EXPECT_EQ(node(1).text, "a.dat");
+  EXPECT_TRUE(node(1).checked);
+  EXPECT_EQ(node(1).parent, 0);
+  EXPECT_EQ(node(2).key, "filea.datblock0001");
+  EXPECT_EQ(node(2).text, "0001 Base 05/12/96 Line BS1");
+  EXPECT_EQ(node(3).key, "filea.datblock0002");
+  EXPECT_EQ(node(3).text, "0002 Data 05/12/96 Line 100N");
+  EXPECT_EQ(node(2).parent, 1);
+  EXPECT_TRUE(node(2).checked && node(3).checked);
+  EXPECT_EQ(model.node_block, (std::vector<std::int32_t>{0, 0, 1, 2}));
 
-    ASSERT_EQ(model.block_count, 2);
-    EXPECT_EQ(model.base_block_count, 1);
-    EXPECT_EQ(model.data_block_count, 1);
-    EXPECT_EQ(block(1).kind, base_kind);
-    EXPECT_EQ(block(1).line, "BS1");
-    EXPECT_EQ(block(1).node, 2);
-    EXPECT_EQ(block(1).first_reading, 1);
-    // 10:00:00 58000.0, +30 s 58001.5, +30 s 58001.0; then a line whose empty second
-    // difference drops the rest.
-    EXPECT_EQ(mags(1), (Floats{58000.0f, 58001.5f, 58001.0f, 58002.0f}));
-    EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 10, 0, 0), at(1996, 5, 12, 10, 0, 30),
-                                             at(1996, 5, 12, 10, 1, 0), at(1996, 5, 12, 10, 1, 30)}));
-    EXPECT_EQ(stations(1), (Floats{0, 0, 0, 0}));
-    EXPECT_EQ(block(1).start_time, at(1996, 5, 12, 10, 0, 0));
-    EXPECT_EQ(block(1).end_time, at(1996, 5, 12, 10, 1, 30));
+  ASSERT_EQ(model.block_count, 2);
+  EXPECT_EQ(model.base_block_count, 1);
+  EXPECT_EQ(model.data_block_count, 1);
+  EXPECT_EQ(block(1).kind, base_kind);
+  EXPECT_EQ(block(1).line, "BS1");
+  EXPECT_EQ(block(1).node, 2);
+  EXPECT_EQ(block(1).first_reading, 1);
+  // 10:00:00 58000.0, +30 s 58001.5, +30 s 58001.0; then a line whose empty second
+  // difference drops the rest.
+  EXPECT_EQ(mags(1), (Floats{58000.0f, 58001.5f, 58001.0f, 58002.0f}));
+  EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 10, 0, 0), at(1996, 5, 12, 10, 0, 30),
+                                           at(1996, 5, 12, 10, 1, 0), at(1996, 5, 12, 10, 1, 30)}));
+  EXPECT_EQ(stations(1), (Floats{0, 0, 0, 0}));
+  EXPECT_EQ(block(1).start_time, at(1996, 5, 12, 10, 0, 0));
+  EXPECT_EQ(block(1).end_time, at(1996, 5, 12, 10, 1, 30));
 
-    EXPECT_EQ(block(2).kind, field_kind);
-    EXPECT_EQ(block(2).line, "100N");
-    EXPECT_EQ(block(2).first_reading, 5);
-    // "0150 s" is station -150; only the first 7 characters of the value are tested, so
-    // "57310.5x" counts as 57310.5; "573" passes too.
-    EXPECT_EQ(stations(2), (Floats{-150, 100, 150, 150, 200}));
-    EXPECT_EQ(mags(2), (Floats{57310.5f, 57300.0f, 57310.5f, 573.0f, 57321.4f}));
-    EXPECT_EQ(block(2).start_time, at(1996, 5, 12, 10, 5, 0));
-    EXPECT_EQ(block(2).end_time, at(1996, 5, 12, 10, 8, 0));
-    EXPECT_EQ(model.reading_count(), 9);
-    EXPECT_TRUE(op.messages.empty());
+  EXPECT_EQ(block(2).kind, field_kind);
+  EXPECT_EQ(block(2).line, "100N");
+  EXPECT_EQ(block(2).first_reading, 5);
+  // "0150 s" is station -150; only the first 7 characters of the value are tested, so
+  // "57310.5x" counts as 57310.5; "573" passes too.
+  EXPECT_EQ(stations(2), (Floats{-150, 100, 150, 150, 200}));
+  EXPECT_EQ(mags(2), (Floats{57310.5f, 57300.0f, 57310.5f, 573.0f, 57321.4f}));
+  EXPECT_EQ(block(2).start_time, at(1996, 5, 12, 10, 5, 0));
+  EXPECT_EQ(block(2).end_time, at(1996, 5, 12, 10, 8, 0));
+  EXPECT_EQ(model.reading_count(), 9);
+  EXPECT_TRUE(op.messages.empty());
 }
 
 TEST_F(ReaderTest, FixedColumnLayout) {
-    run_one("MP-2 DUMP\n" + fixed_base_header("05/12/96", "2 MIN", "?58000.0") +
-            "  TIME     BASE   DIFFERENCES\n" +
-            fixed_base_line("10:00:00", "58000.0", {"1.5", "-0.5"}) + "\n" +
-            fixed_base_line("10:06:00", "58000.5", {"x.x", "2.0"}) + "\n" +
-            fixed_base_line(" 10:07:00", "58000.5") + "\n" +  // third character is not ":"
-            fixed_field_header("300N", "05/12/96") + "STATION  MAG   SD   TIME\n" +
-            fixed_field_line("000200N", "57321.4", "14:03:07") + "\n" +
-            fixed_field_line("000150S", "57300.1", "14:04:07") + "\n" +
-            fixed_field_line("     5N", "57300.1", "14:05:07") + "\n" +     // first five all spaces
-            fixed_field_line("00010N", "57300.1", "14:05:07") + "\n" +      // columns 1-6 not numeric
-            fixed_field_line("000100W", "573x0.1", "14:05:07") + "\n" +     // value not numeric
-            fixed_field_line("000100W", "57300.1", "14:65:07") + "\n" +     // time not valid
-            fixed_field_line("000050E", "57299.9", "14:06:07") + "\n");
-    ASSERT_EQ(model.block_count, 2);
-    EXPECT_EQ(node(2).text, "0001 Base 05/12/96 Line BS1");
-    EXPECT_EQ(node(3).text, "0002 Data 05/12/96 Line 300N");
-    EXPECT_EQ(block(1).kind, base_kind);
-    EXPECT_EQ(mags(1), (Floats{58000.0f, 58001.5f, 58001.0f, 58000.5f}));
-    EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 10, 0, 0), at(1996, 5, 12, 10, 2, 0),
-                                             at(1996, 5, 12, 10, 4, 0), at(1996, 5, 12, 10, 6, 0)}));
-    EXPECT_EQ(block(2).kind, field_kind);
-    EXPECT_EQ(block(2).line, "300N");
-    EXPECT_EQ(stations(2), (Floats{-150, 50, 200}));
-    EXPECT_EQ(mags(2), (Floats{57300.1f, 57299.9f, 57321.4f}));
-    EXPECT_EQ(block(2).start_time, at(1996, 5, 12, 14, 3, 7));
-    EXPECT_EQ(block(2).end_time, at(1996, 5, 12, 14, 6, 7));
+  run_one("MP-2 DUMP\n" + fixed_base_header("05/12/96", "2 MIN", "?58000.0") + "  TIME     BASE   DIFFERENCES\n" +
+          fixed_base_line("10:00:00", "58000.0", {"1.5", "-0.5"}) + "\n" +
+          fixed_base_line("10:06:00", "58000.5", {"x.x", "2.0"}) + "\n" + fixed_base_line(" 10:07:00", "58000.5") +
+          "\n" +  // third character is not ":"
+          fixed_field_header("300N", "05/12/96") + "STATION  MAG   SD   TIME\n" +
+          fixed_field_line("000200N", "57321.4", "14:03:07") + "\n" +
+          fixed_field_line("000150S", "57300.1", "14:04:07") + "\n" +
+          fixed_field_line("     5N", "57300.1", "14:05:07") + "\n" +  // first five all spaces
+          fixed_field_line("00010N", "57300.1", "14:05:07") + "\n" +   // columns 1-6 not numeric
+          fixed_field_line("000100W", "573x0.1", "14:05:07") + "\n" +  // value not numeric
+          fixed_field_line("000100W", "57300.1", "14:65:07") + "\n" +  // time not valid
+          fixed_field_line("000050E", "57299.9", "14:06:07") + "\n");
+  ASSERT_EQ(model.block_count, 2);
+  EXPECT_EQ(node(2).text, "0001 Base 05/12/96 Line BS1");
+  EXPECT_EQ(node(3).text, "0002 Data 05/12/96 Line 300N");
+  EXPECT_EQ(block(1).kind, base_kind);
+  EXPECT_EQ(mags(1), (Floats{58000.0f, 58001.5f, 58001.0f, 58000.5f}));
+  EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 10, 0, 0), at(1996, 5, 12, 10, 2, 0),
+                                           at(1996, 5, 12, 10, 4, 0), at(1996, 5, 12, 10, 6, 0)}));
+  EXPECT_EQ(block(2).kind, field_kind);
+  EXPECT_EQ(block(2).line, "300N");
+  EXPECT_EQ(stations(2), (Floats{-150, 50, 200}));
+  EXPECT_EQ(mags(2), (Floats{57300.1f, 57299.9f, 57321.4f}));
+  EXPECT_EQ(block(2).start_time, at(1996, 5, 12, 14, 3, 7));
+  EXPECT_EQ(block(2).end_time, at(1996, 5, 12, 14, 6, 7));
 }
 
 TEST(CycleRule, NumbersUnitsAndRounding) {
-    EXPECT_EQ(cycle_seconds_from("30 SEC"), 30);
-    EXPECT_EQ(cycle_seconds_from("30"), 30);
-    EXPECT_EQ(cycle_seconds_from("2 MIN"), 120);
-    EXPECT_EQ(cycle_seconds_from("0.5 MIN"), 0);
-    EXPECT_EQ(cycle_seconds_from("1.5 MIN"), 120);
-    EXPECT_EQ(cycle_seconds_from("2.5"), 2);
-    EXPECT_EQ(cycle_seconds_from("20S"), 20);
-    EXPECT_EQ(cycle_seconds_from("SLOW"), 0);
-    EXPECT_EQ(cycle_seconds_from("1e12"), std::nullopt);
-    EXPECT_EQ(cycle_seconds_from("40000000 MIN"), std::nullopt);
+  EXPECT_EQ(cycle_seconds_from("30 SEC"), 30);
+  EXPECT_EQ(cycle_seconds_from("30"), 30);
+  EXPECT_EQ(cycle_seconds_from("2 MIN"), 120);
+  EXPECT_EQ(cycle_seconds_from("0.5 MIN"), 0);
+  EXPECT_EQ(cycle_seconds_from("1.5 MIN"), 120);
+  EXPECT_EQ(cycle_seconds_from("2.5"), 2);
+  EXPECT_EQ(cycle_seconds_from("20S"), 20);
+  EXPECT_EQ(cycle_seconds_from("SLOW"), 0);
+  EXPECT_EQ(cycle_seconds_from("1e12"), std::nullopt);
+  EXPECT_EQ(cycle_seconds_from("40000000 MIN"), std::nullopt);
 }
 
 TEST_F(ReaderTest, LineNamesStationsAndCycles) {
-    run_one(keyword_field_header("12 3", "05/12/96") + "1 N 1 0 10:00:00\n" +
-            keyword_field_header("100 +", "05/12/96") + "1 N 1 0 10:00:00\n" +
-            keyword_base_header("05/12/96", "0.5 MIN") + "10:00:00 1 1 1\n" +
-            keyword_field_header("200E", "05/12/96") +
-            "0150 W 1 0 10:00:00\n0150 E 2 0 10:00:00\n0150Sx N 3 0 10:00:00\n");
-    EXPECT_EQ(block(1).line, "123");
-    EXPECT_EQ(block(2).line, "100N");
-    // A cycle of half a minute rounds to 0 before it is multiplied: no time passes.
-    EXPECT_EQ(times(3), std::vector<double>(3, at(1996, 5, 12, 10, 0, 0)));
-    // "0150Sx" is not numeric: only W and E lines count.
-    EXPECT_EQ(stations(4), (Floats{-150, 150}));
+  run_one(keyword_field_header("12 3", "05/12/96") + "1 N 1 0 10:00:00\n" + keyword_field_header("100 +", "05/12/96") +
+          "1 N 1 0 10:00:00\n" + keyword_base_header("05/12/96", "0.5 MIN") + "10:00:00 1 1 1\n" +
+          keyword_field_header("200E", "05/12/96") +
+          "0150 W 1 0 10:00:00\n0150 E 2 0 10:00:00\n0150Sx N 3 0 10:00:00\n");
+  EXPECT_EQ(block(1).line, "123");
+  EXPECT_EQ(block(2).line, "100N");
+  // A cycle of half a minute rounds to 0 before it is multiplied: no time passes.
+  EXPECT_EQ(times(3), std::vector<double>(3, at(1996, 5, 12, 10, 0, 0)));
+  // "0150Sx" is not numeric: only W and E lines count.
+  EXPECT_EQ(stations(4), (Floats{-150, 150}));
 }
 
 TEST_F(ReaderTest, EqualStationsKeepFileOrder) {
-    std::string text = keyword_field_header("1N", "05/12/96");
-    const char* rows[] = {"200 N 1 0 10:00:00", "100 N 2 0 10:01:00", "150 N 3 0 10:02:00",
-                          "100 N 4 0 10:03:00", "150 N 5 0 10:04:00", "100 N 6 0 10:05:00"};
-    for (const char* r : rows) text += std::string(r) + "\n";
-    run_one(text);
-    EXPECT_EQ(stations(1), (Floats{100, 100, 100, 150, 150, 200}));
-    EXPECT_EQ(mags(1), (Floats{2, 4, 6, 3, 5, 1}));
+  std::string text = keyword_field_header("1N", "05/12/96");
+  const char* rows[] = {"200 N 1 0 10:00:00", "100 N 2 0 10:01:00", "150 N 3 0 10:02:00",
+                        "100 N 4 0 10:03:00", "150 N 5 0 10:04:00", "100 N 6 0 10:05:00"};
+  for (const char* r : rows) text += std::string(r) + "\n";
+  run_one(text);
+  EXPECT_EQ(stations(1), (Floats{100, 100, 100, 150, 150, 200}));
+  EXPECT_EQ(mags(1), (Floats{2, 4, 6, 3, 5, 1}));
 }
 
 TEST_F(ReaderTest, FilesWithoutHeadersGiveUncheckedFileNodes) {
-    run({{"empty.dat", ""}, {"notes.txt", "nothing\nto see\n"}});
-    EXPECT_EQ(model.block_count, 0);
-    ASSERT_EQ(model.node_count, 2);
-    EXPECT_FALSE(node(1).checked);
-    EXPECT_FALSE(node(2).checked);
-    EXPECT_EQ(model.match.size(), 1u);
+  run({{"empty.dat", ""}, {"notes.txt", "nothing\nto see\n"}});
+  EXPECT_EQ(model.block_count, 0);
+  ASSERT_EQ(model.node_count, 2);
+  EXPECT_FALSE(node(1).checked);
+  EXPECT_FALSE(node(2).checked);
+  EXPECT_EQ(model.match.size(), 1u);
 }
 
 TEST_F(ReaderTest, InvalidKeywordHeaders) {
-    std::string text;
-    // 1: no LINE____ line.
-    text += keyword_header({"DATE____: 05/12/96"}) + "1 N 1 0 10:00:00\n";
-    // 2: a date that is not a date.
-    text += keyword_field_header("1N", "13/45/96") + "1 N 1 0 10:00:00\n";
-    // 3: CYC_TIME without ":".
-    text += keyword_header({"DATE____: 05/12/96", "LINE____: 1N", "CYC_TIME 30"}) + "10:00:00 1 1\n";
-    // 4: no "/----" among the first 19 lines: the block is invalid, the lines after it are
-    //    passed over up to the next marker.
-    text += "S C I N T R E X\nheader\nDATE____: 05/12/96\nLINE____: 7N\n";
-    for (int i = 0; i < 20; ++i) text += "1 N 1 0 10:00:00\n";
-    // 5: a valid block after all that.
-    text += keyword_field_header("9N", "05/12/96") + "1 N 1 0 10:00:00\n2 N 1 0 10:01:00\n";
-    run_one(text);
-    ASSERT_EQ(model.block_count, 5);
-    for (int b = 1; b <= 4; ++b) {
-        EXPECT_FALSE(model.block_checked(b)) << b;
-        EXPECT_EQ(block(b).num_readings, 0) << b;
-    }
-    EXPECT_EQ(node(2).text, "0001 Data 05/12/96 Line ");
-    EXPECT_EQ(node(4).text, "0003 Base 05/12/96 Line 1N");
-    EXPECT_EQ(block(3).kind, base_kind);
-    EXPECT_TRUE(model.block_checked(5));
-    EXPECT_EQ(block(5).line, "9N");
-    EXPECT_EQ(block(5).num_readings, 2);
-    EXPECT_EQ(node(6).key, "filea.datblock0005");
+  std::string text;
+  // 1: no LINE____ line.
+  text += keyword_header({"DATE____: 05/12/96"}) + "1 N 1 0 10:00:00\n";
+  // 2: a date that is not a date.
+  text += keyword_field_header("1N", "13/45/96") + "1 N 1 0 10:00:00\n";
+  // 3: CYC_TIME without ":".
+  text += keyword_header({"DATE____: 05/12/96", "LINE____: 1N", "CYC_TIME 30"}) + "10:00:00 1 1\n";
+  // 4: no "/----" among the first 19 lines: the block is invalid, the lines after it are
+  //    passed over up to the next marker.
+  text += "S C I N T R E X\nheader\nDATE____: 05/12/96\nLINE____: 7N\n";
+  for (int i = 0; i < 20; ++i) text += "1 N 1 0 10:00:00\n";
+  // 5: a valid block after all that.
+  text += keyword_field_header("9N", "05/12/96") + "1 N 1 0 10:00:00\n2 N 1 0 10:01:00\n";
+  run_one(text);
+  ASSERT_EQ(model.block_count, 5);
+  for (int b = 1; b <= 4; ++b) {
+    EXPECT_FALSE(model.block_checked(b)) << b;
+    EXPECT_EQ(block(b).num_readings, 0) << b;
+  }
+  EXPECT_EQ(node(2).text, "0001 Data 05/12/96 Line ");
+  EXPECT_EQ(node(4).text, "0003 Base 05/12/96 Line 1N");
+  EXPECT_EQ(block(3).kind, base_kind);
+  EXPECT_TRUE(model.block_checked(5));
+  EXPECT_EQ(block(5).line, "9N");
+  EXPECT_EQ(block(5).num_readings, 2);
+  EXPECT_EQ(node(6).key, "filea.datblock0005");
 }
 
 TEST_F(ReaderTest, HeaderOfExactlyEighteenLinesIsStillValid) {
-    // Marker, header lines 1..17 and "/----" as line 18.
-    std::string text = "S C I N T R E X\nline 1\nDATE____: 05/12/96\nLINE____: 1N\n";
-    for (int i = 4; i <= 17; ++i) text += "REMARK " + std::to_string(i) + "\n";
-    text += "/----\n1 N 5 0 10:00:00\n";
-    run_one(text);
-    EXPECT_TRUE(model.block_checked(1));
-    EXPECT_EQ(block(1).num_readings, 1);
-    // One more remark pushes "/----" to line 19.
-    std::string longer = "S C I N T R E X\nline 1\nDATE____: 05/12/96\nLINE____: 1N\n";
-    for (int i = 4; i <= 18; ++i) longer += "REMARK " + std::to_string(i) + "\n";
-    longer += "/----\n1 N 5 0 10:00:00\n";
-    run_one(longer);
-    EXPECT_FALSE(model.block_checked(1));
+  // Marker, header lines 1..17 and "/----" as line 18.
+  std::string text = "S C I N T R E X\nline 1\nDATE____: 05/12/96\nLINE____: 1N\n";
+  for (int i = 4; i <= 17; ++i) text += "REMARK " + std::to_string(i) + "\n";
+  text += "/----\n1 N 5 0 10:00:00\n";
+  run_one(text);
+  EXPECT_TRUE(model.block_checked(1));
+  EXPECT_EQ(block(1).num_readings, 1);
+  // One more remark pushes "/----" to line 19.
+  std::string longer = "S C I N T R E X\nline 1\nDATE____: 05/12/96\nLINE____: 1N\n";
+  for (int i = 4; i <= 18; ++i) longer += "REMARK " + std::to_string(i) + "\n";
+  longer += "/----\n1 N 5 0 10:00:00\n";
+  run_one(longer);
+  EXPECT_FALSE(model.block_checked(1));
 }
 
 TEST_F(ReaderTest, FilesEndingInsideAHeader) {
-    run({{"a.dat", keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\nS C I N T R E X\n"},
-         {"b.dat", "SCINTREX\nMP-2  UNCORRECTED DATA BASE FIELD: 1*\n"},
-         {"c.dat", "S C I N T R E X\nx\nDATE____: 05/12/96\nLINE____: 1N\n"},
-         {"d.dat", keyword_field_header("2N", "05/12/96")}});
-    ASSERT_EQ(model.block_count, 5);
-    EXPECT_TRUE(model.block_checked(1));
-    EXPECT_EQ(block(1).num_readings, 1);
-    EXPECT_FALSE(model.block_checked(2));   // marker on the last line
-    EXPECT_FALSE(model.block_checked(3));   // fixed header missing line B
-    EXPECT_EQ(block(3).kind, base_kind);
-    EXPECT_FALSE(model.block_checked(4));   // no "/----" before the end
-    EXPECT_TRUE(model.block_checked(5));    // complete header, no data
-    EXPECT_EQ(block(5).num_readings, 0);
-    for (int n : {1, 4, 6, 8}) EXPECT_TRUE(node(n).checked) << n;
+  run({{"a.dat", keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\nS C I N T R E X\n"},
+       {"b.dat", "SCINTREX\nMP-2  UNCORRECTED DATA BASE FIELD: 1*\n"},
+       {"c.dat", "S C I N T R E X\nx\nDATE____: 05/12/96\nLINE____: 1N\n"},
+       {"d.dat", keyword_field_header("2N", "05/12/96")}});
+  ASSERT_EQ(model.block_count, 5);
+  EXPECT_TRUE(model.block_checked(1));
+  EXPECT_EQ(block(1).num_readings, 1);
+  EXPECT_FALSE(model.block_checked(2));  // marker on the last line
+  EXPECT_FALSE(model.block_checked(3));  // fixed header missing line B
+  EXPECT_EQ(block(3).kind, base_kind);
+  EXPECT_FALSE(model.block_checked(4));  // no "/----" before the end
+  EXPECT_TRUE(model.block_checked(5));   // complete header, no data
+  EXPECT_EQ(block(5).num_readings, 0);
+  for (int n : {1, 4, 6, 8}) EXPECT_TRUE(node(n).checked) << n;
 }
 
 TEST_F(ReaderTest, InvalidFixedHeaders) {
-    run_one(
-        // A lacks "BASE": recorded as kind 0 with an empty label; its data lines are passed over.
-        "SCINTREX\nMP-2 UNCORRECTED DATA\nLINE 1N  GRID DATE: 05/12/96\n" +
-        fixed_field_line("000100N", "57000.0", "10:00:00") + "\n" +
-        // B has "GRID" before column 7.
-        "SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nGRID 1N DATE: 05/12/96\n" +
-        // B has no "GRID" at all.
-        "SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nLINE 1N    DATE: 05/12/96\n" +
-        // A base header without "TIME".
-        "SCINTREX\nMP-2 BASE STATION BASE FIELD: 1C\nLINE BS1     GRID  01      DATE: 05/12/96\n" +
-        // A bad date.
-        fixed_field_header("2N", "02/30/96") + fixed_field_line("000100N", "57000.0", "10:00:00") + "\n" +
-        // And a good one.
-        fixed_field_header("3N", "05/12/96") + fixed_field_line("000100N", "57000.0", "10:00:00") + "\n");
-    ASSERT_EQ(model.block_count, 6);
-    EXPECT_EQ(node(2).text, "0001 ");
-    EXPECT_EQ(block(1).kind, base_kind);
-    EXPECT_EQ(model.base_block_count, 2);
-    EXPECT_EQ(model.data_block_count, 4);
-    for (int b = 1; b <= 5; ++b) EXPECT_FALSE(model.block_checked(b)) << b;
-    EXPECT_EQ(node(5).text, "0004 Base 05/12/96 Line BS1");
-    EXPECT_TRUE(model.block_checked(6));
-    EXPECT_EQ(block(6).num_readings, 1);
-    EXPECT_EQ(block(6).line, "3N");
+  run_one(
+      // A lacks "BASE": recorded as kind 0 with an empty label; its data lines are passed over.
+      "SCINTREX\nMP-2 UNCORRECTED DATA\nLINE 1N  GRID DATE: 05/12/96\n" +
+      fixed_field_line("000100N", "57000.0", "10:00:00") + "\n" +
+      // B has "GRID" before column 7.
+      "SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nGRID 1N DATE: 05/12/96\n" +
+      // B has no "GRID" at all.
+      "SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nLINE 1N    DATE: 05/12/96\n" +
+      // A base header without "TIME".
+      "SCINTREX\nMP-2 BASE STATION BASE FIELD: 1C\nLINE BS1     GRID  01      DATE: 05/12/96\n" +
+      // A bad date.
+      fixed_field_header("2N", "02/30/96") + fixed_field_line("000100N", "57000.0", "10:00:00") + "\n" +
+      // And a good one.
+      fixed_field_header("3N", "05/12/96") + fixed_field_line("000100N", "57000.0", "10:00:00") + "\n");
+  ASSERT_EQ(model.block_count, 6);
+  EXPECT_EQ(node(2).text, "0001 ");
+  EXPECT_EQ(block(1).kind, base_kind);
+  EXPECT_EQ(model.base_block_count, 2);
+  EXPECT_EQ(model.data_block_count, 4);
+  for (int b = 1; b <= 5; ++b) EXPECT_FALSE(model.block_checked(b)) << b;
+  EXPECT_EQ(node(5).text, "0004 Base 05/12/96 Line BS1");
+  EXPECT_TRUE(model.block_checked(6));
+  EXPECT_EQ(block(6).num_readings, 1);
+  EXPECT_EQ(block(6).line, "3N");
 }
 
 TEST_F(ReaderTest, BaseFieldDropsAreReported) {
-    run({{"a.dat", keyword_base_header("05/12/96", "30", "58000.4") + keyword_base_header("05/12/96", "30", "58000.0") +
-                       keyword_base_header("05/12/96", "30", "58001.0")},
-         {"b.dat", fixed_base_header("05/12/96", "30 SEC", "58000.0") +
-                       // A field block between them does not take part.
-                       fixed_field_header("1N", "05/12/96", "10.0") +
-                       keyword_base_header("05/12/96", "30", "57000.25")}});
-    // 58000.4 -> 58000.0 is no drop; 58000.0 -> 58001.0 is a rise; 58001.0 -> 58000.0
-    // (across files: the previous value is kept for the whole run) is one; and so is
-    // 58000.0 -> 57000.25.
-    ASSERT_EQ(op.messages.size(), 2u);
-    EXPECT_EQ(op.messages[0],
-              "The base station field value has changed from 58001.0 to 58000.0\rFile : b.dat Block : 1");
-    EXPECT_EQ(op.messages[1],
-              "The base station field value has changed from 58000.0 to 57000.3\rFile : b.dat Block : 3");
-    EXPECT_EQ(op.events.front(), "busy 1");
-    EXPECT_EQ(op.events.back(), "busy 0");
+  run({{"a.dat", keyword_base_header("05/12/96", "30", "58000.4") + keyword_base_header("05/12/96", "30", "58000.0") +
+                     keyword_base_header("05/12/96", "30", "58001.0")},
+       {"b.dat", fixed_base_header("05/12/96", "30 SEC", "58000.0") +
+                     // A field block between them does not take part.
+                     fixed_field_header("1N", "05/12/96", "10.0") +
+                     keyword_base_header("05/12/96", "30", "57000.25")}});
+  // 58000.4 -> 58000.0 is no drop; 58000.0 -> 58001.0 is a rise; 58001.0 -> 58000.0
+  // (across files: the previous value is kept for the whole run) is one; and so is
+  // 58000.0 -> 57000.25.
+  ASSERT_EQ(op.messages.size(), 2u);
+  EXPECT_EQ(op.messages[0], "The base station field value has changed from 58001.0 to 58000.0\rFile : b.dat Block : 1");
+  EXPECT_EQ(op.messages[1], "The base station field value has changed from 58000.0 to 57000.3\rFile : b.dat Block : 3");
+  EXPECT_EQ(op.events.front(), "busy 1");
+  EXPECT_EQ(op.events.back(), "busy 0");
 }
 
 TEST_F(ReaderTest, ReadingsAfterMidnightMoveToTheNextDay) {
-    run_one(keyword_base_header("05/12/96", "30 SEC") +
-            "23:59:00 58000.0 1.0 1.0 1.0\n"   // 23:59:00, 23:59:30, 00:00:00, 00:00:30
-            "00:01:00 58010.0 1.0\n" +
-            keyword_field_header("1N", "05/12/96") +
-            "100 N 1 0 23:58:00\n"
-            "125 N 2 0 23:59:30\n"
-            "150 N 3 0 00:01:00\n"
-            "175 N 4 0 00:03:00\n" +
-            keyword_field_header("2N", "05/12/96") + "100 N 1 0 10:00:00\n200 N 1 0 11:00:00\n");
-    const double d0 = at(1996, 5, 12, 0, 0, 0), d1 = at(1996, 5, 13, 0, 0, 0);
-    EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 23, 59, 0), at(1996, 5, 12, 23, 59, 30), d1,
-                                             at(1996, 5, 13, 0, 0, 30), at(1996, 5, 13, 0, 1, 0),
-                                             at(1996, 5, 13, 0, 1, 30)}));
-    EXPECT_EQ(block(1).start_time, at(1996, 5, 12, 23, 59, 0));
-    EXPECT_EQ(block(1).end_time, at(1996, 5, 13, 0, 1, 30));
-    EXPECT_EQ(block(2).start_time, at(1996, 5, 12, 23, 58, 0));
-    EXPECT_EQ(block(2).end_time, at(1996, 5, 13, 0, 3, 0));
-    EXPECT_EQ(times(2)[3], at(1996, 5, 13, 0, 3, 0));
-    // A block that does not cross midnight is unchanged.
-    EXPECT_EQ(block(3).start_time, at(1996, 5, 12, 10, 0, 0));
-    EXPECT_EQ(block(3).end_time, at(1996, 5, 12, 11, 0, 0));
-    EXPECT_GT(block(3).start_time, d0);
-    // Both spans run through midnight, so the base session covers half the field line:
-    // 23:59:00 to 00:01:30 of the 5 minutes from 23:58:00 to 00:03:00.
-    EXPECT_EQ(model.match_of(2).base_block, 1);
-    EXPECT_EQ(model.match_of(2).base_cover, 50);
+  run_one(keyword_base_header("05/12/96", "30 SEC") +
+          "23:59:00 58000.0 1.0 1.0 1.0\n"  // 23:59:00, 23:59:30, 00:00:00, 00:00:30
+          "00:01:00 58010.0 1.0\n" +
+          keyword_field_header("1N", "05/12/96") +
+          "100 N 1 0 23:58:00\n"
+          "125 N 2 0 23:59:30\n"
+          "150 N 3 0 00:01:00\n"
+          "175 N 4 0 00:03:00\n" +
+          keyword_field_header("2N", "05/12/96") + "100 N 1 0 10:00:00\n200 N 1 0 11:00:00\n");
+  const double d0 = at(1996, 5, 12, 0, 0, 0), d1 = at(1996, 5, 13, 0, 0, 0);
+  EXPECT_EQ(times(1),
+            (std::vector<double>{at(1996, 5, 12, 23, 59, 0), at(1996, 5, 12, 23, 59, 30), d1, at(1996, 5, 13, 0, 0, 30),
+                                 at(1996, 5, 13, 0, 1, 0), at(1996, 5, 13, 0, 1, 30)}));
+  EXPECT_EQ(block(1).start_time, at(1996, 5, 12, 23, 59, 0));
+  EXPECT_EQ(block(1).end_time, at(1996, 5, 13, 0, 1, 30));
+  EXPECT_EQ(block(2).start_time, at(1996, 5, 12, 23, 58, 0));
+  EXPECT_EQ(block(2).end_time, at(1996, 5, 13, 0, 3, 0));
+  EXPECT_EQ(times(2)[3], at(1996, 5, 13, 0, 3, 0));
+  // A block that does not cross midnight is unchanged.
+  EXPECT_EQ(block(3).start_time, at(1996, 5, 12, 10, 0, 0));
+  EXPECT_EQ(block(3).end_time, at(1996, 5, 12, 11, 0, 0));
+  EXPECT_GT(block(3).start_time, d0);
+  // Both spans run through midnight, so the base session covers half the field line:
+  // 23:59:00 to 00:01:30 of the 5 minutes from 23:58:00 to 00:03:00.
+  EXPECT_EQ(model.match_of(2).base_block, 1);
+  EXPECT_EQ(model.match_of(2).base_cover, 50);
 }
 
 TEST_F(ReaderTest, UnreadableFilesAreReportedAndSkipped) {
-    const DumpFile good = file("good.dat", keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
-    std::filesystem::create_directories(dir.path() / "folder.dat");
-    const std::vector<DumpFile> list{DumpFile{"missing.dat", dir.dir()}, DumpFile{"folder.dat", dir.dir()}, good};
-    process_files(model, list, op, DateOrder::mdy);
-    ASSERT_EQ(op.messages.size(), 2u);
-    EXPECT_EQ(op.messages[0], "The file " + dir.dir() + "/missing.dat could not be opened: No such file or directory");
-    EXPECT_EQ(op.messages[1], "The file " + dir.dir() + "/folder.dat could not be opened: it is a directory");
-    ASSERT_EQ(model.node_count, 4);
-    EXPECT_FALSE(node(1).checked);
-    EXPECT_FALSE(node(2).checked);
-    EXPECT_TRUE(node(3).checked);
-    EXPECT_EQ(model.block_count, 1);
-    EXPECT_EQ(block(1).num_readings, 1);
+  const DumpFile good = file("good.dat", keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
+  std::filesystem::create_directories(dir.path() / "folder.dat");
+  const std::vector<DumpFile> list{DumpFile{"missing.dat", dir.dir()}, DumpFile{"folder.dat", dir.dir()}, good};
+  process_files(model, list, op, DateOrder::mdy);
+  ASSERT_EQ(op.messages.size(), 2u);
+  EXPECT_EQ(op.messages[0], "The file " + dir.dir() + "/missing.dat could not be opened: No such file or directory");
+  EXPECT_EQ(op.messages[1], "The file " + dir.dir() + "/folder.dat could not be opened: it is a directory");
+  ASSERT_EQ(model.node_count, 4);
+  EXPECT_FALSE(node(1).checked);
+  EXPECT_FALSE(node(2).checked);
+  EXPECT_TRUE(node(3).checked);
+  EXPECT_EQ(model.block_count, 1);
+  EXPECT_EQ(block(1).num_readings, 1);
 }
 
 TEST_F(ReaderTest, UnreadablePermissions) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
-    const DumpFile f = file("locked.dat", "x");
-    ::chmod((dir.path() / "locked.dat").c_str(), 0);
-    process_files(model, {f}, op, DateOrder::mdy);
-    ASSERT_EQ(op.messages.size(), 1u);
-    EXPECT_NE(op.messages[0].find("Permission denied"), std::string::npos);
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  const DumpFile f = file("locked.dat", "x");
+  ::chmod((dir.path() / "locked.dat").c_str(), 0);
+  process_files(model, {f}, op, DateOrder::mdy);
+  ASSERT_EQ(op.messages.size(), 1u);
+  EXPECT_NE(op.messages[0].find("Permission denied"), std::string::npos);
 }
 
 TEST_F(ReaderTest, EmptyListOnlyBeeps) {
-    run_one(keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
-    op.events.clear();
-    EXPECT_FALSE(process_files(model, {}, op, DateOrder::mdy));
-    EXPECT_EQ(op.events, std::vector<std::string>{"beep"});
-    EXPECT_EQ(model.block_count, 1);
+  run_one(keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
+  op.events.clear();
+  EXPECT_FALSE(process_files(model, {}, op, DateOrder::mdy));
+  EXPECT_EQ(op.events, std::vector<std::string>{"beep"});
+  EXPECT_EQ(model.block_count, 1);
 }
 
 TEST_F(ReaderTest, TablesGrowPastTheirFirstRows) {
-    std::string text;
-    for (int b = 1; b <= 600; ++b) {
-        text += keyword_field_header(std::to_string(b) + "N", "05/12/96");
-        text += std::to_string(b) + " N " + std::to_string(50000 + b) + " 0 10:00:00\n";
-        text += std::to_string(b + 1) + " N " + std::to_string(50000 + b) + ".5 0 10:00:01\n";
-    }
-    run_one(text);
-    ASSERT_EQ(model.block_count, 600);
-    EXPECT_EQ(model.node_count, 601);
-    EXPECT_EQ(model.reading_count(), 1200);
-    for (int b : {1, 2, 512, 513, 600}) {
-        EXPECT_EQ(block(b).line, std::to_string(b) + "N");
-        EXPECT_EQ(block(b).first_reading, 2 * b - 1);
-        EXPECT_EQ(mags(b), (Floats{50000.0f + b, 50000.5f + b}));
-        EXPECT_EQ(node(b + 1).key, "filea.datblock" + format_padded(b, 4));
-    }
+  std::string text;
+  for (int b = 1; b <= 600; ++b) {
+    text += keyword_field_header(std::to_string(b) + "N", "05/12/96");
+    text += std::to_string(b) + " N " + std::to_string(50000 + b) + " 0 10:00:00\n";
+    text += std::to_string(b + 1) + " N " + std::to_string(50000 + b) + ".5 0 10:00:01\n";
+  }
+  run_one(text);
+  ASSERT_EQ(model.block_count, 600);
+  EXPECT_EQ(model.node_count, 601);
+  EXPECT_EQ(model.reading_count(), 1200);
+  for (int b : {1, 2, 512, 513, 600}) {
+    EXPECT_EQ(block(b).line, std::to_string(b) + "N");
+    EXPECT_EQ(block(b).first_reading, 2 * b - 1);
+    EXPECT_EQ(mags(b), (Floats{50000.0f + b, 50000.5f + b}));
+    EXPECT_EQ(node(b + 1).key, "filea.datblock" + format_padded(b, 4));
+  }
 }
 
 TEST_F(ReaderTest, EachRunStartsAfresh) {
-    run_one(keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
-    model.selected_node = 2;
-    model.selected_block = 1;
-    run({{"b.dat", keyword_field_header("2N", "05/12/96") + "1 N 1 0 10:00:00\n2 N 2 0 10:00:10\n"}});
-    EXPECT_EQ(model.block_count, 1);
-    EXPECT_EQ(block(1).line, "2N");
-    EXPECT_EQ(model.reading_count(), 2);
-    EXPECT_EQ(model.selected_node, 0);
-    EXPECT_EQ(model.selected_block, 0);
+  run_one(keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
+  model.selected_node = 2;
+  model.selected_block = 1;
+  run({{"b.dat", keyword_field_header("2N", "05/12/96") + "1 N 1 0 10:00:00\n2 N 2 0 10:00:10\n"}});
+  EXPECT_EQ(model.block_count, 1);
+  EXPECT_EQ(block(1).line, "2N");
+  EXPECT_EQ(model.reading_count(), 2);
+  EXPECT_EQ(model.selected_node, 0);
+  EXPECT_EQ(model.selected_block, 0);
 }
 
 TEST_F(ReaderTest, HostileBytesNeitherCrashNorHang) {
-    std::string text = keyword_field_header("1N", "05/12/96");
-    text += std::string("1 N \0\0 0 10:00:00\n", 18);
-    text += "1 N 5 0 10:00:00\x1b\r";
-    text += std::string(2'500'000, '9') + " N 5 0 10:00:00\r\n";
-    text += "\xff\xfe\xfd S C I N T R E X \xe9\n\x80\x81\n";
-    text += "SCINTREX\n\n\n";
-    for (int i = 0; i < 3000; ++i) text += static_cast<char>((i * 7919) % 256);
-    run_one(text);
-    EXPECT_GE(model.block_count, 2);
-    EXPECT_EQ(block(1).num_readings, 1);
-    EXPECT_EQ(mags(1), (Floats{5.0f}));
+  std::string text = keyword_field_header("1N", "05/12/96");
+  text += std::string("1 N \0\0 0 10:00:00\n", 18);
+  text += "1 N 5 0 10:00:00\x1b\r";
+  text += std::string(2'500'000, '9') + " N 5 0 10:00:00\r\n";
+  text += "\xff\xfe\xfd S C I N T R E X \xe9\n\x80\x81\n";
+  text += "SCINTREX\n\n\n";
+  for (int i = 0; i < 3000; ++i) text += static_cast<char>((i * 7919) % 256);
+  run_one(text);
+  EXPECT_GE(model.block_count, 2);
+  EXPECT_EQ(block(1).num_readings, 1);
+  EXPECT_EQ(mags(1), (Floats{5.0f}));
 }

@@ -21,16 +21,14 @@ public:
   // Stores `value` under `name`. A value equal to a valid `defaultValue` is not kept
   // (reading it back with that default gives the same value); an invalid `value`
   // removes the key.
-  virtual void WriteProperty(const QString& name, const QVariant& value,
-                             const QVariant& defaultValue = QVariant()) = 0;
+  virtual void WriteProperty(const QString& name, const QVariant& value, const QVariant& defaultValue = QVariant()) = 0;
 };
 
 // A property store held in memory. Keeps each key in the letter case of its last write.
 class VELLUM32_EXPORT MemoryPropertyStore : public PropertyStore {
 public:
   QVariant ReadProperty(const QString& name, const QVariant& defaultValue = QVariant()) const override;
-  void WriteProperty(const QString& name, const QVariant& value,
-                     const QVariant& defaultValue = QVariant()) override;
+  void WriteProperty(const QString& name, const QVariant& value, const QVariant& defaultValue = QVariant()) override;
 
   bool contains(const QString& name) const;
   // The keys as last written, in the order they were first written.

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
+#include <vellum32/vellum32.h>
 #include "export/export_command.h"
 #include "reader/dump_reader.h"
 #include "recording_operator.h"
 #include "temp_dir.h"
 #include "ui/file_choosers.h"
 #include "ui/form_main.h"
-#include <vellum32/vellum32.h>
 #include "ui/frm_about.h"
 
 // Readable failure messages for Qt texts.
@@ -38,9 +38,9 @@ namespace {
 
 // The pointer is set back to the default at the end: the last hourglass event ends it.
 bool pointer_restored(const test::RecordingOperator& op) {
-    for (auto it = op.events.rbegin(); it != op.events.rend(); ++it)
-        if (it->rfind("busy ", 0) == 0) return *it == "busy 0";
-    return true;
+  for (auto it = op.events.rbegin(); it != op.events.rend(); ++it)
+    if (it->rfind("busy ", 0) == 0) return *it == "busy 0";
+  return true;
 }
 
 namespace fs = std::filesystem;
@@ -50,616 +50,618 @@ using test::TempDir;
 const std::vector<std::string> sample_files{"envimag_0709.dat", "mp2_0710.dat"};
 
 void touch(const fs::path& p, const std::string& text = "x\n") {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text;
+  fs::create_directories(p.parent_path());
+  std::ofstream(p) << text;
 }
 
 std::string read_all(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class FormMainTest : public ::testing::Test {
 protected:
-    TempDir tmp;
-    RecordingOperator op;
-    std::unique_ptr<Form_main> w;
+  TempDir tmp;
+  RecordingOperator op;
+  std::unique_ptr<Form_main> w;
 
-    void open(const fs::path& dir) {
-        w = std::make_unique<Form_main>(QString::fromStdString(dir.string()), &op);
-        w->setDateOrder(DateOrder::mdy);
-        w->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    }
-    // The samples copied into the temporary folder, and the window started there.
-    void open_with_samples() {
-        for (const auto& f : sample_files)
-            fs::copy_file(fs::path(CORVANE_SAMPLES_DIR) / f, tmp.path() / f);
-        touch(tmp.path() / "notes.txt");
-        open(tmp.path());
-    }
+  void open(const fs::path& dir) {
+    w = std::make_unique<Form_main>(QString::fromStdString(dir.string()), &op);
+    w->setDateOrder(DateOrder::mdy);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  }
+  // The samples copied into the temporary folder, and the window started there.
+  void open_with_samples() {
+    for (const auto& f : sample_files) fs::copy_file(fs::path(CORVANE_SAMPLES_DIR) / f, tmp.path() / f);
+    touch(tmp.path() / "notes.txt");
+    open(tmp.path());
+  }
 
-    template <class T = QWidget>
-    T* find(const char* name) const {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
-    // Clicks a button as the operator would: only a shown, enabled button can be clicked.
-    void click(const char* name) {
-        auto* b = find<QPushButton>(name);
-        ASSERT_NE(b, nullptr);
-        ASSERT_TRUE(b->isVisible()) << name << " is not shown";
-        ASSERT_TRUE(b->isEnabled()) << name << " is disabled";
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-    void type(const char* name, const QString& text) {
-        auto* t = find<QLineEdit>(name);
-        t->selectAll();
-        QTest::keyClick(t, Qt::Key_Delete);
-        QTest::keyClicks(t, text);
-    }
-    // A double click as the mouse gives it: a click, then the second press.
-    void double_click(QAbstractItemView* view, QPoint at) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-    }
-    void click_item(QAbstractItemView* view, const QModelIndex& index, Qt::KeyboardModifiers mods = {}) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, mods, view->visualRect(index).center());
-    }
-    QStringList listed() const {
-        QStringList l;
-        auto* list = find<QTreeWidget>("ListView_binary");
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            l << list->topLevelItem(i)->text(0) + QLatin1Char('|') + list->topLevelItem(i)->text(1);
-        return l;
-    }
-    bool shown(const char* pane) const { return find<QWidget>(pane)->isVisible(); }
-    // Picks the sample dumps in File_binary and adds them.
-    void add_samples() {
-        type("Text_file_extension", QStringLiteral("dat"));
-        auto* files = find<FileChooser>("File_binary");
-        files->setFocus();
-        QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
-        click("Command_add_selected");
-    }
-    std::vector<QTreeWidgetItem*> tree_items() const {
-        std::vector<QTreeWidgetItem*> items;
-        for (QTreeWidgetItemIterator it(find<QTreeWidget>("TreeView_blocks")); *it; ++it) items.push_back(*it);
-        return items;
-    }
-    // Ticks or unticks a node with the space bar, as the operator would.
-    void toggle(QTreeWidgetItem* item) {
-        auto* tree = find<QTreeWidget>("TreeView_blocks");
-        tree->setFocus();
-        tree->setCurrentItem(item);
-        QTest::keyClick(tree->viewport(), Qt::Key_Space);
-    }
-    QString panel(int i) const {
-        return find<QLabel>(QStringLiteral("StatusBar_panel_%1").arg(i).toLatin1().constData())->text();
-    }
+  template <class T = QWidget>
+  T* find(const char* name) const {
+    T* c = w->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+  }
+  // Clicks a button as the operator would: only a shown, enabled button can be clicked.
+  void click(const char* name) {
+    auto* b = find<QPushButton>(name);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(b->isVisible()) << name << " is not shown";
+    ASSERT_TRUE(b->isEnabled()) << name << " is disabled";
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+  void type(const char* name, const QString& text) {
+    auto* t = find<QLineEdit>(name);
+    t->selectAll();
+    QTest::keyClick(t, Qt::Key_Delete);
+    QTest::keyClicks(t, text);
+  }
+  // A double click as the mouse gives it: a click, then the second press.
+  void double_click(QAbstractItemView* view, QPoint at) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+  }
+  void click_item(QAbstractItemView* view, const QModelIndex& index, Qt::KeyboardModifiers mods = {}) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, mods, view->visualRect(index).center());
+  }
+  QStringList listed() const {
+    QStringList l;
+    auto* list = find<QTreeWidget>("ListView_binary");
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+      l << list->topLevelItem(i)->text(0) + QLatin1Char('|') + list->topLevelItem(i)->text(1);
+    return l;
+  }
+  bool shown(const char* pane) const { return find<QWidget>(pane)->isVisible(); }
+  // Picks the sample dumps in File_binary and adds them.
+  void add_samples() {
+    type("Text_file_extension", QStringLiteral("dat"));
+    auto* files = find<FileChooser>("File_binary");
+    files->setFocus();
+    QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
+    click("Command_add_selected");
+  }
+  std::vector<QTreeWidgetItem*> tree_items() const {
+    std::vector<QTreeWidgetItem*> items;
+    for (QTreeWidgetItemIterator it(find<QTreeWidget>("TreeView_blocks")); *it; ++it) items.push_back(*it);
+    return items;
+  }
+  // Ticks or unticks a node with the space bar, as the operator would.
+  void toggle(QTreeWidgetItem* item) {
+    auto* tree = find<QTreeWidget>("TreeView_blocks");
+    tree->setFocus();
+    tree->setCurrentItem(item);
+    QTest::keyClick(tree->viewport(), Qt::Key_Space);
+  }
+  QString panel(int i) const {
+    return find<QLabel>(QStringLiteral("StatusBar_panel_%1").arg(i).toLatin1().constData())->text();
+  }
 };
 
 QColor colour_of(std::int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 TEST_F(FormMainTest, StartsOnTheFileSelectionPane) {
-    open(tmp.path());
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Process Drillhole Log Files"));
-    EXPECT_EQ(w->objectName(), QStringLiteral("Form_main"));
-    EXPECT_TRUE(shown("Frame_select_binary_files"));
-    EXPECT_FALSE(shown("Frame_main"));
-    EXPECT_FALSE(shown("Frame_export"));
-    EXPECT_EQ(find<QLineEdit>("Text_file_extension")->text(), QStringLiteral("*"));
-    EXPECT_EQ(find<DirChooser>("Dir_binary")->path(), QString::fromStdString(tmp.dir()));
-    EXPECT_EQ(find<FileChooser>("File_binary")->path(), QString::fromStdString(tmp.dir()));
+  open(tmp.path());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Process Drillhole Log Files"));
+  EXPECT_EQ(w->objectName(), QStringLiteral("Form_main"));
+  EXPECT_TRUE(shown("Frame_select_binary_files"));
+  EXPECT_FALSE(shown("Frame_main"));
+  EXPECT_FALSE(shown("Frame_export"));
+  EXPECT_EQ(find<QLineEdit>("Text_file_extension")->text(), QStringLiteral("*"));
+  EXPECT_EQ(find<DirChooser>("Dir_binary")->path(), QString::fromStdString(tmp.dir()));
+  EXPECT_EQ(find<FileChooser>("File_binary")->path(), QString::fromStdString(tmp.dir()));
 }
 
 TEST_F(FormMainTest, ControlsCarryTheirCaptionsAndTooltips) {
-    open(tmp.path());
-    const struct {
-        const char* name;
-        const char* caption;
-        const char* tip;
-    } controls[] = {
-        {"Drive_binary", nullptr, "Drive on which data is stored"},
-        {"Dir_binary", nullptr, "Path in which data is stored"},
-        {"File_binary", nullptr, "Files of specified type in the current directory"},
-        {"Label_param", "File Extension", nullptr},
-        {"Text_file_extension", nullptr, "File extension for data files to be selected"},
-        {"ListView_binary", nullptr, "Currently selected data files"},
-        {"Command_add_selected", "Add Selected Files", nullptr},
-        {"Command_find_and_add_files", "Find and Add All Files", nullptr},
-        {"Command_clear_selected", "Clear Selected Files", nullptr},
-        {"Command_clear_list", "Clear All Files", nullptr},
-        {"Command_process_files", "Process Selected File", nullptr},
-        {"Command_done_select_files", "Done", nullptr},
-        {"TreeView_blocks", nullptr, nullptr},
-        {"Text_line", nullptr, nullptr},
-        {"Text_num_readings", nullptr, nullptr},
-        {"Text_time_start", nullptr, nullptr},
-        {"Text_time_end", nullptr, nullptr},
-        {"Label_line", "Line", nullptr},
-        {"Label_num_readings", "Readings", nullptr},
-        {"Label_time_start", "Start Time", nullptr},
-        {"Label_time_end", "End Time", nullptr},
-        {"Command_export_data", "Export Data", nullptr},
-        {"Command_done_process", "Done", nullptr},
-        {"Label_base_field", "Base Field Value", nullptr},
-        {"Text_base_field", nullptr, "Value to add to corrected data on export"},
-        {"Check_apply_corrections", "Apply Corrections",
-         "If unchecked the base station corrections will not be applied to the exported data"},
-        {"Check_export_all", "Export All Reading Data",
-         "Leave unchecked to export only data for which base station readings exist"},
-        {"Check_export_base_station_data", "Export Base Station Data",
-         "If checked the base station data will be exported"},
-        {"Label_xyz_location", "Export  Location", nullptr},
-        {"Drive_xyz", nullptr, "Drive on which to write the data"},
-        {"Dir_xyz", nullptr, "Directory in which to write the data"},
-        {"Label_xyz_name", "Export File Name", nullptr},
-        {"Text_xyz_name", nullptr,
-         "Name of the exported data file to create (supply file name and extension, but no drive or path)"},
-        {"Command_save_data_0", "Export XYZ Data", nullptr},
-        {"Command_save_data_1", "Export Oasis Database", nullptr},
-        {"Command_done_export", "Done", nullptr},
-    };
-    for (const auto& c : controls) {
-        QWidget* widget = find(c.name);
-        ASSERT_NE(widget, nullptr) << c.name;
-        if (c.caption) {
-            QString text;
-            if (auto* b = qobject_cast<QAbstractButton*>(widget)) text = b->text();
-            else if (auto* l = qobject_cast<QLabel*>(widget)) text = l->text();
-            EXPECT_EQ(text, QString::fromLatin1(c.caption)) << c.name;
-        }
-        if (c.tip) {
-            EXPECT_EQ(widget->toolTip(), QString::fromLatin1(c.tip)) << c.name;
-        }
+  open(tmp.path());
+  const struct {
+    const char* name;
+    const char* caption;
+    const char* tip;
+  } controls[] = {
+      {"Drive_binary", nullptr, "Drive on which data is stored"},
+      {"Dir_binary", nullptr, "Path in which data is stored"},
+      {"File_binary", nullptr, "Files of specified type in the current directory"},
+      {"Label_param", "File Extension", nullptr},
+      {"Text_file_extension", nullptr, "File extension for data files to be selected"},
+      {"ListView_binary", nullptr, "Currently selected data files"},
+      {"Command_add_selected", "Add Selected Files", nullptr},
+      {"Command_find_and_add_files", "Find and Add All Files", nullptr},
+      {"Command_clear_selected", "Clear Selected Files", nullptr},
+      {"Command_clear_list", "Clear All Files", nullptr},
+      {"Command_process_files", "Process Selected File", nullptr},
+      {"Command_done_select_files", "Done", nullptr},
+      {"TreeView_blocks", nullptr, nullptr},
+      {"Text_line", nullptr, nullptr},
+      {"Text_num_readings", nullptr, nullptr},
+      {"Text_time_start", nullptr, nullptr},
+      {"Text_time_end", nullptr, nullptr},
+      {"Label_line", "Line", nullptr},
+      {"Label_num_readings", "Readings", nullptr},
+      {"Label_time_start", "Start Time", nullptr},
+      {"Label_time_end", "End Time", nullptr},
+      {"Command_export_data", "Export Data", nullptr},
+      {"Command_done_process", "Done", nullptr},
+      {"Label_base_field", "Base Field Value", nullptr},
+      {"Text_base_field", nullptr, "Value to add to corrected data on export"},
+      {"Check_apply_corrections", "Apply Corrections",
+       "If unchecked the base station corrections will not be applied to the exported data"},
+      {"Check_export_all", "Export All Reading Data",
+       "Leave unchecked to export only data for which base station readings exist"},
+      {"Check_export_base_station_data", "Export Base Station Data",
+       "If checked the base station data will be exported"},
+      {"Label_xyz_location", "Export  Location", nullptr},
+      {"Drive_xyz", nullptr, "Drive on which to write the data"},
+      {"Dir_xyz", nullptr, "Directory in which to write the data"},
+      {"Label_xyz_name", "Export File Name", nullptr},
+      {"Text_xyz_name", nullptr,
+       "Name of the exported data file to create (supply file name and extension, but no drive or path)"},
+      {"Command_save_data_0", "Export XYZ Data", nullptr},
+      {"Command_save_data_1", "Export Oasis Database", nullptr},
+      {"Command_done_export", "Done", nullptr},
+  };
+  for (const auto& c : controls) {
+    QWidget* widget = find(c.name);
+    ASSERT_NE(widget, nullptr) << c.name;
+    if (c.caption) {
+      QString text;
+      if (auto* b = qobject_cast<QAbstractButton*>(widget))
+        text = b->text();
+      else if (auto* l = qobject_cast<QLabel*>(widget))
+        text = l->text();
+      EXPECT_EQ(text, QString::fromLatin1(c.caption)) << c.name;
     }
-    auto* list = find<QTreeWidget>("ListView_binary");
-    ASSERT_EQ(list->columnCount(), 2);
-    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("File Name"));
-    EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Location"));
-    // The database export comes with the database library.
-    EXPECT_FALSE(find<QPushButton>("Command_save_data_1")->isEnabled());
+    if (c.tip) {
+      EXPECT_EQ(widget->toolTip(), QString::fromLatin1(c.tip)) << c.name;
+    }
+  }
+  auto* list = find<QTreeWidget>("ListView_binary");
+  ASSERT_EQ(list->columnCount(), 2);
+  EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("File Name"));
+  EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Location"));
+  // The database export comes with the database library.
+  EXPECT_FALSE(find<QPushButton>("Command_save_data_1")->isEnabled());
 
-    auto* bar = find<QStatusBar>("StatusBar");
-    ASSERT_NE(bar, nullptr);
-    for (int i = 1; i <= 4; ++i) EXPECT_NE(bar->findChild<QLabel*>(QStringLiteral("StatusBar_panel_%1").arg(i)), nullptr);
+  auto* bar = find<QStatusBar>("StatusBar");
+  ASSERT_NE(bar, nullptr);
+  for (int i = 1; i <= 4; ++i) EXPECT_NE(bar->findChild<QLabel*>(QStringLiteral("StatusBar_panel_%1").arg(i)), nullptr);
 }
 
 TEST_F(FormMainTest, MenusAsDesigned) {
-    open(tmp.path());
-    auto* file = find<QMenu>("menu_file");
-    auto* help = find<QMenu>("menu_help");
-    ASSERT_TRUE(file && help);
-    EXPECT_EQ(file->title(), QStringLiteral("&File"));
-    EXPECT_EQ(help->title(), QStringLiteral("&Help"));
-    const QList<QAction*> f = file->actions();
-    ASSERT_EQ(f.size(), 3);
-    EXPECT_EQ(f[0]->objectName(), QStringLiteral("menu_print"));
-    EXPECT_EQ(f[0]->text(), QStringLiteral("Print"));
-    EXPECT_EQ(f[1]->objectName(), QStringLiteral("menu_sep"));
-    EXPECT_TRUE(f[1]->isSeparator());
-    EXPECT_EQ(f[2]->objectName(), QStringLiteral("menu_exit"));
-    EXPECT_EQ(f[2]->text(), QStringLiteral("E&xit"));
-    ASSERT_EQ(help->actions().size(), 1);
-    EXPECT_EQ(help->actions()[0]->objectName(), QStringLiteral("menu_about"));
-    EXPECT_EQ(help->actions()[0]->text(), QStringLiteral("&About"));
-    // Print does nothing.
-    f[0]->trigger();
-    EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(op.events.empty());
+  open(tmp.path());
+  auto* file = find<QMenu>("menu_file");
+  auto* help = find<QMenu>("menu_help");
+  ASSERT_TRUE(file && help);
+  EXPECT_EQ(file->title(), QStringLiteral("&File"));
+  EXPECT_EQ(help->title(), QStringLiteral("&Help"));
+  const QList<QAction*> f = file->actions();
+  ASSERT_EQ(f.size(), 3);
+  EXPECT_EQ(f[0]->objectName(), QStringLiteral("menu_print"));
+  EXPECT_EQ(f[0]->text(), QStringLiteral("Print"));
+  EXPECT_EQ(f[1]->objectName(), QStringLiteral("menu_sep"));
+  EXPECT_TRUE(f[1]->isSeparator());
+  EXPECT_EQ(f[2]->objectName(), QStringLiteral("menu_exit"));
+  EXPECT_EQ(f[2]->text(), QStringLiteral("E&xit"));
+  ASSERT_EQ(help->actions().size(), 1);
+  EXPECT_EQ(help->actions()[0]->objectName(), QStringLiteral("menu_about"));
+  EXPECT_EQ(help->actions()[0]->text(), QStringLiteral("&About"));
+  // Print does nothing.
+  f[0]->trigger();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(op.events.empty());
 }
 
 TEST_F(FormMainTest, PanesAndGraphPlacesAtDesignGeometry) {
-    open_with_samples();
-    // 10365 x 7545 and 10365 x 7485 twips, 30 twips above the top; 15 twips to the pixel.
-    EXPECT_EQ(find("Frame_select_binary_files")->geometry(), QRect(0, -2, 691, 503));
-    EXPECT_EQ(find("Frame_main")->geometry(), QRect(0, -2, 691, 499));
-    EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 121));
-    EXPECT_EQ(w->Vellum32_scan(1)->geometry(), QRect(258, 212, 417, 121));
-    EXPECT_EQ(w->Vellum32_scan(2)->geometry(), QRect(258, 340, 417, 121));
-    EXPECT_EQ(w->Vellum32_scan(1)->objectName(), QStringLiteral("Vellum32_scan_1"));
+  open_with_samples();
+  // 10365 x 7545 and 10365 x 7485 twips, 30 twips above the top; 15 twips to the pixel.
+  EXPECT_EQ(find("Frame_select_binary_files")->geometry(), QRect(0, -2, 691, 503));
+  EXPECT_EQ(find("Frame_main")->geometry(), QRect(0, -2, 691, 499));
+  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 121));
+  EXPECT_EQ(w->Vellum32_scan(1)->geometry(), QRect(258, 212, 417, 121));
+  EXPECT_EQ(w->Vellum32_scan(2)->geometry(), QRect(258, 340, 417, 121));
+  EXPECT_EQ(w->Vellum32_scan(1)->objectName(), QStringLiteral("Vellum32_scan_1"));
 
-    // Growing the window grows the panes: the file list takes the room on the file pane,
-    // the graphs share the height on the block pane.
-    w->resize(w->width() + 90, w->height() + 60);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return find("Frame_select_binary_files")->size() == QSize(781, 563); }, 5000));
-    EXPECT_EQ(find("ListView_binary")->geometry(), QRect(256, 8, 517, 470));
-    EXPECT_EQ(find("Command_done_select_files")->geometry(), QRect(544 + 60, 460 + 60, 139 + 30, 28));
-    add_samples();
-    click("Command_process_files");
-    EXPECT_EQ(find("Frame_main")->size(), QSize(781, 559));
-    EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 507, 141));
-    EXPECT_EQ(w->Vellum32_scan(2)->geometry(), QRect(258, 380, 507, 141));
+  // Growing the window grows the panes: the file list takes the room on the file pane,
+  // the graphs share the height on the block pane.
+  w->resize(w->width() + 90, w->height() + 60);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return find("Frame_select_binary_files")->size() == QSize(781, 563); }, 5000));
+  EXPECT_EQ(find("ListView_binary")->geometry(), QRect(256, 8, 517, 470));
+  EXPECT_EQ(find("Command_done_select_files")->geometry(), QRect(544 + 60, 460 + 60, 139 + 30, 28));
+  add_samples();
+  click("Command_process_files");
+  EXPECT_EQ(find("Frame_main")->size(), QSize(781, 559));
+  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 507, 141));
+  EXPECT_EQ(w->Vellum32_scan(2)->geometry(), QRect(258, 380, 507, 141));
 }
 
 TEST_F(FormMainTest, ExtensionSetsTheFilePattern) {
-    touch(tmp.path() / "a.dat");
-    touch(tmp.path() / "B.DAT");
-    touch(tmp.path() / "c.txt");
-    touch(tmp.path() / "README");
-    touch(tmp.path() / ".hidden.dat");
-    open(tmp.path());
-    auto* files = find<FileChooser>("File_binary");
-    // Before any change the file list shows every file.
-    EXPECT_EQ(files->fileNames(), (QStringList{"a.dat", "B.DAT", "c.txt", "README"}));
-    type("Text_file_extension", QStringLiteral("dat"));
-    EXPECT_EQ(files->pattern(), QStringLiteral("*.dat"));
-    EXPECT_EQ(files->fileNames(), (QStringList{"a.dat", "B.DAT"}));
-    type("Text_file_extension", QStringLiteral("*.dat"));
-    EXPECT_EQ(files->pattern(), QStringLiteral("*.dat"));
-    EXPECT_EQ(files->fileNames(), (QStringList{"a.dat", "B.DAT"}));
-    type("Text_file_extension", QStringLiteral("txt"));
-    EXPECT_EQ(files->fileNames(), (QStringList{"c.txt"}));
-    type("Text_file_extension", QStringLiteral("*"));
-    EXPECT_EQ(files->pattern(), QStringLiteral("*.*"));
-    EXPECT_EQ(files->fileNames().size(), 4);
+  touch(tmp.path() / "a.dat");
+  touch(tmp.path() / "B.DAT");
+  touch(tmp.path() / "c.txt");
+  touch(tmp.path() / "README");
+  touch(tmp.path() / ".hidden.dat");
+  open(tmp.path());
+  auto* files = find<FileChooser>("File_binary");
+  // Before any change the file list shows every file.
+  EXPECT_EQ(files->fileNames(), (QStringList{"a.dat", "B.DAT", "c.txt", "README"}));
+  type("Text_file_extension", QStringLiteral("dat"));
+  EXPECT_EQ(files->pattern(), QStringLiteral("*.dat"));
+  EXPECT_EQ(files->fileNames(), (QStringList{"a.dat", "B.DAT"}));
+  type("Text_file_extension", QStringLiteral("*.dat"));
+  EXPECT_EQ(files->pattern(), QStringLiteral("*.dat"));
+  EXPECT_EQ(files->fileNames(), (QStringList{"a.dat", "B.DAT"}));
+  type("Text_file_extension", QStringLiteral("txt"));
+  EXPECT_EQ(files->fileNames(), (QStringList{"c.txt"}));
+  type("Text_file_extension", QStringLiteral("*"));
+  EXPECT_EQ(files->pattern(), QStringLiteral("*.*"));
+  EXPECT_EQ(files->fileNames().size(), 4);
 }
 
 TEST_F(FormMainTest, DirectoryAndDriveChoosersMoveTheFileList) {
-    touch(tmp.path() / "sub" / "inner.dat");
-    touch(tmp.path() / "outer.dat");
-    open(tmp.path());
-    auto* dirs = find<DirChooser>("Dir_binary");
-    auto* files = find<FileChooser>("File_binary");
-    // Activating the subdirectory's entry moves there.
-    QListWidgetItem* sub = nullptr;
-    for (int i = 0; i < dirs->count(); ++i)
-        if (dirs->item(i)->text().trimmed() == QStringLiteral("sub")) sub = dirs->item(i);
-    ASSERT_NE(sub, nullptr);
-    double_click(dirs, dirs->visualItemRect(sub).center());
-    EXPECT_EQ(dirs->path(), QString::fromStdString((tmp.path() / "sub").string()));
-    EXPECT_EQ(files->fileNames(), QStringList{"inner.dat"});
-    // Choosing the root drive moves the directory there.
-    auto* drive = find<DriveChooser>("Drive_binary");
-    const int root = drive->findData(QStringLiteral("/"));
-    ASSERT_GE(root, 0);
-    drive->setCurrentIndex(root == 0 ? 1 : 0);
-    drive->setCurrentIndex(root);
-    EXPECT_EQ(dirs->path(), QStringLiteral("/"));
-    EXPECT_EQ(files->path(), QStringLiteral("/"));
+  touch(tmp.path() / "sub" / "inner.dat");
+  touch(tmp.path() / "outer.dat");
+  open(tmp.path());
+  auto* dirs = find<DirChooser>("Dir_binary");
+  auto* files = find<FileChooser>("File_binary");
+  // Activating the subdirectory's entry moves there.
+  QListWidgetItem* sub = nullptr;
+  for (int i = 0; i < dirs->count(); ++i)
+    if (dirs->item(i)->text().trimmed() == QStringLiteral("sub")) sub = dirs->item(i);
+  ASSERT_NE(sub, nullptr);
+  double_click(dirs, dirs->visualItemRect(sub).center());
+  EXPECT_EQ(dirs->path(), QString::fromStdString((tmp.path() / "sub").string()));
+  EXPECT_EQ(files->fileNames(), QStringList{"inner.dat"});
+  // Choosing the root drive moves the directory there.
+  auto* drive = find<DriveChooser>("Drive_binary");
+  const int root = drive->findData(QStringLiteral("/"));
+  ASSERT_GE(root, 0);
+  drive->setCurrentIndex(root == 0 ? 1 : 0);
+  drive->setCurrentIndex(root);
+  EXPECT_EQ(dirs->path(), QStringLiteral("/"));
+  EXPECT_EQ(files->path(), QStringLiteral("/"));
 }
 
 TEST_F(FormMainTest, AddingKeepsFileNamesUnique) {
-    touch(tmp.path() / "c" / "a" / "x.dat");
-    touch(tmp.path() / "d" / "b" / "x.dat");
-    touch(tmp.path() / "d" / "b" / "y.dat");
-    open(tmp.path() / "c" / "a");
-    auto* files = find<FileChooser>("File_binary");
-    ASSERT_EQ(files->count(), 1);
-    double_click(files, files->visualItemRect(files->item(0)).center());
-    const QString first = QStringLiteral("x.dat|") + QString::fromStdString((tmp.path() / "c" / "a").string());
-    EXPECT_EQ(listed(), QStringList{first});
-    // The same name from another directory adds nothing; the other file is added.
-    find<DirChooser>("Dir_binary")->setPath(QString::fromStdString((tmp.path() / "d" / "b").string()));
-    files->setFocus();
-    QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
-    click("Command_add_selected");
-    click("Command_add_selected");
-    EXPECT_EQ(listed(), (QStringList{first, QStringLiteral("y.dat|") + QString::fromStdString((tmp.path() / "d" / "b").string())}));
-    EXPECT_TRUE(op.events.empty());
+  touch(tmp.path() / "c" / "a" / "x.dat");
+  touch(tmp.path() / "d" / "b" / "x.dat");
+  touch(tmp.path() / "d" / "b" / "y.dat");
+  open(tmp.path() / "c" / "a");
+  auto* files = find<FileChooser>("File_binary");
+  ASSERT_EQ(files->count(), 1);
+  double_click(files, files->visualItemRect(files->item(0)).center());
+  const QString first = QStringLiteral("x.dat|") + QString::fromStdString((tmp.path() / "c" / "a").string());
+  EXPECT_EQ(listed(), QStringList{first});
+  // The same name from another directory adds nothing; the other file is added.
+  find<DirChooser>("Dir_binary")->setPath(QString::fromStdString((tmp.path() / "d" / "b").string()));
+  files->setFocus();
+  QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
+  click("Command_add_selected");
+  click("Command_add_selected");
+  EXPECT_EQ(listed(),
+            (QStringList{first, QStringLiteral("y.dat|") + QString::fromStdString((tmp.path() / "d" / "b").string())}));
+  EXPECT_TRUE(op.events.empty());
 }
 
 TEST_F(FormMainTest, ClearSelectedRemovesItemsTwoAndThreeOfFour) {
-    for (const char* n : {"1.dat", "2.dat", "3.dat", "4.dat"}) touch(tmp.path() / n);
-    open(tmp.path());
-    auto* files = find<FileChooser>("File_binary");
-    files->setFocus();
-    QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
-    click("Command_add_selected");
-    ASSERT_EQ(listed().size(), 4);
-    auto* list = find<QTreeWidget>("ListView_binary");
-    click_item(list, list->model()->index(1, 0));
-    click_item(list, list->model()->index(2, 0), Qt::ControlModifier);
-    ASSERT_EQ(list->selectedItems().size(), 2);
-    click("Command_clear_selected");
-    const QString dir = QString::fromStdString(tmp.dir());
-    EXPECT_EQ(listed(), (QStringList{"1.dat|" + dir, "4.dat|" + dir}));
-    // A removed name can be added again.
-    double_click(files, files->visualItemRect(files->item(1)).center());
-    EXPECT_EQ(listed(), (QStringList{"1.dat|" + dir, "4.dat|" + dir, "2.dat|" + dir}));
-    click("Command_clear_list");
-    EXPECT_TRUE(listed().isEmpty());
+  for (const char* n : {"1.dat", "2.dat", "3.dat", "4.dat"}) touch(tmp.path() / n);
+  open(tmp.path());
+  auto* files = find<FileChooser>("File_binary");
+  files->setFocus();
+  QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
+  click("Command_add_selected");
+  ASSERT_EQ(listed().size(), 4);
+  auto* list = find<QTreeWidget>("ListView_binary");
+  click_item(list, list->model()->index(1, 0));
+  click_item(list, list->model()->index(2, 0), Qt::ControlModifier);
+  ASSERT_EQ(list->selectedItems().size(), 2);
+  click("Command_clear_selected");
+  const QString dir = QString::fromStdString(tmp.dir());
+  EXPECT_EQ(listed(), (QStringList{"1.dat|" + dir, "4.dat|" + dir}));
+  // A removed name can be added again.
+  double_click(files, files->visualItemRect(files->item(1)).center());
+  EXPECT_EQ(listed(), (QStringList{"1.dat|" + dir, "4.dat|" + dir, "2.dat|" + dir}));
+  click("Command_clear_list");
+  EXPECT_TRUE(listed().isEmpty());
 }
 
 TEST_F(FormMainTest, FindAndAddListsSubdirectoriesFirst) {
-    const fs::path a = tmp.path() / "a";
-    touch(a / "x.dat");
-    touch(a / "b" / "y.dat");
-    touch(a / "b" / "z.txt");
-    touch(a / "c" / "x.dat");  // a second x.dat: the first one found stays
-    open(a);
-    click("Command_find_and_add_files");
-    const QString da = QString::fromStdString(a.string());
-    // Initial extension "*": every file of the tree, by unique name.
-    EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "z.txt|" + da + "/b", "x.dat|" + da + "/c"}));
-    click("Command_clear_list");
-    type("Text_file_extension", QStringLiteral(" dat "));
-    click("Command_find_and_add_files");
-    EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "x.dat|" + da + "/c"}));
+  const fs::path a = tmp.path() / "a";
+  touch(a / "x.dat");
+  touch(a / "b" / "y.dat");
+  touch(a / "b" / "z.txt");
+  touch(a / "c" / "x.dat");  // a second x.dat: the first one found stays
+  open(a);
+  click("Command_find_and_add_files");
+  const QString da = QString::fromStdString(a.string());
+  // Initial extension "*": every file of the tree, by unique name.
+  EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "z.txt|" + da + "/b", "x.dat|" + da + "/c"}));
+  click("Command_clear_list");
+  type("Text_file_extension", QStringLiteral(" dat "));
+  click("Command_find_and_add_files");
+  EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "x.dat|" + da + "/c"}));
 }
 
 TEST_F(FormMainTest, FindAndAddSurvivesALinkCycle) {
-    const fs::path a = tmp.path() / "a";
-    touch(a / "b" / "y.dat");
-    touch(a / "x.dat");
-    fs::create_directory_symlink(a, a / "b" / "loop");
-    open(a);
-    click("Command_find_and_add_files");
-    const QString da = QString::fromStdString(a.string());
-    EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "x.dat|" + da}));
+  const fs::path a = tmp.path() / "a";
+  touch(a / "b" / "y.dat");
+  touch(a / "x.dat");
+  fs::create_directory_symlink(a, a / "b" / "loop");
+  open(a);
+  click("Command_find_and_add_files");
+  const QString da = QString::fromStdString(a.string());
+  EXPECT_EQ(listed(), (QStringList{"y.dat|" + da + "/b", "x.dat|" + da}));
 }
 
 TEST(FormMainDefaultOperatorTest, SearchLetsTheWindowBreathe) {
-    // The window's own operator (message boxes, pointer, events) on a search that asks
-    // nothing: the window's events run between subdirectories.
-    TempDir t;
-    for (int i = 0; i < 20; ++i) touch(t.path() / ("d" + std::to_string(i)) / ("f" + std::to_string(i) + ".dat"));
-    Form_main w(QString::fromStdString(t.dir()));
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    int repaints = 0;
-    struct Counter : QObject {
-        int* n;
-        explicit Counter(int* c) : n(c) {}
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) ++*n;
-            return false;
-        }
-    } counter(&repaints);
-    auto* list = w.findChild<QTreeWidget*>(QStringLiteral("ListView_binary"));
-    list->viewport()->installEventFilter(&counter);
-    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
-    EXPECT_EQ(list->topLevelItemCount(), 20);
-    EXPECT_GT(repaints, 0);  // the list was repainted while the search went on
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    list->viewport()->removeEventFilter(&counter);
+  // The window's own operator (message boxes, pointer, events) on a search that asks
+  // nothing: the window's events run between subdirectories.
+  TempDir t;
+  for (int i = 0; i < 20; ++i) touch(t.path() / ("d" + std::to_string(i)) / ("f" + std::to_string(i) + ".dat"));
+  Form_main w(QString::fromStdString(t.dir()));
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  int repaints = 0;
+  struct Counter : QObject {
+    int* n;
+    explicit Counter(int* c) : n(c) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++*n;
+      return false;
+    }
+  } counter(&repaints);
+  auto* list = w.findChild<QTreeWidget*>(QStringLiteral("ListView_binary"));
+  list->viewport()->installEventFilter(&counter);
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
+  EXPECT_EQ(list->topLevelItemCount(), 20);
+  EXPECT_GT(repaints, 0);  // the list was repainted while the search went on
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  list->viewport()->removeEventFilter(&counter);
 }
 
 TEST_F(FormMainTest, ProcessingAnEmptyListOnlyBeeps) {
-    open(tmp.path());
-    click("Command_process_files");
-    EXPECT_EQ(op.events, std::vector<std::string>{"beep"});
-    EXPECT_TRUE(shown("Frame_select_binary_files"));
-    EXPECT_FALSE(shown("Frame_main"));
+  open(tmp.path());
+  click("Command_process_files");
+  EXPECT_EQ(op.events, std::vector<std::string>{"beep"});
+  EXPECT_TRUE(shown("Frame_select_binary_files"));
+  EXPECT_FALSE(shown("Frame_main"));
 }
 
 TEST_F(FormMainTest, ProcessingBuildsTheBlockTree) {
-    open_with_samples();
-    add_samples();
-    ASSERT_EQ(listed().size(), 2);
-    click("Command_process_files");
-    EXPECT_FALSE(shown("Frame_select_binary_files"));
-    EXPECT_TRUE(shown("Frame_main"));
-    EXPECT_TRUE(pointer_restored(op));
+  open_with_samples();
+  add_samples();
+  ASSERT_EQ(listed().size(), 2);
+  click("Command_process_files");
+  EXPECT_FALSE(shown("Frame_select_binary_files"));
+  EXPECT_TRUE(shown("Frame_main"));
+  EXPECT_TRUE(pointer_restored(op));
 
-    // The same run made by the core alone says the same and builds the same node table.
-    SurveyModel expected;
-    RecordingOperator core_op;
-    std::vector<DumpFile> files;
-    for (const auto& f : sample_files) files.push_back({f, tmp.dir()});
-    ASSERT_TRUE(process_files(expected, files, core_op, DateOrder::mdy));
-    EXPECT_EQ(op.events, core_op.events);
+  // The same run made by the core alone says the same and builds the same node table.
+  SurveyModel expected;
+  RecordingOperator core_op;
+  std::vector<DumpFile> files;
+  for (const auto& f : sample_files) files.push_back({f, tmp.dir()});
+  ASSERT_TRUE(process_files(expected, files, core_op, DateOrder::mdy));
+  EXPECT_EQ(op.events, core_op.events);
 
-    const SurveyModel& m = w->model();
-    ASSERT_EQ(m.node_count, 19);
-    ASSERT_EQ(m.node_count, expected.node_count);
-    const auto items = tree_items();
-    ASSERT_EQ(static_cast<int>(items.size()), m.node_count);
-    for (int n = 1; n <= m.node_count; ++n) {
-        const Node& node = expected.nodes[static_cast<std::size_t>(n)];
-        QTreeWidgetItem* item = items[static_cast<std::size_t>(n - 1)];
-        EXPECT_EQ(item->text(0).toStdString(), node.text) << n;
-        EXPECT_EQ(item->data(0, Qt::UserRole + 1).toString().toStdString(), node.key) << n;
-        EXPECT_EQ(item->checkState(0) == Qt::Checked, node.checked) << n;
-        EXPECT_EQ(item->parent() == nullptr, node.parent == 0) << n;
-        if (node.colour < 0) {
-            EXPECT_EQ(item->foreground(0).style(), Qt::NoBrush) << n;
-        } else {
-            EXPECT_EQ(item->foreground(0).color(), colour_of(node.colour)) << n;
-        }
+  const SurveyModel& m = w->model();
+  ASSERT_EQ(m.node_count, 19);
+  ASSERT_EQ(m.node_count, expected.node_count);
+  const auto items = tree_items();
+  ASSERT_EQ(static_cast<int>(items.size()), m.node_count);
+  for (int n = 1; n <= m.node_count; ++n) {
+    const Node& node = expected.nodes[static_cast<std::size_t>(n)];
+    QTreeWidgetItem* item = items[static_cast<std::size_t>(n - 1)];
+    EXPECT_EQ(item->text(0).toStdString(), node.text) << n;
+    EXPECT_EQ(item->data(0, Qt::UserRole + 1).toString().toStdString(), node.key) << n;
+    EXPECT_EQ(item->checkState(0) == Qt::Checked, node.checked) << n;
+    EXPECT_EQ(item->parent() == nullptr, node.parent == 0) << n;
+    if (node.colour < 0) {
+      EXPECT_EQ(item->foreground(0).style(), Qt::NoBrush) << n;
+    } else {
+      EXPECT_EQ(item->foreground(0).color(), colour_of(node.colour)) << n;
     }
-    EXPECT_EQ(items[1]->text(0), QStringLiteral("0001 Base 07/09/96 Line BS1"));
-    EXPECT_EQ(items[2]->foreground(0).color(), QColor(0, 255, 0));   // green: fully covered
-    EXPECT_EQ(items[14]->foreground(0).color(), QColor(0, 0, 255));  // blue: partly covered
-    EXPECT_EQ(items[18]->foreground(0).color(), QColor(255, 0, 0));  // red: not covered
-    EXPECT_EQ(items[8]->checkState(0), Qt::Unchecked);
-    // The first node is selected; nothing is shown yet.
-    EXPECT_EQ(find<QTreeWidget>("TreeView_blocks")->currentItem(), items[0]);
-    EXPECT_TRUE(find<QLineEdit>("Text_num_readings")->text().isEmpty());
+  }
+  EXPECT_EQ(items[1]->text(0), QStringLiteral("0001 Base 07/09/96 Line BS1"));
+  EXPECT_EQ(items[2]->foreground(0).color(), QColor(0, 255, 0));   // green: fully covered
+  EXPECT_EQ(items[14]->foreground(0).color(), QColor(0, 0, 255));  // blue: partly covered
+  EXPECT_EQ(items[18]->foreground(0).color(), QColor(255, 0, 0));  // red: not covered
+  EXPECT_EQ(items[8]->checkState(0), Qt::Unchecked);
+  // The first node is selected; nothing is shown yet.
+  EXPECT_EQ(find<QTreeWidget>("TreeView_blocks")->currentItem(), items[0]);
+  EXPECT_TRUE(find<QLineEdit>("Text_num_readings")->text().isEmpty());
 }
 
 TEST_F(FormMainTest, ProcessingAgainRebuildsTheTreeFromTheCurrentList) {
-    open_with_samples();
-    add_samples();
-    click("Command_process_files");
-    ASSERT_EQ(tree_items().size(), 19u);
-    click("Command_done_process");
-    EXPECT_TRUE(shown("Frame_select_binary_files"));
-    EXPECT_FALSE(shown("Frame_main"));
-    EXPECT_EQ(w->model().node_count, 19);  // the model is kept
-    // Drop the first file and process again.
-    auto* list = find<QTreeWidget>("ListView_binary");
-    click_item(list, list->model()->index(0, 0));
-    click("Command_clear_selected");
-    click("Command_process_files");
-    EXPECT_TRUE(shown("Frame_main"));
-    const auto items = tree_items();
-    ASSERT_EQ(items.size(), 10u);
-    EXPECT_EQ(items[0]->text(0), QStringLiteral("mp2_0710.dat"));
-    EXPECT_EQ(w->model().node_count, 10);
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  ASSERT_EQ(tree_items().size(), 19u);
+  click("Command_done_process");
+  EXPECT_TRUE(shown("Frame_select_binary_files"));
+  EXPECT_FALSE(shown("Frame_main"));
+  EXPECT_EQ(w->model().node_count, 19);  // the model is kept
+  // Drop the first file and process again.
+  auto* list = find<QTreeWidget>("ListView_binary");
+  click_item(list, list->model()->index(0, 0));
+  click("Command_clear_selected");
+  click("Command_process_files");
+  EXPECT_TRUE(shown("Frame_main"));
+  const auto items = tree_items();
+  ASSERT_EQ(items.size(), 10u);
+  EXPECT_EQ(items[0]->text(0), QStringLiteral("mp2_0710.dat"));
+  EXPECT_EQ(w->model().node_count, 10);
 }
 
 TEST_F(FormMainTest, UntickingABaseBlockRecolours) {
-    open_with_samples();
-    add_samples();
-    click("Command_process_files");
-    auto items = tree_items();
-    ASSERT_EQ(items.size(), 19u);
-    const QColor red(255, 0, 0), green(0, 255, 0);
-    for (int i = 2; i <= 7; ++i) ASSERT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), green) << i;
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto items = tree_items();
+  ASSERT_EQ(items.size(), 19u);
+  const QColor red(255, 0, 0), green(0, 255, 0);
+  for (int i = 2; i <= 7; ++i) ASSERT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), green) << i;
 
-    // Unticking the first file's base block leaves its field blocks without cover.
-    toggle(items[1]);
-    ASSERT_EQ(items[1]->checkState(0), Qt::Unchecked);
-    EXPECT_FALSE(w->model().nodes[2].checked);
-    for (int i = 2; i <= 7; ++i) {
-        EXPECT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), red) << i;
-        EXPECT_EQ(w->model().nodes[static_cast<std::size_t>(i + 1)].colour, colour_red) << i;
-    }
-    EXPECT_EQ(items[11]->foreground(0).color(), green);  // the other file keeps its cover
-    // Ticking it again restores the cover.
-    toggle(items[1]);
-    for (int i = 2; i <= 7; ++i) EXPECT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), green) << i;
+  // Unticking the first file's base block leaves its field blocks without cover.
+  toggle(items[1]);
+  ASSERT_EQ(items[1]->checkState(0), Qt::Unchecked);
+  EXPECT_FALSE(w->model().nodes[2].checked);
+  for (int i = 2; i <= 7; ++i) {
+    EXPECT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), red) << i;
+    EXPECT_EQ(w->model().nodes[static_cast<std::size_t>(i + 1)].colour, colour_red) << i;
+  }
+  EXPECT_EQ(items[11]->foreground(0).color(), green);  // the other file keeps its cover
+  // Ticking it again restores the cover.
+  toggle(items[1]);
+  for (int i = 2; i <= 7; ++i) EXPECT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), green) << i;
 
-    // A field block's tick changes no colour.
-    toggle(items[2]);
-    EXPECT_EQ(items[2]->checkState(0), Qt::Unchecked);
-    EXPECT_FALSE(w->model().nodes[3].checked);
-    EXPECT_EQ(items[2]->foreground(0).color(), green);
+  // A field block's tick changes no colour.
+  toggle(items[2]);
+  EXPECT_EQ(items[2]->checkState(0), Qt::Unchecked);
+  EXPECT_FALSE(w->model().nodes[3].checked);
+  EXPECT_EQ(items[2]->foreground(0).color(), green);
 }
 
 TEST_F(FormMainTest, NodeClickFillsTheTextBoxes) {
-    open_with_samples();
-    add_samples();
-    click("Command_process_files");
-    const auto items = tree_items();
-    auto* tree = find<QTreeWidget>("TreeView_blocks");
-    click_item(tree, tree->indexFromItem(items[2]));
-    const SurveyModel& m = w->model();
-    EXPECT_EQ(m.selected_node, 3);
-    EXPECT_EQ(m.selected_block, 2);
-    EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QStringLiteral("100N"));
-    EXPECT_EQ(find<QLineEdit>("Text_num_readings")->text().toInt(), m.block(2).num_readings);
-    EXPECT_EQ(find<QLineEdit>("Text_time_start")->text().size(), 8);
-    EXPECT_EQ(w->Vellum32_scan(0)->height(), 121);
-    // A file node: no line, no readings, graph 0 over all three places.
-    click_item(tree, tree->indexFromItem(items[0]));
-    EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QString());
-    EXPECT_EQ(find<QLineEdit>("Text_num_readings")->text(), QStringLiteral("0"));
-    EXPECT_EQ(find<QLineEdit>("Text_time_start")->text(), QString());
-    EXPECT_EQ(find<QLineEdit>("Text_time_end")->text(), QString());
-    EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 377));
-    click_item(tree, tree->indexFromItem(items[2]));
-    EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 121));
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  const auto items = tree_items();
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  click_item(tree, tree->indexFromItem(items[2]));
+  const SurveyModel& m = w->model();
+  EXPECT_EQ(m.selected_node, 3);
+  EXPECT_EQ(m.selected_block, 2);
+  EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QStringLiteral("100N"));
+  EXPECT_EQ(find<QLineEdit>("Text_num_readings")->text().toInt(), m.block(2).num_readings);
+  EXPECT_EQ(find<QLineEdit>("Text_time_start")->text().size(), 8);
+  EXPECT_EQ(w->Vellum32_scan(0)->height(), 121);
+  // A file node: no line, no readings, graph 0 over all three places.
+  click_item(tree, tree->indexFromItem(items[0]));
+  EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QString());
+  EXPECT_EQ(find<QLineEdit>("Text_num_readings")->text(), QStringLiteral("0"));
+  EXPECT_EQ(find<QLineEdit>("Text_time_start")->text(), QString());
+  EXPECT_EQ(find<QLineEdit>("Text_time_end")->text(), QString());
+  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 377));
+  click_item(tree, tree->indexFromItem(items[2]));
+  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 121));
 }
 
 TEST_F(FormMainTest, ExportPaneWritesTheXyzFile) {
-    open_with_samples();
-    add_samples();
-    click("Command_process_files");
-    op.events.clear();
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  op.events.clear();
 
-    click("Command_export_data");
-    EXPECT_TRUE(shown("Frame_export"));
-    EXPECT_EQ(find("Frame_export")->geometry(), QRect(0, 0, 691, 499));
-    EXPECT_EQ(find<DirChooser>("Dir_xyz")->path(), QString::fromStdString(tmp.dir()));
-    EXPECT_EQ(find<DriveChooser>("Drive_xyz")->drive(), find<DriveChooser>("Drive_binary")->drive());
-    EXPECT_TRUE(find<QCheckBox>("Check_apply_corrections")->isChecked());
-    EXPECT_FALSE(find<QCheckBox>("Check_export_all")->isChecked());
-    EXPECT_FALSE(find<QCheckBox>("Check_export_base_station_data")->isChecked());
-    EXPECT_EQ(panel(1), QStringLiteral("Exporting Mag Data"));
-    EXPECT_EQ(op.events, (std::vector<std::string>{"status 1: Exporting Mag Data", "status 2: ", "status 3: ",
-                                                   "status 4: "}));
+  click("Command_export_data");
+  EXPECT_TRUE(shown("Frame_export"));
+  EXPECT_EQ(find("Frame_export")->geometry(), QRect(0, 0, 691, 499));
+  EXPECT_EQ(find<DirChooser>("Dir_xyz")->path(), QString::fromStdString(tmp.dir()));
+  EXPECT_EQ(find<DriveChooser>("Drive_xyz")->drive(), find<DriveChooser>("Drive_binary")->drive());
+  EXPECT_TRUE(find<QCheckBox>("Check_apply_corrections")->isChecked());
+  EXPECT_FALSE(find<QCheckBox>("Check_export_all")->isChecked());
+  EXPECT_FALSE(find<QCheckBox>("Check_export_base_station_data")->isChecked());
+  EXPECT_EQ(panel(1), QStringLiteral("Exporting Mag Data"));
+  EXPECT_EQ(op.events,
+            (std::vector<std::string>{"status 1: Exporting Mag Data", "status 2: ", "status 3: ", "status 4: "}));
 
-    // Refused inputs, in their order.
-    click("Command_save_data_0");
-    type("Text_xyz_name", QStringLiteral("  out.xyz "));
-    click("Command_save_data_0");
-    type("Text_base_field", QStringLiteral("abc"));
-    click("Command_save_data_0");
-    EXPECT_EQ(op.messages, (std::vector<std::string>{"You must specify a file name to export the data",
-                                                     "You must specify a base field value",
-                                                     "The base field value is not valid"}));
-    EXPECT_FALSE(fs::exists(tmp.path() / "out.xyz"));
+  // Refused inputs, in their order.
+  click("Command_save_data_0");
+  type("Text_xyz_name", QStringLiteral("  out.xyz "));
+  click("Command_save_data_0");
+  type("Text_base_field", QStringLiteral("abc"));
+  click("Command_save_data_0");
+  EXPECT_EQ(op.messages,
+            (std::vector<std::string>{"You must specify a file name to export the data",
+                                      "You must specify a base field value", "The base field value is not valid"}));
+  EXPECT_FALSE(fs::exists(tmp.path() / "out.xyz"));
 
-    op.messages.clear();
-    op.events.clear();
-    type("Text_base_field", QStringLiteral("58000"));
-    QTest::mouseClick(find<QCheckBox>("Check_export_base_station_data"), Qt::LeftButton);
-    click("Command_save_data_0");
-    EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
-    EXPECT_TRUE(pointer_restored(op));
-    EXPECT_NE(std::find(op.events.begin(), op.events.end(), "status 2: Line 100N"), op.events.end());
-    for (int i = 1; i <= 4; ++i) EXPECT_EQ(panel(i), QString()) << i;
+  op.messages.clear();
+  op.events.clear();
+  type("Text_base_field", QStringLiteral("58000"));
+  QTest::mouseClick(find<QCheckBox>("Check_export_base_station_data"), Qt::LeftButton);
+  click("Command_save_data_0");
+  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
+  EXPECT_TRUE(pointer_restored(op));
+  EXPECT_NE(std::find(op.events.begin(), op.events.end(), "status 2: Line 100N"), op.events.end());
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(panel(i), QString()) << i;
 
-    // The file is the core's export of the same model with the pane's inputs.
-    const std::string written = read_all(tmp.path() / "out.xyz");
-    ExportRequest request;
-    request.file_name_text = "expected.xyz";
-    request.directory = tmp.dir();
-    request.base_field_text = "58000";
-    request.apply_corrections = true;
-    request.export_all = false;
-    request.export_base = true;
-    RecordingOperator core_op;
-    ASSERT_EQ(command_save_data(w->model(), request, export_xyz_button, core_op), ExportResult::complete);
-    EXPECT_EQ(written, read_all(tmp.path() / "expected.xyz"));
-    EXPECT_NE(written.find("/ Base Mag Value: 58000.00"), std::string::npos);
-    EXPECT_NE(written.find("/Line        BS1"), std::string::npos);
+  // The file is the core's export of the same model with the pane's inputs.
+  const std::string written = read_all(tmp.path() / "out.xyz");
+  ExportRequest request;
+  request.file_name_text = "expected.xyz";
+  request.directory = tmp.dir();
+  request.base_field_text = "58000";
+  request.apply_corrections = true;
+  request.export_all = false;
+  request.export_base = true;
+  RecordingOperator core_op;
+  ASSERT_EQ(command_save_data(w->model(), request, export_xyz_button, core_op), ExportResult::complete);
+  EXPECT_EQ(written, read_all(tmp.path() / "expected.xyz"));
+  EXPECT_NE(written.find("/ Base Mag Value: 58000.00"), std::string::npos);
+  EXPECT_NE(written.find("/Line        BS1"), std::string::npos);
 
-    // Overwriting is asked for; Cancel keeps the file.
-    touch(tmp.path() / "out.xyz", "kept\n");
-    op.messages.clear();
-    op.events.clear();
-    op.answers = {false};
-    click("Command_save_data_0");
-    EXPECT_EQ(op.events.front(), "ask: The specified data file already exists. Overwrite?");
-    EXPECT_TRUE(op.messages.empty());
-    EXPECT_EQ(read_all(tmp.path() / "out.xyz"), "kept\n");
-    op.answers = {true};
-    click("Command_save_data_0");
-    EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
-    EXPECT_EQ(read_all(tmp.path() / "out.xyz"), written);
+  // Overwriting is asked for; Cancel keeps the file.
+  touch(tmp.path() / "out.xyz", "kept\n");
+  op.messages.clear();
+  op.events.clear();
+  op.answers = {false};
+  click("Command_save_data_0");
+  EXPECT_EQ(op.events.front(), "ask: The specified data file already exists. Overwrite?");
+  EXPECT_TRUE(op.messages.empty());
+  EXPECT_EQ(read_all(tmp.path() / "out.xyz"), "kept\n");
+  op.answers = {true};
+  click("Command_save_data_0");
+  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
+  EXPECT_EQ(read_all(tmp.path() / "out.xyz"), written);
 
-    // Opening the pane again resets the inputs but the base field value.
-    click("Command_done_export");
-    EXPECT_FALSE(shown("Frame_export"));
-    EXPECT_TRUE(shown("Frame_main"));
-    click("Command_export_data");
-    EXPECT_TRUE(find<QLineEdit>("Text_xyz_name")->text().isEmpty());
-    EXPECT_EQ(find<QLineEdit>("Text_base_field")->text(), QStringLiteral("58000"));
-    EXPECT_FALSE(find<QCheckBox>("Check_export_base_station_data")->isChecked());
+  // Opening the pane again resets the inputs but the base field value.
+  click("Command_done_export");
+  EXPECT_FALSE(shown("Frame_export"));
+  EXPECT_TRUE(shown("Frame_main"));
+  click("Command_export_data");
+  EXPECT_TRUE(find<QLineEdit>("Text_xyz_name")->text().isEmpty());
+  EXPECT_EQ(find<QLineEdit>("Text_base_field")->text(), QStringLiteral("58000"));
+  EXPECT_FALSE(find<QCheckBox>("Check_export_base_station_data")->isChecked());
 }
 
 TEST_F(FormMainTest, UntickedBlocksAreNotExported) {
-    open_with_samples();
-    add_samples();
-    click("Command_process_files");
-    auto items = tree_items();
-    toggle(items[3]);  // 0003 Data 07/09/96 Line 150N
-    click("Command_export_data");
-    type("Text_xyz_name", QStringLiteral("part.xyz"));
-    type("Text_base_field", QStringLiteral("0"));
-    click("Command_save_data_0");
-    const std::string written = read_all(tmp.path() / "part.xyz");
-    EXPECT_NE(written.find("/Line       100N"), std::string::npos);
-    EXPECT_EQ(written.find("/Line       150N"), std::string::npos);
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto items = tree_items();
+  toggle(items[3]);  // 0003 Data 07/09/96 Line 150N
+  click("Command_export_data");
+  type("Text_xyz_name", QStringLiteral("part.xyz"));
+  type("Text_base_field", QStringLiteral("0"));
+  click("Command_save_data_0");
+  const std::string written = read_all(tmp.path() / "part.xyz");
+  EXPECT_NE(written.find("/Line       100N"), std::string::npos);
+  EXPECT_EQ(written.find("/Line       150N"), std::string::npos);
 }
 
 TEST_F(FormMainTest, DoneAndExitEndTheProgram) {
-    open(tmp.path());
-    click("Command_done_select_files");
-    EXPECT_FALSE(w->isVisible());
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    find<QAction>("menu_exit")->trigger();
-    EXPECT_FALSE(w->isVisible());
+  open(tmp.path());
+  click("Command_done_select_files");
+  EXPECT_FALSE(w->isVisible());
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  find<QAction>("menu_exit")->trigger();
+  EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(FormMainTest, AboutOpensModally) {
-    open(tmp.path());
-    find<QAction>("menu_about")->trigger();
-    QPointer<frmAbout> about = w->findChild<frmAbout*>();
-    ASSERT_FALSE(about.isNull());
-    EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(about->windowModality(), Qt::ApplicationModal);
-    EXPECT_EQ(about->windowTitle(), QStringLiteral("About Corvane"));
-    QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
-    EXPECT_TRUE(about.isNull() || !about->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(about.isNull());
+  open(tmp.path());
+  find<QAction>("menu_about")->trigger();
+  QPointer<frmAbout> about = w->findChild<frmAbout*>();
+  ASSERT_FALSE(about.isNull());
+  EXPECT_TRUE(about->isVisible());
+  EXPECT_EQ(about->windowModality(), Qt::ApplicationModal);
+  EXPECT_EQ(about->windowTitle(), QStringLiteral("About Corvane"));
+  QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  EXPECT_TRUE(about.isNull() || !about->isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(about.isNull());
 }
 
 }  // namespace

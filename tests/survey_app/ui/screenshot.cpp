@@ -16,38 +16,38 @@
 #include "util/operator.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
-    if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "export"}.contains(pane)) {
-        std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|export]\n");
-        return 2;
+  QApplication app(argc, argv);
+  const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
+  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "export"}.contains(pane)) {
+    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|export]\n");
+    return 2;
+  }
+  corvane::SilentOperator quiet;
+  corvane::ui::Form_main w(QString::fromLocal8Bit(argv[1]), &quiet);
+  w.setDateOrder(corvane::DateOrder::mdy);
+  w.show();
+  if (!QTest::qWaitForWindowExposed(&w)) return 1;
+
+  auto* ext = w.findChild<QLineEdit*>(QStringLiteral("Text_file_extension"));
+  ext->selectAll();
+  QTest::keyClicks(ext, QStringLiteral("dat"));
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
+  if (pane != QLatin1String("select"))
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_process_files")), Qt::LeftButton);
+
+  // Click the first file's first field block.
+  auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("TreeView_blocks"));
+  QTreeWidgetItem* field = nullptr;
+  for (QTreeWidgetItemIterator it(tree); *it; ++it)
+    if ((*it)->text(0).startsWith(QLatin1String("0002 Data"))) {
+      field = *it;
+      break;
     }
-    corvane::SilentOperator quiet;
-    corvane::ui::Form_main w(QString::fromLocal8Bit(argv[1]), &quiet);
-    w.setDateOrder(corvane::DateOrder::mdy);
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w)) return 1;
-
-    auto* ext = w.findChild<QLineEdit*>(QStringLiteral("Text_file_extension"));
-    ext->selectAll();
-    QTest::keyClicks(ext, QStringLiteral("dat"));
-    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_find_and_add_files")), Qt::LeftButton);
-    if (pane != QLatin1String("select"))
-        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_process_files")), Qt::LeftButton);
-
-    // Click the first file's first field block.
-    auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("TreeView_blocks"));
-    QTreeWidgetItem* field = nullptr;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        if ((*it)->text(0).startsWith(QLatin1String("0002 Data"))) {
-            field = *it;
-            break;
-        }
-    if (field) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(field).center());
-    if (pane == QLatin1String("export"))
-        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_export_data")), Qt::LeftButton);
-    QTest::qWait(200);
-    if (!w.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
-    std::printf("%s\n", argv[2]);
-    return 0;
+  if (field) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(field).center());
+  if (pane == QLatin1String("export"))
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_export_data")), Qt::LeftButton);
+  QTest::qWait(200);
+  if (!w.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
+  std::printf("%s\n", argv[2]);
+  return 0;
 }
