@@ -9,13 +9,15 @@
 #include "batch/batch_operator.h"
 #include "batch/report.h"
 #include "correction/base_match.h"
+#include "display/block_display.h"
 #include "export/export_command.h"
 #include "reader/dump_reader.h"
 
 namespace {
 
 const char* const usage_text =
-    "usage: corvane-batch [--date-order mdy|dmy|ymd] [--tree] [--blocks] [--readings] FILE...\n"
+    "usage: corvane-batch [--date-order mdy|dmy|ymd] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
+    "                     [--uncheck KEY]... FILE...\n"
     "       corvane-batch [--date-order mdy|dmy|ymd] --xyz PATH --base-field VALUE [--no-corrections]\n"
     "                     [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
     "\n"
@@ -30,6 +32,8 @@ const char* const usage_text =
     "  --tree            prints every tree node: index, key, text, checked 0|1, colour\n"
     "  --blocks          prints the block table\n"
     "  --readings        prints the reading table\n"
+    "  --graphs KEY      prints what clicking the tree node KEY shows: the text boxes, and\n"
+    "                    for each graph its title, axes and points\n"
     "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
     "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
     "fails, 2 on bad usage.\n";
@@ -47,7 +51,7 @@ int main(int argc, char** argv) {
   DateOrder order = system_date_order();
   bool tree = false, blocks = false, readings = false;
   bool overwrite = false;
-  std::optional<std::string> xyz, base_field;
+  std::optional<std::string> xyz, base_field, graphs;
   ExportRequest request;
   std::vector<std::string> unchecks;
   std::vector<std::string> paths;
@@ -61,10 +65,12 @@ int main(int argc, char** argv) {
       const auto o = parse_date_order(argv[++i]);
       if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
       order = *o;
-    } else if (!options_done && (arg == "--xyz" || arg == "--base-field" || arg == "--uncheck")) {
+    } else if (!options_done && (arg == "--xyz" || arg == "--base-field" || arg == "--uncheck" || arg == "--graphs")) {
       if (i + 1 >= argc) return usage(arg + " needs a value");
       const std::string value = argv[++i];
-      if (arg == "--xyz")
+      if (arg == "--graphs")
+        graphs = value;
+      else if (arg == "--xyz")
         xyz = value;
       else if (arg == "--base-field")
         base_field = value;
@@ -93,7 +99,8 @@ int main(int argc, char** argv) {
       paths.push_back(arg);
     }
   }
-  if (!tree && !blocks && !readings && !xyz) return usage("say what to do: --xyz, --tree, --blocks or --readings");
+  if (!tree && !blocks && !readings && !xyz && !graphs)
+    return usage("say what to do: --xyz, --tree, --blocks, --readings or --graphs");
   if (xyz && !base_field) return usage("--xyz needs --base-field");
   if (!xyz && base_field) return usage("--base-field goes with --xyz");
   if (paths.empty()) return usage("no dump files given");
@@ -113,17 +120,15 @@ int main(int argc, char** argv) {
   process_files(model, files, op, order);
 
   int status = 0;
-  for (const std::string& key : unchecks) {
-    std::int32_t node = 0;
-    for (std::int32_t n = 1; n <= model.node_count && node == 0; ++n)
-      if (model.nodes[static_cast<std::size_t>(n)].key == key) node = n;
-    if (node == 0) {
-      op.message("No node of the block tree has the key " + key);
-      status = 1;
-      continue;
-    }
-    set_node_checked(model, node, false);
-  }
+  const auto node_with_key = [&](const std::string& key) {
+    for (std::int32_t n = 1; n <= model.node_count; ++n)
+      if (model.nodes[static_cast<std::size_t>(n)].key == key) return n;
+    op.message("No node of the block tree has the key " + key);
+    status = 1;
+    return 0;
+  };
+  for (const std::string& key : unchecks)
+    if (const std::int32_t node = node_with_key(key)) set_node_checked(model, node, false);
   if (xyz && status == 0) {
     const std::filesystem::path target(*xyz);
     request.file_name_text = target.filename().string();
@@ -134,5 +139,7 @@ int main(int argc, char** argv) {
   if (tree) print_tree(model, std::cout);
   if (blocks) print_blocks(model, std::cout);
   if (readings) print_readings(model, std::cout);
+  if (graphs)
+    if (const std::int32_t node = node_with_key(*graphs)) print_graphs(show_node(model, node, op), std::cout);
   return status;
 }

@@ -44,4 +44,21 @@ void print_readings(const SurveyModel& m, std::ostream& out) {
   }
 }
 
+void print_graphs(const BlockView& view, std::ostream& out) {
+  out << "text\t" << view.line << '\t' << view.num_readings << '\t' << view.time_start << '\t' << view.time_end << '\n';
+  for (const GraphData& g : view.graphs) {
+    out << "graph\t" << g.index << '\t' << graph_title(g.index, view.base_view) << '\t' << g.x.size() << '\n';
+    if (g.axes) {
+      const GraphAxes& a = *g.axes;
+      out << "axes\t" << shortest_text(a.x_tick) << '\t' << shortest_text(a.x_min) << '\t' << shortest_text(a.x_max)
+          << '\t' << shortest_text(a.y_tick) << '\t' << shortest_text(a.y_min) << '\t' << shortest_text(a.y_max)
+          << '\n';
+    } else {
+      out << "axes\t-\n";
+    }
+    for (std::size_t j = 0; j < g.x.size(); ++j)
+      out << "point\t" << shortest_text(g.x[j]) << '\t' << shortest_text(g.y[j]) << '\n';
+  }
+}
+
 }  // namespace corvane

@@ -30,6 +30,10 @@
 #include "ui/qt_operator.h"
 #include "util/text.h"
 
+// The window's design lives in this static library's resources, which register only when
+// asked, and from outside any namespace.
+static void init_design_resources() { Q_INIT_RESOURCE(form_main); }
+
 namespace corvane::ui {
 
 namespace {
@@ -253,6 +257,7 @@ void Form_main::build_main_pane() {
 
   // The three graphs load the properties kept with the window's design, as a host loads
   // a control's saved properties.
+  init_design_resources();
   vellum32::FilePropertyStore design(QStringLiteral(":/design/graph_design.props"));
   design.load();
   for (int i = 0; i < 3; ++i) {

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include <vellum32/vellum32.h>
+#include "display/block_display.h"
 #include "export/export_command.h"
 #include "reader/dump_reader.h"
 #include "recording_operator.h"
@@ -662,6 +664,51 @@ TEST_F(FormMainTest, AboutOpensModally) {
   EXPECT_TRUE(about.isNull() || !about->isVisible());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(about.isNull());
+}
+
+bool blank(const vellum32::Vellum32* g) {
+  const QImage& picture = g->Picture();
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      if (picture.pixel(x, y) != qRgb(255, 255, 255)) return false;
+  return true;
+}
+
+TEST_F(FormMainTest, NodeClicksShowTheBlockOnTheGraphs) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  // Before any click, a pointer over graph 0 names the raw data.
+  QTest::mouseMove(w->Vellum32_scan(0)->findChild<QWidget*>(QStringLiteral("Picture_graph")), QPoint(20, 20));
+  EXPECT_NE(std::find(op.events.begin(), op.events.end(), "status 1: Raw Mag Data"), op.events.end());
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  const auto items = tree_items();
+  // Node 3: line 100N of the first sample, matched with its base session.
+  SurveyModel copy = w->model();
+  RecordingOperator quiet;
+  const BlockView expected = show_node(copy, 3, quiet);
+  ASSERT_EQ(expected.graphs.size(), 3u);
+  click_item(tree, tree->indexFromItem(items[2]));
+  for (int i = 0; i < 3; ++i) {
+    const vellum32::Vellum32* g = w->Vellum32_scan(i);
+    const GraphAxes& a = *expected.graphs[static_cast<std::size_t>(i)].axes;
+    EXPECT_EQ(g->yTickInterval(), a.y_tick) << i;
+    EXPECT_EQ(g->YAxisMin(), a.y_min) << i;
+    EXPECT_EQ(g->XAxisMax(), a.x_max) << i;
+    EXPECT_EQ(g->DataNull(), -99999);
+    EXPECT_EQ(g->ChartType(), vellum32::ChartTypes::Line);
+    EXPECT_FALSE(blank(g)) << i;
+  }
+  // Clicking the current node again draws it again.
+  w->Vellum32_scan(2)->Clear();
+  ASSERT_TRUE(blank(w->Vellum32_scan(2)));
+  click_item(tree, tree->indexFromItem(items[2]));
+  EXPECT_FALSE(blank(w->Vellum32_scan(2)));
+  // The last line of the second sample has no base session: graphs 1 and 2 stay empty.
+  click_item(tree, tree->indexFromItem(items.back()));
+  EXPECT_FALSE(blank(w->Vellum32_scan(0)));
+  EXPECT_TRUE(blank(w->Vellum32_scan(1)));
+  EXPECT_TRUE(blank(w->Vellum32_scan(2)));
 }
 
 }  // namespace

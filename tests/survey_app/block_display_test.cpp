@@ -1,0 +1,131 @@
+#include "display/block_display.h"
+
+#include <gtest/gtest.h>
+
+#include "correction/base_match.h"
+#include "dump_fixture.h"
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+// A field line, one reading per (station, value, time).
+std::string field_line(const std::vector<std::tuple<std::string, std::string, std::string>>& readings) {
+  std::string s = keyword_field_header("100N", "05/12/96");
+  for (const auto& [station, value, time] : readings) s += station + " N " + value + " 0 " + time + "\n";
+  return s;
+}
+std::string base_session(const std::vector<std::pair<std::string, std::string>>& readings) {
+  std::string s = keyword_base_header("05/12/96", "30 SEC");
+  for (const auto& [t, v] : readings) s += t + " " + v + "\n";
+  return s;
+}
+
+class DisplayTest : public ReaderTest {
+protected:
+  BlockView show_block(std::int32_t b) { return show_node(model, model.block(b).node, op); }
+};
+
+TEST(NiceAxisTest, TicksAndLimits) {
+  struct Case {
+    float min, max;
+    int n;
+    float tick, lower, upper;
+  } cases[] = {
+      {0, 100, 4, 50, 0, 100},      // 1, 2, 5, 10, 20, 50: two intervals
+      {0, 0.5f, 4, 0.2f, 0, 0.6f},  // shrinks to 0.5, then 0.2
+      {0, 4, 4, 1, 0, 4},           // exactly n intervals: no step either way
+      {0, 2, 4, 0.5f, 0, 2},        // twice the range is exactly n: one step down
+      {-7.5f, 12, 8, 5, -10, 15},
+  };
+  for (const Case& c : cases) {
+    const NiceAxis a = nice_axis(c.min, c.max, c.n);
+    EXPECT_FLOAT_EQ(a.tick, c.tick) << c.min << ".." << c.max;
+    ASSERT_TRUE(a.lower && a.upper);
+    EXPECT_FLOAT_EQ(*a.lower, c.lower) << c.min << ".." << c.max;
+    EXPECT_FLOAT_EQ(*a.upper, c.upper) << c.min << ".." << c.max;
+  }
+  const NiceAxis none = nice_axis(5, 5, 4);
+  EXPECT_EQ(none.tick, 1);
+  EXPECT_FALSE(none.lower);
+}
+
+TEST_F(DisplayTest, AFieldBlockWithItsBaseShowsThreeGraphs) {
+  run_one(field_line({{"0", "58100.0", "10:00:00"}, {"25", "58110.0", "10:00:30"}, {"50", "58090.0", "10:01:00"}}) +
+          base_session({{"09:59:30", "58000.0"}, {"10:00:30", "58020.0"}, {"10:01:30", "58000.0"}}));
+  const BlockView v = show_block(1);
+  EXPECT_EQ(model.selected_block, 1);
+  EXPECT_EQ(v.line, "100N");
+  EXPECT_EQ(v.num_readings, "3");
+  EXPECT_EQ(v.time_start, "10:00:00");
+  EXPECT_FALSE(v.base_view);
+  EXPECT_EQ(v.shown_base_block, 2);
+  ASSERT_EQ(v.graphs.size(), 3u);
+  EXPECT_EQ(v.graphs[0].x, (std::vector<float>{0, 25, 50}));
+  EXPECT_EQ(v.graphs[0].y, (std::vector<float>{58100, 58110, 58090}));
+  EXPECT_EQ(v.graphs[1].y, (std::vector<float>{58010, 58020, 58010}));
+  EXPECT_EQ(v.graphs[2].y, (std::vector<float>{90, 90, 80}));
+  ASSERT_TRUE(v.graphs[2].axes);
+  EXPECT_EQ(v.graphs[2].axes->y_tick, 5);  // 80..90 in four intervals of 5 at most
+  EXPECT_EQ(v.graphs[2].axes->y_min, 80);
+  EXPECT_EQ(v.graphs[2].axes->x_tick, 10);
+  for (const std::string& e : op.events) EXPECT_NE(e.rfind("message", 0), 0u) << e;
+}
+
+TEST_F(DisplayTest, WithoutABaseOnlyTheRawGraph) {
+  run_one(field_line({{"0", "58100.0", "10:00:00"}, {"25", "58110.0", "10:00:30"}}));
+  const BlockView v = show_block(1);
+  ASSERT_EQ(v.graphs.size(), 1u);
+  EXPECT_EQ(v.graphs[0].index, 0);
+}
+
+TEST_F(DisplayTest, ReadingsOutsideTheBaseSpanGiveGraphsWithoutAxes) {
+  run_one(field_line({{"0", "58100.0", "10:00:00"}, {"25", "58110.0", "11:00:00"}}) +
+          base_session({{"10:15:00", "58000.0"}, {"10:45:00", "58000.0"}}));
+  ASSERT_EQ(model.match_of(1).base_block, 2);
+  const BlockView v = show_block(1);
+  ASSERT_EQ(v.graphs.size(), 3u);
+  for (int i : {1, 2}) {
+    EXPECT_EQ(v.graphs[i].y, (std::vector<float>{display_null, display_null}));
+    EXPECT_FALSE(v.graphs[i].axes);
+  }
+}
+
+// One station and one value: both ranges widen by 0.05 each side.
+TEST_F(DisplayTest, FlatBlocksAreWidened) {
+  run_one(field_line({{"40", "58100.0", "10:00:00"}, {"40", "58100.0", "10:00:30"}}));
+  const auto axes = show_block(1).graphs.at(0).axes;
+  ASSERT_TRUE(axes);
+  EXPECT_FLOAT_EQ(axes->x_tick, 0.02f);
+  EXPECT_FLOAT_EQ(axes->x_min, 39.94f);
+  EXPECT_FLOAT_EQ(axes->x_max, 40.06f);
+  EXPECT_LE(axes->y_min, 58099.95f);
+  EXPECT_GE(axes->y_max, 58100.05f);
+}
+
+TEST_F(DisplayTest, BaseBlocksAndFileNodesUseTheWholeHeight) {
+  run_one(base_session({{"10:00:00", "58000.0"}, {"10:00:30", "58003.0"}, {"10:01:00", "58001.0"}}));
+  const BlockView base = show_block(1);
+  EXPECT_TRUE(base.base_view);
+  ASSERT_EQ(base.graphs.size(), 1u);
+  EXPECT_EQ(base.graphs[0].x, (std::vector<float>{0, 1, 2}));
+  EXPECT_EQ(base.graphs[0].axes->y_tick, 0.5f);  // six intervals in the tall graph
+  const BlockView file = show_node(model, 1, op);
+  EXPECT_EQ(model.selected_block, 0);
+  EXPECT_TRUE(file.base_view);
+  EXPECT_EQ(file.num_readings, "0");
+  EXPECT_TRUE(file.line.empty() && file.time_start.empty() && file.graphs.empty());
+}
+
+TEST(PointerStatusTest, PanelsFollowTheGraphAndThePlotArea) {
+  RecordingOperator op;
+  show_pointer(op, 0, false, 0, 125.4f, 12.34567f);
+  show_pointer(op, 2, true, 4, 1, 2);
+  show_pointer(op, 7, false, 0, 1, 2);
+  EXPECT_EQ(op.events, (std::vector<std::string>{"status 1: Raw Mag Data", "status 2: 125", "status 3: 12.3457",
+                                                 "status 4: ", "status 1: Corrected Data", "status 2: ", "status 3: ",
+                                                 "status 4: ", "status 2: 1", "status 3: 2.0000", "status 4: "}));
+}
+
+}  // namespace
