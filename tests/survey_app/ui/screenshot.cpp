@@ -1,7 +1,8 @@
 // Takes the picture of the block pane after processing the sample dumps, driving the
 // window as the operator does:
-//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|export]
-// (the file pane with the dumps listed, the block pane, or the export pane over it).
+//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export]
+// (the file pane with the dumps listed, the block pane showing a survey line or a base
+// session, or the export pane over it).
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,8 +19,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
-  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "export"}.contains(pane)) {
-    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|export]\n");
+  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "base", "export"}.contains(pane)) {
+    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export]\n");
     return 2;
   }
   corvane::SilentOperator quiet;
@@ -35,11 +36,12 @@ int main(int argc, char** argv) {
   if (pane != QLatin1String("select"))
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_process_files")), Qt::LeftButton);
 
-  // Click the first file's first field block.
+  // Click the first file's first field block, or its base session.
   auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("TreeView_blocks"));
   QTreeWidgetItem* field = nullptr;
+  const QLatin1String node = pane == QLatin1String("base") ? QLatin1String("0001 Base") : QLatin1String("0002 Data");
   for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if ((*it)->text(0).startsWith(QLatin1String("0002 Data"))) {
+    if ((*it)->text(0).startsWith(node)) {
       field = *it;
       break;
     }
