@@ -176,3 +176,25 @@ TEST(Batch, XyzFailuresAndUsage) {
   EXPECT_EQ(run_batch("--base-field 3 --tree " + file, dir).code, 2);
   EXPECT_EQ(run_batch("--tree --uncheck", dir).code, 2);
 }
+
+TEST(Batch, GraphsOfANode) {
+  TempDir dir;
+  const std::string files = samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat";
+  const Result r = run_batch("--date-order mdy --graphs fileenvimag_0709.datblock0002 " + files, dir);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 1u + 3 * (2 + 13));
+  EXPECT_EQ(out[0], "text\t100N\t13\t08:25:00\t08:44:07");
+  EXPECT_EQ(out[1], "graph\t0\tRaw Mag Data\t13");
+  EXPECT_EQ(out[2], "axes\t50\t0\t300\t200\t57200\t58200");
+  EXPECT_EQ(out[3], "point\t0\t57317.4");
+  EXPECT_EQ(out[16], "graph\t1\tBase Station Data\t13");
+  EXPECT_EQ(out[31], "graph\t2\tCorrected Data\t13");
+  // Unticking the base session leaves the line without one: only the raw graph.
+  const Result alone = run_batch(
+      "--date-order mdy --uncheck fileenvimag_0709.datblock0001 --graphs fileenvimag_0709.datblock0002 " + files, dir);
+  EXPECT_EQ(lines(alone.out).size(), 1u + 2 + 13);
+  const Result unknown = run_batch("--date-order mdy --graphs nosuch " + files, dir);
+  EXPECT_EQ(unknown.code, 1);
+  EXPECT_EQ(unknown.err, "No node of the block tree has the key nosuch\n");
+}
