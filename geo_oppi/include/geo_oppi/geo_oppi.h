@@ -1,0 +1,84 @@
+/* geo_oppi: the GX database library. Oasis databases of lines and channels, each kept in
+ * one SQLite file.
+ *
+ * C ABI. The context handle goes by value, every other number or handle by reference;
+ * texts are single-byte and NUL-terminated. Handles are positive when valid. A call that
+ * cannot do what it is asked (an invalid handle, a wrong type, an index out of range, a
+ * call out of order, a file that cannot be written) does nothing else and leaves an error
+ * pending on its context: Std_iCheckError_SYS tells, Std_ShowError_GEO shows and clears.
+ *
+ * Element types: -N text of N characters, 4 32-bit float, 5 64-bit float. Channel display
+ * formats: 2 time, 3 date. Line categories: 100 survey line, 200 group line. -1e32 is the
+ * missing value. Changes become durable at Std_Commit_DB; a database closed or a process
+ * ended before it keeps the last commit. */
+#ifndef GEO_OPPI_H
+#define GEO_OPPI_H
+
+#include <stdint.h>
+
+#if defined(GEO_OPPI_BUILDING)
+#define GEO_OPPI_API __attribute__((visibility("default")))
+#else
+#define GEO_OPPI_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define GEO_OPPI_MISSING (-1e32)
+
+/* Where Std_ShowError_GEO sends the pending error's text (standard error by default). */
+typedef void (*GeoOppiErrorDisplay)(const char* text, void* user);
+GEO_OPPI_API void GeoOppi_SetErrorDisplay(GeoOppiErrorDisplay display, void* user);
+
+/* Contexts. Returns 0 on failure. */
+GEO_OPPI_API int32_t Std_Create_GEO(const char* application, const char* version, const int32_t* flags,
+                                    const int64_t* window);
+GEO_OPPI_API int32_t Std_iCheckError_SYS(int32_t context);
+GEO_OPPI_API void Std_ShowError_GEO(int32_t context);
+
+/* Databases. Std_Create_DB makes an empty database file (replacing none: an existing file
+ * is an error); the sizes are accepted and not needed. */
+GEO_OPPI_API void Std_Create_DB(int32_t context, const char* path, const int32_t* max_lines,
+                                const int32_t* max_channels, const int32_t* max_blobs, const int32_t* max_users,
+                                const int32_t* page_size, const char* user, const char* password);
+GEO_OPPI_API int32_t Std_Open_DB(int32_t context, const char* path, const char* user, const char* password);
+GEO_OPPI_API void Std_Commit_DB(int32_t context, const int32_t* database);
+GEO_OPPI_API void Std_Destroy_DB(int32_t context, const int32_t* database);
+
+/* Symbols: type 1 line (category 100 or 200), type 2 channel (category = element type).
+ * Creating a symbol whose name and type exist already gives that symbol. */
+GEO_OPPI_API int32_t Std_CreateSymb_DB(int32_t context, const int32_t* database, const char* name, const int32_t* type,
+                                       const int32_t* owner, const int32_t* category);
+GEO_OPPI_API int32_t Std_FindSymb_DB(int32_t context, const int32_t* database, const char* name, const int32_t* type);
+/* Changing a channel (width, decimals, format, unit, data) needs its lock. */
+GEO_OPPI_API void Std_LockSymb_DB(int32_t context, const int32_t* database, const int32_t* symbol, const int32_t* mode,
+                                  const int32_t* wait);
+GEO_OPPI_API void Std_UnLockSymb_DB(int32_t context, const int32_t* database, const int32_t* symbol);
+GEO_OPPI_API void Std_SetChanWidth_DB(int32_t context, const int32_t* database, const int32_t* channel,
+                                      const int32_t* width);
+GEO_OPPI_API void Std_SetChanDecimal_DB(int32_t context, const int32_t* database, const int32_t* channel,
+                                        const int32_t* decimals);
+GEO_OPPI_API void Std_SetChanFormat_DB(int32_t context, const int32_t* database, const int32_t* channel,
+                                       const int32_t* format);
+GEO_OPPI_API void Std_SetChanUnit_DB(int32_t context, const int32_t* database, const int32_t* channel,
+                                     const char* unit);
+GEO_OPPI_API void Std_Associate_DB(int32_t context, const int32_t* database, const int32_t* line,
+                                   const int32_t* channel);
+
+/* Vectors of `length` elements of one type, all missing (or empty texts) at first. */
+GEO_OPPI_API int32_t Std_CreateExt_VV(int32_t context, const int32_t* type, const int32_t* length);
+GEO_OPPI_API void Std_SetReal_VV(int32_t context, const int32_t* vector, const int32_t* index, const double* value);
+GEO_OPPI_API void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* index, const char* text);
+GEO_OPPI_API void Std_Destroy_VV(int32_t context, const int32_t* vector);
+
+/* The vector becomes the channel's data on the line, in the channel's type. */
+GEO_OPPI_API void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* line,
+                                   const int32_t* channel, const int32_t* vector);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
