@@ -18,12 +18,13 @@ namespace {
 const char* const usage_text =
     "usage: corvane-batch [--date-order mdy|dmy|ymd] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
     "                     [--uncheck KEY]... FILE...\n"
-    "       corvane-batch [--date-order mdy|dmy|ymd] --xyz PATH --base-field VALUE [--no-corrections]\n"
+    "       corvane-batch [--date-order mdy|dmy|ymd] --xyz|--oasis PATH --base-field VALUE [--no-corrections]\n"
     "                     [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
     "\n"
     "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
     "listed is left out), then:\n"
     "  --uncheck KEY     unticks the tree node with that key (matching runs again)\n"
+    "  --oasis PATH      writes an Oasis database instead, with the same options\n"
     "  --xyz PATH        writes the XYZ file, corrected for the diurnal drift unless\n"
     "                    --no-corrections; --base-field VALUE is added to corrected values;\n"
     "                    --export-all also writes field lines without a base session,\n"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   bool tree = false, blocks = false, readings = false;
   bool overwrite = false;
   std::optional<std::string> xyz, base_field, graphs;
+  int button = export_xyz_button;
   ExportRequest request;
   std::vector<std::string> unchecks;
   std::vector<std::string> paths;
@@ -65,14 +67,17 @@ int main(int argc, char** argv) {
       const auto o = parse_date_order(argv[++i]);
       if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
       order = *o;
-    } else if (!options_done && (arg == "--xyz" || arg == "--base-field" || arg == "--uncheck" || arg == "--graphs")) {
+    } else if (!options_done && (arg == "--xyz" || arg == "--oasis" || arg == "--base-field" || arg == "--uncheck" ||
+                                 arg == "--graphs")) {
       if (i + 1 >= argc) return usage(arg + " needs a value");
       const std::string value = argv[++i];
       if (arg == "--graphs")
         graphs = value;
-      else if (arg == "--xyz")
+      else if (arg == "--xyz" || arg == "--oasis") {
+        if (xyz) return usage("give one of --xyz and --oasis, once");
         xyz = value;
-      else if (arg == "--base-field")
+        button = arg == "--xyz" ? export_xyz_button : export_oasis_button;
+      } else if (arg == "--base-field")
         base_field = value;
       else
         unchecks.push_back(value);
@@ -100,9 +105,9 @@ int main(int argc, char** argv) {
     }
   }
   if (!tree && !blocks && !readings && !xyz && !graphs)
-    return usage("say what to do: --xyz, --tree, --blocks, --readings or --graphs");
-  if (xyz && !base_field) return usage("--xyz needs --base-field");
-  if (!xyz && base_field) return usage("--base-field goes with --xyz");
+    return usage("say what to do: --xyz, --oasis, --tree, --blocks, --readings or --graphs");
+  if (xyz && !base_field) return usage("--xyz and --oasis need --base-field");
+  if (!xyz && base_field) return usage("--base-field goes with --xyz or --oasis");
   if (paths.empty()) return usage("no dump files given");
 
   // The file list: keyed by file name, as the window's list is.
@@ -134,7 +139,7 @@ int main(int argc, char** argv) {
     request.file_name_text = target.filename().string();
     request.directory = target.has_parent_path() ? target.parent_path().string() : ".";
     request.base_field_text = *base_field;
-    if (command_save_data(model, request, export_xyz_button, op) != ExportResult::complete) status = 1;
+    if (command_save_data(model, request, button, op) != ExportResult::complete) status = 1;
   }
   if (tree) print_tree(model, std::cout);
   if (blocks) print_blocks(model, std::cout);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "export/gx_library.h"
+#include "export/oasis_writer.h"
 #include "export/xyz_writer.h"
 #include "util/date_time.h"
 #include "util/text.h"
@@ -61,6 +63,17 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
   if (path.empty() || path.back() != '/') path += '/';
   path += name;
 
+  if (index == export_oasis_button) {
+    // Without the library nothing is done, so an existing file is not deleted for nothing.
+    try {
+      gx_library();
+    } catch (const ExportError& e) {
+      op.message(failure + e.what());
+      tidy_up(op);
+      return ExportResult::failed;
+    }
+  }
+
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
     struct stat target {};
@@ -94,8 +107,8 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
       op.message(failure + "could not write " + path + ": " + std::strerror(errno));
       result = ExportResult::failed;
     }
-  } else {
-    op.message(failure + "the Oasis database export is not available in this version");
+  } else if (index == export_oasis_button) {
+    result = export_oasis(model, options, path, op);
   }
   tidy_up(op);
   return result;

@@ -336,12 +336,11 @@ void Form_main::build_export_pane() {
   p->place(Check_export_base_station_data, QRect(x, 196, w, 24), right);
 
   // The button array Command_save_data: index 0 writes the XYZ file, index 1 the Oasis
-  // database, which comes with the database library and stays disabled until then.
+  // database.
   QPushButton* save_xyz = button(p, "Command_save_data_0", QStringLiteral("Export XYZ Data"));
   p->place(save_xyz, QRect(x, 240, 160, 32), {0.5, 0, 0.75, 0});
   QPushButton* save_oasis = button(p, "Command_save_data_1", QStringLiteral("Export Oasis Database"));
   p->place(save_oasis, QRect(x + 170, 240, 160, 32), {0.75, 0, 1, 0});
-  save_oasis->setEnabled(false);
   connect(save_xyz, &QPushButton::clicked, this, [this] { Command_save_data_click(export_xyz_button); });
   connect(save_oasis, &QPushButton::clicked, this, [this] { Command_save_data_click(export_oasis_button); });
 

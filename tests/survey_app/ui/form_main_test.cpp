@@ -222,8 +222,7 @@ TEST_F(FormMainTest, ControlsCarryTheirCaptionsAndTooltips) {
   ASSERT_EQ(list->columnCount(), 2);
   EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("File Name"));
   EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Location"));
-  // The database export comes with the database library.
-  EXPECT_FALSE(find<QPushButton>("Command_save_data_1")->isEnabled());
+  EXPECT_TRUE(find<QPushButton>("Command_save_data_1")->isEnabled());
 
   auto* bar = find<QStatusBar>("StatusBar");
   ASSERT_NE(bar, nullptr);

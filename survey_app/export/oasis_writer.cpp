@@ -1,0 +1,233 @@
+#include "export/oasis_writer.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "export/gx_library.h"
+#include "util/date_time.h"
+#include "util/text.h"
+
+namespace corvane {
+
+std::string station_text(float position, char direction) {
+  const bool negative = position < 0;
+  const char letter = direction == 'N' ? (negative ? 'W' : 'E') : (negative ? 'S' : 'N');
+  return (fit_field(format_fixed(position, 1), 10) + letter).substr(0, 24);
+}
+
+double decimal_year(double day_number) {
+  const std::int64_t days = whole_seconds(day_number) / seconds_per_day;
+  std::int64_t year = 0;
+  unsigned month = 0, day = 0;
+  civil_from_days(days, year, month, day);
+  const std::int64_t first = days_from_civil(year, 1, 1);
+  const std::int64_t length = days_from_civil(year + 1, 1, 1) - first;
+  return static_cast<double>(year) + static_cast<double>(days - first) / static_cast<double>(length);
+}
+
+double decimal_hours(double day_number) {
+  const std::int64_t seconds = whole_seconds(day_number) % seconds_per_day;
+  const double h = static_cast<double>(seconds / 3600);
+  const double m = static_cast<double>(seconds / 60 % 60);
+  const double s = static_cast<double>(seconds % 60);
+  return h + (m + s / 60) / 60;
+}
+
+namespace {
+
+const std::string failure = "An error occurred while exporting the data: ";
+
+// The context lives as long as the program; 0 until the first export makes it.
+std::int32_t oasis_context = 0;
+
+constexpr std::int32_t text_type = -24, single_type = 4, double_type = 5;
+constexpr std::int32_t time_format = 2, date_format = 3;
+
+struct ChannelSpec {
+  const char* name;
+  std::int32_t type, width, decimals, format;
+  const char* unit;
+};
+constexpr std::array<ChannelSpec, 8> channels{{
+    {"Station", text_type, 10, -1, -1, ""},
+    {"X", double_type, 10, 2, -1, "m"},
+    {"Y", double_type, 10, 2, -1, "m"},
+    {"Raw_mag", single_type, 8, 1, -1, ""},
+    {"Base_mag", single_type, 8, 1, -1, ""},
+    {"Corr_mag", single_type, 8, 1, -1, ""},
+    {"Date", single_type, 11, 0, date_format, ""},
+    {"Time", single_type, 10, 0, time_format, ""},
+}};
+
+// The library's own calls, with its errors shown through the operator's message box.
+struct Gx {
+  const GxLibrary& lib;
+  std::int32_t ctx = 0;
+  std::int32_t one = 1, two = 2, zero = 0;
+
+  // The pending error, shown; 0 when there is none.
+  std::int32_t check() {
+    const std::int32_t status = lib.Std_iCheckError_SYS(ctx);
+    if (status != 0) lib.Std_ShowError_GEO(ctx);
+    return status;
+  }
+  void lock_symbol(std::int32_t db, std::int32_t symbol) { lib.Std_LockSymb_DB(ctx, &db, &symbol, &one, &zero); }
+
+  std::int32_t create_channel(std::int32_t db, const ChannelSpec& c, std::int32_t group, std::int32_t& status) {
+    std::int32_t type = c.type;
+    const std::int32_t ch = lib.Std_CreateSymb_DB(ctx, &db, c.name, &two, &zero, &type);
+    lock_symbol(db, ch);
+    std::int32_t width = c.width, decimals = c.decimals, format = c.format;
+    if (width > 0) lib.Std_SetChanWidth_DB(ctx, &db, &ch, &width);
+    if (decimals >= 0) lib.Std_SetChanDecimal_DB(ctx, &db, &ch, &decimals);
+    if (format >= 0) lib.Std_SetChanFormat_DB(ctx, &db, &ch, &format);
+    if (*c.unit) lib.Std_SetChanUnit_DB(ctx, &db, &ch, c.unit);
+    lib.Std_UnLockSymb_DB(ctx, &db, &ch);
+    if (group > 0) lib.Std_Associate_DB(ctx, &db, &group, &ch);
+    status = check();
+    return ch;
+  }
+};
+
+void start_oasis_context(const GxLibrary& lib, std::int32_t& status, Operator& op) {
+  if (oasis_context != 0) return;
+  const std::int32_t flags = 0;
+  const std::int64_t window = 0;
+  oasis_context = lib.Std_Create_GEO("Sandrow", "V1.0", &flags, &window);
+  if (oasis_context > 0) {
+    status = 0;
+  } else {
+    oasis_context = 0;
+    op.message("Unable to start OASIS object");
+    status = -1;
+  }
+}
+
+// The empty database: the group line and the eight channels, committed and closed.
+void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status, Operator& op) {
+  try {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
+    if (gx.check() != 0) status = 0;
+    std::int32_t sizes[] = {10, 50, 80, 5, 10};
+    gx.lib.Std_Create_DB(gx.ctx, path.c_str(), &sizes[0], &sizes[1], &sizes[2], &sizes[3], &sizes[4], "SUPER", "");
+    if (gx.check() != 0) status = 0;
+    std::int32_t db = gx.lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
+    status = gx.check();
+    if (status != 0) return;
+    std::int32_t category = 200;
+    const std::int32_t group = gx.lib.Std_CreateSymb_DB(gx.ctx, &db, "Line", &gx.one, &gx.zero, &category);
+    status = gx.check();
+    if (status != 0) return;
+    for (const ChannelSpec& c : channels) {
+      gx.create_channel(db, c, group, status);
+      if (status != 0) return;
+    }
+    gx.lib.Std_Commit_DB(gx.ctx, &db);
+    gx.lib.Std_Destroy_DB(gx.ctx, &db);
+  } catch (const std::exception& e) {
+    status = -1;
+    op.message(std::string("An error occurred while creating the mag database: ") + e.what());
+  }
+}
+
+}  // namespace
+
+ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op) {
+  op.busy(true);
+  std::int32_t db = 0;
+  Gx* gx_ptr = nullptr;
+  try {
+    const GxLibrary& lib = gx_library();
+    if (lib.GeoOppi_SetErrorDisplay)
+      lib.GeoOppi_SetErrorDisplay([](const char* text, void* user) { static_cast<Operator*>(user)->message(text); },
+                                  &op);
+    std::int32_t status = 0;
+    start_oasis_context(lib, status, op);
+    if (status < 0 || oasis_context <= 0) {
+      op.busy(false);
+      return ExportResult::failed;
+    }
+    Gx gx{lib, oasis_context};
+    gx_ptr = &gx;
+    create_mag_database(gx, path, status, op);
+    if (status < 0) {
+      op.busy(false);
+      return ExportResult::failed;
+    }
+    db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
+    if (gx.check() != 0) return ExportResult::failed;
+
+    std::int64_t total = 0;
+    WorkingColumns columns;
+    for (std::int32_t b = 1; b <= m.block_count; ++b) {
+      const BlockTreatment treatment = select_block(m, b, options);
+      if (treatment == BlockTreatment::skip) continue;
+      const Block& block = m.block(b);
+      op.status(2, "Line " + block.line);
+      op.status(3, "Num Data " + format_int(block.num_readings));
+      build_working_columns(m, b, treatment, options.base_field_value, columns);
+      const float coord = line_coordinate(block.line);
+      const char direction = direction_letter(block.line);
+      const bool north = direction == 'N';
+      std::int32_t category = 100;
+      const std::string name = "L" + block.line;
+      const std::int32_t line = lib.Std_CreateSymb_DB(gx.ctx, &db, name.c_str(), &gx.one, &gx.zero, &category);
+      const std::int32_t n = columns.rows();
+      std::array<std::int32_t, 8> vectors{};
+      for (std::size_t c = 0; c < vectors.size(); ++c) {
+        const std::int32_t type = c == 0 ? text_type : double_type;
+        vectors[c] = lib.Std_CreateExt_VV(gx.ctx, &type, &n);
+      }
+      const auto missing_or = [](float v) { return v == null_value ? -1e32 : static_cast<double>(v); };
+      for (std::int32_t k = 1; k <= n; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const std::int32_t at = k - 1;
+        const std::string station = station_text(columns.position[i], direction);
+        lib.Std_SetString_VV(gx.ctx, &vectors[0], &at, station.c_str());
+        const double values[7] = {static_cast<double>(north ? columns.position[i] : coord),
+                                  static_cast<double>(north ? coord : columns.position[i]),
+                                  missing_or(columns.raw[i]),
+                                  missing_or(columns.base[i]),
+                                  missing_or(columns.corr[i]),
+                                  decimal_year(columns.time[i]),
+                                  decimal_hours(columns.time[i])};
+        for (std::size_t c = 1; c < vectors.size(); ++c) lib.Std_SetReal_VV(gx.ctx, &vectors[c], &at, &values[c - 1]);
+      }
+      for (std::size_t c = 0; c < channels.size(); ++c) {
+        const std::int32_t ch = lib.Std_FindSymb_DB(gx.ctx, &db, channels[c].name, &gx.two);
+        gx.lock_symbol(db, ch);
+        lib.Std_PutChanVV_DB(gx.ctx, &db, &line, &ch, &vectors[c]);
+        lib.Std_UnLockSymb_DB(gx.ctx, &db, &ch);
+      }
+      for (std::int32_t& v : vectors)
+        if (v > 0) {
+          lib.Std_Destroy_VV(gx.ctx, &v);
+          v = 0;
+        }
+      total += block.num_readings;
+      op.status(4, "Total " + format_int(total));
+    }
+    lib.Std_Commit_DB(gx.ctx, &db);
+    lib.Std_Destroy_DB(gx.ctx, &db);
+    db = 0;
+    op.busy(false);
+    op.message("Export complete");
+    return ExportResult::complete;
+  } catch (const std::exception& e) {
+    if (db != 0 && gx_ptr) {
+      // The lines written before the failure stay in the file.
+      gx_ptr->lib.Std_Commit_DB(gx_ptr->ctx, &db);
+      gx_ptr->lib.Std_Destroy_DB(gx_ptr->ctx, &db);
+    }
+    op.busy(false);
+    op.message(failure + e.what());
+    return ExportResult::failed;
+  }
+}
+
+}  // namespace corvane
