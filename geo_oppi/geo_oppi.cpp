@@ -30,6 +30,9 @@ struct Database {
   sqlite3* db = nullptr;
   std::string path;
   std::set<int32_t> locks;
+  // Statements run for every channel of every line, prepared once.
+  sqlite3_stmt* find_symbol = nullptr;
+  sqlite3_stmt* put_data = nullptr;
 };
 
 struct Context {
@@ -46,9 +49,29 @@ void* display_user = nullptr;
 
 int32_t new_handle() { return next_handle < INT32_MAX ? next_handle++ : 0; }
 
+// The last context and vector looked up: element by element, a vector is filled through
+// one handle many times. Map nodes stay where they are until erased.
+int32_t cached_context_handle = 0;
+Context* cached_context = nullptr;
+int32_t cached_vector_handle = 0;
+Vector* cached_vector = nullptr;
+
 Context* context_of(int32_t handle) {
+  if (handle == cached_context_handle && cached_context) return cached_context;
   const auto it = contexts.find(handle);
-  return it == contexts.end() ? nullptr : &it->second;
+  if (it == contexts.end()) return nullptr;
+  cached_context_handle = handle;
+  cached_context = &it->second;
+  return cached_context;
+}
+
+Vector* vector_of(Context& c, int32_t handle) {
+  if (handle == cached_vector_handle && cached_vector && cached_context == &c) return cached_vector;
+  const auto it = c.vectors.find(handle);
+  if (it == c.vectors.end()) return nullptr;
+  cached_vector_handle = handle;
+  cached_vector = &it->second;
+  return cached_vector;
 }
 
 // An error pending on the context; a later one is added on a line of its own.
@@ -98,13 +121,17 @@ struct Symbol {
 };
 
 bool symbol_of(Database& d, int32_t id, Symbol& out) {
-  Statement st(d.db, "SELECT type, category, name FROM symbol WHERE id = ?");
-  if (!st) return false;
-  sqlite3_bind_int(st.get(), 1, id);
-  if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
-  out.type = sqlite3_column_int(st.get(), 0);
-  out.category = sqlite3_column_int(st.get(), 1);
-  out.name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
+  if (!d.find_symbol && sqlite3_prepare_v2(d.db, "SELECT type, category, name FROM symbol WHERE id = ?", -1,
+                                           &d.find_symbol, nullptr) != SQLITE_OK)
+    return false;
+  sqlite3_stmt* st = d.find_symbol;
+  sqlite3_reset(st);
+  sqlite3_bind_int(st, 1, id);
+  if (sqlite3_step(st) != SQLITE_ROW) return false;
+  out.type = sqlite3_column_int(st, 0);
+  out.category = sqlite3_column_int(st, 1);
+  out.name = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
+  sqlite3_reset(st);
   return true;
 }
 
@@ -140,6 +167,8 @@ void set_channel_column(int32_t context, const int32_t* database, const int32_t*
 }
 
 void close_database(Database& d) {
+  sqlite3_finalize(d.find_symbol);
+  sqlite3_finalize(d.put_data);
   sqlite3_exec(d.db, "ROLLBACK", nullptr, nullptr, nullptr);  // what was not committed is dropped
   sqlite3_close(d.db);
   d.db = nullptr;
@@ -274,10 +303,9 @@ int32_t Std_CreateSymb_DB(int32_t context, const int32_t* database, const char* 
                  std::to_string(cat) + " cannot be made");
     return 0;
   }
-  Statement find(d->db, "SELECT id, category FROM symbol WHERE name = ? AND type = ?");
+  Statement find(d->db, "SELECT id, category FROM symbol WHERE name = ? AND type = 2");
   sqlite3_bind_text(find.get(), 1, symbol.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int(find.get(), 2, kind);
-  if (sqlite3_step(find.get()) == SQLITE_ROW) {
+  if (kind == channel_type && sqlite3_step(find.get()) == SQLITE_ROW) {
     if (sqlite3_column_int(find.get(), 1) == cat) return sqlite3_column_int(find.get(), 0);
     fail(*c, "Std_CreateSymb_DB: \"" + symbol + "\" exists already with another category");
     return 0;
@@ -392,34 +420,34 @@ void Std_SetReal_VV(int32_t context, const int32_t* vector, const int32_t* index
   std::lock_guard lock(guard);
   Context* c = context_of(context);
   if (!c) return;
-  const auto it = c->vectors.find(value(vector));
+  Vector* v = vector_of(*c, value(vector));
   const int32_t i = value(index);
-  if (it == c->vectors.end() || it->second.type < 0 || i < 0 ||
-      static_cast<std::size_t>(i) >= it->second.reals.size() || !number) {
+  if (!v || v->type < 0 || i < 0 || static_cast<std::size_t>(i) >= v->reals.size() || !number) {
     fail(*c, "Std_SetReal_VV: no number element " + std::to_string(i) + " in vector " + std::to_string(value(vector)));
     return;
   }
-  it->second.reals[static_cast<std::size_t>(i)] = *number;
+  v->reals[static_cast<std::size_t>(i)] = *number;
 }
 
 void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* index, const char* str) {
   std::lock_guard lock(guard);
   Context* c = context_of(context);
   if (!c) return;
-  const auto it = c->vectors.find(value(vector));
+  Vector* v = vector_of(*c, value(vector));
   const int32_t i = value(index);
-  if (it == c->vectors.end() || it->second.type >= 0 || i < 0 ||
-      static_cast<std::size_t>(i) >= it->second.texts.size()) {
+  if (!v || v->type >= 0 || i < 0 || static_cast<std::size_t>(i) >= v->texts.size()) {
     fail(*c, "Std_SetString_VV: no text element " + std::to_string(i) + " in vector " + std::to_string(value(vector)));
     return;
   }
-  it->second.texts[static_cast<std::size_t>(i)] = text(str).substr(0, static_cast<std::size_t>(-it->second.type));
+  const std::size_t width = static_cast<std::size_t>(-v->type);
+  v->texts[static_cast<std::size_t>(i)].assign(str ? str : "", str ? strnlen(str, width) : 0);
 }
 
 void Std_Destroy_VV(int32_t context, const int32_t* vector) {
   std::lock_guard lock(guard);
   Context* c = context_of(context);
   if (!c) return;
+  if (value(vector) == cached_vector_handle) cached_vector = nullptr;
   if (c->vectors.erase(value(vector)) == 0)
     fail(*c, "Std_Destroy_VV: " + std::to_string(value(vector)) + " is not a vector");
 }
@@ -457,12 +485,19 @@ void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* l
       std::memcpy(at, v.texts[i].data(), std::min(size, v.texts[i].size()));
     }
   }
-  Statement st(d->db, "INSERT OR REPLACE INTO channel_data VALUES(?, ?, ?, ?)");
-  sqlite3_bind_int(st.get(), 1, value(line));
-  sqlite3_bind_int(st.get(), 2, value(channel));
-  sqlite3_bind_int64(st.get(), 3, static_cast<sqlite3_int64>(count));
-  sqlite3_bind_blob(st.get(), 4, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(st.get()) != SQLITE_DONE) fail(*c, "Std_PutChanVV_DB: " + std::string(sqlite3_errmsg(d->db)));
+  if (!d->put_data && sqlite3_prepare_v2(d->db, "INSERT OR REPLACE INTO channel_data VALUES(?, ?, ?, ?)", -1,
+                                         &d->put_data, nullptr) != SQLITE_OK) {
+    fail(*c, "Std_PutChanVV_DB: " + std::string(sqlite3_errmsg(d->db)));
+    return;
+  }
+  sqlite3_stmt* st = d->put_data;
+  sqlite3_reset(st);
+  sqlite3_bind_int(st, 1, value(line));
+  sqlite3_bind_int(st, 2, value(channel));
+  sqlite3_bind_int64(st, 3, static_cast<sqlite3_int64>(count));
+  sqlite3_bind_blob(st, 4, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
+  if (sqlite3_step(st) != SQLITE_DONE) fail(*c, "Std_PutChanVV_DB: " + std::string(sqlite3_errmsg(d->db)));
+  sqlite3_reset(st);  // lets go of the blob
 }
 
 }  // extern "C"

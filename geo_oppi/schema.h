@@ -3,7 +3,8 @@
 //
 // oasis       one row: the format marker
 // symbol      lines (type 1) and channels (type 2) in creation order; a channel's category
-//             is its element type (-N text of N bytes, 4 single, 5 double)
+//             is its element type (-N text of N bytes, 4 single, 5 double). Channel names
+//             are unique; lines may share a name (a line walked on two days)
 // association the channels associated with each line
 // channel_data one row per line and channel: the element count and the values, packed in
 //             the channel's type (little-endian singles or doubles, or N-byte texts padded
@@ -16,8 +17,8 @@ inline constexpr const char* format_marker = "geo_oppi Oasis database 1";
 inline constexpr const char* schema_sql =
     "CREATE TABLE oasis(format TEXT NOT NULL);"
     "CREATE TABLE symbol(id INTEGER PRIMARY KEY, name TEXT NOT NULL, type INTEGER NOT NULL,"
-    " category INTEGER NOT NULL, width INTEGER, decimals INTEGER, format INTEGER, unit TEXT,"
-    " UNIQUE(name, type));"
+    " category INTEGER NOT NULL, width INTEGER, decimals INTEGER, format INTEGER, unit TEXT);"
+    "CREATE INDEX symbol_name ON symbol(name, type);"
     "CREATE TABLE association(line INTEGER NOT NULL, channel INTEGER NOT NULL, PRIMARY KEY(line, channel));"
     "CREATE TABLE channel_data(line INTEGER NOT NULL, channel INTEGER NOT NULL, count INTEGER NOT NULL,"
     " data BLOB NOT NULL, PRIMARY KEY(line, channel));";

@@ -35,24 +35,24 @@ std::vector<std::string> fields(const std::string& line, char separator = '\t') 
   return out;
 }
 
-// Rows per line name: X, Y, raw, base, corrected as texts ("*" for missing).
-using Rows = std::map<std::string, std::vector<std::array<std::string, 5>>>;
+// The lines in order, each with its rows: X, Y, raw, base, corrected as texts ("*" for
+// missing).
+using Rows = std::vector<std::pair<std::string, std::vector<std::array<std::string, 5>>>>;
 
 Rows xyz_rows(const std::string& text) {
   Rows rows;
-  std::string line;
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) {
     if (!l.empty() && l.back() == '\r') l.pop_back();
     if (l.rfind("/Line ", 0) == 0) {
       const std::string name = l.substr(6);
-      line = "L" + name.substr(std::min(name.size(), name.find_first_not_of(' ')));
-      rows[line].clear();  // a second block of the same line replaces the first's data
-    } else if (!l.empty() && l[0] != '/') {
+      rows.emplace_back("L" + name.substr(std::min(name.size(), name.find_first_not_of(' '))),
+                        std::vector<std::array<std::string, 5>>{});
+    } else if (!l.empty() && l[0] != '/' && !rows.empty()) {
       std::istringstream row(l);
       std::array<std::string, 8> v;
       for (auto& f : v) row >> f;
-      rows[line].push_back({v[1], v[2], v[3], v[4], v[5]});
+      rows.back().second.push_back({v[1], v[2], v[3], v[4], v[5]});
     }
   }
   return rows;
@@ -61,17 +61,16 @@ Rows xyz_rows(const std::string& text) {
 Rows dump_rows(const std::string& text) {
   Rows rows;
   std::istringstream in(text);
-  std::string line;
-  std::vector<std::string> header;
+  bool header = false;
   for (std::string l; std::getline(in, l);) {
     const auto f = fields(l);
     if (f.size() == 2 && f[0] == "data") {
-      line = f[1];
-      header.clear();
-    } else if (!line.empty() && header.empty()) {
-      header = f;
-    } else if (!line.empty()) {
-      rows[line].push_back({f[1], f[2], f[3], f[4], f[5]});
+      rows.emplace_back(f[1], std::vector<std::array<std::string, 5>>{});
+      header = true;
+    } else if (header) {
+      header = false;
+    } else if (!rows.empty()) {
+      rows.back().second.push_back({f[1], f[2], f[3], f[4], f[5]});
     }
   }
   return rows;
@@ -114,9 +113,10 @@ TEST_F(OasisTest, TheSameBlocksAndValuesAsTheXyzFile) {
     const Rows db = dump_rows(run_dump(dir.dir() + "/day.gdb"));
     ASSERT_GE(xyz.size(), 12u);
     ASSERT_EQ(xyz.size(), db.size()) << options;
-    for (const auto& [line, rows] : xyz) {
-      ASSERT_EQ(db.count(line), 1u) << line;
-      const auto& other = db.at(line);
+    for (std::size_t n = 0; n < xyz.size(); ++n) {
+      const auto& [line, rows] = xyz[n];
+      ASSERT_EQ(db[n].first, line);
+      const auto& other = db[n].second;
       ASSERT_EQ(rows.size(), other.size()) << line;
       for (std::size_t r = 0; r < rows.size(); ++r)
         for (std::size_t c = 0; c < 5; ++c)

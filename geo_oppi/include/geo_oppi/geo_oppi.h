@@ -48,7 +48,9 @@ GEO_OPPI_API void Std_Commit_DB(int32_t context, const int32_t* database);
 GEO_OPPI_API void Std_Destroy_DB(int32_t context, const int32_t* database);
 
 /* Symbols: type 1 line (category 100 or 200), type 2 channel (category = element type).
- * Creating a symbol whose name and type exist already gives that symbol. */
+ * Every line created is a new line, also under a name in use (the same line walked on two
+ * days keeps both surveys); creating a channel whose name exists gives that channel.
+ * Std_FindSymb_DB finds the first symbol of the name. */
 GEO_OPPI_API int32_t Std_CreateSymb_DB(int32_t context, const int32_t* database, const char* name, const int32_t* type,
                                        const int32_t* owner, const int32_t* category);
 GEO_OPPI_API int32_t Std_FindSymb_DB(int32_t context, const int32_t* database, const char* name, const int32_t* type);
