@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -81,7 +82,8 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
   const auto notYet = [this](const char* what) {
     return [this, what] { prompt(QStringLiteral("%1 is not available in this version").arg(QLatin1String(what))); };
   };
-  connect(mnuCopy_, &QAction::triggered, this, notYet("Copying the graph"));
+  // Copy puts the picture on the clipboard as an image.
+  connect(mnuCopy_, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setImage(Picture()); });
   connect(mnuPrint_, &QAction::triggered, this, notYet("Printing the graph"));
   connect(mnuEMF_, &QAction::triggered, this, notYet("Saving the graph as a picture file"));
 
@@ -289,16 +291,20 @@ void Vellum32::plotPicture() {
   target.Device = &device;
   target.ClearColour = Picture_graph_->backColour();
   target.ScreenPicture = true;
+  s_->MetafileOutput = false;
+  // What was drawn up to a failure stays on the picture and is shown.
+  const auto show = qScopeGuard([this] { Picture_graph_->update(); });
+  PlotGraph(*s_, WholePlot, target, plotSurface());
+}
+
+PlotSurface Vellum32::plotSurface() const {
   PlotSurface surface;
   surface.PictureWidth = float(Picture_graph_->width() * TwipsPerPixelX());
   surface.PictureHeight = float(Picture_graph_->height() * TwipsPerPixelY());
   surface.ScreenTwipsPerPixelX = float(TwipsPerPixelX());
   surface.ScreenTwipsPerPixelY = float(TwipsPerPixelY());
   surface.Font = font();
-  s_->MetafileOutput = false;
-  // What was drawn up to a failure stays on the picture and is shown.
-  const auto show = qScopeGuard([this] { Picture_graph_->update(); });
-  PlotGraph(*s_, WholePlot, target, surface);
+  return surface;
 }
 
 void Vellum32::Refresh() {

@@ -19,6 +19,7 @@ class QMenu;
 class QAction;
 class QScrollBar;
 class QPushButton;
+class QPainter;
 class QMouseEvent;
 class QWheelEvent;
 class QKeyEvent;
@@ -29,6 +30,7 @@ class PictureBox;
 class Primitives;
 struct ControlState;
 struct ControlAccess;
+struct PlotSurface;
 
 // The Vellum32 graph control: an embeddable plot widget. A host places it, sets its
 // properties, hands it a table of data rows (RegisterData) and calls Refresh to draw.
@@ -285,6 +287,27 @@ public:
   // or completed DrawGraphics.
   void DrawGraphics();
 
+  // --- Graphics stream -----------------------------------------------------------------
+  // The plot as drawing records (or the legend alone for numgraphics < 0 on entry), in
+  // twips of the plot surface; numgraphics becomes the number of entries in use. Entry 0
+  // is empty; records start at 1, each its code (qint16) followed by its values:
+  //  1 clip window: left, right, top, bottom (float)
+  // 10 line: x1, y1, x2, y2 (float), colour, width (qint32)
+  // 11 marker: x, y (float), code, colour (qint32)
+  // 12 polygon: point count (qint32), xs, ys (QList<float>, element 0 unused), border,
+  //    fill, width (qint32) -- rectangles come as 4-point polygons
+  // 14 text: angle in degrees, x, y (float), text (QString)
+  // The picture on the screen is not touched. Errors are passed over.
+  QList<QVariant> GraphicsStream(qint32& numgraphics);
+  // Plays a stream back onto `devhDC` (used only during the call, its state restored):
+  // twips map to device units as devScale x the device's resolution / 1440, plus the
+  // offsets; with devLandscape the drawing turns a quarter on a page of devYsize by devXsize
+  // twips. Does nothing without a painter or with numgraphics <= 0. Errors are passed over;
+  // a record of an unknown code ends the walk. Texts take the control's current text font.
+  void DrawGraphicsStream(QPainter* devhDC, qint32 numgraphics, const QList<QVariant>& GraphicsStream,
+                          bool devLandscape, float devXsize, float devYsize, float devScale, float devXoff,
+                          float devYoff);
+
   // --- Persistence -------------------------------------------------------------------
   // Loads or saves the 42 persisted properties through the host's store.
   void ReadProperties(const PropertyStore& PropBag);
@@ -347,6 +370,8 @@ private:
   void clearPicture();
   // The plot on the picture, as Refresh draws it.
   void plotPicture();
+  // What every plot's layout is made from: the plot surface and the control's font.
+  PlotSurface plotSurface() const;
   // Refresh for the control's own handlers: errors go to the Error signal.
   void refreshReporting();
   // Runs `paint` with the primitives on the persistent picture (only into the stream
