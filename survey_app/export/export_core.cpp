@@ -70,4 +70,21 @@ std::string fit_field(std::string_view text, std::size_t width) {
   return std::string(text.substr(0, width));
 }
 
+void for_each_written_block(const SurveyModel& m, const ExportOptions& options, Operator& op,
+                            const std::function<void(const Block&, const WorkingColumns&)>& write) {
+  std::int64_t total = 0;
+  WorkingColumns columns;
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    const BlockTreatment treatment = select_block(m, b, options);
+    if (treatment == BlockTreatment::skip) continue;
+    const Block& block = m.block(b);
+    op.status(2, "Line " + block.line);
+    op.status(3, "Num Data " + format_int(block.num_readings));
+    build_working_columns(m, b, treatment, options.base_field_value, columns);
+    write(block, columns);
+    total += block.num_readings;
+    op.status(4, "Total " + format_int(total));
+  }
+}
+
 }  // namespace corvane

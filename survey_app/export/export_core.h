@@ -2,12 +2,14 @@
 // What both export writers share: which blocks are written, their working columns
 // (position, time, raw, base, corrected), the line coordinate and the column routine.
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/survey_model.h"
+#include "util/operator.h"
 
 namespace corvane {
 
@@ -48,6 +50,12 @@ struct WorkingColumns {
 // null_value. `offset` is added to corrected values only.
 void build_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment, float offset,
                            WorkingColumns& out);
+
+// The blocks an export writes, in block order: for each, status panels 2 and 3 name it,
+// its working columns are built and `write` is called; then panel 4 shows the running
+// total of readings. What `write` throws ends the walk.
+void for_each_written_block(const SurveyModel& model, const ExportOptions& options, Operator& op,
+                            const std::function<void(const Block&, const WorkingColumns&)>& write);
 
 // The line coordinate: the numeric value of the line name without its last character.
 // Throws ExportError for an empty line name.

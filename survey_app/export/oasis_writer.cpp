@@ -162,15 +162,7 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
     db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
     if (gx.check() != 0) return ExportResult::failed;
 
-    std::int64_t total = 0;
-    WorkingColumns columns;
-    for (std::int32_t b = 1; b <= m.block_count; ++b) {
-      const BlockTreatment treatment = select_block(m, b, options);
-      if (treatment == BlockTreatment::skip) continue;
-      const Block& block = m.block(b);
-      op.status(2, "Line " + block.line);
-      op.status(3, "Num Data " + format_int(block.num_readings));
-      build_working_columns(m, b, treatment, options.base_field_value, columns);
+    for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
       const float coord = line_coordinate(block.line);
       const char direction = direction_letter(block.line);
       const bool north = direction == 'N';
@@ -209,9 +201,7 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
           lib.Std_Destroy_VV(gx.ctx, &v);
           v = 0;
         }
-      total += block.num_readings;
-      op.status(4, "Total " + format_int(total));
-    }
+    });
     lib.Std_Commit_DB(gx.ctx, &db);
     lib.Std_Destroy_DB(gx.ctx, &db);
     db = 0;

@@ -83,15 +83,7 @@ ExportResult export_xyz(const SurveyModel& m, const ExportOptions& options, std:
     file.line("/");
     file.line("/ Base Mag Value: " + format_fixed(options.base_field_value, 2));
     file.line("/");
-    std::int64_t total = 0;
-    WorkingColumns columns;
-    for (std::int32_t b = 1; b <= m.block_count; ++b) {
-      const BlockTreatment treatment = select_block(m, b, options);
-      if (treatment == BlockTreatment::skip) continue;
-      const Block& block = m.block(b);
-      op.status(2, "Line " + block.line);
-      op.status(3, "Num Data " + format_int(block.num_readings));
-      build_working_columns(m, b, treatment, options.base_field_value, columns);
+    for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
       file.line("/Line " + fit_field(block.line, 10));
       const float coord = line_coordinate(block.line);
       const char direction = direction_letter(block.line);
@@ -100,9 +92,7 @@ ExportResult export_xyz(const SurveyModel& m, const ExportOptions& options, std:
         file.line(xyz_row(coord, direction, columns.position[i], columns.raw[i], columns.base[i], columns.corr[i],
                           columns.time[i]));
       }
-      total += block.num_readings;
-      op.status(4, "Total " + format_int(total));
-    }
+    });
     file.flush();
   } catch (const std::exception& e) {
     try {
