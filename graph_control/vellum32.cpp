@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
@@ -66,7 +65,7 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
   mnuCopy_->setObjectName(QStringLiteral("mnuCopy"));
   mnuPrint_ = mnuPopUp_->addAction(QStringLiteral("&Print"));
   mnuPrint_->setObjectName(QStringLiteral("mnuPrint"));
-  mnuEMF_ = mnuPopUp_->addAction(QStringLiteral("&EMF"));
+  mnuEMF_ = mnuPopUp_->addAction(QStringLiteral("&SVG"));
   mnuEMF_->setObjectName(QStringLiteral("mnuEMF"));
   mnuZoom_ = mnuPopUp_->addAction(QStringLiteral("&Zoom"));
   mnuZoom_->setObjectName(QStringLiteral("mnuZoom"));
@@ -79,13 +78,10 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
     markChanged("DoZoom");
   });
 
-  const auto notYet = [this](const char* what) {
-    return [this, what] { prompt(QStringLiteral("%1 is not available in this version").arg(QLatin1String(what))); };
-  };
   // Copy puts the picture on the clipboard as an image.
   connect(mnuCopy_, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setImage(Picture()); });
-  connect(mnuPrint_, &QAction::triggered, this, notYet("Printing the graph"));
-  connect(mnuEMF_, &QAction::triggered, this, notYet("Saving the graph as a picture file"));
+  connect(mnuPrint_, &QAction::triggered, this, &Vellum32::printGraph);
+  connect(mnuEMF_, &QAction::triggered, this, &Vellum32::exportSvg);
 
   // The zoom strip: each bar is a three-position switch that springs back to 0.
   connect(HScroll_zoom_, &QScrollBar::valueChanged, this, [this](int v) { zoomBar(false, HScroll_zoom_, v); });
@@ -376,14 +372,13 @@ void Vellum32::DrawGraphics() {
 // ---------------------------------------------------------------------------------------
 // Messages
 
-void Vellum32::setPromptHook(PromptHook hook) { prompt_ = std::move(hook); }
+void Vellum32::setOperator(ControlOperator* op) { operator_ = op; }
 
-void Vellum32::prompt(const QString& text) {
-  if (prompt_) {
-    prompt_(text);
-    return;
-  }
-  QMessageBox::information(this, QString(), text, QMessageBox::Ok);
+ControlOperator& Vellum32::person() const {
+  static ControlOperator builtIn;
+  return operator_ ? *operator_ : builtIn;
 }
+
+void Vellum32::prompt(const QString& text) { person().Message(this, text); }
 
 }  // namespace vellum32

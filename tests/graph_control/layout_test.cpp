@@ -43,7 +43,7 @@ TEST(Vellum32LayoutTest, ChildrenCarryTheirNames) {
   auto* menu = c.findChild<QMenu*>(QStringLiteral("mnuPopUp"));
   ASSERT_NE(menu, nullptr);
   const QStringList names = {"mnuCopy", "mnuPrint", "mnuEMF", "mnuZoom"};
-  const QStringList texts = {"&Copy", "&Print", "&EMF", "&Zoom"};
+  const QStringList texts = {"&Copy", "&Print", "&SVG", "&Zoom"};
   ASSERT_EQ(menu->actions().size(), 4);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(menu->actions()[i]->objectName(), names[i]);

@@ -7,7 +7,7 @@ namespace {
 
 using test::expectError;
 using test::makeTable;
-using test::PromptRecorder;
+using test::RecordingOperator;
 using test::StateOf;
 
 constexpr qint32 Red = 255;
@@ -118,7 +118,7 @@ TEST(RegisterDataTest, AGroupWithoutSeriesOwnsNoSeries) {
   EXPECT_GT(st.FirstSeries(1), st.LastSeries(1));  // empty range
   EXPECT_EQ(st.FirstSeries(2), 1);
   EXPECT_EQ(st.LastSeries(2), 1);
-  PromptRecorder prompts;
+  RecordingOperator prompts;
   prompts.attach(c);
   c.SetSeriesOptions(1, 1, Red);
   EXPECT_EQ(prompts.texts, QStringList{"The series index is invalid"});
@@ -259,7 +259,7 @@ TEST(RegisterDataTest, TableWithRowsButNoCellsRaisesSubscriptOutOfRange) {
 
 TEST(RegisterDataTest, KeepsLegendsAndSelectabilityButResetsColourAndWeight) {
   Vellum32 c;
-  PromptRecorder prompts;
+  RecordingOperator prompts;
   prompts.attach(c);
   const DataTable t = makeTable({{0, 1}, {0, 1}, {0, 2}});
   c.RegisterData(t);
@@ -396,7 +396,7 @@ TEST(PointMarkerTest, BeforeAnyDataRaisesSubscriptOutOfRange) {
 
 TEST(SetSeriesOptionsTest, InvalidGroupOrSeriesShowsAMessage) {
   Vellum32 c;
-  PromptRecorder prompts;
+  RecordingOperator prompts;
   prompts.attach(c);
   c.SetSeriesOptions(1, 1, Red);  // nothing registered
   c.RegisterData(makeTable({{0, 1}, {0, 1}, {0, 1}, {0, 1}}));
@@ -412,7 +412,7 @@ TEST(SetSeriesOptionsTest, InvalidGroupOrSeriesShowsAMessage) {
 
 TEST(SetSeriesOptionsTest, SeriesMustLieInsideItsGroup) {
   Vellum32 c;
-  PromptRecorder prompts;
+  RecordingOperator prompts;
   prompts.attach(c);
   c.RegisterData(makeTable({{0, 1}, {0, 1}, {1, 1}, {0, 1}}));
   c.SetSeriesOptions(1, 2, Red);  // global series 2 belongs to group 2
@@ -489,7 +489,7 @@ TEST(SetPenColourTest, NegativeNonMultipleOfSixteenIsAnInvalidArgument) {
 
 TEST(ClearTest, EmptiesTheStoreAndThePictureButKeepsSettings) {
   Vellum32 c;
-  PromptRecorder prompts;
+  RecordingOperator prompts;
   prompts.attach(c);
   c.setYAxisType(AxisTypes::LogLinear);
   c.setXAxisMin(3);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPrinter>
 #include <QStringList>
 #include <functional>
 #include <initializer_list>
@@ -43,12 +44,24 @@ inline DataTable makeTable(std::initializer_list<std::vector<double>> rows, qsiz
   return table;
 }
 
-// Records what the control would show the person.
-struct PromptRecorder {
+// Records what the control would show the person and answers for them: questions with
+// `answer`, the save-file dialog with `fileName` (empty: cancelled), the printer request
+// with what `printer` makes (nothing: no printer).
+struct RecordingOperator : ControlOperator {
   QStringList texts;
-  void attach(Vellum32& control) {
-    control.setPromptHook([this](const QString& text) { texts.append(text); });
+  QStringList questions;
+  bool answer = false;
+  QString fileName;
+  std::function<std::unique_ptr<QPrinter>()> printer;
+  void attach(Vellum32& control) { control.setOperator(this); }
+  void Message(QWidget*, const QString& text) override { texts.append(text); }
+  bool Question(QWidget*, const QString& text) override {
+    questions.append(text);
+    return answer;
   }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return fileName; }
+  std::unique_ptr<QPrinter> DefaultPrinter() override { return printer ? printer() : nullptr; }
+  void LetEventsRun() override {}
 };
 
 // Records the names of properties the control marks as changed.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "vellum32/control_operator.h"
 #include "vellum32/data_table.h"
 #include "vellum32/drawing.h"
 #include "vellum32/errors.h"
@@ -253,7 +254,7 @@ public:
   void set_pen_colour(qint32 irpt, qint32& pcol) const;
   static qint32 DefaultPenColour(qint32 irpt);
   // Options of series `Series` of group `nGroup`. Invalid group or series numbers are
-  // reported through the prompt ("The group number is invalid", "The series index is
+  // reported through the operator ("The group number is invalid", "The series index is
   // invalid") and change nothing.
   void SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor = -1, const QString& Legend = QString(),
                         qint32 iPlotMarker = 0, qint32 iSelectable = -1, qint32 LineWeight = 1);
@@ -319,10 +320,9 @@ public:
   QColor TranslateColor(qint32 colour) const;
   // The host's ambient font: the parent's font, or the application font without a parent.
   QFont AmbientFont() const;
-  // How messages reach the person (the two messages of SetSeriesOptions). The default
-  // shows a modal message box with an OK button; hosts and tests may replace it.
-  using PromptHook = std::function<void(const QString& text)>;
-  void setPromptHook(PromptHook hook);
+  // How the control talks to the person and reaches the printer. The operator is not
+  // owned and must outlive its use; null puts back the built-in one (Qt's dialogs).
+  void setOperator(ControlOperator* op);
   // The persistent picture of Picture_graph.
   const QImage& Picture() const;
   // Twips per pixel of the screen the control is on.
@@ -395,6 +395,10 @@ private:
   void registerPointValues(const DataTable& table, qint32 nGroup, qint32 nSeries, qint32 nPoint, bool colours);
   float snapCutoff(float v, float base, float lnBase) const;
   void prompt(const QString& text);
+  ControlOperator& person() const;
+  // The pop-up menu's Print and SVG entries.
+  void printGraph();
+  void exportSvg();
 
   std::unique_ptr<ControlState> s_;
   // Own properties of the control surface.
@@ -416,7 +420,7 @@ private:
   QAction* mnuPrint_ = nullptr;
   QAction* mnuEMF_ = nullptr;
   QAction* mnuZoom_ = nullptr;
-  PromptHook prompt_;
+  ControlOperator* operator_ = nullptr;
   // The rubber band of a Shift + left drag, twips on the plot surface, while it is shown.
   bool bandActive_ = false;
   bool bandShown_ = false;

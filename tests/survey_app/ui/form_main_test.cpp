@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSvgRenderer>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -708,6 +711,37 @@ TEST_F(FormMainTest, NodeClicksShowTheBlockOnTheGraphs) {
   EXPECT_FALSE(blank(w->Vellum32_scan(0)));
   EXPECT_TRUE(blank(w->Vellum32_scan(1)));
   EXPECT_TRUE(blank(w->Vellum32_scan(2)));
+}
+
+// Answers a graph's save-file dialog and records what it tells the person.
+struct GraphOperator : vellum32::ControlOperator {
+  QString file_name;
+  QStringList texts;
+  void Message(QWidget*, const QString& text) override { texts.append(text); }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return file_name; }
+};
+
+TEST_F(FormMainTest, EachGraphCopiesAndExportsFromItsMenu) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  click_item(tree, tree->indexFromItem(tree_items()[2]));
+  TempDir dir;
+  for (int i = 0; i < 3; ++i) {
+    vellum32::Vellum32* g = w->Vellum32_scan(i);
+    GraphOperator person;
+    person.file_name = QString::fromStdString((dir.path() / ("graph" + std::to_string(i) + ".svg")).string());
+    g->setOperator(&person);
+    g->findChild<QAction*>(QStringLiteral("mnuCopy"))->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+              g->Picture().convertToFormat(QImage::Format_RGB32))
+        << i;
+    g->findChild<QAction*>(QStringLiteral("mnuEMF"))->trigger();
+    EXPECT_EQ(person.texts, QStringList{"SVG Export complete"}) << i;
+    EXPECT_TRUE(QSvgRenderer(person.file_name).isValid()) << i;
+    g->setOperator(nullptr);
+  }
 }
 
 }  // namespace
