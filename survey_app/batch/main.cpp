@@ -1,4 +1,7 @@
 // corvane-batch: a processing run from the command line.
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -37,7 +40,16 @@ const char* const usage_text =
     "                    for each graph its title, axes and points\n"
     "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
     "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
-    "fails, 2 on bad usage.\n";
+    "fails, 2 on bad usage, 4 when the printed tables could not be written.\n";
+
+// Whether an export target is one of the dump files: replacing it would destroy the input.
+bool names_an_input(const std::filesystem::path& target, const std::vector<std::string>& inputs) {
+  std::error_code ec;
+  if (!std::filesystem::exists(target, ec)) return false;
+  for (const std::string& input : inputs)
+    if (std::filesystem::equivalent(target, input, ec)) return true;
+  return false;
+}
 
 int usage(const std::string& problem) {
   if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
@@ -109,6 +121,12 @@ int main(int argc, char** argv) {
   if (xyz && !base_field) return usage("--xyz and --oasis need --base-field");
   if (!xyz && base_field) return usage("--base-field goes with --xyz or --oasis");
   if (paths.empty()) return usage("no dump files given");
+  if (xyz && names_an_input(*xyz, paths)) {
+    std::cerr << "corvane-batch: " << *xyz << " is one of the dump files to read; choose another export file\n";
+    return 2;
+  }
+  // A closed pipe on stdout must fail the write (and be reported), not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
 
   // The file list: keyed by file name, as the window's list is.
   std::vector<DumpFile> files;
@@ -141,10 +159,17 @@ int main(int argc, char** argv) {
     request.base_field_text = *base_field;
     if (command_save_data(model, request, button, op) != ExportResult::complete) status = 1;
   }
+  errno = 0;  // what a failed write to stdout leaves is its reason
   if (tree) print_tree(model, std::cout);
   if (blocks) print_blocks(model, std::cout);
   if (readings) print_readings(model, std::cout);
   if (graphs)
     if (const std::int32_t node = node_with_key(*graphs)) print_graphs(show_node(model, node, op), std::cout);
+  if (!std::cout.flush()) {
+    const int error = errno;
+    std::cerr << "corvane-batch: the output could not be written" << (error ? ": " : "")
+              << (error ? std::strerror(error) : "") << "\n";
+    return 4;
+  }
   return status;
 }

@@ -198,3 +198,45 @@ TEST(Batch, GraphsOfANode) {
   EXPECT_EQ(unknown.code, 1);
   EXPECT_EQ(unknown.err, "No node of the block tree has the key nosuch\n");
 }
+
+namespace {
+
+// Exit status and stderr of corvane-batch with its stdout sent on by `tail` (a shell
+// redirection or pipe).
+Result run_batch_into(const std::string& args, const std::string& tail, const TempDir& dir) {
+  const std::string cmd = std::string(CORVANE_BATCH) + " " + args + " 2>" + (dir.path() / "stderr.txt").string() +
+                          tail + "; echo -n ${PIPESTATUS[0]} >" + (dir.path() / "code.txt").string();
+  Result r;
+  if (std::system(("bash -c '" + cmd + "'").c_str()) != 0) return r;
+  r.code = std::stoi(dir.read("code.txt"));
+  r.err = dir.read("stderr.txt");
+  return r;
+}
+
+TEST(Batch, OutputThatCannotBeWrittenIsAnError) {
+  TempDir dir;
+  // More readings than a pipe holds, so the write after the reader has gone fails.
+  std::string text = fixed_field_header("100N", "07/09/25");
+  for (int i = 0; i < 4000; ++i) text += fixed_field_line(std::to_string(i), "58123.4", "10:00:00") + "\n";
+  const std::string file = dir.write("big.dat", text);
+  for (const std::string& tail : {std::string(" >/dev/full"), std::string(" | true")}) {
+    const Result r = run_batch_into("--date-order mdy --readings " + file, tail, dir);
+    EXPECT_EQ(r.code, 4) << tail;
+    EXPECT_NE(r.err.find("the output could not be written"), std::string::npos) << tail << r.err;
+  }
+  EXPECT_EQ(run_batch_into("--date-order mdy --readings " + file, " >/dev/null", dir).code, 0);
+}
+
+TEST(Batch, AnExportOverAnInputIsRefused) {
+  TempDir dir;
+  const std::string day =
+      dir.write("day.dat", fixed_field_header("1N", "07/09/25") + fixed_field_line("1", "58123.4", "10:00:00") + "\n");
+  const std::string before = dir.read("day.dat");
+  for (const std::string option : {"--xyz", "--oasis"}) {
+    const Result r = run_batch("--date-order mdy --overwrite " + option + " " + day + " --base-field 0 " + day, dir);
+    EXPECT_EQ(r.code, 2) << option;
+    EXPECT_EQ(dir.read("day.dat"), before) << option;
+  }
+}
+
+}  // namespace
