@@ -1,5 +1,6 @@
 #include "reader/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace corvane {
@@ -22,6 +23,7 @@ bool LineReader::fill() {
   const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
   pos_ = buffer_.data();
   end_ = pos_ + n;
+  next_cr_ = next_lf_ = nullptr;
   if (n < buffer_.size()) {
     if (std::ferror(file_)) failed_ = true;
     eof_ = true;
@@ -38,23 +40,51 @@ bool LineReader::at_end() {
   return !fill();
 }
 
-bool LineReader::next(std::string& line) {
-  line.clear();
+const char* LineReader::line_end() {
+  // The next CR and the next LF are each searched once and remembered until passed, so a
+  // file with only one kind of line end is not searched to the end of the buffer per line.
+  const auto find = [this](char c) {
+    const void* p = std::memchr(pos_, c, static_cast<std::size_t>(end_ - pos_));
+    return p ? static_cast<const char*>(p) : end_;
+  };
+  if (!next_lf_ || next_lf_ < pos_) next_lf_ = find('\n');
+  if (!next_cr_ || next_cr_ < pos_) next_cr_ = find('\r');
+  return std::min(next_lf_, next_cr_);
+}
+
+bool LineReader::next(std::string_view& line) {
+  line = {};
   if (at_end()) return false;
+  bool spilled = false;
+  spill_.clear();
   for (;;) {
-    if (!fill()) return true;  // the last line has no line end
-    const char* p = pos_;
-    while (p < end_ && *p != '\n' && *p != '\r') ++p;
-    const std::size_t room = max_line - line.size();
-    const std::size_t take = static_cast<std::size_t>(p - pos_);
-    line.append(pos_, take < room ? take : room);
-    if (p < end_) {
+    if (!fill()) break;  // the last line has no line end
+    const char* p = line_end();
+    const std::size_t take = std::min(static_cast<std::size_t>(p - pos_), max_line - spill_.size());
+    if (p < end_ && !spilled) {
+      line = std::string_view(pos_, take);
       skip_lf_ = *p == '\r';
       pos_ = p + 1;
       return true;
     }
+    spill_.append(pos_, take);
+    spilled = true;
+    if (p < end_) {
+      skip_lf_ = *p == '\r';
+      pos_ = p + 1;
+      break;
+    }
     pos_ = end_;
   }
+  line = spill_;
+  return true;
+}
+
+bool LineReader::next(std::string& line) {
+  std::string_view view;
+  const bool any = next(view);
+  line.assign(view);
+  return any;
 }
 
 }  // namespace corvane

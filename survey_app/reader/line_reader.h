@@ -4,7 +4,6 @@
 // first max_line bytes and the rest of it is passed over, so memory stays bounded on any
 // input.
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +22,10 @@ public:
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // The next line without its line end; false when no line is left.
+  // The next line without its line end; false when no line is left. The view points into
+  // the reader's buffer (or the text) and stays valid until the next call that reads.
+  bool next(std::string_view& line);
+  // The same, copied.
   bool next(std::string& line);
   // True when no line is left.
   bool at_end();
@@ -31,12 +33,16 @@ public:
   bool failed() const { return failed_; }
 
 private:
-  bool fill();  // false when nothing more can be had
+  bool fill();             // false when nothing more can be had
+  const char* line_end();  // the first CR or LF from pos_, or end_
 
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
+  std::string spill_;  // a line that runs past the end of the buffer
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
+  const char* next_cr_ = nullptr;  // in [pos_, end_], or null: not searched in this buffer
+  const char* next_lf_ = nullptr;
   bool skip_lf_ = false;  // the last line ended in CR: a following LF belongs to it
   bool eof_ = false;
   bool failed_ = false;

@@ -6,7 +6,6 @@ namespace corvane {
 
 std::string_view next_token(std::string_view& text) {
   text = trim_spaces(text);
-  if (text.empty()) return {};
   std::size_t i = 0;
   while (i < text.size() && is_token_blank(text[i])) ++i;
   if (i == text.size()) {
@@ -15,12 +14,13 @@ std::string_view next_token(std::string_view& text) {
   }
   std::size_t end = i;
   while (end < text.size() && !is_token_separator(text[end])) ++end;
+  // The field starts after the blanks and the space is a separator: it has no spaces to trim.
   const std::string_view field = text.substr(i, end - i);
   std::size_t rest = end;
   while (rest < text.size() && is_token_blank(text[rest])) ++rest;
   if (rest < text.size() && is_token_separator(text[rest])) ++rest;
   text = text.substr(rest);
-  return trim_spaces(field);
+  return field;
 }
 
 }  // namespace corvane
