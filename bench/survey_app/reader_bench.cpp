@@ -4,8 +4,9 @@
 //
 // Generates about MEGABYTES (default 100) of dumps in both layouts under DIR (default a
 // fresh folder under /tmp, removed afterwards), then times in one run, best of three:
-//   (a) std::getline over every file, and
-//   (b) the full processing run (read, split into blocks, sort, match).
+//   (a) std::getline over every file,
+//   (b) the full processing run (read, split into blocks, sort, match) on one thread, and
+//   (c) the same run reading the files on every core (--jobs default).
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -73,10 +74,14 @@ int main(int argc, char** argv) {
   std::int64_t readings = 0;
   const double full = best_seconds(3, [&] {
     SurveyModel model;
-    process_files(model, files, op, DateOrder::mdy);
+    process_files(model, files, op, DateOrder::mdy, 1);
     readings = model.reading_count();
   });
   const long rss_after = peak_rss_kib();
+  const double all_cores = best_seconds(3, [&] {
+    SurveyModel model;
+    process_files(model, files, op, DateOrder::mdy);
+  });
 
   std::printf("data set                 %.1f MB in %zu files, %llu lines, %lld readings\n", mb, files.size(),
               static_cast<unsigned long long>(lines), static_cast<long long>(readings));
@@ -84,9 +89,12 @@ int main(int argc, char** argv) {
               static_cast<double>(readings) / plain);
   std::printf("(b) full processing run  %8.3f s  %8.1f MB/s  %12.0f readings/s\n", full, mb / full,
               static_cast<double>(readings) / full);
-  std::printf("ratio b/a                %8.2f\n", full / plain);
+  std::printf("(c) the same, %2u jobs     %8.3f s  %8.1f MB/s  %12.0f readings/s\n", default_jobs(), all_cores,
+              mb / all_cores, static_cast<double>(readings) / all_cores);
+  std::printf("ratio b/a                %8.2f   (one thread, at most 4)\n", full / plain);
+  std::printf("ratio c/a                %8.2f\n", all_cores / plain);
   std::printf(
-      "peak memory per reading  %8.1f bytes (peak RSS grew %ld KiB during the runs)\n",
+      "peak memory per reading  %8.1f bytes (peak RSS grew %ld KiB during the one-thread runs)\n",
       static_cast<double>(rss_after - rss_before) * 1024.0 / static_cast<double>(std::max<std::int64_t>(readings, 1)),
       rss_after - rss_before);
   if (own_dir) std::filesystem::remove_all(dir);

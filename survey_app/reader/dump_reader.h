@@ -1,6 +1,8 @@
 #pragma once
 // Reads Scintrex dump files (fixed-column and keyword-header layouts) into the survey
 // model: one block per header, one tree node per file and per block.
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,46 +26,62 @@ std::string dump_path(const DumpFile& file);
 
 // Reads lines until one that is not empty once spaces at both ends are removed, and
 // returns it unchanged; at the end of the file, the last line read. nullopt when not a
-// single line was left to read.
-std::optional<std::string> read_nonblank_line(LineReader& in);
+// single line was left to read. The view is valid until the next read from `in`.
+std::optional<std::string_view> read_nonblank_line(LineReader& in);
 
 // The cycle of a base header: "30" or "30 SEC" give 30, "2 MIN" gives 120 (the number is
 // rounded, halves to even, before it is multiplied). nullopt when it does not fit 32 bits.
 std::optional<std::int32_t> cycle_seconds_from(std::string_view value);
+
+// The number of files read at once unless told otherwise: one per core of the machine.
+unsigned default_jobs();
+
+// What one file gave, before it is joined into the model.
+struct FileTables;
 
 // One processing run, step by step. process_files() below is the whole run; the steps are
 // public so that a run can also be fed from memory.
 class ProcessingRun {
 public:
   ProcessingRun(SurveyModel& model, Operator& op, DateOrder order);
+  ~ProcessingRun();
   // Empties the model and shows the hourglass.
   void start();
-  // Adds the file's node and reads its blocks. A file that cannot be opened is reported
-  // to the operator and gets an unchecked node.
+  // Adds the file's node and reads its blocks. A file that cannot be opened (or read to
+  // its end) is reported to the operator, counted, and keeps what was read of it.
   void read_file(const DumpFile& file);
-  // The same for a text held in memory, listed under `name`.
+  // read_file over every file, up to `jobs` files at a time on worker threads. Whatever
+  // the timing, the model, its numbering and the operator's calls (all made on the calling
+  // thread) are those of read_file over the files in list order.
+  void read_files(const std::vector<DumpFile>& files, unsigned jobs);
+  // The same as read_file for a text held in memory, listed under `name`.
   void read_text(const std::string& name, std::string_view text);
   // Creates the match table, matches field blocks with base blocks, restores the pointer.
   void finish();
+  // Files of this run that could not be opened or read to their end (out of memory too).
+  std::int32_t unreadable_inputs() const { return unreadable_inputs_; }
 
 private:
-  struct Header;
-  std::int32_t add_file_node(const std::string& name);
-  void read_blocks(const std::string& name, std::int32_t file_node, LineReader& in);
-  Header read_keyword_header(LineReader& in);
-  Header read_fixed_header(LineReader& in);
-  void base_field_check(const Header& h, const std::string& file_name, std::int32_t block_in_file);
-  std::optional<std::string> read_field_lines(const Header& h, LineReader& in);
-  std::optional<std::string> read_base_lines(const Header& h, LineReader& in);
+  void join(FileTables& file);
+  void base_field_check(float base_field, const std::string& file_name, std::int32_t block_in_file);
 
   SurveyModel& model_;
   Operator& op_;
   DateOrder order_;
-  float previous_base_field_ = null_value;
+  float previous_base_field_ = null_value;  // of the last base block that had a base field
+  std::int32_t unreadable_inputs_ = 0;
+  std::unique_ptr<FileTables> scratch_;  // reused by the files read on the calling thread
 };
 
-// The whole processing run over the listed files, in order. An empty list only beeps and
-// returns false; the model is then left as it was.
-bool process_files(SurveyModel& model, const std::vector<DumpFile>& files, Operator& op, DateOrder order);
+struct ProcessingSummary {
+  bool ran = false;  // false: the list was empty, the model is as it was
+  std::int32_t unreadable_inputs = 0;
+  explicit operator bool() const { return ran; }
+};
+
+// The whole processing run over the listed files, in order, reading up to `jobs` files at
+// a time (1: every file on the calling thread). An empty list only beeps.
+ProcessingSummary process_files(SurveyModel& model, const std::vector<DumpFile>& files, Operator& op, DateOrder order,
+                                unsigned jobs = default_jobs());
 
 }  // namespace corvane

@@ -428,7 +428,7 @@ void Form_main::Command_process_files_click() {
     files.push_back({item->text(0).toStdString(), item->text(1).toStdString()});
   }
   working_ = true;
-  const bool ran = process_files(model_, files, *op_, date_order_);
+  const bool ran = process_files(model_, files, *op_, date_order_).ran;
   if (ran) {
     clear_graphs();
     fill_tree();

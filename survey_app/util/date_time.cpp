@@ -132,6 +132,12 @@ std::optional<std::int32_t> parse_time(std::string_view text) {
   return h * 3600 + m * 60 + sec;
 }
 
+bool in_calendar_range(std::int64_t seconds) {
+  static const std::int64_t first = days_from_civil(100, 1, 1) * seconds_per_day;
+  static const std::int64_t past_last = days_from_civil(10000, 1, 1) * seconds_per_day;
+  return seconds >= first && seconds < past_last;
+}
+
 std::int64_t whole_seconds(double day_number) {
   const double s = std::nearbyint(day_number * 86400.0);
   if (!(s > -9.0e18 && s < 9.0e18)) return 0;

@@ -30,6 +30,9 @@ std::optional<std::int32_t> parse_time(std::string_view text);
 constexpr std::int64_t seconds_per_day = 86400;
 
 inline double day_number(std::int64_t seconds) { return static_cast<double>(seconds) / 86400.0; }
+// Whether a date-time (seconds since 30 December 1899) lies in the years 100 to 9999, the
+// years every date format writes in four digits.
+bool in_calendar_range(std::int64_t seconds);
 // The nearest whole second of a day number.
 std::int64_t whole_seconds(double day_number);
 

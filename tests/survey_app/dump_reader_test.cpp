@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
 
 #include "util/text.h"
 
+#include "../../bench/survey_app/dump_generator.h"
 #include "dump_fixture.h"
 #include "reader/dump_reader.h"
+#include "reader/line_reader.h"
 
 using namespace corvane;
 using namespace corvane::test;
@@ -355,4 +363,194 @@ TEST_F(ReaderTest, HostileBytesNeitherCrashNorHang) {
   EXPECT_GE(model.block_count, 2);
   EXPECT_EQ(block(1).num_readings, 1);
   EXPECT_EQ(mags(1), (Floats{5.0f}));
+}
+
+TEST_F(ReaderTest, BaseBlocksWithoutAFieldAreNeitherComparedNorRemembered) {
+  // The block without a field sits in a file of its own, between the two that have one,
+  // so the remembered value has to cross files, also when they are read concurrently.
+  const std::vector<DumpFile> list{
+      file("a.dat", keyword_base_header("05/12/96", "30", "58001.0")),
+      file("b.dat", keyword_header({"DATE____: 05/12/96", "LINE____: BS 1", "CYC_TIME: 30"}) +
+                        fixed_base_header("05/12/96", "30 SEC", "C")),
+      file("c.dat", keyword_base_header("05/12/96", "30", "58000.0"))};
+  for (const unsigned jobs : {1u, 3u}) {
+    op = RecordingOperator{};
+    process_files(model, list, op, DateOrder::mdy, jobs);
+    EXPECT_EQ(op.messages,
+              std::vector<std::string>{
+                  "The base station field value has changed from 58001.0 to 58000.0\rFile : c.dat Block : 1"})
+        << jobs;
+  }
+}
+
+TEST_F(ReaderTest, BaseFieldDropOfExactlyHalfIsNoChange) {
+  // 58000.5 -> 58000.0 drops by exactly 0.5 (both exact in 32 bits): no message. A fixed
+  // header whose "C" ends the value at its second character has a field (9).
+  run_one(keyword_base_header("05/12/96", "30", "58000.5") + keyword_base_header("05/12/96", "30", "58000.0") +
+          keyword_base_header("05/12/96", "30", "58000.5") + keyword_base_header("05/12/96", "30", "57999.99") +
+          fixed_base_header("05/12/96", "30 SEC", "9"));
+  EXPECT_EQ(op.messages, (std::vector<std::string>{
+                             "The base station field value has changed from 58000.5 to 58000.0\rFile : a.dat Block : 4",
+                             "The base station field value has changed from 58000.0 to 9.0\rFile : a.dat Block : 5"}));
+}
+
+TEST_F(ReaderTest, FixedHeaderGridFromColumnSeven) {
+  // "GRID" at column 7 leaves an empty line name in a valid header; at column 6 the header
+  // is invalid.
+  run_one("SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nLINE 1GRID DATE: 05/12/96\n" +
+          fixed_field_line("000100N", "57000.0", "10:00:00") + "\n" +
+          "SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nLINE GRID  DATE: 05/12/96\n" +
+          fixed_field_line("000100N", "57000.0", "10:00:00") + "\n");
+  EXPECT_TRUE(model.block_checked(1));
+  EXPECT_EQ(block(1).num_readings, 1);
+  EXPECT_FALSE(model.block_checked(2));
+}
+
+TEST_F(ReaderTest, TwelveHoursBackIsTheSameDayAndMoreIsTheNext) {
+  run_one(keyword_field_header("1N", "05/12/96") + "1 N 1 0 22:00:00\n2 N 1 0 10:00:00\n" +
+          keyword_field_header("2N", "05/12/96") + "1 N 1 0 22:00:00\n2 N 1 0 09:59:59\n");
+  EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 22, 0, 0), at(1996, 5, 12, 10, 0, 0)}));
+  EXPECT_EQ(times(2), (std::vector<double>{at(1996, 5, 12, 22, 0, 0), at(1996, 5, 13, 9, 59, 59)}));
+}
+
+TEST_F(ReaderTest, ReadingsOutsideTheYears100To9999InvalidateTheirLine) {
+  run_one(
+      // The last second of 9999 is kept; a cycle that carries a reading to 10000 drops its line.
+      keyword_base_header("12/31/9999", "59") + "23:58:00 1 1\n23:59:00 5 1\n23:59:01 7 0\n" +
+      // The first second of the year 100 is kept, a cycle back from it drops the line.
+      keyword_base_header("01/01/0100", "-60") + "00:00:00 5\n00:01:00 6 1 1\n" +
+      // A field line carried past midnight into 10000 is dropped too.
+      keyword_field_header("1N", "12/31/9999") + "1 N 1 0 23:00:00\n2 N 1 0 00:30:00\n3 N 1 0 23:30:00\n" +
+      // A header dated before the year 100 is invalid.
+      keyword_field_header("2N", "12/31/0099") + "1 N 1 0 10:00:00\n");
+  EXPECT_EQ(times(1), (std::vector<double>{at(9999, 12, 31, 23, 58, 0), at(9999, 12, 31, 23, 58, 59),
+                                           at(9999, 12, 31, 23, 59, 0), at(9999, 12, 31, 23, 59, 59)}));
+  EXPECT_EQ(mags(1), (Floats{1, 2, 5, 6}));
+  EXPECT_EQ(block(1).end_time, at(9999, 12, 31, 23, 59, 59));
+  EXPECT_EQ(times(2), (std::vector<double>{at(100, 1, 1, 0, 0, 0)}));
+  EXPECT_EQ(stations(3), (Floats{1, 3}));
+  EXPECT_FALSE(model.block_checked(4));
+}
+
+TEST_F(ReaderTest, UnreadableInputsAreCountedAndAFifoIsNotWaitedOn) {
+  const DumpFile good = file("good.dat", keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n");
+  std::filesystem::create_directories(dir.path() / "folder.dat");
+  ASSERT_EQ(::mkfifo((dir.path() / "pipe.dat").c_str(), 0600), 0);
+  const std::vector<DumpFile> list{DumpFile{"missing.dat", dir.dir()}, DumpFile{"folder.dat", dir.dir()},
+                                   DumpFile{"pipe.dat", dir.dir()}, good};
+  for (const unsigned jobs : {1u, 4u}) {
+    op = RecordingOperator{};
+    const ProcessingSummary summary = process_files(model, list, op, DateOrder::mdy, jobs);
+    EXPECT_EQ(summary.unreadable_inputs, 3) << jobs;
+    ASSERT_EQ(op.messages.size(), 3u);
+    EXPECT_EQ(op.messages[2], "The file " + dir.dir() + "/pipe.dat could not be opened: it is not a regular file");
+    EXPECT_EQ(model.block_count, 1);
+  }
+  EXPECT_EQ(process_files(model, {good}, op, DateOrder::mdy).unreadable_inputs, 0);
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANE_UNDER_ASAN
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_UNDER_ASAN
+#endif
+// AddressSanitizer reserves more address space than the test may give.
+#ifndef CORVANE_UNDER_ASAN
+TEST_F(ReaderTest, OutOfMemoryNamesTheFileAndTheRunGoesOn) {
+  // 12 lines of 500,000 differences: 6 million readings, 96 MB of table, read in a child
+  // process whose address space has 64 MB to spare.
+  std::string big = keyword_base_header("05/12/96", "1");
+  std::string line = "10:00:00 1";
+  while (line.size() < LineReader::max_line - 2) line += " 1";
+  for (int i = 0; i < 12; ++i) big += line + "\n";
+  const std::vector<DumpFile> list{file("big.dat", big),
+                                   file("good.dat", keyword_field_header("1N", "05/12/96") + "1 N 1 0 10:00:00\n")};
+  big.clear();
+  big.shrink_to_fit();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64u << 20);
+    const rlimit rl{limit, limit};
+    ::setrlimit(RLIMIT_AS, &rl);
+    bool ok = true;
+    for (const unsigned jobs : {1u, 2u}) {
+      RecordingOperator child_op;
+      SurveyModel child_model;
+      const ProcessingSummary summary = process_files(child_model, list, child_op, DateOrder::mdy, jobs);
+      ok = ok && summary.unreadable_inputs == 1 && child_model.block_count == 1 && child_model.reading_count() == 1 &&
+           child_op.messages == std::vector<std::string>{"The file " + dir.dir() +
+                                                         "/big.dat could not be read to its end: there is not enough "
+                                                         "memory"};
+    }
+    std::_Exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+#endif
+
+namespace {
+
+// Everything a run leaves behind, as text, for comparing two runs.
+std::string run_record(const SurveyModel& m, const RecordingOperator& op) {
+  std::string out;
+  char row[256];
+  std::snprintf(row, sizeof row, "%d %d %d %d\n", m.block_count, m.data_block_count, m.base_block_count, m.node_count);
+  out += row;
+  for (const Block& b : m.blocks) {
+    std::snprintf(row, sizeof row, "block %d %d %d %a %a %d ", b.kind, b.node, b.first_reading, b.start_time,
+                  b.end_time, b.num_readings);
+    out += row + b.line + "\n";
+  }
+  for (const Reading& r : m.readings) {
+    std::snprintf(row, sizeof row, "%a %a %a\n", r.time, static_cast<double>(r.station), static_cast<double>(r.mag));
+    out += row;
+  }
+  for (const Node& n : m.nodes)
+    out += n.key + "|" + n.text + "|" + std::to_string(n.parent) + (n.checked ? "+" : "-") + std::to_string(n.colour) +
+           "\n";
+  for (const std::int32_t b : m.node_block) out += std::to_string(b) + " ";
+  for (const Match& x : m.match) out += std::to_string(x.base_block) + ":" + std::to_string(x.base_cover) + " ";
+  for (const std::string& e : op.events) out += "\n" + e;
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ReaderTest, ReadingOnEveryCoreGivesTheOneThreadRun) {
+  // The samples, the fuzz corpus and generated days in both layouts, with unreadable
+  // inputs and base-field drops across files among them.
+  std::vector<DumpFile> list;
+  const std::filesystem::path samples = CORVANE_SAMPLES_DIR;
+  for (const char* name : {"envimag_0709.dat", "mp2_0710.dat"}) list.push_back(DumpFile{name, samples.string()});
+  std::vector<std::filesystem::path> corpus;
+  for (const auto& e : std::filesystem::directory_iterator(samples.parent_path() / "bench/survey_app/fuzz_corpus"))
+    corpus.push_back(e.path());
+  std::sort(corpus.begin(), corpus.end());
+  for (const auto& p : corpus) list.push_back(DumpFile{p.filename().string(), p.parent_path().string()});
+  list.push_back(DumpFile{"missing.dat", dir.dir()});
+  list.push_back(file("drop.dat", keyword_base_header("05/12/96", "30", "57000.0")));
+  bench::DumpGenerator generator;
+  for (const std::string& p : generator.write(dir.dir(), 3'000'000, 150'000).paths)
+    list.push_back(DumpFile{std::filesystem::path(p).filename().string(), dir.dir()});
+  list.push_back(file("rise_then_drop.dat",
+                      keyword_base_header("05/12/96", "30", "1.0") + keyword_base_header("05/12/96", "30", "0.25")));
+
+  process_files(model, list, op, DateOrder::mdy, 1);
+  const std::string one_thread = run_record(model, op);
+  EXPECT_GT(model.reading_count(), 50000);
+  EXPECT_GE(op.messages.size(), 2u);
+  for (const unsigned jobs : {2u, 3u, 16u}) {
+    RecordingOperator many_op;
+    SurveyModel many;
+    process_files(many, list, many_op, DateOrder::mdy, jobs);
+    EXPECT_EQ(run_record(many, many_op), one_thread) << jobs << " jobs";
+  }
 }
