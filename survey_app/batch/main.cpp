@@ -1,5 +1,6 @@
 // corvane-batch: a processing run from the command line.
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -19,13 +20,14 @@
 namespace {
 
 const char* const usage_text =
-    "usage: corvane-batch [--date-order mdy|dmy|ymd] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
+    "usage: corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
     "                     [--uncheck KEY]... FILE...\n"
-    "       corvane-batch [--date-order mdy|dmy|ymd] --xyz|--oasis PATH --base-field VALUE [--no-corrections]\n"
-    "                     [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
+    "       corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] --xyz|--oasis PATH --base-field VALUE\n"
+    "                     [--no-corrections] [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
     "\n"
     "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
-    "listed is left out), then:\n"
+    "listed is left out), up to N at a time with --jobs N (default: one per core; 1 reads\n"
+    "them one after another; the results are the same), then:\n"
     "  --uncheck KEY     unticks the tree node with that key (matching runs again)\n"
     "  --oasis PATH      writes an Oasis database instead, with the same options\n"
     "  --xyz PATH        writes the XYZ file, corrected for the diurnal drift unless\n"
@@ -40,7 +42,8 @@ const char* const usage_text =
     "                    for each graph its title, axes and points\n"
     "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
     "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
-    "fails, 2 on bad usage, 4 when the printed tables could not be written.\n";
+    "fails, 2 on bad usage, 3 when a dump file could not be opened or read to its end (the\n"
+    "run goes on without it), 4 when the printed tables could not be written.\n";
 
 // Whether an export target is one of the dump files: replacing it would destroy the input.
 bool names_an_input(const std::filesystem::path& target, const std::vector<std::string>& inputs) {
@@ -62,6 +65,7 @@ int usage(const std::string& problem) {
 int main(int argc, char** argv) {
   using namespace corvane;
   DateOrder order = system_date_order();
+  unsigned jobs = default_jobs();
   bool tree = false, blocks = false, readings = false;
   bool overwrite = false;
   std::optional<std::string> xyz, base_field, graphs;
@@ -79,6 +83,12 @@ int main(int argc, char** argv) {
       const auto o = parse_date_order(argv[++i]);
       if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
       order = *o;
+    } else if (!options_done && arg == "--jobs") {
+      const std::string value = i + 1 < argc ? argv[++i] : "";
+      const char* const end = value.data() + value.size();
+      const auto [stop, error] = std::from_chars(value.data(), end, jobs);
+      if (value.empty() || stop != end || error != std::errc() || jobs == 0)
+        return usage("--jobs needs a whole number of 1 or more");
     } else if (!options_done && (arg == "--xyz" || arg == "--oasis" || arg == "--base-field" || arg == "--uncheck" ||
                                  arg == "--graphs")) {
       if (i + 1 >= argc) return usage(arg + " needs a value");
@@ -140,7 +150,7 @@ int main(int argc, char** argv) {
 
   BatchOperator op(std::cerr, overwrite);
   SurveyModel model;
-  process_files(model, files, op, order);
+  const ProcessingSummary run = process_files(model, files, op, order, jobs);
 
   int status = 0;
   const auto node_with_key = [&](const std::string& key) {
@@ -171,5 +181,6 @@ int main(int argc, char** argv) {
               << (error ? std::strerror(error) : "") << "\n";
     return 4;
   }
+  if (status == 0 && run.unreadable_inputs > 0) return 3;
   return status;
 }
