@@ -1,10 +1,15 @@
 #include "export/export_command.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
+#include <random>
 
 #include "export/gx_library.h"
 #include "export/oasis_writer.h"
@@ -16,15 +21,83 @@ namespace corvane {
 
 namespace {
 
-const std::string failure = "An error occurred while exporting the data: ";
-
 // Points back to the default pointer and empties the four status panels.
 void tidy_up(Operator& op) {
   op.busy(false);
   for (int panel = 1; panel <= 4; ++panel) op.status(panel, "");
 }
 
+// ".NAME.xxxxxxxx" beside the target: hidden, and never the name of a file the operator
+// exports to in the same folder.
+std::string temporary_name(const std::string& target, std::mt19937& random) {
+  const std::size_t slash = target.rfind('/');
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
+  return target.substr(0, slash + 1) + "." + target.substr(slash + 1) + suffix;
+}
+
 }  // namespace
+
+ExportFileCalls& export_file_calls() {
+  static ExportFileCalls calls{::write, ::fsync, ::close};
+  return calls;
+}
+
+ExportFile::ExportFile(std::string target, bool replacing, Create create)
+    : target_(std::move(target)), replacing_(replacing) {
+  std::mt19937 random(std::random_device{}());
+  for (int attempt = 0; fd_ < 0; ++attempt) {
+    temporary_ = temporary_name(target_, random);
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && (errno != EEXIST || attempt == 100)) fail("create", errno);
+  }
+  if (create == Create::name_only) {
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+    fd_ = -1;
+  }
+}
+
+ExportFile::~ExportFile() { abandon(); }
+
+void ExportFile::fail(const char* doing, int error) const {
+  throw ExportError(std::string("could not ") + doing + " " + target_ + ": " + std::strerror(error != 0 ? error : EIO));
+}
+
+void ExportFile::write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = export_file_calls().write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail("write", n < 0 ? errno : ENOSPC);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void ExportFile::close() {
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  fd_ = -1;
+  // Without an old file there is nothing a crash before the data reach the disk could
+  // cost, so only a replacement waits for them.
+  const bool synced = !replacing_ || export_file_calls().fsync(fd) == 0;
+  const int sync_error = errno;
+  if (export_file_calls().close(fd) != 0) fail("write", errno);
+  if (!synced) fail("write", sync_error);
+}
+
+void ExportFile::commit() {
+  close();
+  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail("write", errno);
+  done_ = true;
+}
+
+void ExportFile::abandon() noexcept {
+  if (done_) return;
+  done_ = true;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (replacing_ || std::rename(temporary_.c_str(), target_.c_str()) != 0) ::unlink(temporary_.c_str());
+}
 
 double current_day_number() {
   const std::time_t now = std::time(nullptr);
@@ -68,50 +141,59 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     try {
       gx_library();
     } catch (const ExportError& e) {
-      op.message(failure + e.what());
+      report_export_error(op, e.what());
       tidy_up(op);
       return ExportResult::failed;
     }
   }
 
   struct stat st {};
+  bool replacing = false;
   if (::lstat(path.c_str(), &st) == 0) {
     struct stat target {};
     const bool regular =
         S_ISREG(st.st_mode) || (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode));
     if (!regular) {
-      // A directory, device or pipe is never deleted or written over.
-      op.message(failure + path + " exists and is not a regular file");
+      // A directory, device or pipe is never written over.
+      report_export_error(op, path + " exists and is not a regular file");
       tidy_up(op);
       return ExportResult::failed;
     }
     if (!op.ask_ok_cancel("The specified data file already exists. Overwrite?")) return ExportResult::cancelled;
-    if (::unlink(path.c_str()) != 0) {
-      op.message(failure + "could not delete " + path + ": " + std::strerror(errno));
-      tidy_up(op);
-      return ExportResult::failed;
-    }
+    replacing = true;
   }
 
   if (today < 0) today = current_day_number();
-  ExportResult result = ExportResult::failed;
-  if (index == export_xyz_button) {
-    std::FILE* out = std::fopen(path.c_str(), "wbx");
-    if (!out) {
-      op.message(failure + "could not create " + path + ": " + std::strerror(errno));
-      tidy_up(op);
-      return ExportResult::failed;
-    }
-    result = export_xyz(model, options, out, path, op, today);
-    if (std::fclose(out) != 0 && result == ExportResult::complete) {
-      op.message(failure + "could not write " + path + ": " + std::strerror(errno));
-      result = ExportResult::failed;
-    }
-  } else if (index == export_oasis_button) {
-    result = export_oasis(model, options, path, op);
+  std::optional<ExportFile> file;
+  try {
+    file.emplace(path, replacing,
+                 index == export_xyz_button ? ExportFile::Create::file : ExportFile::Create::name_only);
+  } catch (const ExportError& e) {
+    report_export_error(op, e.what());
+    tidy_up(op);
+    return ExportResult::failed;
   }
+  std::vector<std::int32_t> left_out;
+  const ExportResult written = index == export_xyz_button
+                                   ? export_xyz(model, options, *file, op, today, left_out)
+                                   : export_oasis(model, options, file->temporary(), op, left_out);
+  if (written != ExportResult::complete) {
+    file->abandon();
+    tidy_up(op);
+    return written;
+  }
+  try {
+    file->commit();
+  } catch (const ExportError& e) {
+    op.busy(false);
+    report_export_error(op, e.what());
+    tidy_up(op);
+    return ExportResult::failed;
+  }
+  op.busy(false);
+  op.message(export_complete_message(model, left_out));
   tidy_up(op);
-  return result;
+  return ExportResult::complete;
 }
 
 }  // namespace corvane

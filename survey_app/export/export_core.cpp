@@ -1,9 +1,17 @@
 #include "export/export_core.h"
 
+#include <cmath>
+#include <cstring>
+
 #include "correction/base_match.h"
+#include "util/date_time.h"
 #include "util/text.h"
 
 namespace corvane {
+
+void report_export_error(Operator& op, const std::string& description) {
+  op.message("An error occurred while exporting the data: " + description);
+}
 
 BlockTreatment select_block(const SurveyModel& m, std::int32_t b, const ExportOptions& o) {
   const Block& block = m.block(b);
@@ -14,6 +22,19 @@ BlockTreatment select_block(const SurveyModel& m, std::int32_t b, const ExportOp
   if (matched) return BlockTreatment::corrected;
   return o.export_all ? BlockTreatment::uncorrected : BlockTreatment::skip;
 }
+
+namespace {
+
+// A base or corrected value as computed; one that left the 32-bit float range stops the
+// export, naming the reading.
+float within_single_range(float v, const char* what, const Block& block, double time) {
+  if (!std::isfinite(v))
+    throw ExportError(std::string("the ") + what + " value of line " + block.line + " at " + format_ymd_hms(time) +
+                      " is outside the 32-bit float range");
+  return v;
+}
+
+}  // namespace
 
 void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment treatment, float offset,
                            WorkingColumns& out) {
@@ -35,9 +56,10 @@ void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment 
       case BlockTreatment::corrected:
         out.raw[row] = r.mag;
         if (const auto base = base_value_at(m, b, r.time, k)) {
-          out.base[row] = *base;
-          out.corr[row] =
-              static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) + static_cast<double>(offset));
+          out.base[row] = within_single_range(*base, "base", block, r.time);
+          out.corr[row] = within_single_range(
+              static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) + static_cast<double>(offset)),
+              "corrected", block, r.time);
         } else {
           out.base[row] = null_value;
           out.corr[row] = null_value;
@@ -70,14 +92,73 @@ std::string fit_field(std::string_view text, std::size_t width) {
   return std::string(text.substr(0, width));
 }
 
-void for_each_written_block(const SurveyModel& m, const ExportOptions& options, Operator& op,
-                            const std::function<void(const Block&, const WorkingColumns&)>& write) {
+void fit_value(char* out, float v) {
+  const float magnitude = std::fabs(v);
+  if (!(magnitude < 131072.0f)) {  // and NaN
+    std::memcpy(out, fit_field(format_fixed(v, 1), value_field_width).data(), value_field_width);
+    return;
+  }
+  // format_fixed rounds the shortest decimal text S of v half away from zero. Below 2^17 the
+  // numbers that read back as v span less than 0.01, so they hold at most one number of one
+  // or two decimals. When the midpoint between the tenths around v reads back as v, S is
+  // that midpoint and rounds up; otherwise S and v lie on the same side of it (a tenth that
+  // reads back as v is then S itself), and the nearest tenth of v is the result.
+  const double tenths = static_cast<double>(magnitude) * 10.0;  // exact: 24 bits times 10 fit in 53
+  const double rounded = tenths + 0.5;                          // exact too
+  auto n = static_cast<std::uint32_t>(rounded);                 // the nearest tenth, v on a midpoint up
+  // Only a midpoint above v changes the result, and one that reads back as v is within half
+  // a float step (below 2^17, 0.04 tenths).
+  if (rounded - static_cast<double>(n) > 0.95 && static_cast<float>((static_cast<double>(n) + 0.5) / 10.0) == magnitude)
+    ++n;
+  static constexpr char pairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  char* p = out + value_field_width;
+  *--p = static_cast<char>('0' + n % 10);
+  *--p = '.';
+  std::uint32_t whole = n / 10;
+  for (; whole >= 100; whole /= 100) {
+    p -= 2;
+    std::memcpy(p, pairs + 2 * (whole % 100), 2);
+  }
+  if (whole >= 10) {
+    p -= 2;
+    std::memcpy(p, pairs + 2 * whole, 2);
+  } else {
+    *--p = static_cast<char>('0' + whole);
+  }
+  if (v < 0) *--p = '-';  // -0.04 is "-0.0"; -0.0 is "0.0"
+  std::memset(out, ' ', static_cast<std::size_t>(p - out));
+}
+
+std::string export_complete_message(const SurveyModel& m, const std::vector<std::int32_t>& left_out) {
+  std::string text = "Export complete";
+  for (const std::int32_t b : left_out) {
+    const std::int32_t file_node = m.nodes[static_cast<std::size_t>(m.block(b).node)].parent;
+    std::int32_t block_in_file = 0;
+    for (std::int32_t c = 1; c <= b; ++c)
+      if (m.nodes[static_cast<std::size_t>(m.block(c).node)].parent == file_node) ++block_in_file;
+    text += "\rLeft out, no line name: File : " + m.nodes[static_cast<std::size_t>(file_node)].text +
+            " Block : " + format_int(block_in_file);
+  }
+  return text;
+}
+
+std::vector<std::int32_t> for_each_written_block(
+    const SurveyModel& m, const ExportOptions& options, Operator& op,
+    const std::function<void(const Block&, const WorkingColumns&)>& write) {
+  std::vector<std::int32_t> left_out;
   std::int64_t total = 0;
   WorkingColumns columns;
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
     const BlockTreatment treatment = select_block(m, b, options);
     if (treatment == BlockTreatment::skip) continue;
     const Block& block = m.block(b);
+    if (block.line.empty()) {
+      left_out.push_back(b);
+      continue;
+    }
     op.status(2, "Line " + block.line);
     op.status(3, "Num Data " + format_int(block.num_readings));
     build_working_columns(m, b, treatment, options.base_field_value, columns);
@@ -85,6 +166,7 @@ void for_each_written_block(const SurveyModel& m, const ExportOptions& options, 
     total += block.num_readings;
     op.status(4, "Total " + format_int(total));
   }
+  return left_out;
 }
 
 }  // namespace corvane

@@ -19,6 +19,9 @@ struct ExportError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// "An error occurred while exporting the data: " followed by the description.
+void report_export_error(Operator& op, const std::string& description);
+
 struct ExportOptions {
   bool apply_corrections = true;
   bool export_all = false;
@@ -47,15 +50,22 @@ struct WorkingColumns {
 
 // Fills the working columns of block b for the given treatment. Values that do not exist
 // (no raw reading at a base station, no base value outside the base block's span) are
-// null_value. `offset` is added to corrected values only.
+// null_value. `offset` is added to corrected values only. Throws ExportError when a base
+// or corrected value overflows the 32-bit float range, so that no column holds "inf".
 void build_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment, float offset,
                            WorkingColumns& out);
 
 // The blocks an export writes, in block order: for each, status panels 2 and 3 name it,
 // its working columns are built and `write` is called; then panel 4 shows the running
-// total of readings. What `write` throws ends the walk.
-void for_each_written_block(const SurveyModel& model, const ExportOptions& options, Operator& op,
-                            const std::function<void(const Block&, const WorkingColumns&)>& write);
+// total of readings. What `write` throws ends the walk. A block without a line name has
+// no line coordinate: it is left out, and returned so that the completion message can
+// name it.
+std::vector<std::int32_t> for_each_written_block(const SurveyModel& model, const ExportOptions& options, Operator& op,
+                                                 const std::function<void(const Block&, const WorkingColumns&)>& write);
+
+// "Export complete", followed by one line for each block left out for want of a line name,
+// in the style of the reader's messages ("File : a.dat Block : 3").
+std::string export_complete_message(const SurveyModel& model, const std::vector<std::int32_t>& left_out);
 
 // The line coordinate: the numeric value of the line name without its last character.
 // Throws ExportError for an empty line name.
@@ -65,5 +75,11 @@ char direction_letter(std::string_view line);
 
 // Pads `text` on the left with blanks to `width`, or keeps its first `width` characters.
 std::string fit_field(std::string_view text, std::size_t width);
+
+// The number column of both writers: fit_field(v formatted "0.0", 10), written to
+// out[0..10). Values of magnitude below 2^17 (every magnetic reading) are formatted from
+// the number itself, without building a text; the others go through format_fixed.
+constexpr std::size_t value_field_width = 10;
+void fit_value(char* out, float v);
 
 }  // namespace corvane

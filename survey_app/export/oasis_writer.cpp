@@ -16,7 +16,9 @@ namespace corvane {
 std::string station_text(float position, char direction) {
   const bool negative = position < 0;
   const char letter = direction == 'N' ? (negative ? 'W' : 'E') : (negative ? 'S' : 'N');
-  return (fit_field(format_fixed(position, 1), 10) + letter).substr(0, 24);
+  std::string text(value_field_width + 1, letter);
+  fit_value(text.data(), position);
+  return text;
 }
 
 double decimal_year(double day_number) {
@@ -38,8 +40,6 @@ double decimal_hours(double day_number) {
 }
 
 namespace {
-
-const std::string failure = "An error occurred while exporting the data: ";
 
 // The context lives as long as the program; 0 until the first export makes it.
 std::int32_t oasis_context = 0;
@@ -137,7 +137,8 @@ void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status, 
 
 }  // namespace
 
-ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op) {
+ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op,
+                          std::vector<std::int32_t>& left_out) {
   op.busy(true);
   std::int32_t db = 0;
   Gx* gx_ptr = nullptr;
@@ -162,7 +163,7 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
     db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
     if (gx.check() != 0) return ExportResult::failed;
 
-    for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
+    left_out = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
       const float coord = line_coordinate(block.line);
       const char direction = direction_letter(block.line);
       const bool north = direction == 'N';
@@ -203,11 +204,13 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
         }
     });
     lib.Std_Commit_DB(gx.ctx, &db);
+    // A commit that fails (a full disk) is shown by the library; the export is then not
+    // complete, whatever the per-line calls did.
+    const bool committed = gx.check() == 0;
     lib.Std_Destroy_DB(gx.ctx, &db);
     db = 0;
-    op.busy(false);
-    op.message("Export complete");
-    return ExportResult::complete;
+    if (!committed) op.busy(false);
+    return committed ? ExportResult::complete : ExportResult::failed;
   } catch (const std::exception& e) {
     if (db != 0 && gx_ptr) {
       // The lines written before the failure stay in the file.
@@ -215,7 +218,7 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
       gx_ptr->lib.Std_Destroy_DB(gx_ptr->ctx, &db);
     }
     op.busy(false);
-    op.message(failure + e.what());
+    report_export_error(op, e.what());
     return ExportResult::failed;
   }
 }

@@ -3,6 +3,7 @@
 // as the XYZ file, one survey line per block and eight channels.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "export/export_command.h"
 #include "export/export_core.h"
@@ -10,11 +11,13 @@
 
 namespace corvane {
 
-// Writes the database at `path` (a file there has been dealt with by the click handler)
-// and reports the outcome through the operator: "Export complete", a library error shown
-// by the library, or a message. The library's errors go to the operator's message box.
-ExportResult export_oasis(const SurveyModel& model, const ExportOptions& options, const std::string& path,
-                          Operator& op);
+// Writes the database at `path` (the click handler's temporary name, renamed over the
+// target afterwards). A failure is reported by the library or by a message and gives
+// failed; complete leaves the hourglass on and "Export complete" to the caller, who says
+// it once the file is in its place. `left_out` receives the blocks left out for want of
+// a line name.
+ExportResult export_oasis(const SurveyModel& model, const ExportOptions& options, const std::string& path, Operator& op,
+                          std::vector<std::int32_t>& left_out);
 
 // The values of the channels for one reading.
 std::string station_text(float position, char direction);

@@ -1,21 +1,43 @@
 #pragma once
 // The XYZ column file: nine head lines, then for every written block a "/Line " line and
 // one 86-character row per reading; CR LF line ends, single-byte text.
-#include <cstdio>
+#include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "export/export_command.h"
 #include "export/export_core.h"
 
 namespace corvane {
 
-// Writes the whole file to `out` (opened by the caller, who closes it) and reports the
-// outcome to the operator: "Export complete", or the error. `path` names the file in
-// error messages; `today` is the day number written in the head.
-ExportResult export_xyz(const SurveyModel& model, const ExportOptions& options, std::FILE* out, const std::string& path,
-                        Operator& op, double today);
+// Writes the whole file to `out`. A failure is reported to the operator ("An error
+// occurred while exporting the data: ...", the pointer set back first) and gives failed;
+// complete leaves the hourglass on and "Export complete" to the caller, who says it once
+// the file is in its place. `left_out` receives the blocks left out for want of a line
+// name. `today` is the day number written in the head.
+ExportResult export_xyz(const SurveyModel& model, const ExportOptions& options, ExportFile& out, Operator& op,
+                        double today, std::vector<std::int32_t>& left_out);
 
-// One row of the file, without its line end.
-std::string xyz_row(float line_coord, char direction, float position, float raw, float base, float corr, double time);
+// The rows of the file, formatted into a caller's buffer without a text per value.
+class XyzRows {
+public:
+  static constexpr std::size_t row_bytes = 88;  // 86 characters, CR LF
+
+  // The line coordinate and direction letter of the rows that follow.
+  void set_line(float line_coord, char direction);
+  // Writes one row and its line end at out[0..row_bytes). Throws ExportError for a time
+  // whose year has not four digits.
+  void put(char* out, float position, float raw, float base, float corr, double time);
+
+private:
+  std::array<char, value_field_width> coordinate_{};
+  bool north_ = false;
+  // The date text of the last day written, and hh:mm:ss of each second of the day as
+  // first needed: format_ymd and format_hms decide them, once each.
+  std::int64_t day_ = INT64_MIN;
+  std::string date_;
+  std::vector<std::array<char, 8>> clock_;
+};
 
 }  // namespace corvane

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <functional>
+#include <limits>
+#include <random>
 #include <sstream>
 
 #include "correction/base_match.h"
@@ -8,6 +14,7 @@
 #include "export/export_command.h"
 #include "export/export_core.h"
 #include "export/xyz_writer.h"
+#include "util/text.h"
 
 using namespace corvane;
 using namespace corvane::test;
@@ -247,37 +254,38 @@ TEST_F(ExportTest, FailuresAreReportedNeverAsComplete) {
   EXPECT_EQ(op.messages, std::vector<std::string>{"An error occurred while exporting the data: could not create " +
                                                   dir.dir() + "/missing/out.xyz: No such file or directory"});
   EXPECT_EQ(op.events.back(), "status 4: ");
-
-  // A full disk.
-  std::FILE* full = std::fopen("/dev/full", "wb");
-  ASSERT_NE(full, nullptr);
-  op.messages.clear();
-  ExportOptions options;
-  options.base_field_value = 57000;
-  EXPECT_EQ(export_xyz(model, options, full, "/dev/full", op, today), ExportResult::failed);
-  std::fclose(full);
-  EXPECT_EQ(op.messages,
-            std::vector<std::string>{
-                "An error occurred while exporting the data: could not write /dev/full: No space left on device"});
 }
 
-TEST_F(ExportTest, ALineWithoutANameStopsTheExport) {
+TEST_F(ExportTest, ALineWithoutANameIsLeftOutAndNamed) {
   // A fixed-column header may carry an empty line name and still be valid.
   run_one(keyword_base_header("05/12/96", "10 MIN") + "14:00:00 57310.2 0.0\n" +
           keyword_field_header("100N", "05/12/96") + "25 N 57321.4 0.1 14:03:07\n50 N 57330.0 0.1 14:12:00\n" +
           "SCINTREX\nMP-2 UNCORRECTED BASE FIELD: 1*\nLINE         GRID  01  DATE: 05/12/96\n" +
           fixed_field_line("000100N", "57000.0", "14:01:00") + "\n" +
-          fixed_field_line("000200N", "57000.0", "14:02:00") + "\n");
+          fixed_field_line("000200N", "57000.0", "14:02:00") + "\n" + keyword_field_header("200N", "05/12/96") +
+          "0 N 57321.4 0.1 14:03:07\n10 N 57330.0 0.1 14:12:00\n");
   ASSERT_TRUE(model.block_checked(3));
   ASSERT_EQ(block(3).line, "");
-  EXPECT_EQ(save(), ExportResult::failed);
-  EXPECT_EQ(op.messages,
-            std::vector<std::string>{"An error occurred while exporting the data: a block to export has no line name"});
-  // The file keeps what was written up to the failure.
-  const auto lines = output();
-  ASSERT_EQ(lines.size(), 13u);
-  EXPECT_EQ(lines[9], "/Line       100N");
-  EXPECT_EQ(lines[12], "/Line           ");
+  EXPECT_EQ(save(), ExportResult::complete);
+  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete\rLeft out, no line name: File : a.dat Block : 3"});
+  std::vector<std::string> block_lines;
+  for (const auto& l : output())
+    if (l.rfind("/Line", 0) == 0) block_lines.push_back(l);
+  EXPECT_EQ(block_lines, (std::vector<std::string>{"/Line       100N", "/Line       200N"}));
+}
+
+TEST_F(ExportTest, ABaseValueOutsideTheFloatRangeStopsTheExport) {
+  // The interpolation between 3e38 and -3e38 overflows; the readings at the base readings'
+  // own times do not.
+  run_one(keyword_base_header("05/12/96", "60") + "10:00:00 3E38\n10:01:00 -3E38\n" +
+          keyword_field_header("100N", "05/12/96") + "0 N 57000.0 0 10:00:00\n10 N 57000.0 0 10:00:30\n");
+  ASSERT_EQ(save(), ExportResult::failed);
+  EXPECT_EQ(op.messages, std::vector<std::string>{"An error occurred while exporting the data: the base value of "
+                                                  "line 100N at 1996/05/12 10:00:30 is outside the 32-bit float "
+                                                  "range"});
+  const std::string file = dir.read("out.xyz");
+  EXPECT_EQ(file.find("inf"), std::string::npos) << file;
+  EXPECT_EQ(crlf_lines(file).size(), 9u);  // the block is stopped before its "/Line" line is written
 }
 
 TEST_F(ExportTest, DatabaseButtonWritesTheDatabase) {
@@ -289,7 +297,237 @@ TEST_F(ExportTest, DatabaseButtonWritesTheDatabase) {
 
 TEST(FitField, PadsOrCuts) {
   EXPECT_EQ(fit_field("100N", 10), "      100N");
+  EXPECT_EQ(fit_field("123456789", 10), " 123456789");
   EXPECT_EQ(fit_field("1234567890", 10), "1234567890");
   EXPECT_EQ(fit_field("12345678901", 10), "1234567890");
   EXPECT_EQ(fit_field("", 3), "   ");
+}
+
+// Writing safely: a failure never costs an existing file, and never passes as a success.
+namespace {
+
+// A disk with 500 bytes free.
+ssize_t full_disk_write(int fd, const void* data, std::size_t n) {
+  const off_t at = ::lseek(fd, 0, SEEK_CUR);
+  if (at >= 500) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::write(fd, data, std::min(n, static_cast<std::size_t>(500 - at)));
+}
+int failing_close(int fd) {
+  ::close(fd);
+  errno = EIO;
+  return -1;
+}
+int failing_fsync(int) {
+  errno = EIO;
+  return -1;
+}
+
+// Puts other system calls under the export's file for the life of the object.
+class FileCallsFor {
+public:
+  explicit FileCallsFor(ExportFileCalls calls) : saved_(export_file_calls()) { export_file_calls() = calls; }
+  ~FileCallsFor() { export_file_calls() = saved_; }
+
+private:
+  ExportFileCalls saved_;
+};
+
+std::vector<std::string> folder(const std::filesystem::path& path) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(path)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+TEST_F(ExportTest, AFailedWriteOrCloseKeepsTheOldFileOrWhatWasWritten) {
+  run_one(day());
+  ASSERT_EQ(save(), ExportResult::complete);
+  const std::string whole = dir.read("out.xyz");
+  ASSERT_GT(whole.size(), 500u);
+  const std::string path = dir.dir() + "/out.xyz";
+  const ExportFileCalls real = export_file_calls();
+  struct Case {
+    const char* what;
+    ExportFileCalls calls;
+    bool existing;
+    std::string message, file;
+  } cases[] = {
+      {"full disk",
+       {full_disk_write, real.fsync, real.close},
+       false,
+       "could not write " + path + ": No space left on device",
+       whole.substr(0, 500)},
+      {"full disk",
+       {full_disk_write, real.fsync, real.close},
+       true,
+       "could not write " + path + ": No space left on device",
+       "keep me"},
+      {"close",
+       {real.write, real.fsync, failing_close},
+       false,
+       "could not write " + path + ": Input/output error",
+       whole},
+      {"close",
+       {real.write, real.fsync, failing_close},
+       true,
+       "could not write " + path + ": Input/output error",
+       "keep me"},
+      {"fsync",
+       {real.write, failing_fsync, real.close},
+       true,
+       "could not write " + path + ": Input/output error",
+       "keep me"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(path);
+    if (c.existing) dir.write("out.xyz", "keep me");
+    op.answers = {true};
+    {
+      FileCallsFor calls(c.calls);
+      EXPECT_EQ(save(), ExportResult::failed) << c.what << c.existing;
+    }
+    EXPECT_EQ(op.messages, std::vector<std::string>{"An error occurred while exporting the data: " + c.message})
+        << c.what << c.existing;
+    EXPECT_EQ(dir.read("out.xyz"), c.file) << c.what << c.existing;
+    EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", "out.xyz"})) << c.what << c.existing;
+  }
+}
+
+TEST_F(ExportTest, AReadOnlyFolderKeepsTheOldFile) {
+  run_one(day());
+  dir.write("out.xyz", "keep me");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write | std::filesystem::perms::group_write,
+                               std::filesystem::perm_options::remove);
+  for (int index : {export_xyz_button, export_oasis_button}) {
+    EXPECT_EXIT(
+        {
+          // The superuser writes into any folder: the export runs as nobody.
+          if (::geteuid() == 0 && ::setuid(65534) != 0) std::_Exit(2);
+          op.answers = {true};
+          const bool failed = save(index) == ExportResult::failed;
+          for (const auto& m : op.messages) std::fprintf(stderr, "%s\n", m.c_str());
+          std::_Exit(failed ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0),
+        "^An error occurred while exporting the data: could not create .*/out.xyz: Permission denied\n$");
+  }
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  EXPECT_EQ(dir.read("out.xyz"), "keep me");
+  EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", "out.xyz"}));
+}
+
+TEST_F(ExportTest, ReplacingAFileLeavesNoTemporaryFile) {
+  run_one(day());
+  for (const auto& [index, name] : {std::pair{export_xyz_button, "out.xyz"}, {export_oasis_button, "out.gdb"}}) {
+    dir.write(name, "old");
+    request.file_name_text = name;
+    op.answers = {true};
+    EXPECT_EQ(save(index), ExportResult::complete) << name;
+    EXPECT_NE(dir.read(name), "old");
+    EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
+  }
+  EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", "out.gdb", "out.xyz"}));
+}
+
+// The column and row formatting against the formatting it replaced, kept here as the
+// reference: a text per value, format_fixed and a pad-or-cut to 10 characters.
+namespace {
+
+std::string reference_field(float v) {
+  const std::string text = format_fixed(v, 1);
+  return text.size() < 10 ? std::string(10 - text.size(), ' ') + text : text.substr(0, 10);
+}
+
+std::string reference_value(float v) { return v == null_value ? "          *" : " " + reference_field(v); }
+
+std::string reference_row(float coord, char direction, float position, float raw, float base, float corr, double time) {
+  const bool north = direction == 'N';
+  return " " + reference_field(coord) + " " + reference_field(north ? position : coord) + " " +
+         reference_field(north ? coord : position) + reference_value(raw) + reference_value(base) +
+         reference_value(corr) + " " + format_ymd_hms(time) + "\r\n";
+}
+
+std::string field(float v) {
+  std::string out(value_field_width, '?');
+  fit_value(out.data(), v);
+  return out;
+}
+
+}  // namespace
+
+TEST(XyzFormatting, TheValueColumnOnTheBoundaries) {
+  const std::pair<float, const char*> cases[] = {
+      {1234567.0f, " 1234567.0"},    // 9 characters: one blank before
+      {12345678.0f, "12345678.0"},   // 10: as it is
+      {123456784.0f, "123456784."},  // 11: cut to 10
+      {-1234567.0f, "-1234567.0"},  {-12345678.0f, "-12345678."},
+      {0.25f, "       0.3"},  // the shortest text 0.25 rounds half up
+      {0.35f, "       0.4"},  // 0.35f is 0.34999999..., its shortest text 0.35
+      {-0.25f, "      -0.3"},       {-0.04f, "      -0.0"},
+      {-0.0f, "       0.0"},        {0.0f, "       0.0"},
+      {99.95f, "     100.0"},       {57321.4f, "   57321.4"},
+      {131071.95f, "  131072.0"},   {131072.0f, "  131072.0"},
+      {131072.05f, "  131072.1"},   {-99999.0f, "  -99999.0"},
+      {1e-30f, "       0.0"},       {std::numeric_limits<float>::infinity(), "  Infinity"},
+  };
+  for (const auto& [v, text] : cases) EXPECT_EQ(field(v), text) << v;
+}
+
+TEST(XyzFormatting, AMillionValuesAsTheTextPerValueFormatting) {
+  std::mt19937 random(14);
+  std::uniform_int_distribution<std::uint32_t> bits;
+  std::uniform_real_distribution<float> field_values(-200000.0f, 200000.0f);
+  std::uniform_int_distribution<std::int32_t> steps(-3000000, 3000000);
+  std::uniform_int_distribution<int> exponent(-40, 38);
+  int mismatches = 0;
+  for (int i = 0; i < 1'000'000 && mismatches < 10; ++i) {
+    float v = 0;
+    switch (i % 6) {
+      case 0: {  // any 32-bit pattern: huge, tiny, subnormal, NaN, infinite
+        const std::uint32_t b = bits(random);
+        std::memcpy(&v, &b, sizeof v);
+        break;
+      }
+      case 1: v = field_values(random); break;
+      case 2: v = static_cast<float>(steps(random)) / 10.0f; break;           // tenths
+      case 3: v = (static_cast<float>(steps(random)) + 0.5f) / 10.0f; break;  // midpoints between tenths
+      case 4: v = static_cast<float>(steps(random)) / 2.0f; break;            // halves
+      default: v = std::pow(10.0f, static_cast<float>(exponent(random))) * (i % 12 < 6 ? 1 : -1); break;
+    }
+    const std::string expected = reference_field(v);
+    if (field(v) != expected && ++mismatches) ADD_FAILURE() << v << ": " << field(v) << " not " << expected;
+  }
+}
+
+TEST(XyzFormatting, RowsAsTheTextPerValueFormatting) {
+  std::mt19937 random(86);
+  std::uniform_real_distribution<float> values(-70000.0f, 70000.0f);
+  std::uniform_int_distribution<std::int64_t> seconds(days_from_civil(100, 1, 1) * seconds_per_day,
+                                                      days_from_civil(9999, 11, 30) * seconds_per_day);
+  std::uniform_int_distribution<int> pick(0, 9);
+  const char* const lines[] = {"100N", "250E", "123456789012N", "75.5W"};
+  XyzRows rows;
+  char out[XyzRows::row_bytes];
+  for (int block = 0; block < 400; ++block) {
+    const std::string line = lines[block % 4];
+    const float coord = line_coordinate(line);
+    rows.set_line(coord, direction_letter(line));
+    std::int64_t t = seconds(random);
+    for (int r = 0; r < 250; ++r) {
+      t += pick(random) * 700;  // on through midnights
+      const auto maybe_null = [&](float v) { return pick(random) == 0 ? null_value : v; };
+      const float position = values(random) / 100, raw = maybe_null(values(random)), base = maybe_null(values(random)),
+                  corr = maybe_null(values(random));
+      const double time = day_number(t) + (pick(random) - 5) * 1e-7;  // not always on the second
+      rows.put(out, position, raw, base, corr, time);
+      ASSERT_EQ(std::string(out, sizeof out), reference_row(coord, line.back(), position, raw, base, corr, time));
+    }
+  }
+  // A five-digit year would widen the row.
+  EXPECT_THROW(rows.put(out, 0, 0, 0, 0, at(10000, 1, 1, 0, 0, 0)), ExportError);
 }
