@@ -18,12 +18,12 @@ cmake --build build --target xyz_bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 build/bench/survey_app/xyz_bench generate "${1:-100}" "$work/dumps"
-read -r ours_read ours_write readings < <(build/bench/survey_app/xyz_bench run "$work/dumps" "$work/corvane.xyz")
+read -r ours_read ours_write readings writer_mbs < <(build/bench/survey_app/xyz_bench run "$work/dumps" "$work/corvane.xyz")
 read -r theirs rows < <(/usr/bin/python3 bench/survey_app/xyz_reference.py "$work/dumps" "$work/reference.txt")
 ours=$(awk "BEGIN{print $ours_read + $ours_write}")
 printf 'readings                 %d (reference wrote %d rows)\n' "$readings" "$rows"
 printf 'corvane: read+match      %8.3f s\n' "$ours_read"
-printf 'corvane: XYZ export      %8.3f s\n' "$ours_write"
+printf 'corvane: XYZ export      %8.3f s  (%s MB/s of output)\n' "$ours_write" "$writer_mbs"
 printf 'corvane: whole path      %8.3f s\n' "$ours"
 printf 'numpy/pandas reference   %8.3f s\n' "$theirs"
 printf 'reference / corvane      %8.1f x\n' "$(awk "BEGIN{print $theirs / $ours}")"

@@ -2,7 +2,8 @@
 // NumPy/pandas reference (see run_xyz_bench.sh).
 //
 //   xyz_bench generate MEGABYTES DIR   writes fixed-column dumps into DIR
-//   xyz_bench run DIR OUT.xyz          files -> model -> match -> XYZ; prints seconds
+//   xyz_bench run DIR OUT.xyz          files -> model -> match -> XYZ; prints the seconds of
+//                                      both halves, the readings and the XYZ writer's MB/s
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -48,7 +49,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "export failed\n");
     return 1;
   }
-  std::printf("%.3f %.3f %d\n", std::chrono::duration<double>(t1 - t0).count(),
-              std::chrono::duration<double>(t2 - t1).count(), model.reading_count());
+  const double write_seconds = std::chrono::duration<double>(t2 - t1).count();
+  std::printf("%.3f %.3f %d %.0f\n", std::chrono::duration<double>(t1 - t0).count(), write_seconds,
+              model.reading_count(), static_cast<double>(std::filesystem::file_size(out)) / 1e6 / write_seconds);
   return 0;
 }
