@@ -1,11 +1,18 @@
 #include "correction/base_match.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
 
 namespace corvane {
 
 namespace {
+
+// Bumped by every scan_base_blocks: the order facts of base blocks are taken afresh after it.
+std::atomic<std::uint64_t> scan_generation{0};
 
 std::int32_t colour_for_cover(std::int32_t cover) {
   if (cover >= 100) return colour_green;
@@ -13,8 +20,112 @@ std::int32_t colour_for_cover(std::int32_t cover) {
   return colour_red;
 }
 
+struct Span {
+  double start = 0.0;
+  double end = 0.0;
+};
+
+Span span_of(const Block& b) { return Span{b.start_time, b.end_time}; }
+
+// A base block that does not cover the whole field block, offered in block order: it is
+// taken when the part it covers is above 1 % and above the current (rounded) cover, so on
+// equal percentages the earlier block stays.
+void offer_partial_cover(Match& match, Span field, std::int32_t b, Span base) {
+  const auto consider = [&](double s, double e) {
+    if (!(e > s)) return;
+    const double p = 100.0 * (e - s) / (field.end - field.start);
+    if (p > 1.0 && p > static_cast<double>(match.base_cover)) {
+      match.base_block = b;
+      match.base_cover = static_cast<std::int32_t>(std::nearbyint(p));
+    }
+  };
+  if (field.start <= base.start && base.start <= field.end) consider(base.start, std::min(base.end, field.end));
+  if (field.start <= base.end && base.end <= field.end) consider(std::max(base.start, field.start), base.end);
+}
+
+// A span whose start or end is not a number can neither cover nor overlap anything.
+bool comparable(Span s) { return !std::isnan(s.start) && !std::isnan(s.end); }
+
+// The checked base blocks of two readings or more, by start and by end time, so that a
+// field block visits only those that start or end inside it.
+struct BaseIndex {
+  std::vector<std::pair<double, std::int32_t>> by_start, by_end;
+
+  // The base blocks that start or end within [from, to], in block order and each once
+  // (none when to < from). Whether the ends of the range count does not change a match: a
+  // block touching it there either covers nothing or is found by its other end.
+  void overlapping(double from, double to, std::vector<std::int32_t>& out) const {
+    out.clear();
+    for (const auto* list : {&by_start, &by_end}) {
+      const auto lo = std::lower_bound(list->begin(), list->end(), std::pair{from, std::int32_t{0}});
+      const auto hi = std::upper_bound(lo, list->end(), std::pair{to, std::numeric_limits<std::int32_t>::max()});
+      for (auto it = lo; it != hi; ++it) out.push_back(it->second);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+  }
+};
+
+// Prefix minimum over positions 0..size-1 (a Fenwick tree): the lowest block number
+// inserted at a position up to a given one.
+class LowestBlockUpTo {
+public:
+  explicit LowestBlockUpTo(std::size_t size) : tree_(size + 1, none) {}
+  void insert(std::size_t position, std::int32_t b) {
+    for (std::size_t i = position + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] = std::min(tree_[i], b);
+  }
+  std::int32_t lowest(std::size_t position) const {
+    std::int32_t best = none;
+    for (std::size_t i = position + 1; i > 0; i -= i & (~i + 1)) best = std::min(best, tree_[i]);
+    return best;
+  }
+  static constexpr std::int32_t none = std::numeric_limits<std::int32_t>::max();
+
+private:
+  std::vector<std::int32_t> tree_;
+};
+
+// For every field block f in `fields`, the first base block in block order that covers
+// it whole (start_time(B) <= start_time(F) and end_time(F) <= end_time(B)), or 0: a sweep
+// by start time over the base blocks that start no later than the field block, asking for
+// the lowest-numbered one among those that end no earlier.
+std::vector<std::int32_t> first_whole_covers(const SurveyModel& m, const BaseIndex& index,
+                                             const std::vector<std::int32_t>& fields) {
+  std::vector<std::int32_t> first(static_cast<std::size_t>(m.block_count) + 1, 0);
+  std::vector<std::int32_t> by_field_start;
+  for (const std::int32_t f : fields)
+    if (comparable(span_of(m.block(f)))) by_field_start.push_back(f);
+  std::sort(by_field_start.begin(), by_field_start.end(),
+            [&](std::int32_t x, std::int32_t y) { return m.block(x).start_time < m.block(y).start_time; });
+  // Positions count base blocks by end time from the latest down, so "ends no earlier
+  // than the field block" is a prefix.
+  const std::size_t n = index.by_end.size();
+  std::vector<std::size_t> position(static_cast<std::size_t>(m.block_count) + 1, 0);
+  for (std::size_t i = 0; i < n; ++i) position[static_cast<std::size_t>(index.by_end[i].second)] = n - 1 - i;
+  LowestBlockUpTo lowest(n);
+  std::size_t inserted = 0;
+  for (const std::int32_t f : by_field_start) {
+    const Span field = span_of(m.block(f));
+    for (; inserted < index.by_start.size() && index.by_start[inserted].first <= field.start; ++inserted) {
+      const std::int32_t b = index.by_start[inserted].second;
+      lowest.insert(position[static_cast<std::size_t>(b)], b);
+    }
+    const auto ends_no_earlier =
+        std::lower_bound(index.by_end.begin(), index.by_end.end(), std::pair{field.end, std::int32_t{0}});
+    const auto count = static_cast<std::size_t>(index.by_end.end() - ends_no_earlier);
+    if (count == 0) continue;
+    const std::int32_t b = lowest.lowest(count - 1);
+    if (b != LowestBlockUpTo::none) first[static_cast<std::size_t>(f)] = b;
+  }
+  return first;
+}
+
 }  // namespace
 
+// For each field block the outcome is that of offering it every checked base block in
+// block order, stopping at the first that covers it whole: then that block wins whatever
+// came before it, and otherwise only the base blocks that start or end inside the field
+// block can change its match. Blocks of fewer than two readings take no part.
 void scan_base_blocks(SurveyModel& m) {
   if (m.match.size() < static_cast<std::size_t>(m.block_count) + 1)
     m.match.resize(static_cast<std::size_t>(m.block_count) + 1);
@@ -24,32 +135,35 @@ void scan_base_blocks(SurveyModel& m) {
       if (m.block(f).kind == field_kind) m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = no_colour;
     return;
   }
-  for (std::int32_t f = 1; f <= m.block_count; ++f) {
-    const Block& field = m.block(f);
-    Match& match = m.match[static_cast<std::size_t>(f)];
-    if (field.kind != field_kind || field.num_readings < 2) continue;
-    const double fs = field.start_time, fe = field.end_time;
-    for (std::int32_t b = 1; b <= m.block_count; ++b) {
-      const Block& base = m.block(b);
-      if (base.kind != base_kind || base.num_readings < 2 || !m.block_checked(b)) continue;
-      const double bs = base.start_time, be = base.end_time;
-      if (bs <= fs && fe <= be) {
-        match = Match{b, 100};
-        break;
-      }
-      const auto consider = [&](double s, double e) {
-        if (!(e > s)) return;
-        const double p = 100.0 * (e - s) / (fe - fs);
-        if (p > 1.0 && p > static_cast<double>(match.base_cover)) {
-          match.base_block = b;
-          match.base_cover = static_cast<std::int32_t>(std::nearbyint(p));
-        }
-      };
-      if (fs <= bs && bs <= fe) consider(bs, std::min(be, fe));
-      if (fs <= be && be <= fe) consider(std::max(bs, fs), be);
+  BaseIndex index;
+  std::vector<std::int32_t> fields;
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    const Block& block = m.block(b);
+    if (block.num_readings < 2) continue;
+    if (block.kind == field_kind) {
+      fields.push_back(b);
+    } else if (block.kind == base_kind && m.block_checked(b) && comparable(span_of(block))) {
+      index.by_start.emplace_back(block.start_time, b);
+      index.by_end.emplace_back(block.end_time, b);
     }
-    m.nodes[static_cast<std::size_t>(field.node)].colour = colour_for_cover(match.base_cover);
   }
+  std::sort(index.by_start.begin(), index.by_start.end());
+  std::sort(index.by_end.begin(), index.by_end.end());
+  const std::vector<std::int32_t> whole = first_whole_covers(m, index, fields);
+
+  std::vector<std::int32_t> candidates;
+  for (const std::int32_t f : fields) {
+    const Span field = span_of(m.block(f));
+    Match& match = m.match[static_cast<std::size_t>(f)];
+    if (const std::int32_t b = whole[static_cast<std::size_t>(f)]) {
+      match = Match{b, 100};
+    } else if (comparable(field)) {
+      index.overlapping(field.start, field.end, candidates);
+      for (const std::int32_t c : candidates) offer_partial_cover(match, field, c, span_of(m.block(c)));
+    }
+    m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = colour_for_cover(match.base_cover);
+  }
+  scan_generation.fetch_add(1, std::memory_order_relaxed);
 }
 
 void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {
@@ -58,6 +172,133 @@ void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {
   const std::int32_t block = m.node_block[static_cast<std::size_t>(node)];
   if (m.block(block).kind == base_kind) scan_base_blocks(m);
 }
+
+namespace {
+
+// Where the reading times of a base block fail to rise: the positions j (1-based within the
+// block) where T(j) <= T(j + 1) does not hold. Between two of them the times are in order,
+// and a time that is not a number stands alone, so a search may gallop inside each run.
+//
+// base_value_at sees a const model and carries only k, so the facts are kept per thread
+// for the model last searched, and taken again after any scan_base_blocks (which ends
+// every processing run) or when a block's rows move. Changing a base block's reading
+// times in place without scanning again is not supported.
+const std::vector<std::int32_t>& order_breaks(const SurveyModel& m, std::int32_t b) {
+  struct Entry {
+    std::uint64_t epoch = 0;
+    std::int32_t first_reading = 0;
+    std::int32_t num_readings = 0;
+    std::vector<std::int32_t> breaks;
+  };
+  struct Memo {
+    const SurveyModel* model = nullptr;
+    const Reading* readings = nullptr;
+    std::uint64_t generation = 0;
+    std::uint64_t epoch = 0;
+    std::vector<Entry> blocks;
+  };
+  thread_local Memo memo;
+  const std::uint64_t generation = scan_generation.load(std::memory_order_relaxed);
+  if (memo.model != &m || memo.readings != m.readings.data() || memo.generation != generation || memo.epoch == 0) {
+    memo.model = &m;
+    memo.readings = m.readings.data();
+    memo.generation = generation;
+    ++memo.epoch;
+  }
+  if (memo.blocks.size() <= static_cast<std::size_t>(b)) memo.blocks.resize(static_cast<std::size_t>(b) + 1);
+  Entry& entry = memo.blocks[static_cast<std::size_t>(b)];
+  const Block& base = m.block(b);
+  if (entry.epoch != memo.epoch || entry.first_reading != base.first_reading ||
+      entry.num_readings != base.num_readings) {
+    entry.epoch = memo.epoch;
+    entry.first_reading = base.first_reading;
+    entry.num_readings = base.num_readings;
+    entry.breaks.clear();
+    for (std::int32_t j = 1; j < base.num_readings; ++j)
+      if (!(m.reading(base.first_reading + j - 1).time <= m.reading(base.first_reading + j).time))
+        entry.breaks.push_back(j);
+  }
+  return entry.breaks;
+}
+
+// The reading times T(1..n) of one base block, searched run by run.
+class BaseTimes {
+public:
+  BaseTimes(const SurveyModel& m, const Block& base, const std::vector<std::int32_t>& breaks)
+      : first_(&m.readings[static_cast<std::size_t>(base.first_reading)]), breaks_(breaks) {}
+
+  double operator()(std::int32_t j) const { return first_[j - 1].time; }
+
+  // The smallest j in from..to with T(j) not below t, or to + 1: where a walk stepping up
+  // while t > T(j) stops.
+  std::int32_t first_not_below(double t, std::int32_t from, std::int32_t to) const {
+    const auto stops = [&](std::int32_t j) { return !(t > (*this)(j)); };
+    for (std::int32_t j = from; j <= to;) {
+      const auto brk = std::lower_bound(breaks_.begin(), breaks_.end(), j);
+      const std::int32_t run_end = brk == breaks_.end() ? to : std::min(to, *brk);
+      // Gallop from j, then bisect: stops(lo) is false and stops(hi) true.
+      if (stops(j)) return j;
+      std::int32_t lo = j, hi = run_end;
+      for (std::int64_t step = 1;; step *= 2) {
+        if (lo + step >= run_end) break;
+        const auto probe = static_cast<std::int32_t>(lo + step);
+        if (stops(probe)) {
+          hi = probe;
+          break;
+        }
+        lo = probe;
+      }
+      if (hi == run_end && !stops(hi)) {
+        j = run_end + 1;
+        continue;
+      }
+      while (hi - lo > 1) {
+        const std::int32_t mid = lo + (hi - lo) / 2;
+        (stops(mid) ? hi : lo) = mid;
+      }
+      return hi;
+    }
+    return to + 1;
+  }
+
+  // The largest j in to..from (from >= to) with T(j) not above t, or to - 1: where a walk
+  // stepping down while t < T(j) stops.
+  std::int32_t last_not_above(double t, std::int32_t from, std::int32_t to) const {
+    const auto stops = [&](std::int32_t j) { return !(t < (*this)(j)); };
+    for (std::int32_t j = from; j >= to;) {
+      const auto brk = std::lower_bound(breaks_.begin(), breaks_.end(), j);
+      const std::int32_t run_start = brk == breaks_.begin() ? to : std::max(to, *std::prev(brk) + 1);
+      // Gallop down from j, then bisect: stops(hi) is false and stops(lo) true.
+      if (stops(j)) return j;
+      std::int32_t hi = j, lo = run_start;
+      for (std::int64_t step = 1;; step *= 2) {
+        if (hi - step <= run_start) break;
+        const auto probe = static_cast<std::int32_t>(hi - step);
+        if (stops(probe)) {
+          lo = probe;
+          break;
+        }
+        hi = probe;
+      }
+      if (lo == run_start && !stops(lo)) {
+        j = run_start - 1;
+        continue;
+      }
+      while (hi - lo > 1) {
+        const std::int32_t mid = lo + (hi - lo) / 2;
+        (stops(mid) ? lo : hi) = mid;
+      }
+      return lo;
+    }
+    return to - 1;
+  }
+
+private:
+  const Reading* first_;
+  const std::vector<std::int32_t>& breaks_;
+};
+
+}  // namespace
 
 std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_block, double t, std::int32_t& k) {
   if (field_block < 1 || static_cast<std::size_t>(field_block) >= m.match.size()) return std::nullopt;
@@ -76,9 +317,11 @@ std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_bloc
     k = n - 1;
     return at(n).mag;
   }
-  k = std::clamp(k, 1, n - 1);
-  while (t < at(k).time && k > 1) --k;
-  while (t > at(k + 1).time && k < n - 1) ++k;
+  // The bracket is where a walk from k stops that steps down while t < T(k) (not below 1)
+  // and then up while t > T(k + 1) (not above n - 1); the search finds it run by run.
+  const BaseTimes times(m, base, order_breaks(m, b));
+  k = times.last_not_above(t, std::clamp(k, 1, n - 1), 2);
+  k = times.first_not_below(t, k + 1, n - 1) - 1;
   const float d = static_cast<float>(at(k + 1).time - at(k).time);
   const float mk = at(k).mag;
   if (std::fabs(static_cast<double>(d)) <= 0.0001) return mk;
