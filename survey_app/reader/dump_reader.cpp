@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -97,12 +98,13 @@ bool continues_with_upper(std::string_view s, std::size_t at, std::string_view n
   return true;
 }
 
-// Whether any of the 8 bytes of `w` may begin a searched text: S, s, T, t or -.
-bool may_begin_mark(std::uint64_t w) {
+// A bit set at the high bit of each byte of `w` that may begin a searched text (S, s, T, t
+// or -). A byte just above a found one may be marked too; look_at checks each for real.
+std::uint64_t may_begin_mark(std::uint64_t w) {
   constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-  const auto has_zero = [](std::uint64_t v) __attribute__((always_inline)) { return ((v - ones) & ~v & highs) != 0; };
   const std::uint64_t folded = w | 0x2020202020202020u;  // S and T fold onto s and t
-  return has_zero(folded ^ ('s' * ones)) || has_zero(folded ^ ('t' * ones)) || has_zero(w ^ ('-' * ones));
+  const std::uint64_t s = folded ^ ('s' * ones), t = folded ^ ('t' * ones), d = w ^ ('-' * ones);
+  return (((s - ones) & ~s) | ((t - ones) & ~t) | ((d - ones) & ~d)) & highs;
 }
 
 LineMarks line_marks(std::string_view s) {
@@ -125,8 +127,9 @@ LineMarks line_marks(std::string_view s) {
   for (; i + 8 <= s.size(); i += 8) {
     std::uint64_t w;
     std::memcpy(&w, s.data() + i, 8);
-    if (may_begin_mark(w))
-      for (std::size_t j = i; j < i + 8; ++j) look_at(j);
+    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
+    for (std::uint64_t hits = may_begin_mark(w); hits != 0; hits &= hits - 1)
+      look_at(i + static_cast<std::size_t>(std::countr_zero(hits)) / 8);
   }
   for (; i < s.size(); ++i) look_at(i);
   m.marker = fixed ? Marker::fixed : keyword ? Marker::keyword : Marker::none;
@@ -622,7 +625,7 @@ std::optional<std::string_view> read_nonblank_line(LineReader& in) {
   bool any = false;
   while (in.next(line)) {
     any = true;
-    if (!trim_spaces(line).empty()) return line;
+    if (!line.empty() && (line.front() != ' ' || !trim_spaces(line).empty())) return line;
   }
   if (!any) return std::nullopt;
   return std::string_view();  // the last line read was blank

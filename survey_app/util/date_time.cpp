@@ -116,7 +116,8 @@ std::optional<std::int64_t> parse_date(std::string_view text, DateOrder order) {
 }
 
 std::optional<std::int32_t> parse_time(std::string_view text) {
-  const std::string_view s = trim_blanks(text);
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const std::string_view s = text.empty() || blank(text.front()) || blank(text.back()) ? trim_blanks(text) : text;
   std::size_t pos = 0, n = 0;
   int h, m, sec = 0;
   if (!read_digits(s, pos, 1, 2, h, n) || h > 23) return std::nullopt;
