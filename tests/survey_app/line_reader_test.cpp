@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -90,4 +92,36 @@ TEST(ReadNonblankLine, SkipsBlankLinesAndReturnsTheLastAtTheEnd) {
     LineReader in(std::string_view("\t\nx"));
     EXPECT_EQ(read_nonblank_line(in), "\t");
   }
+}
+
+TEST(LineReader, OverlongLinesOfAFileAndLoneCarriageReturns) {
+  test::TempDir dir;
+  // A line over three buffers long, cut to max_line, then lines ended by CR alone (whose
+  // next LF is never found) on both sides of a buffer boundary.
+  std::string text = std::string(3 * LineReader::max_line + 5, 'x') + "\r";
+  std::vector<std::string> expected{std::string(LineReader::max_line, 'x')};
+  for (int i = 0; i < 30000; ++i) {
+    expected.push_back(std::to_string(i));
+    text += std::to_string(i) + "\r";
+  }
+  const std::string path = dir.write("cr.txt", text);
+  LineReader in(std::fopen(path.c_str(), "rb"));
+  EXPECT_EQ(all_lines(in), expected);
+}
+
+TEST(LineReader, AReadErrorPartWayIsReported) {
+  // A file whose second read fails.
+  static int reads;
+  reads = 0;
+  cookie_io_functions_t io{};
+  io.read = [](void*, char* buf, std::size_t size) -> ssize_t {
+    if (reads++ > 0) return -1;
+    const std::string first = "a\nb\n";
+    const std::size_t n = std::min(size, first.size());
+    first.copy(buf, n);
+    return static_cast<ssize_t>(n);
+  };
+  LineReader in(fopencookie(nullptr, "r", io));
+  EXPECT_EQ(all_lines(in), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(in.failed());
 }
