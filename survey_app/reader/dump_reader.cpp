@@ -110,16 +110,18 @@ std::uint64_t may_begin_mark(std::uint64_t w) {
 LineMarks line_marks(std::string_view s) {
   LineMarks m;
   bool fixed = false, keyword = false;
+  // Each text is compared only where its second character follows too.
   const auto look_at = [&](std::size_t i) {
+    const char second = i + 1 < s.size() ? upper_ascii(s[i + 1]) : '\0';
     switch (s[i]) {
       case 'S':
-        fixed = fixed || s.substr(i, fixed_marker.size()) == fixed_marker;
-        keyword = keyword || s.substr(i, keyword_marker.size()) == keyword_marker;
+        fixed = fixed || (second == 'C' && s.substr(i, fixed_marker.size()) == fixed_marker);
+        keyword = keyword || (second == ' ' && s.substr(i, keyword_marker.size()) == keyword_marker);
         [[fallthrough]];
-      case 's': m.stat = m.stat || continues_with_upper(s, i, "STAT"); break;
+      case 's': m.stat = m.stat || (second == 'T' && continues_with_upper(s, i, "STAT")); break;
       case 'T':
-      case 't': m.time = m.time || continues_with_upper(s, i, "TIME"); break;
-      case '-': m.dashes = m.dashes || s.substr(i, 4) == "----"; break;
+      case 't': m.time = m.time || (second == 'I' && continues_with_upper(s, i, "TIME")); break;
+      case '-': m.dashes = m.dashes || (second == '-' && s.substr(i, 4) == "----"); break;
       default: break;
     }
   };
