@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the reader benchmark in the main build folder and prints its figures.
+# Builds the reader benchmark in the main build folder and prints its figures: the
+# processing run on one thread and on every core, each as a ratio to a plain line read.
 #   bench/survey_app/run_reader_bench.sh [MEGABYTES]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
