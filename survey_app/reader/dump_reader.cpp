@@ -110,20 +110,29 @@ std::uint64_t may_begin_mark(std::uint64_t w) {
 LineMarks line_marks(std::string_view s) {
   LineMarks m;
   bool fixed = false, keyword = false;
-  // Each text is compared only where its second character follows too.
+  // Every searched text is at least four characters long and told apart by its first four,
+  // so the rest is compared only where those match.
   const auto look_at = [&](std::size_t i) {
-    const char second = i + 1 < s.size() ? upper_ascii(s[i + 1]) : '\0';
-    switch (s[i]) {
-      case 'S':
-        fixed = fixed || (second == 'C' && s.substr(i, fixed_marker.size()) == fixed_marker);
-        keyword = keyword || (second == ' ' && s.substr(i, keyword_marker.size()) == keyword_marker);
-        [[fallthrough]];
-      case 's': m.stat = m.stat || (second == 'T' && continues_with_upper(s, i, "STAT")); break;
-      case 'T':
-      case 't': m.time = m.time || (second == 'I' && continues_with_upper(s, i, "TIME")); break;
-      case '-': m.dashes = m.dashes || (second == '-' && s.substr(i, 4) == "----"); break;
-      default: break;
-    }
+    if (s.size() - i < 4) return;
+    std::uint32_t four;
+    std::memcpy(&four, s.data() + i, 4);
+    const auto as_word = [](const char* text) {
+      std::uint32_t w;
+      std::memcpy(&w, text, 4);
+      return w;
+    };
+    static const std::uint32_t scin = as_word("SCIN"), s_c_ = as_word("S C "), stat = as_word("stat"),
+                               time = as_word("time"), dashes = as_word("----"), fold = as_word("    ");
+    if (four == scin)
+      fixed = fixed || s.substr(i, fixed_marker.size()) == fixed_marker;
+    else if (four == s_c_)
+      keyword = keyword || s.substr(i, keyword_marker.size()) == keyword_marker;
+    else if (four == dashes)
+      m.dashes = true;
+    // Letters fold to lower case with the 0x20 bit; the other bytes of "stat" and "time"
+    // are letters too, so a folded match is a match in any case.
+    if ((four | fold) == stat) m.stat = m.stat || continues_with_upper(s, i, "STAT");
+    if ((four | fold) == time) m.time = m.time || continues_with_upper(s, i, "TIME");
   };
   std::size_t i = 0;
   for (; i + 8 <= s.size(); i += 8) {
