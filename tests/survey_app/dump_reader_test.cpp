@@ -478,16 +478,16 @@ TEST_F(ReaderTest, OutOfMemoryNamesTheFileAndTheRunGoesOn) {
     const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64u << 20);
     const rlimit rl{limit, limit};
     ::setrlimit(RLIMIT_AS, &rl);
-    bool ok = true;
-    for (const unsigned jobs : {1u, 2u}) {
-      RecordingOperator child_op;
-      SurveyModel child_model;
-      const ProcessingSummary summary = process_files(child_model, list, child_op, DateOrder::mdy, jobs);
-      ok = ok && summary.unreadable_inputs == 1 && child_model.block_count == 1 && child_model.reading_count() == 1 &&
-           child_op.messages == std::vector<std::string>{"The file " + dir.dir() +
-                                                         "/big.dat could not be read to its end: there is not enough "
-                                                         "memory"};
-    }
+    // One thread: on several, how far the other files got when memory ran out would be a
+    // matter of timing. Workers read each file through the same function.
+    RecordingOperator child_op;
+    SurveyModel child_model;
+    const ProcessingSummary summary = process_files(child_model, list, child_op, DateOrder::mdy, 1);
+    const bool ok = summary.unreadable_inputs == 1 && child_model.block_count == 1 &&
+                    child_model.reading_count() == 1 &&
+                    child_op.messages == std::vector<std::string>{"The file " + dir.dir() +
+                                                                  "/big.dat could not be read to its end: there is "
+                                                                  "not enough memory"};
     std::_Exit(ok ? 0 : 1);
   }
   int status = 0;
