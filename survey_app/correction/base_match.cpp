@@ -1,7 +1,6 @@
 #include "correction/base_match.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -11,8 +10,14 @@ namespace corvane {
 
 namespace {
 
-// Bumped by every scan_base_blocks: the order facts of base blocks are taken afresh after it.
-std::atomic<std::uint64_t> scan_generation{0};
+// Where the reading times of a base block fail to rise (see SurveyModel::base_time_breaks);
+// a time that is not a number stands alone.
+std::vector<std::int32_t> time_breaks(const SurveyModel& m, const Block& base) {
+  std::vector<std::int32_t> breaks;
+  for (std::int32_t j = 1; j < base.num_readings; ++j)
+    if (!(m.reading(base.first_reading + j - 1).time <= m.reading(base.first_reading + j).time)) breaks.push_back(j);
+  return breaks;
+}
 
 std::int32_t colour_for_cover(std::int32_t cover) {
   if (cover >= 100) return colour_green;
@@ -130,6 +135,10 @@ void scan_base_blocks(SurveyModel& m) {
   if (m.match.size() < static_cast<std::size_t>(m.block_count) + 1)
     m.match.resize(static_cast<std::size_t>(m.block_count) + 1);
   std::fill(m.match.begin(), m.match.end(), Match{});
+  m.base_time_breaks.assign(static_cast<std::size_t>(m.block_count) + 1, {});
+  for (std::int32_t b = 1; b <= m.block_count; ++b)
+    if (m.block(b).kind == base_kind && m.block(b).num_readings >= 2)
+      m.base_time_breaks[static_cast<std::size_t>(b)] = time_breaks(m, m.block(b));
   if (m.data_block_count == 0 || m.base_block_count == 0) {
     for (std::int32_t f = 1; f <= m.block_count; ++f)
       if (m.block(f).kind == field_kind) m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = no_colour;
@@ -163,7 +172,6 @@ void scan_base_blocks(SurveyModel& m) {
     }
     m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = colour_for_cover(match.base_cover);
   }
-  scan_generation.fetch_add(1, std::memory_order_relaxed);
 }
 
 void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {
@@ -174,52 +182,6 @@ void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {
 }
 
 namespace {
-
-// Where the reading times of a base block fail to rise: the positions j (1-based within the
-// block) where T(j) <= T(j + 1) does not hold. Between two of them the times are in order,
-// and a time that is not a number stands alone, so a search may gallop inside each run.
-//
-// base_value_at sees a const model and carries only k, so the facts are kept per thread
-// for the model last searched, and taken again after any scan_base_blocks (which ends
-// every processing run) or when a block's rows move. Changing a base block's reading
-// times in place without scanning again is not supported.
-const std::vector<std::int32_t>& order_breaks(const SurveyModel& m, std::int32_t b) {
-  struct Entry {
-    std::uint64_t epoch = 0;
-    std::int32_t first_reading = 0;
-    std::int32_t num_readings = 0;
-    std::vector<std::int32_t> breaks;
-  };
-  struct Memo {
-    const SurveyModel* model = nullptr;
-    const Reading* readings = nullptr;
-    std::uint64_t generation = 0;
-    std::uint64_t epoch = 0;
-    std::vector<Entry> blocks;
-  };
-  thread_local Memo memo;
-  const std::uint64_t generation = scan_generation.load(std::memory_order_relaxed);
-  if (memo.model != &m || memo.readings != m.readings.data() || memo.generation != generation || memo.epoch == 0) {
-    memo.model = &m;
-    memo.readings = m.readings.data();
-    memo.generation = generation;
-    ++memo.epoch;
-  }
-  if (memo.blocks.size() <= static_cast<std::size_t>(b)) memo.blocks.resize(static_cast<std::size_t>(b) + 1);
-  Entry& entry = memo.blocks[static_cast<std::size_t>(b)];
-  const Block& base = m.block(b);
-  if (entry.epoch != memo.epoch || entry.first_reading != base.first_reading ||
-      entry.num_readings != base.num_readings) {
-    entry.epoch = memo.epoch;
-    entry.first_reading = base.first_reading;
-    entry.num_readings = base.num_readings;
-    entry.breaks.clear();
-    for (std::int32_t j = 1; j < base.num_readings; ++j)
-      if (!(m.reading(base.first_reading + j - 1).time <= m.reading(base.first_reading + j).time))
-        entry.breaks.push_back(j);
-  }
-  return entry.breaks;
-}
 
 // The reading times T(1..n) of one base block, searched run by run.
 class BaseTimes {
@@ -319,7 +281,10 @@ std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_bloc
   }
   // The bracket is where a walk from k stops that steps down while t < T(k) (not below 1)
   // and then up while t > T(k + 1) (not above n - 1); the search finds it run by run.
-  const BaseTimes times(m, base, order_breaks(m, b));
+  // A model whose matches were set by hand has no breaks of its own yet.
+  const bool scanned = static_cast<std::size_t>(b) < m.base_time_breaks.size();
+  const std::vector<std::int32_t> unscanned = scanned ? std::vector<std::int32_t>{} : time_breaks(m, base);
+  const BaseTimes times(m, base, scanned ? m.base_time_breaks[static_cast<std::size_t>(b)] : unscanned);
   k = times.last_not_above(t, std::clamp(k, 1, n - 1), 2);
   k = times.first_not_below(t, k + 1, n - 1) - 1;
   const float d = static_cast<float>(at(k + 1).time - at(k).time);

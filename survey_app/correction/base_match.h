@@ -21,9 +21,9 @@ void set_node_checked(SurveyModel& model, std::int32_t node, bool checked);
 // interpolated between the readings of its base block; nullopt when the block has no base
 // block or t lies outside the base block's span. `k` is the search position carried from
 // the previous reading of the same block (1 for the first); the bracket is the one a walk
-// from k one reading at a time would find, whatever the order of the base times. What the
-// search learns of a base block's time order holds until the next scan_base_blocks: a
-// base block's reading times must not change in place without a scan after it.
+// from k one reading at a time would find, whatever the order of the base times. The
+// search trusts the time order scan_base_blocks recorded: a base block's reading times
+// must not change in place without a scan after it.
 std::optional<float> base_value_at(const SurveyModel& model, std::int32_t field_block, double t, std::int32_t& k);
 
 }  // namespace corvane

@@ -8,6 +8,7 @@ void SurveyModel::reset() {
   nodes.assign(1, Node{});
   node_block.assign(1, 0);
   match.assign(1, Match{});
+  base_time_breaks.assign(1, {});
   block_count = data_block_count = base_block_count = node_count = 0;
   selected_node = selected_block = 0;
   // Room for the first 512 rows of each table, as a run usually needs them.

@@ -53,6 +53,10 @@ struct SurveyModel {
   std::vector<Node> nodes{1};
   std::vector<std::int32_t> node_block{0};
   std::vector<Match> match{1};  // rows 0..block_count once a run has ended
+  // Also from the matching, for every base block: the positions j within the block (1 for
+  // its first reading) where T(j) <= T(j + 1) fails. Between two of them the reading times
+  // rise, so the base-value search may gallop there.
+  std::vector<std::vector<std::int32_t>> base_time_breaks{1};
 
   std::int32_t block_count = 0;
   std::int32_t data_block_count = 0;
