@@ -3,13 +3,16 @@
 //
 //   xyz_bench generate MEGABYTES DIR   writes fixed-column dumps into DIR
 //   xyz_bench run DIR OUT.xyz          files -> model -> match -> XYZ; prints the seconds of
-//                                      both halves, the readings and the XYZ writer's MB/s
+//                                      both halves, the readings, the XYZ writer's MB/s
+//                                      and the peak resident bytes per reading
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "dump_generator.h"
 #include "export/export_command.h"
@@ -50,7 +53,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double write_seconds = std::chrono::duration<double>(t2 - t1).count();
-  std::printf("%.3f %.3f %d %.0f\n", std::chrono::duration<double>(t1 - t0).count(), write_seconds,
-              model.reading_count(), static_cast<double>(std::filesystem::file_size(out)) / 1e6 / write_seconds);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double peak_bytes = static_cast<double>(usage.ru_maxrss) * 1024.0;
+  std::printf("%.3f %.3f %d %.0f %.1f\n", std::chrono::duration<double>(t1 - t0).count(), write_seconds,
+              model.reading_count(), static_cast<double>(std::filesystem::file_size(out)) / 1e6 / write_seconds,
+              peak_bytes / std::max(1, model.reading_count()));
   return 0;
 }
