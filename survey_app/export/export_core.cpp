@@ -93,43 +93,10 @@ std::string fit_field(std::string_view text, std::size_t width) {
 }
 
 void fit_value(char* out, float v) {
-  const float magnitude = std::fabs(v);
-  if (!(magnitude < 131072.0f)) {  // and NaN
-    std::memcpy(out, fit_field(format_fixed(v, 1), value_field_width).data(), value_field_width);
-    return;
-  }
-  // format_fixed rounds the shortest decimal text S of v half away from zero. Below 2^17 the
-  // numbers that read back as v span less than 0.01, so they hold at most one number of one
-  // or two decimals. When the midpoint between the tenths around v reads back as v, S is
-  // that midpoint and rounds up; otherwise S and v lie on the same side of it (a tenth that
-  // reads back as v is then S itself), and the nearest tenth of v is the result.
-  const double tenths = static_cast<double>(magnitude) * 10.0;  // exact: 24 bits times 10 fit in 53
-  const double rounded = tenths + 0.5;                          // exact too
-  auto n = static_cast<std::uint32_t>(rounded);                 // the nearest tenth, v on a midpoint up
-  // Only a midpoint above v changes the result, and one that reads back as v is within half
-  // a float step (below 2^17, 0.04 tenths).
-  if (rounded - static_cast<double>(n) > 0.95 && static_cast<float>((static_cast<double>(n) + 0.5) / 10.0) == magnitude)
-    ++n;
-  static constexpr char pairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  char* p = out + value_field_width;
-  *--p = static_cast<char>('0' + n % 10);
-  *--p = '.';
-  std::uint32_t whole = n / 10;
-  for (; whole >= 100; whole /= 100) {
-    p -= 2;
-    std::memcpy(p, pairs + 2 * (whole % 100), 2);
-  }
-  if (whole >= 10) {
-    p -= 2;
-    std::memcpy(p, pairs + 2 * whole, 2);
-  } else {
-    *--p = static_cast<char>('0' + whole);
-  }
-  if (v < 0) *--p = '-';  // -0.04 is "-0.0"; -0.0 is "0.0"
-  std::memset(out, ' ', static_cast<std::size_t>(p - out));
+  std::memset(out, ' ', value_field_width);  // a shorter text is padded on the left, as fit_field does
+  if (format_fixed(out, out + value_field_width, v, 1)) return;
+  char room[fixed_text_room(1)];  // too long: its first 10 characters
+  std::memcpy(out, format_fixed(room, room + sizeof room, v, 1), value_field_width);
 }
 
 std::string export_complete_message(const SurveyModel& m, const std::vector<std::int32_t>& left_out) {

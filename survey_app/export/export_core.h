@@ -76,9 +76,8 @@ char direction_letter(std::string_view line);
 // Pads `text` on the left with blanks to `width`, or keeps its first `width` characters.
 std::string fit_field(std::string_view text, std::size_t width);
 
-// The number column of both writers: fit_field(v formatted "0.0", 10), written to
-// out[0..10). Values of magnitude below 2^17 (every magnetic reading) are formatted from
-// the number itself, without building a text; the others go through format_fixed.
+// The number column of both writers: fit_field(format_fixed(v, 1), 10), written to
+// out[0..10) without building a text.
 constexpr std::size_t value_field_width = 10;
 void fit_value(char* out, float v);
 

@@ -1,9 +1,11 @@
 #include "util/text.h"
 
 #include <locale.h>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace corvane {
@@ -37,88 +39,73 @@ std::string_view mid(std::string_view s, std::size_t start, std::size_t length) 
 
 namespace {
 
-// Recognises the number form one character at a time and remembers the longest
-// accepted prefix.
-class NumberScanner {
-public:
-  // Feeds one character; false when it cannot continue the number.
-  bool feed(char c) {
-    const bool digit = c >= '0' && c <= '9';
-    switch (state_) {
-      case State::start:
-        if (c == '+' || c == '-') {
-          state_ = State::sign;
-          break;
-        }
-        [[fallthrough]];
-      case State::sign:
-        if (digit) {
-          state_ = State::int_digits;
-          break;
-        }
-        if (c == '.') {
-          state_ = State::point_first;
-          break;
-        }
-        return false;
-      case State::int_digits:
-        if (digit) break;
-        if (c == '.') {
-          state_ = State::point;
-          break;
-        }
-        if (c == 'e' || c == 'E') {
-          state_ = State::exp;
-          break;
-        }
-        return false;
-      case State::point_first:  // "." seen with no digit yet
-        if (digit) {
-          state_ = State::frac_digits;
-          break;
-        }
-        return false;
-      case State::point:
-      case State::frac_digits:
-        if (digit) {
-          state_ = State::frac_digits;
-          break;
-        }
-        if (c == 'e' || c == 'E') {
-          state_ = State::exp;
-          break;
-        }
-        return false;
-      case State::exp:
-        if (c == '+' || c == '-') {
-          state_ = State::exp_sign;
-          break;
-        }
-        [[fallthrough]];
-      case State::exp_sign:
-      case State::exp_digits:
-        if (digit) {
-          state_ = State::exp_digits;
-          break;
-        }
-        return false;
-    }
-    ++length_;
-    if (accepting()) accepted_ = length_;
-    return true;
-  }
-  bool accepting() const {
-    return state_ == State::int_digits || state_ == State::point || state_ == State::frac_digits ||
-           state_ == State::exp_digits;
-  }
-  std::size_t accepted() const { return accepted_; }
-
-private:
-  enum class State { start, sign, int_digits, point_first, point, frac_digits, exp, exp_sign, exp_digits };
-  State state_ = State::start;
-  std::size_t length_ = 0;
-  std::size_t accepted_ = 0;
+// The number form, read once: an optional sign, digits with at most one decimal point (at
+// least one digit) and an optional exponent. With skip_blanks, spaces and tabs anywhere
+// are passed over as if absent.
+struct NumberText {
+  const char* end = nullptr;  // just after the longest leading number; where the scan began when none
+  bool found = false;         // a number was read
+  bool negative = false;
+  bool exponent = false;
+  bool long_mantissa = false;  // more digits than `mantissa` holds
+  std::uint64_t mantissa = 0;  // every digit, point left out
+  int fraction_digits = 0;
 };
+
+// Digits are added to the mantissa while it is below this, so it stays below 10^18.
+constexpr std::uint64_t mantissa_room = 100'000'000'000'000'000;
+
+template <bool skip_blanks>
+NumberText scan_number(const char* p, const char* const last) {
+  NumberText t;
+  t.end = p;
+  const auto next = [&]() -> int {
+    if constexpr (skip_blanks)
+      while (p != last && (*p == ' ' || *p == '\t')) ++p;
+    return p != last ? static_cast<unsigned char>(*p) : -1;
+  };
+  const auto is_digit = [](int c) { return static_cast<unsigned>(c - '0') <= 9; };
+  int c = next();
+  if (c == '+' || c == '-') {
+    t.negative = c == '-';
+    ++p;
+    c = next();
+  }
+  int digits = 0;
+  const auto take_digits = [&] {
+    for (; is_digit(c); ++p, c = next(), ++digits) {
+      if (t.mantissa < mantissa_room)
+        t.mantissa = t.mantissa * 10 + static_cast<unsigned>(c - '0');
+      else
+        t.long_mantissa = true;
+    }
+  };
+  take_digits();
+  if (c == '.') {
+    ++p;
+    c = next();
+    const int whole = digits;
+    take_digits();
+    t.fraction_digits = digits - whole;
+  }
+  if (digits == 0) return t;
+  t.found = true;
+  t.end = p;
+  if (c == 'e' || c == 'E') {  // taken only when digits follow
+    ++p;
+    c = next();
+    if (c == '+' || c == '-') {
+      ++p;
+      c = next();
+    }
+    if (is_digit(c)) {
+      while (is_digit(c)) ++p, c = next();
+      t.exponent = true;
+      t.end = p;
+    }
+  }
+  return t;
+}
 
 // The value of a text already known to be of the number form.
 double parse_clean(std::string_view text) {
@@ -135,38 +122,41 @@ double parse_clean(std::string_view text) {
   return minus ? -v : v;
 }
 
+// The value of a scanned number from `begin` (where the scan began), blanks left out.
+// A mantissa below 2^53 and a power of ten up to 10^22 are both exact doubles, so their
+// quotient, rounded once, is the correctly rounded value; anything else goes through
+// the correctly rounding parser.
+template <bool skip_blanks>
+double number_value(const char* begin, const NumberText& t) {
+  static constexpr double powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (!t.found) return 0.0;
+  if (!t.exponent && !t.long_mantissa && t.mantissa <= (std::uint64_t{1} << 53) && t.fraction_digits <= 22) {
+    const double v = static_cast<double>(t.mantissa) / powers_of_ten[t.fraction_digits];
+    return t.negative ? -v : v;
+  }
+  if constexpr (!skip_blanks) return parse_clean(std::string_view(begin, static_cast<std::size_t>(t.end - begin)));
+  std::string text;
+  text.reserve(static_cast<std::size_t>(t.end - begin));
+  for (const char* p = begin; p != t.end; ++p)
+    if (*p != ' ' && *p != '\t') text.push_back(*p);
+  return parse_clean(text);
+}
+
 }  // namespace
 
 bool is_numeric(std::string_view s) {
   s = trim_spaces(s);
-  if (s.empty()) return false;
-  NumberScanner scan;
-  for (char c : s)
-    if (!scan.feed(c)) return false;
-  if (!scan.accepting()) return false;
+  const NumberText t = scan_number<false>(s.data(), s.data() + s.size());
+  if (!t.found || t.end != s.data() + s.size()) return false;
   // Without an exponent, fewer than 300 digits always fit a double.
-  if (s.size() < 300 && s.find_first_of("eE") == std::string_view::npos) return true;
-  return std::isfinite(parse_clean(s));
+  if (!t.exponent && s.size() < 300) return true;
+  return std::isfinite(number_value<false>(s.data(), t));
 }
 
 double numeric_value(std::string_view s) {
-  NumberScanner scan;
-  char small[64];
-  std::string large;
-  std::size_t n = 0;
-  for (char c : s) {
-    if (c == ' ' || c == '\t') continue;
-    if (!scan.feed(c)) break;
-    if (n < sizeof small)
-      small[n] = c;
-    else {
-      if (large.empty()) large.assign(small, n);
-      large.push_back(c);
-    }
-    ++n;
-  }
-  const std::size_t length = scan.accepted();
-  return parse_clean(n <= sizeof small ? std::string_view(small, length) : std::string_view(large).substr(0, length));
+  const NumberText t = scan_number<true>(s.data(), s.data() + s.size());
+  return number_value<true>(s.data(), t);
 }
 
 bool to_single(double v, float& out) {
@@ -185,40 +175,127 @@ bool round_to_int32(double v, std::int32_t& out) {
   return true;
 }
 
-std::string format_fixed(float v, int decimals) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
-  const bool negative = v < 0;
-  char buf[80];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::fixed);
-  std::string text(buf, res.ptr);
-  std::string whole = text, frac;
-  if (auto dot = text.find('.'); dot != std::string::npos) {
-    whole = text.substr(0, dot);
-    frac = text.substr(dot + 1);
+namespace {
+
+// format_fixed of a magnitude below a limit by `keep`, sign left out, written to end at p
+// (which has room for it). Below the limit a float step is under a tenth of the last
+// decimal kept: the numbers that read back as one float then hold at most one number of
+// one decimal more, so the shortest text S and the float round alike, except when the
+// midpoint between the two nearest results reads back as the float: S is then that
+// midpoint and rounds away from zero. The scaled value stays exact (24 bits by 10^2).
+template <int keep>
+char* fixed_below_limit(char* p, float magnitude) {
+  constexpr double scale = keep == 0 ? 1.0 : keep == 1 ? 10.0 : 100.0;
+  const double rounded = static_cast<double>(magnitude) * scale + 0.5;  // exact
+  auto n = static_cast<std::uint32_t>(rounded);  // the nearest result, a float on a midpoint away from zero
+  // Only a midpoint just above the float changes it: one that reads back as the float is
+  // within half a float step, under 0.05 of the last decimal.
+  if (rounded - static_cast<double>(n) > 0.95 &&
+      static_cast<float>((static_cast<double>(n) + 0.5) / scale) == magnitude)
+    ++n;
+  for (int i = 0; i < keep; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+  if (keep > 0) *--p = '.';
+  static constexpr char pairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (; n >= 100; n /= 100) {
+    p -= 2;
+    std::memcpy(p, pairs + 2 * (n % 100), 2);
   }
-  if (decimals < 0) decimals = 0;
-  const auto keep = static_cast<std::size_t>(decimals);
-  bool round_up = frac.size() > keep && frac[keep] >= '5';
-  if (frac.size() > keep) frac.resize(keep);
-  while (frac.size() < keep) frac.push_back('0');
-  if (round_up) {
-    std::string digits = whole + frac;
-    int i = static_cast<int>(digits.size()) - 1;
-    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') digits[static_cast<std::size_t>(i--)] = '0';
-    if (i < 0)
-      digits.insert(digits.begin(), '1');
+  if (n >= 10) {
+    p -= 2;
+    std::memcpy(p, pairs + 2 * n, 2);
+  } else {
+    *--p = static_cast<char>('0' + n);
+  }
+  return p;
+}
+
+// A text written backwards from the end of a range, noting when it does not fit.
+struct BackwardText {
+  char* p;  // where the text begins
+  char* first;
+  bool fits = true;
+  void put(char c) {
+    if (p == first)
+      fits = false;
     else
-      ++digits[static_cast<std::size_t>(i)];
-    whole = digits.substr(0, digits.size() - keep);
-    frac = digits.substr(digits.size() - keep);
+      *--p = c;
   }
-  std::string out = negative ? "-" : "";
-  out += whole;
-  if (keep > 0) {
-    out += '.';
-    out += frac;
+  void put(std::string_view text) {
+    for (auto i = text.size(); i-- > 0;) put(text[i]);
   }
+};
+
+// format_fixed of any finite magnitude, sign left out: the shortest text rounded digit by
+// digit from its end, halves away from zero.
+void fixed_from_shortest_text(BackwardText& out, float magnitude, std::size_t keep) {
+  char text[64];  // the longest, 1.4e-45 written out, has 47 characters
+  const char* const text_end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::fixed).ptr;
+  const char* const point = std::find(static_cast<const char*>(text), text_end, '.');
+  const char* const fraction = point == text_end ? text_end : point + 1;
+  const auto fraction_size = static_cast<std::size_t>(text_end - fraction);
+  bool carry = fraction_size > keep && fraction[keep] >= '5';
+  const auto put_digit = [&](char digit) {
+    if (carry) {
+      carry = digit == '9';
+      digit = carry ? '0' : static_cast<char>(digit + 1);
+    }
+    out.put(digit);
+  };
+  for (std::size_t i = keep; i-- > 0;) put_digit(i < fraction_size ? fraction[i] : '0');
+  if (keep > 0) out.put('.');
+  for (const char* d = point; d != text;) put_digit(*--d);
+  if (carry) out.put('1');
+}
+
+}  // namespace
+
+// format_fixed of the values that have no quick form; outside the unnamed namespace so that
+// it is not inlined: the quick forms then need no stack frame.
+char* format_fixed_slowly(char* first, char* end, float v, int decimals) {
+  BackwardText out{end, first};
+  if (std::isnan(v)) {
+    out.put("NaN");
+  } else if (std::isinf(v)) {
+    out.put(v < 0 ? "-Infinity" : "Infinity");
+  } else {
+    fixed_from_shortest_text(out, std::fabs(v), static_cast<std::size_t>(std::max(decimals, 0)));
+    if (v < 0) out.put('-');
+  }
+  return out.fits ? out.p : nullptr;
+}
+
+char* format_fixed(char* first, char* end, float v, int decimals) {
+  const float magnitude = std::fabs(v);
+  // Below the limits the text has at most 9 characters ("-131072.0", "-1048576",
+  // "-16384.00"); it is written in place when the range holds that many.
+  char room[9];
+  char* const quick_end = end - first >= static_cast<std::ptrdiff_t>(sizeof room) ? end : room + sizeof room;
+  char* p;
+  if (decimals == 1 && magnitude < 131072.0f)  // 2^17
+    p = fixed_below_limit<1>(quick_end, magnitude);
+  else if (decimals <= 0 && magnitude < 1048576.0f)  // 2^20
+    p = fixed_below_limit<0>(quick_end, magnitude);
+  else if (decimals == 2 && magnitude < 16384.0f)  // 2^14
+    p = fixed_below_limit<2>(quick_end, magnitude);
+  else
+    return format_fixed_slowly(first, end, v, decimals);
+  if (v < 0) *--p = '-';  // -0.04 is "-0.0"; -0.0 is "0.0"
+  const auto size = quick_end - p;
+  if (quick_end != end) {
+    if (size > end - first) return nullptr;
+    std::memcpy(end - size, p, static_cast<std::size_t>(size));
+  }
+  return end - size;
+}
+
+std::string format_fixed(float v, int decimals) {
+  const std::size_t room = fixed_text_room(decimals);
+  std::string out(room, ' ');
+  const char* const begin = format_fixed(out.data(), out.data() + room, v, decimals);
+  out.erase(0, static_cast<std::size_t>(begin - out.data()));
   return out;
 }
 

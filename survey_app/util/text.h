@@ -36,6 +36,13 @@ bool round_to_int32(double v, std::int32_t& out);
 // Format "0.0", "0.00" (decimals 1, 2, ...): halves round away from zero, working on the
 // shortest decimal text of the 32-bit value, so 58000.4f gives "58000.4" and 0.25f "0.3".
 std::string format_fixed(float v, int decimals);
+// The same text written so that it ends at `end` when it fits in [first, end): returns
+// where it begins, or nullptr (the range then holds anything) when it is longer. It always
+// fits in fixed_text_room(decimals) characters.
+char* format_fixed(char* first, char* end, float v, int decimals);
+constexpr std::size_t fixed_text_room(int decimals) {
+  return 42 + static_cast<std::size_t>(decimals > 0 ? decimals : 0);  // sign, 40 digits, point
+}
 // Format "0" of a whole number, and "0000" (zero-padded to `width` digits).
 std::string format_int(std::int64_t v);
 std::string format_padded(std::int64_t v, int width);
