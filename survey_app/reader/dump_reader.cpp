@@ -423,19 +423,21 @@ Marker FileParser::read_field_lines(const Header& h) {
       break;
     }
     if (marks.stat || marks.dashes) continue;
-    std::string_view mag_text, station_text;
     std::optional<std::int32_t> tod;
     bool south_west;
     char station_chars[6];  // the first 6 characters of the station text
+    double mag_value, station_value;
     if (h.fixed) {
       const std::string_view first5 = left(line, 5);
       if (all_spaces(first5) || !is_numeric(first5)) continue;
-      if (!is_numeric(left(line, 6))) continue;
-      mag_text = mid(line, 9, 7);
-      if (!is_numeric(mag_text)) continue;
+      const std::optional<double> station_number = numeric_text_value(left(line, 6));
+      if (!station_number) continue;
+      const std::optional<double> mag_number = numeric_text_value(mid(line, 9, 7));
+      if (!mag_number) continue;
       tod = parse_time(mid(line, 25, 8));
       if (!tod) continue;
-      station_text = left(line, 6);
+      station_value = *station_number;
+      mag_value = *mag_number;
       south_west = south_or_west(left(line, 8));
     } else {
       std::string_view rest = line;
@@ -452,13 +454,13 @@ Marker FileParser::read_field_lines(const Header& h) {
       const std::size_t from2 = std::min(f2.size(), sizeof station_chars - from1);
       std::copy_n(f1.data(), from1, station_chars);
       std::copy_n(f2.data(), from2, station_chars + from1);
-      station_text = std::string_view(station_chars, from1 + from2);
       south_west = south_or_west(f1) || south_or_west(f2);
-      mag_text = f3;
+      station_value = numeric_value(std::string_view(station_chars, from1 + from2));
+      mag_value = numeric_value(f3);
     }
     float mag, station;
-    if (!to_single(numeric_value(mag_text), mag)) continue;
-    if (!to_single(numeric_value(station_text), station)) continue;
+    if (!to_single(mag_value, mag)) continue;
+    if (!to_single(station_value, station)) continue;
     if (south_west) station = -station;
 
     const BlockClock before = clock;
@@ -505,9 +507,10 @@ Marker FileParser::read_base_lines(const Header& h) {
       value_text = next_token(rest);
     }
     const auto tod = parse_time(time_text);
-    if (!tod || !is_numeric(value_text)) continue;
+    const std::optional<double> value = numeric_text_value(value_text);
+    if (!tod || !value) continue;
     float v;
-    if (!to_single(numeric_value(value_text), v)) continue;
+    if (!to_single(*value, v)) continue;
 
     // The line's readings are kept only if every one of them falls within the calendar.
     const BlockClock before = clock;
@@ -569,6 +572,17 @@ std::FILE* open_dump(const std::string& path, std::string& reason) {
   return nullptr;
 }
 
+// Room for the readings of an open file at one reading per 16 bytes or fewer, so that its
+// table is not copied as it grows; a file too large for that grows its table as usual.
+void reserve_file_readings(FileTables& out, std::FILE* f) {
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) != 0) return;
+  try {
+    out.readings.reserve(static_cast<std::size_t>(st.st_size / 16) + 1);
+  } catch (const std::exception&) {
+  }
+}
+
 // Reads one dump file into `out`.
 void read_dump_file(const DumpFile& file, DateOrder order, FileTables& out) {
   const std::string path = dump_path(file);
@@ -581,6 +595,7 @@ void read_dump_file(const DumpFile& file, DateOrder order, FileTables& out) {
       out.unreadable = true;
       return;
     }
+    reserve_file_readings(out, f);
     LineReader in(f);
     FileParser(out, order, in).read_blocks();
     if (in.failed()) {
@@ -702,6 +717,9 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
     bool ready = false;
   };
   std::vector<Slot> slots(count);
+  // Tables already joined, handed to the next files so that their room is filled again
+  // rather than taken afresh.
+  std::vector<std::unique_ptr<FileTables>> spare;
   std::mutex mutex;
   std::condition_variable changed;
   std::size_t next = 0, joined = 0;
@@ -710,16 +728,20 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
   const auto work = [&] {
     for (;;) {
       std::size_t i;
+      std::unique_ptr<FileTables> tables;
       {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return stop || next >= count || next < joined + ahead; });
         if (stop || next >= count) return;
         i = next++;
+        if (!spare.empty()) {
+          tables = std::move(spare.back());
+          spare.pop_back();
+        }
       }
-      std::unique_ptr<FileTables> tables;
       std::exception_ptr error;
       try {
-        tables = std::make_unique<FileTables>();
+        if (!tables) tables = std::make_unique<FileTables>();
         read_dump_file(files[i], order_, *tables);
       } catch (...) {
         error = std::current_exception();
@@ -768,6 +790,7 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
     {
       std::lock_guard lock(mutex);
       joined = i + 1;
+      spare.push_back(std::move(slot.tables));
     }
     changed.notify_all();
   }

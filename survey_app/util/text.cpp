@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace corvane {
 
@@ -152,6 +153,15 @@ bool is_numeric(std::string_view s) {
   // Without an exponent, fewer than 300 digits always fit a double.
   if (!t.exponent && s.size() < 300) return true;
   return std::isfinite(number_value<false>(s.data(), t));
+}
+
+std::optional<double> numeric_text_value(std::string_view s) {
+  s = trim_spaces(s);
+  const NumberText t = scan_number<false>(s.data(), s.data() + s.size());
+  if (!t.found || t.end != s.data() + s.size()) return std::nullopt;
+  const double v = number_value<false>(s.data(), t);
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
 }
 
 double numeric_value(std::string_view s) {

@@ -2,6 +2,7 @@
 // Text helpers shared by the reader and the writers. Byte strings throughout: dump
 // files are single-byte text and are kept as read.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,8 @@ bool is_numeric(std::string_view s);
 // The value of the longest leading part of that form, spaces and tabs anywhere ignored;
 // 0 when there is none. May be infinite when the text overflows.
 double numeric_value(std::string_view s);
+// Both at once: the value of a text for which is_numeric holds, nullopt for any other.
+std::optional<double> numeric_text_value(std::string_view s);
 // Narrows to a 32-bit float; false when the value does not fit (or is not finite).
 bool to_single(double v, float& out);
 

@@ -298,6 +298,12 @@ TEST(Numeric, SameAcceptanceAndValuesAsTheCharacterByCharacterReading) {
     const double v = numeric_value(s), expected = reference::numeric_value(s);
     if (std::bit_cast<std::uint64_t>(v) != std::bit_cast<std::uint64_t>(expected) && ++mismatches)
       ADD_FAILURE() << "numeric_value(\"" << s << "\") " << v << " not " << expected;
+    // Both at once: the value exactly when the text is a number.
+    const std::optional<double> both = numeric_text_value(s);
+    const bool agrees = reference::is_numeric(s)
+                            ? both && std::bit_cast<std::uint64_t>(*both) == std::bit_cast<std::uint64_t>(expected)
+                            : !both;
+    if (!agrees && ++mismatches) ADD_FAILURE() << "numeric_text_value(\"" << s << "\")";
   }
 }
 
