@@ -526,9 +526,10 @@ Marker FileParser::read_base_lines(const Header& h) {
       } else {
         diff = next_token(rest);
       }
-      if (!is_numeric(diff)) break;
+      const std::optional<double> step = numeric_text_value(diff);
+      if (!step) break;
       float sum;
-      if (!to_single(static_cast<double>(v) + numeric_value(diff), sum)) break;
+      if (!to_single(static_cast<double>(v) + *step, sum)) break;
       v = sum;
       t = clock.step(t + h.cycle_seconds);
       in_range = in_range && in_calendar_range(t);

@@ -11,13 +11,6 @@
 
 namespace corvane {
 
-std::string_view trim_spaces(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
 std::string_view trim_blanks(std::string_view s) {
   std::size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
@@ -30,12 +23,6 @@ std::string upper(std::string_view s) {
   for (char& c : out)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return out;
-}
-
-std::string_view mid(std::string_view s, std::size_t start, std::size_t length) {
-  if (start == 0) start = 1;
-  if (start > s.size()) return {};
-  return s.substr(start - 1, length);
 }
 
 namespace {
@@ -167,12 +154,6 @@ std::optional<double> numeric_text_value(std::string_view s) {
 double numeric_value(std::string_view s) {
   const NumberText t = scan_number<true>(s.data(), s.data() + s.size());
   return number_value<true>(s.data(), t);
-}
-
-bool to_single(double v, float& out) {
-  if (!std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max())) return false;
-  out = static_cast<float>(v);
-  return std::isfinite(out);
 }
 
 bool round_to_int32(double v, std::int32_t& out) {

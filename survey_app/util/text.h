@@ -1,7 +1,9 @@
 #pragma once
 // Text helpers shared by the reader and the writers. Byte strings throughout: dump
 // files are single-byte text and are kept as read.
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,7 +11,12 @@
 namespace corvane {
 
 // Removes spaces (only spaces) at both ends.
-std::string_view trim_spaces(std::string_view s);
+inline std::string_view trim_spaces(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  return s.substr(b, e - b);
+}
 // Removes spaces and tabs at both ends.
 std::string_view trim_blanks(std::string_view s);
 // ASCII upper case; other bytes are kept.
@@ -17,7 +24,11 @@ std::string upper(std::string_view s);
 inline bool contains(std::string_view s, std::string_view what) { return s.find(what) != std::string_view::npos; }
 // Characters from 1-based position `start`, at most `length` of them (npos: to the end).
 // A start past the end gives an empty text.
-std::string_view mid(std::string_view s, std::size_t start, std::size_t length = std::string_view::npos);
+inline std::string_view mid(std::string_view s, std::size_t start, std::size_t length = std::string_view::npos) {
+  if (start == 0) start = 1;
+  if (start > s.size()) return {};
+  return s.substr(start - 1, length);
+}
 // The first n characters (all when shorter).
 inline std::string_view left(std::string_view s, std::size_t n) { return s.substr(0, n); }
 
@@ -31,7 +42,11 @@ double numeric_value(std::string_view s);
 // Both at once: the value of a text for which is_numeric holds, nullopt for any other.
 std::optional<double> numeric_text_value(std::string_view s);
 // Narrows to a 32-bit float; false when the value does not fit (or is not finite).
-bool to_single(double v, float& out);
+inline bool to_single(double v, float& out) {
+  if (!std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max())) return false;
+  out = static_cast<float>(v);
+  return std::isfinite(out);
+}
 
 // Rounds to the nearest whole number, halves to even; false when out of 32-bit range.
 bool round_to_int32(double v, std::int32_t& out);
