@@ -159,6 +159,14 @@ bool south_or_west(std::string_view s) {
   });
 }
 
+// Whether a whole number text followed by `s` may read as a longer number: only a digit,
+// a decimal point or an exponent can carry it on.
+bool may_continue_number(std::string_view s) {
+  if (s.empty()) return false;
+  const char c = s.front();
+  return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E';
+}
+
 // 1-based position of `what` in `s`, 0 when absent.
 std::size_t instr(std::string_view s, std::string_view what) {
   const std::size_t p = s.find(what);
@@ -446,17 +454,30 @@ Marker FileParser::read_field_lines(const Header& h) {
       const std::string_view f3 = next_token(rest);
       next_token(rest);
       const std::string_view f5 = next_token(rest);
-      if (!is_numeric(f1) || !is_numeric(left(f3, 7))) continue;
+      const std::optional<double> f1_number = numeric_text_value(f1);
+      if (!f1_number) continue;
+      // A field holds no blanks: one of up to 7 characters that is a number is read whole.
+      std::optional<double> f3_number;
+      if (f3.size() <= 7) {
+        f3_number = numeric_text_value(f3);
+        if (!f3_number) continue;
+      } else if (!is_numeric(left(f3, 7))) {
+        continue;
+      }
       tod = parse_time(f5);
       if (!tod) continue;
       // The station text is field 1 followed by field 2 ("100" and "n" give "100N").
       const std::size_t from1 = std::min(f1.size(), sizeof station_chars);
       const std::size_t from2 = std::min(f2.size(), sizeof station_chars - from1);
-      std::copy_n(f1.data(), from1, station_chars);
-      std::copy_n(f2.data(), from2, station_chars + from1);
       south_west = south_or_west(f1) || south_or_west(f2);
-      station_value = numeric_value(std::string_view(station_chars, from1 + from2));
-      mag_value = numeric_value(f3);
+      if (from1 == f1.size() && !may_continue_number(f2)) {
+        station_value = *f1_number;
+      } else {
+        std::copy_n(f1.data(), from1, station_chars);
+        std::copy_n(f2.data(), from2, station_chars + from1);
+        station_value = numeric_value(std::string_view(station_chars, from1 + from2));
+      }
+      mag_value = f3_number ? *f3_number : numeric_value(f3);
     }
     float mag, station;
     if (!to_single(mag_value, mag)) continue;
