@@ -99,12 +99,14 @@ bool continues_with_upper(std::string_view s, std::size_t at, std::string_view n
 }
 
 // A bit set at the high bit of each byte of `w` that may begin a searched text (S, s, T, t
-// or -). A byte just above a found one may be marked too; look_at checks each for real.
+// or a "-" followed by another, or the last byte a "-"). A byte just above a found one may
+// be marked too; look_at checks each for real. A lone "-" (a negative number) is left out.
 std::uint64_t may_begin_mark(std::uint64_t w) {
   constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
   const std::uint64_t folded = w | 0x2020202020202020u;  // S and T fold onto s and t
   const std::uint64_t s = folded ^ ('s' * ones), t = folded ^ ('t' * ones), d = w ^ ('-' * ones);
-  return (((s - ones) & ~s) | ((t - ones) & ~t) | ((d - ones) & ~d)) & highs;
+  const std::uint64_t dash = (d - ones) & ~d & highs, last_byte = highs << 56;
+  return ((((s - ones) & ~s) | ((t - ones) & ~t)) & highs) | (dash & ((dash >> 8) | last_byte));
 }
 
 LineMarks line_marks(std::string_view s) {
