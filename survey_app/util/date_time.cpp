@@ -115,18 +115,8 @@ std::optional<std::int64_t> parse_date(std::string_view text, DateOrder order) {
   return days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
 }
 
-std::optional<std::int32_t> parse_time(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  const std::string_view s = text.empty() || blank(text.front()) || blank(text.back()) ? trim_blanks(text) : text;
-  // The form of nearly every dump line, "hh:mm:ss", read at once; the same rule as below.
-  const auto digit = [&s](std::size_t i) { return s[i] >= '0' && s[i] <= '9'; };
-  if (s.size() == 8 && s[2] == ':' && s[5] == ':' && digit(0) && digit(1) && digit(3) && digit(4) && digit(6) &&
-      digit(7)) {
-    const int h = (s[0] - '0') * 10 + (s[1] - '0'), m = (s[3] - '0') * 10 + (s[4] - '0');
-    const int sec = (s[6] - '0') * 10 + (s[7] - '0');
-    if (h > 23 || m > 59 || sec > 59) return std::nullopt;
-    return h * 3600 + m * 60 + sec;
-  }
+std::optional<std::int32_t> parse_time_any(std::string_view text) {
+  const std::string_view s = trim_blanks(text);
   std::size_t pos = 0, n = 0;
   int h, m, sec = 0;
   if (!read_digits(s, pos, 1, 2, h, n) || h > 23) return std::nullopt;

@@ -25,7 +25,20 @@ std::optional<DateOrder> parse_date_order(std::string_view text);
 // dates pass. Blanks around the text are ignored. Returns days since 30 December 1899.
 std::optional<std::int64_t> parse_date(std::string_view text, DateOrder order);
 // h:mm or h:mm:ss, hours 0-23, minutes and seconds two digits 0-59. Seconds of the day.
-std::optional<std::int32_t> parse_time(std::string_view text);
+std::optional<std::int32_t> parse_time_any(std::string_view text);
+inline std::optional<std::int32_t> parse_time(std::string_view s) {
+  // The form of nearly every dump line, "hh:mm:ss", read at once; the same rule as
+  // parse_time_any, which reads every other text.
+  const auto digit = [&s](std::size_t i) { return s[i] >= '0' && s[i] <= '9'; };
+  if (s.size() == 8 && s[2] == ':' && s[5] == ':' && digit(0) && digit(1) && digit(3) && digit(4) && digit(6) &&
+      digit(7)) {
+    const int h = (s[0] - '0') * 10 + (s[1] - '0'), m = (s[3] - '0') * 10 + (s[4] - '0');
+    const int sec = (s[6] - '0') * 10 + (s[7] - '0');
+    if (h > 23 || m > 59 || sec > 59) return std::nullopt;
+    return h * 3600 + m * 60 + sec;
+  }
+  return parse_time_any(s);
+}
 
 constexpr std::int64_t seconds_per_day = 86400;
 
