@@ -164,11 +164,16 @@ Cell runCell(Case c, const Series& s, const vellum32::DataTable& table, const Se
   const double xStep = tickStep(n - 1);
   const double yStep = tickStep(s.yMax - s.yMin);
 
+  // Any message of the control means the case is set up wrongly.
+  struct Stop : vellum32::ControlOperator {
+    void Message(QWidget*, const QString& text) override {
+      std::fprintf(stderr, "the control reported: %s\n", qPrintable(text));
+      std::exit(1);
+    }
+  };
+  static Stop stop;
   vellum32::Vellum32 control;
-  control.setPromptHook([](const QString& text) {
-    std::fprintf(stderr, "the control reported: %s\n", qPrintable(text));
-    std::exit(1);
-  });
+  control.setOperator(&stop);
   control.resize(setup.widthPx, setup.heightPx);
   checked("setting up the control", [&] {
     control.setChartType(hasLine(c) ? vellum32::ChartTypes::Line : vellum32::ChartTypes::Point);
