@@ -1,6 +1,8 @@
 #include "reader/line_reader.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace corvane {
@@ -23,7 +25,6 @@ bool LineReader::fill() {
   const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
   pos_ = buffer_.data();
   end_ = pos_ + n;
-  next_cr_ = next_lf_ = nullptr;
   if (n < buffer_.size()) {
     if (std::ferror(file_)) failed_ = true;
     eof_ = true;
@@ -41,15 +42,21 @@ bool LineReader::at_end() {
 }
 
 const char* LineReader::line_end() {
-  // The next CR and the next LF are each searched once and remembered until passed, so a
-  // file with only one kind of line end is not searched to the end of the buffer per line.
-  const auto find = [this](char c) {
-    const void* p = std::memchr(pos_, c, static_cast<std::size_t>(end_ - pos_));
-    return p ? static_cast<const char*>(p) : end_;
-  };
-  if (!next_lf_ || next_lf_ < pos_) next_lf_ = find('\n');
-  if (!next_cr_ || next_cr_ < pos_) next_cr_ = find('\r');
-  return std::min(next_lf_, next_cr_);
+  // CR and LF are looked for together, eight bytes at a time: a byte equal to either has
+  // its high bit set in `hits`. A set bit just above a true one may be false, so only the
+  // lowest set bit is used, and it is always true.
+  constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+  const char* p = pos_;
+  for (; end_ - p >= 8; p += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
+    const std::uint64_t lf = w ^ ('\n' * ones), cr = w ^ ('\r' * ones);
+    const std::uint64_t hits = (((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs;
+    if (hits != 0) return p + std::countr_zero(hits) / 8;
+  }
+  while (p < end_ && *p != '\n' && *p != '\r') ++p;
+  return p;
 }
 
 bool LineReader::next(std::string_view& line) {

@@ -41,8 +41,6 @@ private:
   std::string spill_;  // a line that runs past the end of the buffer
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
-  const char* next_cr_ = nullptr;  // in [pos_, end_], or null: not searched in this buffer
-  const char* next_lf_ = nullptr;
   bool skip_lf_ = false;  // the last line ended in CR: a following LF belongs to it
   bool eof_ = false;
   bool failed_ = false;
