@@ -149,6 +149,8 @@ LineMarks line_marks(std::string_view s) {
   return m;
 }
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 bool all_spaces(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c == ' '; });
 }
@@ -166,7 +168,7 @@ bool south_or_west(std::string_view s) {
 bool may_continue_number(std::string_view s) {
   if (s.empty()) return false;
   const char c = s.front();
-  return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E';
+  return is_digit(c) || c == '.' || c == 'e' || c == 'E';
 }
 
 // 1-based position of `what` in `s`, 0 when absent.
@@ -438,10 +440,16 @@ Marker FileParser::read_field_lines(const Header& h) {
     char station_chars[6];  // the first 6 characters of the station text
     double mag_value, station_value;
     if (h.fixed) {
-      const std::string_view first5 = left(line, 5);
-      if (all_spaces(first5) || !is_numeric(first5)) continue;
+      // The first 5 characters must be a number, and so must the first 6. Where the 6th is
+      // a space or absent, both are the same text; where the 5th and 6th are digits, the
+      // first 5 are a number whenever the first 6 are. Only other lines check both.
       const std::optional<double> station_number = numeric_text_value(left(line, 6));
       if (!station_number) continue;
+      const bool first5_follows = line.size() <= 5 || line[5] == ' ' || (is_digit(line[4]) && is_digit(line[5]));
+      if (!first5_follows) {
+        const std::string_view first5 = left(line, 5);
+        if (all_spaces(first5) || !is_numeric(first5)) continue;
+      }
       const std::optional<double> mag_number = numeric_text_value(mid(line, 9, 7));
       if (!mag_number) continue;
       tod = parse_time(mid(line, 25, 8));
