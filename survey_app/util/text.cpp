@@ -112,12 +112,24 @@ double parse_clean(std::string_view text) {
   return minus ? -v : v;
 }
 
+// The value of a scanned number that the quick rule below does not give, from `begin`
+// (where the scan began), blanks left out.
+template <bool skip_blanks>
+double exact_number_value(const char* begin, const NumberText& t) {
+  if constexpr (!skip_blanks) return parse_clean(std::string_view(begin, static_cast<std::size_t>(t.end - begin)));
+  std::string text;
+  text.reserve(static_cast<std::size_t>(t.end - begin));
+  for (const char* p = begin; p != t.end; ++p)
+    if (*p != ' ' && *p != '\t') text.push_back(*p);
+  return parse_clean(text);
+}
+
 // The value of a scanned number from `begin` (where the scan began), blanks left out.
 // A mantissa below 2^53 and a power of ten up to 10^22 are both exact doubles, so their
 // quotient, rounded once, is the correctly rounded value; anything else goes through
-// the correctly rounding parser.
+// the correctly rounding parser. Inlined for the same reason as the scan.
 template <bool skip_blanks>
-double number_value(const char* begin, const NumberText& t) {
+[[gnu::always_inline]] inline double number_value(const char* begin, const NumberText& t) {
   static constexpr double powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   if (!t.found) return 0.0;
@@ -125,12 +137,7 @@ double number_value(const char* begin, const NumberText& t) {
     const double v = static_cast<double>(t.mantissa) / powers_of_ten[t.fraction_digits];
     return t.negative ? -v : v;
   }
-  if constexpr (!skip_blanks) return parse_clean(std::string_view(begin, static_cast<std::size_t>(t.end - begin)));
-  std::string text;
-  text.reserve(static_cast<std::size_t>(t.end - begin));
-  for (const char* p = begin; p != t.end; ++p)
-    if (*p != ' ' && *p != '\t') text.push_back(*p);
-  return parse_clean(text);
+  return exact_number_value<skip_blanks>(begin, t);
 }
 
 }  // namespace
