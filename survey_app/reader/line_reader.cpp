@@ -1,8 +1,6 @@
 #include "reader/line_reader.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <cstring>
 
 namespace corvane {
@@ -32,7 +30,7 @@ bool LineReader::fill() {
   return n > 0;
 }
 
-bool LineReader::at_end() {
+bool LineReader::at_end_of_buffer() {
   if (skip_lf_) {
     if (!fill()) return true;
     if (*pos_ == '\n') ++pos_;
@@ -41,32 +39,14 @@ bool LineReader::at_end() {
   return !fill();
 }
 
-const char* LineReader::line_end() {
-  // CR and LF are looked for together, eight bytes at a time: a byte equal to either has
-  // its high bit set in `hits`. A set bit just above a true one may be false, so only the
-  // lowest set bit is used, and it is always true.
-  constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-  const char* p = pos_;
-  for (; end_ - p >= 8; p += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
-    const std::uint64_t lf = w ^ ('\n' * ones), cr = w ^ ('\r' * ones);
-    const std::uint64_t hits = (((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs;
-    if (hits != 0) return p + std::countr_zero(hits) / 8;
-  }
-  while (p < end_ && *p != '\n' && *p != '\r') ++p;
-  return p;
-}
-
-bool LineReader::next(std::string_view& line) {
+bool LineReader::next_from_any(std::string_view& line) {
   line = {};
-  if (at_end()) return false;
+  if (at_end_of_buffer()) return false;  // also passes the LF of a CR LF
   bool spilled = false;
   spill_.clear();
   for (;;) {
     if (!fill()) break;  // the last line has no line end
-    const char* p = line_end();
+    const char* p = line_end(pos_, end_);
     const std::size_t take = std::min(static_cast<std::size_t>(p - pos_), max_line - spill_.size());
     if (p < end_ && !spilled) {
       line = std::string_view(pos_, take);

@@ -3,7 +3,10 @@
 // kept as they are (NUL and non-ASCII included). A line longer than max_line keeps its
 // first max_line bytes and the rest of it is passed over, so memory stays bounded on any
 // input.
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,17 +27,52 @@ public:
 
   // The next line without its line end; false when no line is left. The view points into
   // the reader's buffer (or the text) and stays valid until the next call that reads.
-  bool next(std::string_view& line);
+  // Inline for a line that ends within the buffer, the case of nearly every line.
+  bool next(std::string_view& line) {
+    if (pos_ < end_) {
+      const char* from = pos_;
+      if (skip_lf_ && *from == '\n') ++from;
+      const char* p = line_end(from, end_);
+      if (p < end_ && static_cast<std::size_t>(p - from) <= max_line) {
+        line = std::string_view(from, static_cast<std::size_t>(p - from));
+        skip_lf_ = *p == '\r';
+        pos_ = p + 1;
+        return true;
+      }
+    }
+    return next_from_any(line);
+  }
   // The same, copied.
   bool next(std::string& line);
   // True when no line is left.
-  bool at_end();
+  bool at_end() {
+    // Known at once unless all that is left of the buffer is the LF of a CR LF.
+    if (pos_ < end_ && !(skip_lf_ && *pos_ == '\n' && pos_ + 1 == end_)) return false;
+    return at_end_of_buffer();
+  }
   // True when a read from the file failed (as opposed to reaching its end).
   bool failed() const { return failed_; }
 
 private:
-  bool fill();             // false when nothing more can be had
-  const char* line_end();  // the first CR or LF from pos_, or end_
+  bool next_from_any(std::string_view& line);  // next(), wherever the line ends
+  bool at_end_of_buffer();                     // at_end(), wherever pos_ is, and passes a pending LF
+  bool fill();                                 // false when nothing more can be had
+  // The first CR or LF in [p, end), or end. CR and LF are looked for together, eight bytes
+  // at a time: a byte equal to either has its high bit set in `hits`. A set bit just above
+  // a true one may be false, so only the lowest set bit is used, and it is always true.
+  static const char* line_end(const char* p, const char* end) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    for (; end - p >= 8; p += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
+      const std::uint64_t lf = w ^ ('\n' * ones), cr = w ^ ('\r' * ones);
+      const std::uint64_t hits = (((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs;
+      if (hits != 0) return p + std::countr_zero(hits) / 8;
+    }
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    return p;
+  }
 
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
