@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <system_error>
 #include <utility>
 
 #include "util/date_time.h"
@@ -23,32 +25,81 @@ void put_value(char* out, float v) {
   fit_value(out + 1, v);
 }
 
-// Collects the file in one large buffer and hands it to the file a megabyte at a time.
+// Collects the file in large buffers. A full buffer is written on a second thread while
+// the next one is filled, so formatting overlaps the kernel's copy. After a write fails
+// nothing more is written: what followed it never lands after a gap.
 class Output {
 public:
-  explicit Output(ExportFile& file) : file_(file), buffer_(capacity) {}
+  explicit Output(ExportFile& file) : file_(file), filling_(capacity), writing_(capacity) {}
+  ~Output() {
+    if (pending_.valid()) pending_.wait();  // the thread still reads writing_
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
   void line(const std::string& text) {
     text.copy(room(text.size() + 2), text.size());
-    std::memcpy(buffer_.data() + size_ - 2, "\r\n", 2);
+    std::memcpy(filling_.data() + size_ - 2, "\r\n", 2);
   }
   // The next `bytes` bytes of the file, to be filled by the caller.
   char* room(std::size_t bytes) {
-    if (size_ + bytes > buffer_.size()) flush();
-    if (bytes > buffer_.size()) buffer_.resize(bytes);  // a line longer than the buffer
+    if (size_ + bytes > filling_.size()) hand_off();
+    if (bytes > filling_.size()) filling_.resize(bytes);  // a line longer than the buffer
     size_ += bytes;
-    return buffer_.data() + size_ - bytes;
+    return filling_.data() + size_ - bytes;
   }
-  // The bytes leave the buffer even when the write fails, so they are never written twice.
+  // Writes what is buffered and waits until every byte is with the file.
   void flush() {
-    const std::size_t bytes = std::exchange(size_, 0);
-    file_.write(std::string_view(buffer_.data(), bytes));
+    finish_write();
+    if (!failed_) write_now(filling_);
+    size_ = 0;
   }
 
 private:
   static constexpr std::size_t capacity = 1 << 20;
+
+  void hand_off() {
+    finish_write();
+    if (failed_) {
+      size_ = 0;
+      return;
+    }
+    std::swap(filling_, writing_);
+    const std::size_t bytes = std::exchange(size_, 0);
+    try {
+      pending_ =
+          std::async(std::launch::async, [this, bytes] { file_.write(std::string_view(writing_.data(), bytes)); });
+    } catch (const std::system_error&) {  // no thread to be had: write here
+      size_ = bytes;
+      write_now(writing_);
+    }
+  }
+  // Waits for the write in flight; its failure is thrown here.
+  void finish_write() {
+    if (!pending_.valid()) return;
+    try {
+      pending_.get();
+    } catch (...) {
+      failed_ = true;
+      throw;
+    }
+  }
+  // The bytes leave the buffer even when the write fails, so they are never written twice.
+  void write_now(const std::vector<char>& buffer) {
+    const std::size_t bytes = std::exchange(size_, 0);
+    try {
+      file_.write(std::string_view(buffer.data(), bytes));
+    } catch (...) {
+      failed_ = true;
+      throw;
+    }
+  }
+
   ExportFile& file_;
-  std::vector<char> buffer_;
+  std::vector<char> filling_, writing_;
   std::size_t size_ = 0;
+  bool failed_ = false;
+  std::future<void> pending_;
 };
 
 }  // namespace

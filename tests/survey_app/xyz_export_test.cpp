@@ -398,6 +398,45 @@ TEST_F(ExportTest, AFailedWriteOrCloseKeepsTheOldFileOrWhatWasWritten) {
   }
 }
 
+namespace {
+
+// A write that fails once, with EIO, when it reaches 1.5 MB; later writes go through, so a
+// writer that went on after the failure would leave a gap in the file.
+constexpr off_t flaky_at = 1'500'000;
+bool flaky_failed = false;
+ssize_t flaky_write(int fd, const void* data, std::size_t n) {
+  const off_t at = ::lseek(fd, 0, SEEK_CUR);
+  if (at == flaky_at && !flaky_failed) {
+    flaky_failed = true;
+    errno = EIO;
+    return -1;
+  }
+  if (at < flaky_at) n = std::min(n, static_cast<std::size_t>(flaky_at - at));
+  return ::write(fd, data, n);
+}
+
+}  // namespace
+
+TEST_F(ExportTest, AFailedWritePartWayEndsTheFileThere) {
+  std::string dump = keyword_base_header("05/12/96", "10 MIN");
+  for (int minute = 0; minute <= 10 * 60; minute += 10)
+    dump += format_hms(day_number((13 * 60 + minute) * 60)) + " 57310.2 0.0 0.0\n";
+  dump += keyword_field_header("100N", "05/12/96");
+  for (int second = 0; second < 36'000; ++second)
+    dump += format_int(second) + " N 57321.4 0.1 " + format_hms(day_number(14 * 3600 + second)) + "\n";
+  run_one(dump);
+  ASSERT_EQ(save(), ExportResult::complete);
+  const std::string whole = dir.read("out.xyz");
+  ASSERT_GT(whole.size(), 2 * static_cast<std::size_t>(flaky_at));
+  std::filesystem::remove(dir.path() / "out.xyz");
+  flaky_failed = false;
+  {
+    FileCallsFor calls({flaky_write, export_file_calls().fsync, export_file_calls().close});
+    EXPECT_EQ(save(), ExportResult::failed);
+  }
+  EXPECT_EQ(dir.read("out.xyz"), whole.substr(0, flaky_at));
+}
+
 TEST_F(ExportTest, AReadOnlyFolderKeepsTheOldFile) {
   run_one(day());
   dir.write("out.xyz", "keep me");
