@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "display/block_display.h"
 #include "export/export_command.h"
 #include "reader/dump_reader.h"
+#include "reader/file_list.h"
 
 namespace {
 
@@ -26,9 +26,10 @@ const char* const usage_text =
     "                     [--no-corrections] [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
     "\n"
     "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
-    "listed is left out), up to N at a time with --jobs N (default: one per core; 1 reads\n"
+    "listed is left out and named), up to N at a time with --jobs N (default: one per core; 1 reads\n"
     "them one after another; the results are the same), then:\n"
-    "  --uncheck KEY     unticks the tree node with that key (matching runs again)\n"
+    "  --uncheck KEY     unticks the tree node with that key (a file's key unticks all of\n"
+    "                    its blocks; matching runs again)\n"
     "  --oasis PATH      writes an Oasis database instead, with the same options\n"
     "  --xyz PATH        writes the XYZ file, corrected for the diurnal drift unless\n"
     "                    --no-corrections; --base-field VALUE is added to corrected values;\n"
@@ -139,18 +140,19 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   // The file list: keyed by file name, as the window's list is.
-  std::vector<DumpFile> files;
-  std::set<std::string> names;
+  DumpFileList files;
   for (const std::string& p : paths) {
     const std::filesystem::path path(p);
     DumpFile f{path.filename().string(), path.parent_path().string()};
     if (f.directory.empty()) f.directory = ".";
-    if (names.insert(f.name).second) files.push_back(std::move(f));
+    files.add(f);
   }
 
   BatchOperator op(std::cerr, overwrite);
+  if (const std::string passed_over = files.take_passed_over_message(); !passed_over.empty()) op.message(passed_over);
   SurveyModel model;
-  const ProcessingSummary run = process_files(model, files, op, order, jobs);
+  const ProcessingSummary run = process_files(model, files.files(), op, order, jobs);
+  if (const std::string empty = files_without_blocks_message(run); !empty.empty()) op.message(empty);
 
   int status = 0;
   const auto node_with_key = [&](const std::string& key) {

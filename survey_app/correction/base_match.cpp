@@ -178,6 +178,10 @@ void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {
   if (node < 1 || node > m.node_count) return;
   m.nodes[static_cast<std::size_t>(node)].checked = checked;
   const std::int32_t block = m.node_block[static_cast<std::size_t>(node)];
+  if (block == 0)  // a file node: all of its blocks go with it
+    for (std::int32_t b = 1; b <= m.block_count; ++b)
+      if (Node& child = m.nodes[static_cast<std::size_t>(m.block(b).node)]; child.parent == node)
+        child.checked = checked;
   if (m.block(block).kind == base_kind) scan_base_blocks(m);
 }
 

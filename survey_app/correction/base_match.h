@@ -13,8 +13,8 @@ namespace corvane {
 // every match is zero and field nodes lose their colour.
 void scan_base_blocks(SurveyModel& model);
 
-// Changes a node's check mark, as the tree does; for base blocks and file nodes (whose
-// block kind is 0) the matching runs again.
+// Changes a node's check mark, as the tree does. A file node's blocks take the same mark.
+// For base blocks and file nodes (whose block kind is 0) the matching runs again.
 void set_node_checked(SurveyModel& model, std::int32_t node, bool checked);
 
 // The base value at time t for a reading of field block `field_block`, linearly

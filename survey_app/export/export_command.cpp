@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -107,6 +108,21 @@ double current_day_number() {
                                              static_cast<unsigned>(local.tm_mday)));
 }
 
+std::string export_target_path(const std::string& directory, const std::string& file_name_text) {
+  std::string path = directory;
+  if (path.empty() || path.back() != '/') path += '/';
+  return path + std::string(trim_spaces(file_name_text));
+}
+
+bool base_field_fits(float value) { return std::fabs(value) < 1'000'000.0f; }
+
+std::optional<float> header_base_field(const SurveyModel& model) {
+  for (std::int32_t b = 1; b <= model.block_count; ++b)
+    if (const Block& block = model.block(b); block.kind == base_kind && block.base_field != null_value)
+      return block.base_field;
+  return std::nullopt;
+}
+
 ExportResult command_save_data(const SurveyModel& model, const ExportRequest& request, int index, Operator& op,
                                double today) {
   const std::string name(trim_spaces(request.file_name_text));
@@ -124,7 +140,8 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
   }
   ExportOptions options;
   if (!is_numeric(request.base_field_text) ||
-      !to_single(numeric_value(request.base_field_text), options.base_field_value)) {
+      !to_single(numeric_value(request.base_field_text), options.base_field_value) ||
+      !base_field_fits(options.base_field_value)) {
     op.message("The base field value is not valid");
     return ExportResult::refused;
   }
@@ -132,9 +149,7 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
   options.export_all = request.export_all;
   options.export_base = request.export_base;
 
-  std::string path = request.directory;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += name;
+  const std::string path = export_target_path(request.directory, request.file_name_text);
 
   if (index == export_oasis_button) {
     // Without the library nothing is done, so an existing file is not deleted for nothing.
@@ -173,10 +188,9 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     tidy_up(op);
     return ExportResult::failed;
   }
-  std::vector<std::int32_t> left_out;
-  const ExportResult written = index == export_xyz_button
-                                   ? export_xyz(model, options, *file, op, today, left_out)
-                                   : export_oasis(model, options, file->temporary(), op, left_out);
+  ExportTally tally;
+  const ExportResult written = index == export_xyz_button ? export_xyz(model, options, *file, op, today, tally)
+                                                          : export_oasis(model, options, file->temporary(), op, tally);
   if (written != ExportResult::complete) {
     file->abandon();
     tidy_up(op);
@@ -191,7 +205,7 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     return ExportResult::failed;
   }
   op.busy(false);
-  op.message(export_complete_message(model, left_out));
+  op.message(export_complete_message(model, tally, path));
   tidy_up(op);
   return ExportResult::complete;
 }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -84,6 +85,16 @@ constexpr int export_oasis_button = 1;
 // number; by default the current local date).
 ExportResult command_save_data(const SurveyModel& model, const ExportRequest& request, int index, Operator& op,
                                double today = -1);
+
+// The file an export writes: the folder and the trimmed name typed in the export pane.
+std::string export_target_path(const std::string& directory, const std::string& file_name_text);
+
+// Whether a base field value can be added to corrected readings that still fit their
+// 10-character columns: no magnetic field comes near a million nT.
+bool base_field_fits(float value);
+
+// The base field value given in the header of the first base block that gives one.
+std::optional<float> header_base_field(const SurveyModel& model);
 
 // The current local date as a day number (midnight).
 double current_day_number();

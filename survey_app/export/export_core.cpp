@@ -20,7 +20,7 @@ BlockTreatment select_block(const SurveyModel& m, std::int32_t b, const ExportOp
   if (!o.apply_corrections) return BlockTreatment::uncorrected;
   const bool matched = static_cast<std::size_t>(b) < m.match.size() && m.match_of(b).base_block > 0;
   if (matched) return BlockTreatment::corrected;
-  return o.export_all ? BlockTreatment::uncorrected : BlockTreatment::skip;
+  return o.export_all ? BlockTreatment::uncorrected : BlockTreatment::uncovered;
 }
 
 namespace {
@@ -99,31 +99,51 @@ void fit_value(char* out, float v) {
   std::memcpy(out, format_fixed(room, room + sizeof room, v, 1), value_field_width);
 }
 
-std::string export_complete_message(const SurveyModel& m, const std::vector<std::int32_t>& left_out) {
-  std::string text = "Export complete";
-  for (const std::int32_t b : left_out) {
-    const std::int32_t file_node = m.nodes[static_cast<std::size_t>(m.block(b).node)].parent;
-    std::int32_t block_in_file = 0;
-    for (std::int32_t c = 1; c <= b; ++c)
-      if (m.nodes[static_cast<std::size_t>(m.block(c).node)].parent == file_node) ++block_in_file;
-    text += "\rLeft out, no line name: File : " + m.nodes[static_cast<std::size_t>(file_node)].text +
-            " Block : " + format_int(block_in_file);
+namespace {
+
+// "File : a.dat Block : 3" for block b.
+std::string block_place(const SurveyModel& m, std::int32_t b) {
+  const std::int32_t file_node = m.nodes[static_cast<std::size_t>(m.block(b).node)].parent;
+  std::int32_t block_in_file = 0;
+  for (std::int32_t c = 1; c <= b; ++c)
+    if (m.nodes[static_cast<std::size_t>(m.block(c).node)].parent == file_node) ++block_in_file;
+  return "File : " + m.nodes[static_cast<std::size_t>(file_node)].text + " Block : " + format_int(block_in_file);
+}
+
+}  // namespace
+
+std::string export_complete_message(const SurveyModel& m, const ExportTally& tally, const std::string& path) {
+  std::string text = "Export complete\r" + format_int(tally.lines) + (tally.lines == 1 ? " line and " : " lines and ") +
+                     format_int(tally.readings) + (tally.readings == 1 ? " reading" : " readings") + " written to " +
+                     path;
+  for (const std::int32_t b : tally.nameless) text += "\rLeft out, no line name: " + block_place(m, b);
+  // A long list is cut: the message must fit on the screen.
+  constexpr std::size_t shown = 20;
+  for (std::size_t i = 0; i < tally.uncovered.size() && i < shown; ++i) {
+    const std::int32_t b = tally.uncovered[i];
+    text += "\rLeft out, no base session covers line " + m.block(b).line + ": " + block_place(m, b);
   }
+  if (tally.uncovered.size() > shown)
+    text += "\r... and " + format_int(static_cast<std::int64_t>(tally.uncovered.size() - shown)) +
+            " more lines that no base session covers";
   return text;
 }
 
-std::vector<std::int32_t> for_each_written_block(
-    const SurveyModel& m, const ExportOptions& options, Operator& op,
-    const std::function<void(const Block&, const WorkingColumns&)>& write) {
-  std::vector<std::int32_t> left_out;
-  std::int64_t total = 0;
+ExportTally for_each_written_block(const SurveyModel& m, const ExportOptions& options, Operator& op,
+                                   const std::function<void(const Block&, const WorkingColumns&)>& write) {
+  ExportTally tally;
+  std::int64_t& total = tally.readings;
   WorkingColumns columns;
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
     const BlockTreatment treatment = select_block(m, b, options);
     if (treatment == BlockTreatment::skip) continue;
+    if (treatment == BlockTreatment::uncovered) {
+      tally.uncovered.push_back(b);
+      continue;
+    }
     const Block& block = m.block(b);
     if (block.line.empty()) {
-      left_out.push_back(b);
+      tally.nameless.push_back(b);
       continue;
     }
     op.status(2, "Line " + block.line);
@@ -131,9 +151,10 @@ std::vector<std::int32_t> for_each_written_block(
     build_working_columns(m, b, treatment, options.base_field_value, columns);
     write(block, columns);
     total += block.num_readings;
+    tally.lines += 1;
     op.status(4, "Total " + format_int(total));
   }
-  return left_out;
+  return tally;
 }
 
 }  // namespace corvane

@@ -31,6 +31,7 @@ struct ExportOptions {
 
 enum class BlockTreatment {
   skip,         // not written
+  uncovered,    // not written: a ticked field line that no base session covers
   corrected,    // field block corrected with its base block
   uncorrected,  // field block written as read
   base,         // base block
@@ -60,12 +61,18 @@ void build_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatm
 // total of readings. What `write` throws ends the walk. A block without a line name has
 // no line coordinate: it is left out, and returned so that the completion message can
 // name it.
-std::vector<std::int32_t> for_each_written_block(const SurveyModel& model, const ExportOptions& options, Operator& op,
-                                                 const std::function<void(const Block&, const WorkingColumns&)>& write);
+struct ExportTally {
+  std::int32_t lines = 0;
+  std::int64_t readings = 0;
+  std::vector<std::int32_t> nameless;   // left out for want of a line name
+  std::vector<std::int32_t> uncovered;  // ticked field lines left out: no base session covers them
+};
+ExportTally for_each_written_block(const SurveyModel& model, const ExportOptions& options, Operator& op,
+                                   const std::function<void(const Block&, const WorkingColumns&)>& write);
 
-// "Export complete", followed by one line for each block left out for want of a line name,
-// in the style of the reader's messages ("File : a.dat Block : 3").
-std::string export_complete_message(const SurveyModel& model, const std::vector<std::int32_t>& left_out);
+// "Export complete"; then how many lines and readings went to `path`; then one line for each
+// block left out, in the style of the reader's messages ("File : a.dat Block : 3").
+std::string export_complete_message(const SurveyModel& model, const ExportTally& tally, const std::string& path);
 
 // The line coordinate: the numeric value of the line name without its last character.
 // Throws ExportError for an empty line name.

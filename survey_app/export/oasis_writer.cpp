@@ -138,7 +138,7 @@ void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status, 
 }  // namespace
 
 ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op,
-                          std::vector<std::int32_t>& left_out) {
+                          ExportTally& tally) {
   op.busy(true);
   std::int32_t db = 0;
   Gx* gx_ptr = nullptr;
@@ -163,7 +163,7 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
     db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
     if (gx.check() != 0) return ExportResult::failed;
 
-    left_out = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
+    tally = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
       const float coord = line_coordinate(block.line);
       const char direction = direction_letter(block.line);
       const bool north = direction == 'N';

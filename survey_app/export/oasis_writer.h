@@ -14,10 +14,10 @@ namespace corvane {
 // Writes the database at `path` (the click handler's temporary name, renamed over the
 // target afterwards). A failure is reported by the library or by a message and gives
 // failed; complete leaves the hourglass on and "Export complete" to the caller, who says
-// it once the file is in its place. `left_out` receives the blocks left out for want of
-// a line name.
+// it once the file is in its place. `tally` receives what was written and
+// what was left out.
 ExportResult export_oasis(const SurveyModel& model, const ExportOptions& options, const std::string& path, Operator& op,
-                          std::vector<std::int32_t>& left_out);
+                          ExportTally& tally);
 
 // The values of the channels for one reading.
 std::string station_text(float position, char direction);

@@ -151,7 +151,7 @@ void XyzRows::put(char* out, float position, float raw, float base, float corr, 
 }
 
 ExportResult export_xyz(const SurveyModel& m, const ExportOptions& options, ExportFile& out, Operator& op, double today,
-                        std::vector<std::int32_t>& left_out) {
+                        ExportTally& tally) {
   op.busy(true);
   Output file(out);
   try {
@@ -165,7 +165,7 @@ ExportResult export_xyz(const SurveyModel& m, const ExportOptions& options, Expo
     file.line("/ Base Mag Value: " + format_fixed(options.base_field_value, 2));
     file.line("/");
     XyzRows rows;
-    left_out = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
+    tally = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
       file.line("/Line " + fit_field(block.line, 10));
       rows.set_line(line_coordinate(block.line), direction_letter(block.line));
       for (std::int32_t k = 1; k <= columns.rows(); ++k) {

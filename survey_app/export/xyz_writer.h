@@ -14,10 +14,10 @@ namespace corvane {
 // Writes the whole file to `out`. A failure is reported to the operator ("An error
 // occurred while exporting the data: ...", the pointer set back first) and gives failed;
 // complete leaves the hourglass on and "Export complete" to the caller, who says it once
-// the file is in its place. `left_out` receives the blocks left out for want of a line
-// name. `today` is the day number written in the head.
+// the file is in its place. `tally` receives what was written and
+// what was left out. `today` is the day number written in the head.
 ExportResult export_xyz(const SurveyModel& model, const ExportOptions& options, ExportFile& out, Operator& op,
-                        double today, std::vector<std::int32_t>& left_out);
+                        double today, ExportTally& tally);
 
 // The rows of the file, formatted into a caller's buffer without a text per value.
 class XyzRows {

@@ -25,6 +25,7 @@ struct Block {
   double end_time = 0.0;
   std::string line;
   std::int32_t num_readings = 0;
+  float base_field = null_value;  // a base block's header value; null_value when it gives none
 };
 
 struct Reading {

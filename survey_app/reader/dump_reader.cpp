@@ -286,6 +286,7 @@ void FileParser::read_blocks() {
     block.node = static_cast<std::int32_t>(out_.nodes.size());
     block.first_reading = static_cast<std::int32_t>(out_.readings.size()) + 1;
     block.line = h.line_name;
+    if (!h.field) block.base_field = h.base_field;
     out_.blocks.push_back(std::move(block));
     if (h.field)
       out_.data_block_count += 1;
@@ -718,6 +719,7 @@ void ProcessingRun::start() {
   model_.reset();
   previous_base_field_ = null_value;
   unreadable_inputs_ = 0;
+  files_without_blocks_.clear();
   op_.busy(true);
 }
 
@@ -856,7 +858,10 @@ void ProcessingRun::join(FileTables& file) {
   model_.block_count += static_cast<std::int32_t>(file.blocks.size());
   model_.data_block_count += file.data_block_count;
   model_.base_block_count += file.base_block_count;
-  if (file.unreadable) unreadable_inputs_ += 1;
+  if (file.unreadable)
+    unreadable_inputs_ += 1;
+  else if (file.blocks.empty())
+    files_without_blocks_.push_back(file.path);
   for (const FileTables::Note& note : file.notes) {
     if (note.message.empty())
       base_field_check(note.base_field, file.name, note.block_in_file);
@@ -894,7 +899,15 @@ ProcessingSummary process_files(SurveyModel& model, const std::vector<DumpFile>&
   run.start();
   run.read_files(files, jobs);
   run.finish();
-  return ProcessingSummary{true, run.unreadable_inputs()};
+  return ProcessingSummary{true, run.unreadable_inputs(), run.files_without_blocks()};
+}
+
+std::string files_without_blocks_message(const ProcessingSummary& summary) {
+  const auto& files = summary.files_without_blocks;
+  if (files.empty()) return {};
+  std::string text = files.size() == 1 ? "No block was found in " : "No block was found in these files: ";
+  for (std::size_t i = 0; i < files.size(); ++i) text += (i ? ", " : "") + files[i];
+  return text;
 }
 
 }  // namespace corvane

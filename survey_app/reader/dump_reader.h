@@ -60,6 +60,8 @@ public:
   void finish();
   // Files of this run that could not be opened or read to their end (out of memory too).
   std::int32_t unreadable_inputs() const { return unreadable_inputs_; }
+  // Files of this run that were read but gave no block (a text that is not a dump), by path.
+  const std::vector<std::string>& files_without_blocks() const { return files_without_blocks_; }
 
 private:
   void join(FileTables& file);
@@ -70,17 +72,22 @@ private:
   DateOrder order_;
   float previous_base_field_ = null_value;  // of the last base block that had a base field
   std::int32_t unreadable_inputs_ = 0;
+  std::vector<std::string> files_without_blocks_;
   std::unique_ptr<FileTables> scratch_;  // reused by the files read on the calling thread
 };
 
 struct ProcessingSummary {
   bool ran = false;  // false: the list was empty, the model is as it was
   std::int32_t unreadable_inputs = 0;
+  std::vector<std::string> files_without_blocks;  // read, but no block in them (paths)
   explicit operator bool() const { return ran; }
 };
 
 // The whole processing run over the listed files, in order, reading up to `jobs` files at
 // a time (1: every file on the calling thread). An empty list only beeps.
+// After a run: one line naming the files that gave no block, empty when there are none.
+std::string files_without_blocks_message(const ProcessingSummary& summary);
+
 ProcessingSummary process_files(SurveyModel& model, const std::vector<DumpFile>& files, Operator& op, DateOrder order,
                                 unsigned jobs = default_jobs());
 

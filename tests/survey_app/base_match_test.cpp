@@ -111,12 +111,16 @@ TEST_F(MatchTest, OnlyCheckedBaseBlocksWithTwoReadingsServe) {
   EXPECT_FALSE(base_value_at(model, 1, at(1996, 5, 12, 10, 0, 0), k));
   set_node_checked(model, base_node, true);
   EXPECT_EQ(colour(1), colour_green);
-  // A field block's check mark does not run the matching; a file node's does.
+  // A field block's check mark does not run the matching; a file node's does, and its
+  // blocks take its mark.
   model.match[1] = Match{};
   set_node_checked(model, block(1).node, false);
   EXPECT_EQ(match(1).base_block, 0);
   set_node_checked(model, 1, true);
   EXPECT_EQ(match(1).base_block, 3);
+  set_node_checked(model, 1, false);
+  for (int b = 1; b <= model.block_count; ++b) EXPECT_FALSE(model.block_checked(b)) << b;
+  EXPECT_EQ(match(1).base_block, 0);
 }
 
 TEST_F(MatchTest, WithoutBaseOrFieldBlocksEverythingIsZero) {

@@ -98,10 +98,12 @@ TEST(Batch, DuplicateNamesAndMessagesInOrder) {
   const auto out = lines(r.out);
   ASSERT_EQ(out.size(), 4u);
   EXPECT_EQ(out[3], "4\tmissing.dat\tmissing.dat\t0\t-");
-  EXPECT_EQ(r.err,
-            "The base station field value has changed from 58001.0 to 58000.0\nFile : a.dat Block : 2\n"
-            "The file " +
-                dir.dir() + "/missing.dat could not be opened: No such file or directory\n");
+  EXPECT_EQ(r.err, "This file was not added: a file of the same name is already listed.\n" + dir.dir() +
+                       "/other/a.dat (listed: " + dir.dir() +
+                       "/a.dat)\n"
+                       "The base station field value has changed from 58001.0 to 58000.0\nFile : a.dat Block : 2\n"
+                       "The file " +
+                       dir.dir() + "/missing.dat could not be opened: No such file or directory\n");
 }
 
 TEST(Batch, BadUsageExitsWithTwo) {
@@ -122,7 +124,8 @@ TEST(Batch, XyzExport) {
   const std::string out = dir.dir() + "/day.xyz";
   Result r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 " + files, dir);
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "Export complete\n");
+  EXPECT_EQ(r.err, "Export complete\n12 lines and 163 readings written to " + out +
+                       "\nLeft out, no base session covers line 100E: File : mp2_0710.dat Block : 9\n");
   const std::string first = dir.read("day.xyz");
   // 9 head lines; the keyword day's 6 lines and the fixed day's 7 covered lines (100E
   // has no base session) with their readings.
@@ -150,7 +153,10 @@ TEST(Batch, XyzExport) {
                     files,
                 dir);
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? OK\nExport complete\n");
+  EXPECT_EQ(r.err,
+            "The specified data file already exists. Overwrite? OK\nExport complete\n13 lines and 169 readings "
+            "written to " +
+                out + "\n");
   const auto tree = lines(r.out);
   EXPECT_EQ(tree[15], "16\tfilemp2_0710.datblock0006\t0006 Base 07/10/96 Line BS1\t0\t-");
   EXPECT_EQ(tree[16], "17\tfilemp2_0710.datblock0007\t0007 Data 07/10/96 Line 600N\t1\tred");

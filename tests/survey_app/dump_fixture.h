@@ -72,10 +72,10 @@ protected:
     return DumpFile{name, dir.dir()};
   }
   // One run over the given files (name, text), dates month/day/year.
-  void run(const std::vector<std::pair<std::string, std::string>>& files) {
+  ProcessingSummary run(const std::vector<std::pair<std::string, std::string>>& files) {
     std::vector<DumpFile> list;
     for (const auto& [name, text] : files) list.push_back(file(name, text));
-    process_files(model, list, op, DateOrder::mdy);
+    return process_files(model, list, op, DateOrder::mdy);
   }
   void run_one(const std::string& text) { run({{"a.dat", text}}); }
 

@@ -13,7 +13,9 @@
 
 #include "../../bench/survey_app/dump_generator.h"
 #include "dump_fixture.h"
+#include "export/export_command.h"
 #include "reader/dump_reader.h"
+#include "reader/file_list.h"
 #include "reader/line_reader.h"
 
 using namespace corvane;
@@ -144,6 +146,12 @@ TEST_F(ReaderTest, EqualStationsKeepFileOrder) {
 }
 
 TEST_F(ReaderTest, FilesWithoutHeadersGiveUncheckedFileNodes) {
+  const ProcessingSummary summary =
+      run({{"empty.dat", ""}, {"day.dat", keyword_base_header("05/12/96", "30")}, {"notes.txt", "nothing\nto see\n"}});
+  EXPECT_EQ(files_without_blocks_message(summary),
+            "No block was found in these files: " + dir.dir() + "/empty.dat, " + dir.dir() + "/notes.txt");
+  EXPECT_EQ(files_without_blocks_message(run({{"day.dat", keyword_base_header("05/12/96", "30")}})), "");
+  model.reset();
   run({{"empty.dat", ""}, {"notes.txt", "nothing\nto see\n"}});
   EXPECT_EQ(model.block_count, 0);
   ASSERT_EQ(model.node_count, 2);
@@ -253,6 +261,8 @@ TEST_F(ReaderTest, BaseFieldDropsAreReported) {
   // 58000.0 -> 57000.25.
   ASSERT_EQ(op.messages.size(), 2u);
   EXPECT_EQ(op.messages[0], "The base station field value has changed from 58001.0 to 58000.0\rFile : b.dat Block : 1");
+  EXPECT_EQ(header_base_field(model), 58000.4f);  // the export pane's first guess
+  EXPECT_EQ(block(5).base_field, null_value);     // a field block has none
   EXPECT_EQ(op.messages[1], "The base station field value has changed from 58000.0 to 57000.3\rFile : b.dat Block : 3");
   EXPECT_EQ(op.events.front(), "busy 1");
   EXPECT_EQ(op.events.back(), "busy 0");
@@ -553,4 +563,22 @@ TEST_F(ReaderTest, ReadingOnEveryCoreGivesTheOneThreadRun) {
     process_files(many, list, many_op, DateOrder::mdy, jobs);
     EXPECT_EQ(run_record(many, many_op), one_thread) << jobs << " jobs";
   }
+}
+
+TEST(DumpFileList, ASecondFileOfTheSameNameIsPassedOverAndNamed) {
+  DumpFileList list;
+  EXPECT_TRUE(list.add({"mag.dat", "/day1"}));
+  EXPECT_TRUE(list.add({"base.dat", "/day1"}));
+  EXPECT_FALSE(list.add({"mag.dat", "/day1"}));  // the same file again is no news
+  EXPECT_EQ(list.take_passed_over_message(), "");
+  EXPECT_FALSE(list.add({"mag.dat", "/day2"}));
+  EXPECT_FALSE(list.add({"base.dat", "/day2/"}));
+  EXPECT_EQ(list.take_passed_over_message(),
+            "These files were not added: a file of the same name is already listed.\n"
+            "/day2/mag.dat (listed: /day1/mag.dat)\n/day2/base.dat (listed: /day1/base.dat)");
+  EXPECT_EQ(list.take_passed_over_message(), "");
+  list.remove("mag.dat");
+  EXPECT_TRUE(list.add({"mag.dat", "/day2"}));
+  EXPECT_EQ(list.files().size(), 2u);
+  EXPECT_EQ(list.files()[1].directory, "/day2");
 }

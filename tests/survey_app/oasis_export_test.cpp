@@ -138,7 +138,7 @@ TEST_F(OasisTest, NoQualifyingBlockLeavesTheGroupLineAndChannels) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 9);
   // A second export in the same run reuses the context.
   ASSERT_EQ(save("again.gdb", export_oasis_button), ExportResult::complete);
-  EXPECT_EQ(op.messages.back(), "Export complete");
+  EXPECT_EQ(op.messages.back().rfind("Export complete\r0 lines and 0 readings written to ", 0), 0u);
 }
 
 TEST_F(OasisTest, AMissingLibraryIsNamedAndTheOldFileStays) {

@@ -68,6 +68,10 @@ protected:
     return command_save_data(model, request, index, op, today);
   }
   std::vector<std::string> output() const { return crlf_lines(dir.read("out.xyz")); }
+  // The completion message of an export to `name` in the test's folder.
+  std::string complete(const std::string& counts, const std::string& name = "out.xyz") const {
+    return "Export complete\r" + counts + " written to " + dir.dir() + "/" + name;
+  }
 
   // A field line 100N with a base session around it, as most tests need.
   std::string day() const {
@@ -97,10 +101,11 @@ TEST_F(ExportTest, CorrectedRowsByteForByte) {
     if (line[0] != '/') {
       EXPECT_EQ(line.size(), 86u) << line;
     }
-  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
-  EXPECT_EQ(op.events, (std::vector<std::string>{"busy 1", "status 2: Line 100N", "status 3: Num Data 5",
-                                                 "status 4: Total 5", "busy 0", "message: Export complete", "busy 0",
-                                                 "status 1: ", "status 2: ", "status 3: ", "status 4: "}));
+  EXPECT_EQ(op.messages, std::vector<std::string>{complete("1 line and 5 readings")});
+  EXPECT_EQ(op.events,
+            (std::vector<std::string>{"busy 1", "status 2: Line 100N", "status 3: Num Data 5", "status 4: Total 5",
+                                      "busy 0", "message: " + complete("1 line and 5 readings"), "busy 0",
+                                      "status 1: ", "status 2: ", "status 3: ", "status 4: "}));
 }
 
 TEST_F(ExportTest, InterpolatedBaseAndTheOffset) {
@@ -155,7 +160,7 @@ TEST_F(ExportTest, NothingToWriteLeavesTheHeadOnly) {
   request.base_field_text = " -12.345 ";
   ASSERT_EQ(save(), ExportResult::complete);
   EXPECT_EQ(output(), head("-12.35"));
-  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
+  EXPECT_EQ(op.messages, std::vector<std::string>{complete("0 lines and 0 readings")});
 }
 
 TEST_F(ExportTest, LineDirectionsAndCoordinates) {
@@ -205,6 +210,9 @@ TEST_F(ExportTest, InputsAreCheckedFirst) {
       {[&] { request.base_field_text = " "; }, "You must specify a base field value"},
       {[&] { request.base_field_text = "57000 nT"; }, "The base field value is not valid"},
       {[&] { request.base_field_text = "1e300"; }, "The base field value is not valid"},
+      // A corrected reading could not be written in its 10 characters.
+      {[&] { request.base_field_text = "1000000"; }, "The base field value is not valid"},
+      {[&] { request.base_field_text = "-1000000"; }, "The base field value is not valid"},
       // The name is checked before the base field value.
       {[&] {
          request.file_name_text = "";
@@ -219,6 +227,9 @@ TEST_F(ExportTest, InputsAreCheckedFirst) {
     EXPECT_EQ(op.events, std::vector<std::string>{"message: " + text});
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()) || !std::filesystem::exists(dir.path() / "out.xyz"));
+  SetUp();
+  request.base_field_text = "-999999.9";
+  EXPECT_EQ(save(), ExportResult::complete);
 }
 
 TEST_F(ExportTest, OverwriteQuestion) {
@@ -267,7 +278,8 @@ TEST_F(ExportTest, ALineWithoutANameIsLeftOutAndNamed) {
   ASSERT_TRUE(model.block_checked(3));
   ASSERT_EQ(block(3).line, "");
   EXPECT_EQ(save(), ExportResult::complete);
-  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete\rLeft out, no line name: File : a.dat Block : 3"});
+  EXPECT_EQ(op.messages, std::vector<std::string>{complete("2 lines and 4 readings") +
+                                                  "\rLeft out, no line name: File : a.dat Block : 3"});
   std::vector<std::string> block_lines;
   for (const auto& l : output())
     if (l.rfind("/Line", 0) == 0) block_lines.push_back(l);
@@ -292,7 +304,17 @@ TEST_F(ExportTest, DatabaseButtonWritesTheDatabase) {
   run_one(day());
   request.file_name_text = "out.gdb";
   EXPECT_EQ(save(export_oasis_button), ExportResult::complete);
-  EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
+  EXPECT_EQ(op.messages, std::vector<std::string>{complete("1 line and 5 readings", "out.gdb")});
+
+  // A ticked line that no base session covers is named; an unticked one is not.
+  run_one(day() + keyword_field_header("200N", "05/12/96") + "0 N 1.0 0 09:00:00\n10 N 1.0 0 09:01:00\n" +
+          keyword_field_header("300N", "05/12/96") + "0 N 1.0 0 09:00:00\n10 N 1.0 0 09:01:00\n");
+  set_node_checked(model, block(4).node, false);
+  request.file_name_text = "out.xyz";
+  EXPECT_EQ(save(), ExportResult::complete);
+  EXPECT_EQ(op.messages, std::vector<std::string>{complete("1 line and 5 readings") +
+                                                  "\rLeft out, no base session covers line 200N: File : a.dat "
+                                                  "Block : 3"});
 }
 
 TEST(FitField, PadsOrCuts) {
@@ -468,7 +490,7 @@ TEST_F(ExportTest, ReplacingAFileLeavesNoTemporaryFile) {
     op.answers = {true};
     EXPECT_EQ(save(index), ExportResult::complete) << name;
     EXPECT_NE(dir.read(name), "old");
-    EXPECT_EQ(op.messages, std::vector<std::string>{"Export complete"});
+    EXPECT_EQ(op.messages, std::vector<std::string>{complete("1 line and 5 readings", name)});
   }
   EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", "out.gdb", "out.xyz"}));
 }
