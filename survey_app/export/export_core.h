@@ -80,6 +80,18 @@ float line_coordinate(std::string_view line);
 // The direction letter: the last character of the trimmed line name (0 when empty).
 char direction_letter(std::string_view line);
 
+// Where a reading lies on the plan, east (X) and north (Y). A line whose direction letter
+// is "N" (upper case only) runs north: the reading's position is X and the line coordinate
+// Y. Every other line is placed as an "E" line: the line coordinate is X, the position Y.
+inline bool position_is_x(char direction) { return direction == 'N'; }
+struct PlanPoint {
+  float x = 0.0f;
+  float y = 0.0f;
+};
+inline PlanPoint plan_point(float line_coord, char direction, float position) {
+  return position_is_x(direction) ? PlanPoint{position, line_coord} : PlanPoint{line_coord, position};
+}
+
 // Pads `text` on the left with blanks to `width`, or keeps its first `width` characters.
 std::string fit_field(std::string_view text, std::size_t width);
 

@@ -106,7 +106,7 @@ private:
 
 void XyzRows::set_line(float line_coord, char direction) {
   fit_value(coordinate_.data(), line_coord);
-  north_ = direction == 'N';
+  north_ = position_is_x(direction);
 }
 
 void XyzRows::put(char* out, float position, float raw, float base, float corr, double time) {

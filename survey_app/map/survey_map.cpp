@@ -1,0 +1,122 @@
+#include "map/survey_map.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "export/export_core.h"
+#include "util/date_time.h"
+#include "util/text.h"
+
+namespace corvane {
+
+SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
+  SurveyMap map;
+  map.raw = raw;
+  // Field blocks only; unmatched ones are placed too, without a value.
+  ExportOptions options;
+  options.apply_corrections = !raw;
+  options.export_all = true;
+  std::size_t readings = 0;
+  for (std::int32_t b = 1; b <= m.block_count; ++b)
+    if (m.block(b).kind == field_kind) readings += static_cast<std::size_t>(std::max(m.block(b).num_readings, 0));
+  map.dots.reserve(readings);
+
+  WorkingColumns columns;
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    const BlockTreatment treatment = select_block(m, b, options);
+    if (treatment != BlockTreatment::corrected && treatment != BlockTreatment::uncorrected) continue;
+    const Block& block = m.block(b);
+    float coordinate = 0.0f;
+    try {
+      coordinate = line_coordinate(block.line);
+      build_working_columns(m, b, treatment, 0.0f, columns);
+    } catch (const ExportError&) {
+      map.left_out.push_back(b);
+      continue;
+    }
+    const char direction = direction_letter(block.line);
+    const bool has_value = raw || treatment == BlockTreatment::corrected;
+    for (std::int32_t k = 1; k <= columns.rows(); ++k) {
+      const auto i = static_cast<std::size_t>(k);
+      const PlanPoint at = plan_point(coordinate, direction, columns.position[i]);
+      const float value = has_value ? columns.corr[i] : null_value;
+      map.dots.push_back({at.x, at.y, value, b, block.first_reading + k - 1});
+      map.valued += value != null_value;
+    }
+  }
+  if (!map.dots.empty()) {
+    map.x_min = map.x_max = map.dots.front().x;
+    map.y_min = map.y_max = map.dots.front().y;
+  }
+  for (const MapDot& d : map.dots) {
+    map.x_min = std::min(map.x_min, d.x), map.x_max = std::max(map.x_max, d.x);
+    map.y_min = std::min(map.y_min, d.y), map.y_max = std::max(map.y_max, d.y);
+  }
+  if (map.valued > 0) map.stretch = colour_stretch(map.dots);
+  return map;
+}
+
+float percentile_nearest_rank(std::vector<float>& values, int percent) {
+  const auto n = static_cast<std::int64_t>(values.size());
+  // ceil(percent x n / 100) in whole numbers: no rounding can move a rank on its boundary.
+  const std::int64_t rank = std::clamp<std::int64_t>((percent * n + 99) / 100, 1, n);
+  const auto at = values.begin() + (rank - 1);
+  std::nth_element(values.begin(), at, values.end());
+  return *at;
+}
+
+ColourStretch colour_stretch(const std::vector<MapDot>& dots) {
+  std::vector<float> values;
+  values.reserve(dots.size());
+  for (const MapDot& d : dots)
+    if (d.value != null_value) values.push_back(d.value);
+  if (values.empty()) return {};
+  ColourStretch s;
+  s.low = percentile_nearest_rank(values, 2);
+  s.high = percentile_nearest_rank(values, 98);
+  return s;
+}
+
+const std::array<std::int32_t, scale_steps>& colour_scale() {
+  static const std::array<std::int32_t, scale_steps> scale = [] {
+    // Viridis at 0, 0.1, ..., 1, joined by straight lines in RGB.
+    constexpr int anchors[11][3] = {{68, 1, 84},    {72, 36, 117},  {65, 68, 135},  {53, 95, 141},
+                                    {42, 120, 142}, {33, 145, 140}, {34, 168, 132}, {68, 191, 112},
+                                    {122, 209, 81}, {189, 223, 38}, {253, 231, 37}};
+    std::array<std::int32_t, scale_steps> table{};
+    for (int i = 0; i < scale_steps; ++i) {
+      const double t = 10.0 * i / (scale_steps - 1);
+      const int a = std::min(static_cast<int>(t), 9);
+      const double f = t - a;
+      std::int32_t colour = 0;
+      for (int c = 0; c < 3; ++c) {
+        const double v = anchors[a][c] + f * (anchors[a + 1][c] - anchors[a][c]);
+        colour |= static_cast<std::int32_t>(std::lround(v)) << (8 * c);
+      }
+      table[static_cast<std::size_t>(i)] = colour;
+    }
+    return table;
+  }();
+  return scale;
+}
+
+int scale_step(float value, const ColourStretch& s) {
+  if (!(s.high > s.low)) return scale_steps / 2;
+  if (value <= s.low) return 0;
+  if (value >= s.high) return scale_steps - 1;
+  const double t = (static_cast<double>(value) - s.low) / (static_cast<double>(s.high) - s.low);
+  return std::clamp(static_cast<int>(t * scale_steps), 0, scale_steps - 1);
+}
+
+std::int32_t dot_colour(float value, const ColourStretch& s) {
+  if (value == null_value) return no_value_colour;
+  return colour_scale()[static_cast<std::size_t>(scale_step(value, s))];
+}
+
+std::string dot_text(const SurveyModel& m, const MapDot& dot) {
+  const Reading& r = m.reading(dot.reading);
+  return "Line " + m.block(dot.block).line + ", station " + format_fixed(r.station, 1) + ", " + format_hms(r.time) +
+         ", " + (dot.value == null_value ? std::string("no value") : format_fixed(dot.value, 1));
+}
+
+}  // namespace corvane

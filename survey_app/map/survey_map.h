@@ -1,0 +1,73 @@
+#pragma once
+// The survey map: every ticked field line on one plan, a dot per reading, placed as the
+// XYZ export places it and coloured by its value on a perceptual scale.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/survey_model.h"
+
+namespace corvane {
+
+// One reading on the plan.
+struct MapDot {
+  float x = 0.0f;  // east
+  float y = 0.0f;  // north
+  // Corrected (raw - base, as the block display shows it) or raw; null_value when the
+  // reading has no value to show (no base value, or a line without a base session).
+  float value = null_value;
+  std::int32_t block = 0;
+  std::int32_t reading = 0;  // row of the reading table
+};
+
+// The value range the colour scale spans: values at or below `low` take the first
+// colour, values at or above `high` the last.
+struct ColourStretch {
+  float low = 0.0f;
+  float high = 0.0f;
+};
+
+struct SurveyMap {
+  std::vector<MapDot> dots;  // block order, then reading order
+  bool raw = false;
+  // How many dots have a value; the stretch spans theirs and means nothing without one.
+  std::int64_t valued = 0;
+  ColourStretch stretch;
+  // Extent of all dots; empty (min > max) without dots.
+  float x_min = 1.0f, x_max = 0.0f, y_min = 1.0f, y_max = 0.0f;
+  // Ticked field lines of two or more readings left out: the name is empty or gives no
+  // coordinate, or a value leaves the 32-bit float range.
+  std::vector<std::int32_t> left_out;
+};
+
+// The map of the ticked field blocks with at least two readings. With `raw`, every block
+// shows its raw readings; otherwise matched blocks show corrected values and the rest
+// no value. Never throws for a block: what cannot be placed is left out.
+SurveyMap build_survey_map(const SurveyModel& model, bool raw);
+
+// The nearest-rank percentile: the value of rank ceil(percent x n / 100) (at least 1)
+// among the n values in ascending order. Reorders `values`; n must be at least 1.
+float percentile_nearest_rank(std::vector<float>& values, int percent);
+
+// The 2nd and the 98th nearest-rank percentiles of the values (null_value excluded), so a
+// few spikes cannot flatten the scale.
+ColourStretch colour_stretch(const std::vector<MapDot>& dots);
+
+// Colours as the graph control takes them: red in the low byte.
+inline constexpr std::int32_t no_value_colour = 0xB4B4B4;  // light grey
+inline constexpr int scale_steps = 256;
+// The colour scale from its low end (0) to its high end (scale_steps - 1): viridis,
+// perceptually even and readable in grey.
+const std::array<std::int32_t, scale_steps>& colour_scale();
+// The step of the scale a value takes: clamped to the ends; the middle step when the
+// stretch is empty.
+int scale_step(float value, const ColourStretch& stretch);
+// The colour of a dot's value; no_value_colour for null_value.
+std::int32_t dot_colour(float value, const ColourStretch& stretch);
+
+// What the status bar shows for a dot: "Line 100N, station 25.0, 14:03:07, 11.2"
+// (the value "no value" for a grey dot).
+std::string dot_text(const SurveyModel& model, const MapDot& dot);
+
+}  // namespace corvane
