@@ -1,6 +1,8 @@
 #include "render/series.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -319,6 +321,105 @@ void drawInOneColour(ControlState& s, Primitives& draw, const SeriesStyle& style
   }
 }
 
+// Markers only, many more than the device has room for: each square ends as the last
+// square drawn with the same device corners left it, so only the last square of each
+// corner pair is drawn, in the original order. Every pixel then ends in the colour of the
+// same square as with every square drawn (the last square that covers a pixel is the last
+// of its corners), on any device, since squares with the same device corners cover the
+// same area. Corners are found through a table over the device positions of the top-left
+// corner, one table for each difference of the square's device size from the first one.
+//
+// Returns false, having drawn nothing, where it does not apply: another marker than the
+// squares (codes 1 and 2) in the series, too few points for the table to pay, or a
+// square whose device size differs by more than one unit from the first.
+class CornerTables {
+public:
+  static constexpr int Variants = 3;  // device size of the first square, one less, one more
+
+  bool start(QPoint topLeftMin, QPoint topLeftMax, QSize firstSize, qint64 points) {
+    origin_ = topLeftMin;
+    width_ = qint64(topLeftMax.x()) - topLeftMin.x() + 1;
+    height_ = qint64(topLeftMax.y()) - topLeftMin.y() + 1;
+    firstSize_ = firstSize;
+    // A table costs 4 bytes a cell: it must not cost more than 16 bytes a point.
+    return width_ > 0 && height_ > 0 && width_ * height_ <= 4 * points;
+  }
+  // Records `point` as the last square with these device corners; false for a size the
+  // tables do not hold.
+  bool record(QPoint topLeft, QPoint bottomRight, qint32 point) {
+    const int dw = bottomRight.x() - topLeft.x() - firstSize_.width() + 1;
+    const int dh = bottomRight.y() - topLeft.y() - firstSize_.height() + 1;
+    if (dw < 0 || dw >= Variants || dh < 0 || dh >= Variants) return false;
+    std::vector<qint32>& table = tables_[std::size_t(dw * Variants + dh)];
+    if (table.empty()) table.assign(std::size_t(width_ * height_), 0);
+    table[std::size_t((qint64(topLeft.y()) - origin_.y()) * width_ + (topLeft.x() - origin_.x()))] = point;
+    return true;
+  }
+  // The points that are drawn: the last of each corner pair.
+  void markLast(std::vector<bool>& last) const {
+    for (const std::vector<qint32>& table : tables_)
+      for (const qint32 p : table)
+        if (p > 0) last[std::size_t(p)] = true;
+  }
+
+private:
+  QPoint origin_;
+  qint64 width_ = 0;
+  qint64 height_ = 0;
+  QSize firstSize_;
+  std::array<std::vector<qint32>, Variants * Variants> tables_;
+};
+
+bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const double* ys, qint32 count,
+                     const MarkerRow& markers, qint32 colour) {
+  if (!markers.codes || !draw.Device() || s.StreamCapture) return false;
+  const SeriesGeometry g(s);
+  const TwipsRect plot = s.PlotRect;
+  const double half = s.MarkerSize;  // as the marker primitive takes it
+  // The squares that paint, with their device corners.
+  const auto corners = [&](qint32 p, QPoint& topLeft, QPoint& bottomRight) {
+    const double y = ys[p];
+    const qint32 code = markers.codes[p - 1];
+    if (y < MissingBelow || code == 0) return false;
+    const float fx = float(g.x(xs[p - 1]));
+    const float fy = float(g.y(y));
+    if (!inside(fx, fy, plot) || markers.colour(p, colour) < 0) return false;
+    const QPoint a = draw.ToDevice(fx - half, fy - half);
+    const QPoint b = draw.ToDevice(fx + half, fy + half);
+    topLeft = QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y()));
+    bottomRight = QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()));
+    return true;
+  };
+  qint32 firstCode = 0;
+  QPoint low(INT_MAX, INT_MAX), high(INT_MIN, INT_MIN);
+  QSize firstSize;
+  qint64 painting = 0;
+  for (qint32 p = 1; p <= count; ++p) {
+    QPoint a, b;
+    if (!corners(p, a, b)) continue;
+    const qint32 code = markers.codes[p - 1];
+    if (painting++ == 0) {
+      firstCode = code;
+      firstSize = QSize(b.x() - a.x() + 1, b.y() - a.y() + 1);
+    }
+    if (code != firstCode || (code != 1 && code != 2)) return false;
+    low = QPoint(std::min(low.x(), a.x()), std::min(low.y(), a.y()));
+    high = QPoint(std::max(high.x(), a.x()), std::max(high.y(), a.y()));
+  }
+  CornerTables tables;
+  if (painting == 0 || !tables.start(low, high, firstSize, painting)) return false;
+  for (qint32 p = 1; p <= count; ++p) {
+    QPoint a, b;
+    if (corners(p, a, b) && !tables.record(a, b, p)) return false;
+  }
+  std::vector<bool> last(std::size_t(count) + 1);
+  tables.markLast(last);
+  for (qint32 p = 1; p <= count; ++p)
+    if (last[std::size_t(p)])
+      draw.Marker(float(g.x(xs[p - 1])), float(g.y(ys[p])), markers.codes[p - 1], markers.colour(p, colour));
+  return true;
+}
+
 void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, bool screenPicture) {
   if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);
   const SeriesStore& store = s.Store;
@@ -334,7 +435,7 @@ void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, 
   if (screenPicture && draw.Device() && !s.StreamCapture && !s.DeviceLandscape &&
       paintsInOneColour(s, style, markers, count, colour, weight))
     drawInOneColour(s, draw, style, xs, ys, count, markers, colour);
-  else
+  else if (style.Lines || !drawLastSquares(s, draw, xs, ys, count, markers, colour))
     drawEverySegment(s, draw, style, xs, ys, count, markers, colour, weight);
 }
 

@@ -20,8 +20,10 @@ SeriesStyle SeriesStyleOf(const ControlState& s, qint32 series);
 // series to its last, in copy pen: lines between valid neighbours clipped to ClipRect,
 // markers at points inside PlotRect. On a screen picture a series that paints in one
 // colour goes straight to the device with its lines gathered into pixel-column spans and
-// its filled squares into rectangles: the same pixels as drawing every record. Captured
-// streams, printers and other devices always get every record.
+// its filled squares into rectangles: the same pixels as drawing every record. A series of
+// square markers only, with far more points than its device area has units, is drawn with
+// only the last square of each pair of device corners, on any device: the same picture.
+// Captured streams always get every record.
 void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture);
 
 // The surface position of point `point` of series `series` (global index) of `group`,
