@@ -1,0 +1,335 @@
+#include "map/map_graph.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "display/block_display.h"
+#include "vellum32/vellum32.h"
+
+namespace corvane {
+
+namespace {
+
+// Fixed margins of the plot area in twips, so that its size follows from the picture's
+// alone and the limits can be set before drawing: room for the numbers on the left and
+// below.
+constexpr double left_margin = 1000;
+constexpr double right_margin = 60;
+constexpr double top_margin = 120;
+constexpr double bottom_margin = 420;
+// Dots are filled squares of this half size, in twips (one pixel on a 96 dpi screen).
+constexpr qint32 dot_half_size = 15;
+constexpr qint32 filled_square = 1;
+constexpr int colour_bar_width = 100;
+// A tick about every inch.
+constexpr double twips_per_tick = 1440;
+
+}  // namespace
+
+// The dots by cell of a regular grid over the map's extent, for the pointer: one lookup
+// reads the few cells around it.
+class DotGrid {
+public:
+  explicit DotGrid(const SurveyMap& map) {
+    const auto n = static_cast<std::int64_t>(map.dots.size());
+    x0_ = map.x_min;
+    y0_ = map.y_min;
+    const double w = std::max(double(map.x_max) - map.x_min, 1e-6);
+    const double h = std::max(double(map.y_max) - map.y_min, 1e-6);
+    // About four dots a cell, at most a million cells.
+    const double cells = std::clamp(double(n) / 4, 1.0, 1048576.0);
+    cell_ = std::sqrt(w * h / cells);
+    cell_ = std::max({cell_, w / 4096, h / 4096});
+    columns_ = std::clamp<std::int64_t>(std::int64_t(w / cell_) + 1, 1, 4097);
+    rows_ = std::clamp<std::int64_t>(std::int64_t(h / cell_) + 1, 1, 4097);
+    start_.assign(std::size_t(columns_ * rows_ + 1), 0);
+    std::vector<std::int32_t> cell_of(map.dots.size());
+    for (std::int64_t i = 0; i < n; ++i) {
+      const MapDot& d = map.dots[std::size_t(i)];
+      cell_of[std::size_t(i)] = std::int32_t(row(d.y) * columns_ + column(d.x));
+      ++start_[std::size_t(cell_of[std::size_t(i)]) + 1];
+    }
+    for (std::size_t c = 1; c < start_.size(); ++c) start_[c] += start_[c - 1];
+    std::vector<std::int64_t> next(start_.begin(), start_.end() - 1);
+    dots_.resize(map.dots.size());
+    for (std::int64_t i = 0; i < n; ++i) dots_[std::size_t(next[std::size_t(cell_of[std::size_t(i)])]++)] = i;
+  }
+
+  std::int64_t nearest(const SurveyMap& map, double x, double y, double radius) const {
+    std::int64_t best = -1;
+    double best_distance = radius * radius;
+    const std::int64_t c0 = column(x - radius), c1 = column(x + radius);
+    const std::int64_t r0 = row(y - radius), r1 = row(y + radius);
+    for (std::int64_t r = r0; r <= r1; ++r) {
+      for (std::int64_t c = c0; c <= c1; ++c) {
+        const std::size_t cell = std::size_t(r * columns_ + c);
+        for (std::int64_t k = start_[cell]; k < start_[cell + 1]; ++k) {
+          const std::int64_t i = dots_[std::size_t(k)];
+          const MapDot& d = map.dots[std::size_t(i)];
+          const double dx = d.x - x, dy = d.y - y;
+          const double distance = dx * dx + dy * dy;
+          if (distance < best_distance || (distance == best_distance && i > best)) {
+            best_distance = distance;
+            best = i;
+          }
+        }
+      }
+    }
+    return best;
+  }
+
+private:
+  std::int64_t column(double x) const {
+    return std::clamp<std::int64_t>(std::int64_t(std::floor((x - x0_) / cell_)), 0, columns_ - 1);
+  }
+  std::int64_t row(double y) const {
+    return std::clamp<std::int64_t>(std::int64_t(std::floor((y - y0_) / cell_)), 0, rows_ - 1);
+  }
+
+  double x0_ = 0, y0_ = 0, cell_ = 1;
+  std::int64_t columns_ = 1, rows_ = 1;
+  std::vector<std::int64_t> start_;
+  std::vector<std::int64_t> dots_;
+};
+
+MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(parent), control_(control) {
+  using namespace vellum32;
+  control_.setBorderStyle(BorderStyleTypes::None);
+  control_.setBackColor(0xFFFFFF);
+  control_.setChartType(ChartTypes::Point);
+  // No northing is ever taken for a missing value.
+  control_.setDataNull(std::numeric_limits<float>::lowest());
+  control_.setMarkerSize(dot_half_size);
+  control_.setSetMargins(true);
+  control_.setXAxisLeftMargin(float(left_margin));
+  control_.setXAxisRightMargin(float(right_margin));
+  control_.setYAxisBottomMargin(float(top_margin));  // the distance of the plot's top edge
+  control_.setYAxisTopMargin(float(bottom_margin));  // and of its bottom edge from the bottom
+  control_.installEventFilter(this);
+  connect(&control_, &Vellum32::ZoomChanged, this, &MapGraph::keepScalesEqual);
+  connect(&control_, &Vellum32::PointSelected, this, [this](qint32&, qint32&, qint32& point) {
+    if (point >= 1 && std::size_t(point) <= map_.dots.size()) emit dotClicked(point - 1);
+  });
+  connect(&control_, &Vellum32::MouseMove, this,
+          [this](qint16&, qint16&, float&, float&, qint32& inview, float& xp, float& yp) {
+            emit dotPointed(inview == 0 ? dotNear(xp, yp, 4) : -1);
+          });
+}
+
+MapGraph::~MapGraph() = default;
+
+QRectF MapGraph::plotArea(QSize pixels, double tx, double ty) {
+  // The plot routine's rule for fixed margins: the right edge is the picture's width less
+  // one pixel, rounded, less the 360 twips kept for the axes, less the right margin.
+  const double right = std::nearbyint(pixels.width() * tx - tx) - 360 - right_margin;
+  const double bottom = pixels.height() * ty - bottom_margin;
+  return QRectF(QPointF(left_margin, top_margin), QPointF(right, bottom));
+}
+
+QSize MapGraph::pictureSize() const { return control_.contentsRect().size(); }
+
+void MapGraph::setView(QRectF view, QSize pixels) {
+  const QRectF area = plotArea(pixels, control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
+  if (area.width() <= 0 || area.height() <= 0 || view.width() <= 0 || view.height() <= 0) return;
+  // Twips per data unit: the smaller of the two fits both spans.
+  const double scale = std::min(area.width() / view.width(), area.height() / view.height());
+  const QPointF centre = view.center();
+  const double xs = area.width() / scale / 2, ys = area.height() / scale / 2;
+  const float x_min = float(centre.x() - xs), x_max = float(centre.x() + xs);
+  const float y_min = float(centre.y() - ys), y_max = float(centre.y() + ys);
+  control_.setXAxisMin(x_min);
+  control_.setXAxisMax(x_max);
+  control_.setYAxisMin(y_min);
+  control_.setYAxisMax(y_max);
+  const int x_ticks = std::max(2, int(area.width() / twips_per_tick));
+  const int y_ticks = std::max(2, int(area.height() / twips_per_tick));
+  control_.setxTickInterval(nice_axis(x_min, x_max, x_ticks).tick);
+  control_.setyTickInterval(nice_axis(y_min, y_max, y_ticks).tick);
+}
+
+void MapGraph::show(SurveyMap map) {
+  using vellum32::DataTable;
+  map_ = std::move(map);
+  grid_.reset();
+  control_.Clear();
+  const auto n = qsizetype(map_.dots.size());
+  if (n == 0) {
+    control_.Refresh();
+    return;
+  }
+  // Row 0 east, row 1 north; the colours addressed by the same series and point.
+  DataTable table(2, n + 1);
+  DataTable colours(2, n + 1);
+  const auto fill = [&](qsizetype from, qsizetype to) {
+    for (qsizetype i = from; i < to; ++i) {
+      const MapDot& d = map_.dots[std::size_t(i)];
+      table(0, i + 1) = QVariant(d.x);
+      table(1, i + 1) = QVariant(d.y);
+      colours(1, i + 1) = QVariant(dot_colour(d.value, map_.stretch));
+    }
+  };
+  std::thread half([&] { fill(0, n / 2); });
+  fill(n / 2, n);
+  half.join();
+  control_.RegisterData(table);
+  control_.SetSeriesOptions(1, 1, -1, QString(), filled_square, 1);
+  control_.RegisterMarkerColour(colours, 1, 1);
+  // A margin of 2 % around the dots; a single line still gets a width.
+  const double pad = std::max({double(map_.x_max) - map_.x_min, double(map_.y_max) - map_.y_min, 1.0}) * 0.02;
+  view_ = QRectF(QPointF(map_.x_min - pad, map_.y_min - pad), QPointF(map_.x_max + pad, map_.y_max + pad));
+  setView(view_, pictureSize());
+  control_.Refresh();
+}
+
+void MapGraph::keepScalesEqual() {
+  view_ = QRectF(QPointF(control_.XAxisMin(), control_.YAxisMin()), QPointF(control_.XAxisMax(), control_.YAxisMax()));
+  const QRectF area = plotArea(pictureSize(), control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
+  if (view_.width() <= 0 || view_.height() <= 0 || area.width() <= 0 || area.height() <= 0) return;
+  const double sx = area.width() / view_.width(), sy = area.height() / view_.height();
+  if (std::abs(sx - sy) <= 1e-4 * std::max(sx, sy)) return;  // a wheel step keeps them equal
+  try {
+    setView(view_, pictureSize());
+    control_.Refresh();
+  } catch (const std::exception&) {
+    // The control keeps what it drew; it reports its own drawing errors on resize.
+  }
+}
+
+bool MapGraph::eventFilter(QObject* watched, QEvent* event) {
+  // Before the control draws itself at its new size.
+  if (watched == &control_ && event->type() == QEvent::Resize && !map_.dots.empty()) {
+    const QSize size = static_cast<QResizeEvent*>(event)->size();
+    const QMargins frame = control_.contentsMargins();
+    setView(view_, size.shrunkBy(frame));
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+std::int64_t MapGraph::dotNear(double x, double y, double pixels) const {
+  if (map_.dots.empty()) return -1;
+  const QRectF area = plotArea(pictureSize(), control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
+  const double span = double(control_.XAxisMax()) - control_.XAxisMin();
+  if (area.width() <= 0 || !(span > 0)) return -1;
+  const double radius = pixels * control_.TwipsPerPixelX() * span / area.width();
+  if (!grid_) grid_ = std::make_unique<DotGrid>(map_);
+  return grid_->nearest(map_, x, y, radius);
+}
+
+void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map) {
+  painter.save();
+  painter.fillRect(area, Qt::white);
+  const QFontMetrics metrics(painter.font());
+  const int text_height = metrics.height();
+  const QRect strip(area.left() + 8, area.top() + text_height, 18, area.height() - 4 * text_height);
+  painter.setPen(Qt::black);
+  if (map.valued > 0 && strip.height() > 0) {
+    const auto& scale = colour_scale();
+    for (int i = 0; i < scale_steps; ++i) {
+      // Step i from the bottom (low) to the top (high).
+      const int top = strip.bottom() + 1 - (i + 1) * strip.height() / scale_steps;
+      const int bottom = strip.bottom() + 1 - i * strip.height() / scale_steps;
+      const std::int32_t c = scale[std::size_t(i)];
+      painter.fillRect(QRect(strip.left(), top, strip.width(), bottom - top),
+                       QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+    }
+    painter.drawRect(strip.adjusted(0, 0, -1, -1));
+    const ColourStretch s = map.stretch;
+    const NiceAxis axis = nice_axis(s.low, s.high, 5);
+    const auto at = [&](float v) {
+      const double t = s.high > s.low ? (double(v) - s.low) / (double(s.high) - s.low) : 0.5;
+      return strip.bottom() - int(std::lround(t * (strip.height() - 1)));
+    };
+    const int digits = axis.tick >= 1 ? 0 : axis.tick >= 0.1f ? 1 : 2;
+    if (axis.lower && axis.upper) {
+      for (float v = *axis.lower; v <= *axis.upper + axis.tick / 2; v += axis.tick) {
+        if (v < s.low || v > s.high) continue;
+        const int y = at(v);
+        painter.drawLine(strip.right() + 1, y, strip.right() + 4, y);
+        painter.drawText(strip.right() + 7, y + metrics.ascent() / 2, QString::number(v, 'f', digits));
+      }
+    } else {
+      painter.drawText(strip.right() + 7, at(s.low) + metrics.ascent() / 2, QString::number(s.low, 'f', 1));
+    }
+  }
+  const QRect swatch(strip.left(), area.bottom() - 2 * text_height, strip.width(), text_height);
+  const QColor grey(no_value_colour & 0xFF, (no_value_colour >> 8) & 0xFF, (no_value_colour >> 16) & 0xFF);
+  painter.fillRect(swatch, grey);
+  painter.drawText(swatch.right() + 5, swatch.top() + metrics.ascent(), QStringLiteral("no value"));
+  painter.restore();
+}
+
+ColourBar::ColourBar(QWidget* parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding); }
+
+void ColourBar::setMap(const SurveyMap* map) {
+  map_ = map;
+  update();
+}
+
+QSize ColourBar::sizeHint() const { return QSize(colour_bar_width, 200); }
+
+void ColourBar::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (map_) paintColourBar(painter, rect(), *map_);
+}
+
+namespace {
+
+// A control of `size` pixels showing the map, not on any screen.
+struct OffscreenGraph {
+  vellum32::Vellum32 control;
+  MapGraph graph{control};
+  OffscreenGraph(const SurveyMap& map, QSize size) {
+    control.resize(size);
+    graph.show(map);
+  }
+};
+
+}  // namespace
+
+QImage render_map_image(const SurveyMap& map, QSize size) {
+  const QSize plot(std::max(1, size.width() - colour_bar_width), size.height());
+  OffscreenGraph offscreen(map, plot);
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.drawImage(0, 0, offscreen.control.Picture());
+  paintColourBar(painter, QRect(plot.width(), 0, size.width() - plot.width(), size.height()), map);
+  return image;
+}
+
+namespace {
+
+// Answers the control's SVG entry with the file to write and keeps what it reports.
+class SvgAnswers : public vellum32::ControlOperator {
+public:
+  explicit SvgAnswers(QString path) : path_(std::move(path)) {}
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return path_; }
+  void Message(QWidget*, const QString& text) override { report_ = text; }
+  const QString& report() const { return report_; }
+
+private:
+  QString path_;
+  QString report_;
+};
+
+}  // namespace
+
+QString write_map_svg(const SurveyMap& map, QSize size, const QString& path) {
+  OffscreenGraph offscreen(map, size);
+  SvgAnswers answers(path);
+  offscreen.control.setOperator(&answers);
+  auto* entry = offscreen.control.findChild<QAction*>(QStringLiteral("mnuEMF"));
+  if (!entry) return QStringLiteral("the graph has no SVG export");
+  entry->trigger();
+  offscreen.control.setOperator(nullptr);
+  return answers.report() == QStringLiteral("SVG Export complete") ? QString() : answers.report();
+}
+
+}  // namespace corvane

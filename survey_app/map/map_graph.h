@@ -1,0 +1,91 @@
+#pragma once
+// The survey map on a Vellum32 control: a point chart with one marker colour per dot,
+// equal scales on both axes (east to the right, north up) whatever the control's shape,
+// the dot under the pointer, and the colour bar that goes with it.
+#include <QImage>
+#include <QObject>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "map/survey_map.h"
+
+class QPainter;
+
+namespace vellum32 {
+class Vellum32;
+}
+
+namespace corvane {
+
+class DotGrid;
+
+class MapGraph : public QObject {
+  Q_OBJECT
+
+public:
+  // Sets the control up as the map's graph; the control must outlive this object.
+  explicit MapGraph(vellum32::Vellum32& control, QObject* parent = nullptr);
+  ~MapGraph() override;
+
+  // Hands the map to the control and draws it, the whole map in view. Errors of the
+  // control reach the caller as vellum32::Vellum32Error.
+  void show(SurveyMap map);
+  const SurveyMap& map() const { return map_; }
+
+  // The dot drawn nearest to (x, y) in data units within `pixels` screen pixels at the
+  // current scale (of equal distances the one drawn last, which is on top); -1 for none.
+  std::int64_t dotNear(double x, double y, double pixels) const;
+
+  // The plot area, twips of the control's picture, for a picture of `pixels`.
+  static QRectF plotArea(QSize pixels, double twipsPerPixelX, double twipsPerPixelY);
+
+signals:
+  // A click picked dot `dot` (an index into map().dots).
+  void dotClicked(std::int64_t dot);
+  // The pointer rests over dot `dot`; -1 when over none.
+  void dotPointed(std::int64_t dot);
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  // Shows `view` (data units) whole, widened along one axis so that both axes have the
+  // same scale in a picture of `pixels`. Does not draw.
+  void setView(QRectF view, QSize pixels);
+  QSize pictureSize() const;
+  void keepScalesEqual();
+
+  vellum32::Vellum32& control_;
+  SurveyMap map_;
+  QRectF view_;  // what was asked to be shown, data units
+  mutable std::unique_ptr<DotGrid> grid_;
+};
+
+// The colour scale with its values, top = high; a grey swatch stands for "no value".
+void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map);
+
+class ColourBar : public QWidget {
+public:
+  explicit ColourBar(QWidget* parent = nullptr);
+  void setMap(const SurveyMap* map);
+  QSize sizeHint() const override;
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+
+private:
+  const SurveyMap* map_ = nullptr;
+};
+
+// The map without a display: the picture as the control draws it at `size` pixels with the
+// colour bar beside it.
+QImage render_map_image(const SurveyMap& map, QSize size);
+// The plot as the control exports it to SVG, at `size` pixels of the control. Returns the
+// failure's text, empty on success.
+QString write_map_svg(const SurveyMap& map, QSize size, const QString& path);
+
+}  // namespace corvane
