@@ -9,11 +9,18 @@
 #include <string>
 #include <vector>
 
+#ifdef CORVANE_MAP
+#include <QApplication>
+#include <QSaveFile>
+
+#include "map/map_graph.h"
+#endif
 #include "batch/batch_operator.h"
 #include "batch/report.h"
 #include "correction/base_match.h"
 #include "display/block_display.h"
 #include "export/export_command.h"
+#include "map/survey_map.h"
 #include "reader/dump_reader.h"
 #include "reader/file_list.h"
 
@@ -24,6 +31,8 @@ const char* const usage_text =
     "                     [--uncheck KEY]... FILE...\n"
     "       corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] --xyz|--oasis PATH --base-field VALUE\n"
     "                     [--no-corrections] [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
+    "       corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] --map OUT.png|OUT.svg [--map-size WxH] [--raw]\n"
+    "                     [--uncheck KEY]... FILE...\n"
     "\n"
     "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
     "listed is left out and named), up to N at a time with --jobs N (default: one per core; 1 reads\n"
@@ -41,10 +50,15 @@ const char* const usage_text =
     "  --readings        prints the reading table\n"
     "  --graphs KEY      prints what clicking the tree node KEY shows: the text boxes, and\n"
     "                    for each graph its title, axes and points\n"
+    "  --map OUT         draws the survey map of the ticked field lines into OUT, a PNG picture\n"
+    "                    (with the colour bar) or an SVG drawing (the plot), by its extension:\n"
+    "                    corrected values, or raw ones with --raw; --map-size WxH in pixels\n"
+    "                    (default 1200x900); needs no display\n"
     "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
     "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
-    "fails, 2 on bad usage, 3 when a dump file could not be opened or read to its end (the\n"
-    "run goes on without it), 4 when the printed tables could not be written.\n";
+    "fails or there is nothing to map, 2 on bad usage (or --map in a build without the\n"
+    "graph), 3 when a dump file could not be opened or read to its end (the run goes on\n"
+    "without it), 4 when the printed tables could not be written.\n";
 
 // Whether an export target is one of the dump files: replacing it would destroy the input.
 bool names_an_input(const std::filesystem::path& target, const std::vector<std::string>& inputs) {
@@ -55,10 +69,60 @@ bool names_an_input(const std::filesystem::path& target, const std::vector<std::
   return false;
 }
 
+// "WxH" with both at least 1 and at most 20000.
+std::optional<std::pair<int, int>> parse_map_size(const std::string& text) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos) return std::nullopt;
+  int w = 0, h = 0;
+  const char* const end = text.data() + text.size();
+  const auto [w_end, w_error] = std::from_chars(text.data(), text.data() + x, w);
+  const auto [h_end, h_error] = std::from_chars(text.data() + x + 1, end, h);
+  if (w_error != std::errc() || h_error != std::errc() || w_end != text.data() + x || h_end != end) return std::nullopt;
+  if (w < 1 || h < 1 || w > 20000 || h > 20000) return std::nullopt;
+  return std::pair{w, h};
+}
+
 int usage(const std::string& problem) {
   if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
   std::cerr << usage_text;
   return 2;
+}
+
+// Draws the map of the ticked field lines into `path`; false, with the reason told, when
+// there is nothing to map or the file cannot be written.
+bool write_map(const corvane::SurveyModel& model, const std::string& path, std::pair<int, int> size, bool raw,
+               corvane::Operator& op) {
+  corvane::SurveyMap map = corvane::build_survey_map(model, raw);
+  if (map.dots.empty()) {
+    op.message("There is nothing to map: no ticked field line of two or more readings has a line coordinate");
+    return false;
+  }
+#ifdef CORVANE_MAP
+  // Qt needs an application; without a platform named, none that needs a display.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "corvane-batch";
+  char* argv[] = {name, nullptr};
+  QApplication application(argc, argv);
+  const QString target = QString::fromStdString(path);
+  const QSize pixels(size.first, size.second);
+  QString failure;
+  if (path.ends_with(".svg")) {
+    failure = corvane::write_map_svg(map, pixels, target);
+  } else {
+    const QImage image = corvane::render_map_image(map, pixels);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
+      failure = file.errorString().isEmpty() ? QStringLiteral("the picture could not be written") : file.errorString();
+  }
+  if (!failure.isEmpty()) {
+    op.message("The map could not be written to " + path + ": " + failure.toStdString());
+    return false;
+  }
+  return true;
+#else
+  return false;
+#endif
 }
 
 }  // namespace
@@ -69,7 +133,9 @@ int main(int argc, char** argv) {
   unsigned jobs = default_jobs();
   bool tree = false, blocks = false, readings = false;
   bool overwrite = false;
-  std::optional<std::string> xyz, base_field, graphs;
+  std::optional<std::string> xyz, base_field, graphs, map_path;
+  std::pair<int, int> map_size{1200, 900};
+  bool raw = false;
   int button = export_xyz_button;
   ExportRequest request;
   std::vector<std::string> unchecks;
@@ -91,10 +157,18 @@ int main(int argc, char** argv) {
       if (value.empty() || stop != end || error != std::errc() || jobs == 0)
         return usage("--jobs needs a whole number of 1 or more");
     } else if (!options_done && (arg == "--xyz" || arg == "--oasis" || arg == "--base-field" || arg == "--uncheck" ||
-                                 arg == "--graphs")) {
+                                 arg == "--graphs" || arg == "--map" || arg == "--map-size")) {
       if (i + 1 >= argc) return usage(arg + " needs a value");
       const std::string value = argv[++i];
-      if (arg == "--graphs")
+      if (arg == "--map") {
+        const std::string extension = std::filesystem::path(value).extension().string();
+        if (extension != ".png" && extension != ".svg") return usage("--map needs a file ending in .png or .svg");
+        map_path = value;
+      } else if (arg == "--map-size") {
+        const auto size = parse_map_size(value);
+        if (!size) return usage("--map-size needs WxH, two whole numbers from 1 to 20000");
+        map_size = *size;
+      } else if (arg == "--graphs")
         graphs = value;
       else if (arg == "--xyz" || arg == "--oasis") {
         if (xyz) return usage("give one of --xyz and --oasis, once");
@@ -110,6 +184,8 @@ int main(int argc, char** argv) {
       request.export_all = true;
     } else if (!options_done && arg == "--export-base") {
       request.export_base = true;
+    } else if (!options_done && arg == "--raw") {
+      raw = true;
     } else if (!options_done && arg == "--overwrite") {
       overwrite = true;
     } else if (!options_done && arg == "--tree") {
@@ -127,14 +203,23 @@ int main(int argc, char** argv) {
       paths.push_back(arg);
     }
   }
-  if (!tree && !blocks && !readings && !xyz && !graphs)
-    return usage("say what to do: --xyz, --oasis, --tree, --blocks, --readings or --graphs");
+  if (!tree && !blocks && !readings && !xyz && !graphs && !map_path)
+    return usage("say what to do: --xyz, --oasis, --map, --tree, --blocks, --readings or --graphs");
+  if (raw && !map_path) return usage("--raw goes with --map");
+#ifndef CORVANE_MAP
+  if (map_path) {
+    std::cerr << "corvane-batch: --map is not available: this build has no graph\n";
+    return 2;
+  }
+#endif
   if (xyz && !base_field) return usage("--xyz and --oasis need --base-field");
   if (!xyz && base_field) return usage("--base-field goes with --xyz or --oasis");
   if (paths.empty()) return usage("no dump files given");
-  if (xyz && names_an_input(*xyz, paths)) {
-    std::cerr << "corvane-batch: " << *xyz << " is one of the dump files to read; choose another export file\n";
-    return 2;
+  for (const auto& target : {xyz, map_path}) {
+    if (target && names_an_input(*target, paths)) {
+      std::cerr << "corvane-batch: " << *target << " is one of the dump files to read; choose another output file\n";
+      return 2;
+    }
   }
   // A closed pipe on stdout must fail the write (and be reported), not end the program.
   std::signal(SIGPIPE, SIG_IGN);
@@ -171,6 +256,7 @@ int main(int argc, char** argv) {
     request.base_field_text = *base_field;
     if (command_save_data(model, request, button, op) != ExportResult::complete) status = 1;
   }
+  if (map_path && status == 0 && !write_map(model, *map_path, map_size, raw, op)) status = 1;
   errno = 0;  // what a failed write to stdout leaves is its reason
   if (tree) print_tree(model, std::cout);
   if (blocks) print_blocks(model, std::cout);
