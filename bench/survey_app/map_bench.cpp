@@ -1,0 +1,70 @@
+// Opening the survey map of a large day: from the model to a fully painted control.
+//
+//   map_bench DIR [MEGABYTES]   generates MEGABYTES (default 100) of fixed-column dumps into
+//                               DIR unless it holds some, reads them, then times the map
+//                               (best of three) and prints the seconds and their shares
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dump_generator.h"
+#include "export/export_command.h"
+#include "map/map_graph.h"
+#include "map/survey_map.h"
+#include "reader/dump_reader.h"
+#include "vellum32/vellum32.h"
+
+namespace {
+
+double seconds_since(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace corvane;
+  QApplication application(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: map_bench DIR [MEGABYTES]\n");
+    return 2;
+  }
+  const std::filesystem::path dir(argv[1]);
+  std::filesystem::create_directories(dir);
+  if (std::filesystem::is_empty(dir)) {
+    bench::DumpGenerator gen;
+    gen.write(dir.string(), static_cast<std::uint64_t>((argc > 2 ? std::stod(argv[2]) : 100.0) * 1e6), 1'200'000, true);
+  }
+  std::vector<DumpFile> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.is_regular_file()) files.push_back(DumpFile{e.path().filename().string(), dir.string()});
+  std::sort(files.begin(), files.end(), [](const DumpFile& a, const DumpFile& b) { return a.name < b.name; });
+  SilentOperator op;
+  SurveyModel model;
+  process_files(model, files, op, DateOrder::mdy);
+
+  vellum32::Vellum32 control;
+  control.resize(1000, 750);
+  MapGraph graph(control);
+  double best_total = 1e9, best_data = 0, best_graph = 0;
+  std::size_t dots = 0;
+  for (int run = 0; run < 3; ++run) {
+    const auto t0 = std::chrono::steady_clock::now();
+    SurveyMap map = build_survey_map(model, false);
+    const double data = seconds_since(t0);
+    dots = map.dots.size();
+    const auto t1 = std::chrono::steady_clock::now();
+    graph.show(std::move(map));
+    const double drawn = seconds_since(t1);
+    if (data + drawn < best_total) best_total = data + drawn, best_data = data, best_graph = drawn;
+  }
+  std::printf("%zu dots on a %dx%d picture: the map opens in %.3f s (%.0f %% of the 1 s allowed)\n", dots,
+              control.Picture().width(), control.Picture().height(), best_total, 100 * best_total);
+  std::printf("  map data %.3f s (%.0f %%), registration and drawing %.3f s (%.0f %%)\n", best_data,
+              100 * best_data / best_total, best_graph, 100 * best_graph / best_total);
+  return 0;
+}
