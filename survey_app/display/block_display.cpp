@@ -106,6 +106,20 @@ GraphData graph(int index, std::vector<float> x, std::vector<float> y, bool base
 
 }  // namespace
 
+std::string cover_description(const SurveyModel& m, std::int32_t node) {
+  if (node < 1 || node > m.node_count) return {};
+  const std::int32_t b = m.node_block[static_cast<std::size_t>(node)];
+  if (b < 1 || m.block(b).kind != field_kind) return {};
+  const std::int32_t base = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b).base_block : 0;
+  if (base < 1) return "No base session covers this line";
+  const Node& base_node = m.nodes[static_cast<std::size_t>(m.block(base).node)];
+  std::string text = "Base session " + base_node.text.substr(0, base_node.text.find(' '));
+  const std::int32_t base_file = base_node.parent;
+  if (base_file != m.nodes[static_cast<std::size_t>(node)].parent)
+    text += " of " + m.nodes[static_cast<std::size_t>(base_file)].text;
+  return text + " covers " + format_int(m.match_of(b).base_cover) + " %";
+}
+
 BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
   BlockView view;
   if (node < 1 || node > m.node_count) return view;
@@ -117,6 +131,8 @@ BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
   if (b.num_readings > 0) {
     view.time_start = format_hms(b.start_time);
     view.time_end = format_hms(b.end_time);
+    view.date_start = format_ymd(b.start_time);
+    view.date_end = format_ymd(b.end_time);
   }
   view.base_view = b.kind != field_kind;
   if (b.num_readings <= 1 || m.selected_block <= 0) return view;

@@ -41,6 +41,8 @@ struct BlockView {
   std::string num_readings;
   std::string time_start;  // hh:mm:ss; empty without readings
   std::string time_end;
+  // yyyy/mm/dd of the same times, so that a day/month mix-up can be seen; empty alike.
+  std::string date_start, date_end;
   bool base_view = false;  // graph 0 spans all three places
   std::int32_t shown_base_block = 0;
   std::vector<GraphData> graphs;  // in index order; the graphs not listed stay empty
@@ -58,6 +60,11 @@ inline constexpr const char* display_data_error = "An error occurred while displ
 // that fails reports its message through the operator and the view keeps what was
 // built before the failure.
 BlockView show_node(SurveyModel& model, std::int32_t node, Operator& op);
+
+// How a field block's node is covered, in words: "Base session 0001 covers 100 %" (the base
+// block's number in its file, and the file when it is another), or "No base session covers
+// this line". Empty for base blocks and file nodes.
+std::string cover_description(const SurveyModel& model, std::int32_t node);
 
 // The axes of a graph's table (display_data without the graph): the usable values'
 // ranges, widened to at least 0.1, on nice limits (6 Y intervals in the base view, else

@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 
 std::string list_pattern(std::string_view extension_text) {
   if (extension_text.substr(0, 2) == "*.") return std::string(extension_text);
+  if (extension_text.substr(0, 1) == ".") return "*" + std::string(extension_text);  // ".dat" means "dat"
   return "*." + std::string(extension_text);
 }
 

@@ -4,16 +4,24 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTextBrowser>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
 
 #include <vector>
 
@@ -28,6 +36,7 @@
 #include "ui/file_search.h"
 #include "ui/frm_about.h"
 #include "ui/qt_operator.h"
+#include "ui/tree_marks.h"
 #include "util/text.h"
 
 // The window's design lives in this static library's resources, which register only when
@@ -52,13 +61,19 @@ constexpr std::array<int, 3> graph_top{px(1260), px(3180), px(5100)};
 constexpr int graph_width = px(6255);
 constexpr int graph_height = px(1815);
 constexpr int graph_tall_height = px(5655);
+// The tree's right edge, and the band of the pane that the tree and the block's view share.
+constexpr int tree_right = 250;
+constexpr int view_top = 8;
+constexpr int view_height = 493 - view_top;
 
 constexpr int node_role = Qt::UserRole;
 constexpr int key_role = Qt::UserRole + 1;
 
+// Enter on a focused button presses it, as in a dialog.
 QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(QLatin1String(name));
+  b->setAutoDefault(true);
   return b;
 }
 
@@ -81,11 +96,11 @@ QCheckBox* check_box(QWidget* parent, const char* name, const QString& caption, 
   return c;
 }
 
-// A node colour of the model (red in the low byte; -1 or a system colour: none).
-QVariant node_brush(std::int32_t colour) {
-  if (colour < 0) return QVariant();
-  return QBrush(QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-}
+constexpr std::array<std::pair<DateOrder, const char*>, 3> date_orders{{
+    {DateOrder::mdy, "Month/Day/Year"},
+    {DateOrder::dmy, "Day/Month/Year"},
+    {DateOrder::ymd, "Year/Month/Day"},
+}};
 
 }  // namespace
 
@@ -119,6 +134,9 @@ Form_main::Form_main(const QString& start_directory, Operator* op, QWidget* pare
 
   panes_->setMinimumSize(panes_->designSize());
   resize(sizeHint());
+  Frame_select_binary_files->installEventFilter(this);
+  Frame_export->installEventFilter(this);
+  Drive_binary->setFocus();
 }
 
 Form_main::~Form_main() = default;
@@ -136,6 +154,9 @@ void Form_main::build_menus() {
 
   QMenu* menu_help = menuBar()->addMenu(QStringLiteral("&Help"));
   menu_help->setObjectName(QStringLiteral("menu_help"));
+  QAction* menu_using = menu_help->addAction(QStringLiteral("&Using Corvane"));
+  menu_using->setObjectName(QStringLiteral("menu_using"));
+  connect(menu_using, &QAction::triggered, this, [this] { menu_using_click(); });
   QAction* menu_about = menu_help->addAction(QStringLiteral("&About"));
   menu_about->setObjectName(QStringLiteral("menu_about"));
   connect(menu_about, &QAction::triggered, this, [this] { menu_about_click(); });
@@ -174,13 +195,27 @@ void Form_main::build_select_pane() {
   File_binary = new FileChooser(p);
   File_binary->setObjectName(QStringLiteral("File_binary"));
   File_binary->setToolTip(QStringLiteral("Files of specified type in the current directory"));
-  p->place(File_binary, QRect(8, 230, 240, 222), {0, 0.5, 0, 1});
+  p->place(File_binary, QRect(8, 230, 240, 190), {0, 0.5, 0, 1});
 
-  p->place(label(p, "Label_param", QStringLiteral("File Extension")), QRect(8, 462, 96, 24), {0, 1, 0, 1});
+  p->place(label(p, "Label_param", QStringLiteral("File Extension")), QRect(8, 430, 96, 24), {0, 1, 0, 1});
   Text_file_extension = text_box(p, "Text_file_extension");
   Text_file_extension->setText(QStringLiteral("*"));
   Text_file_extension->setToolTip(QStringLiteral("File extension for data files to be selected"));
-  p->place(Text_file_extension, QRect(108, 462, 140, 24), {0, 1, 0, 1});
+  p->place(Text_file_extension, QRect(108, 430, 140, 24), {0, 1, 0, 1});
+
+  // The order in which the dumps' dates are read, shown so that it can be checked before
+  // processing.
+  p->place(label(p, "Label_date_order", QStringLiteral("Date Order")), QRect(8, 462, 96, 24), {0, 1, 0, 1});
+  Combo_date_order = new QComboBox(p);
+  Combo_date_order->setObjectName(QStringLiteral("Combo_date_order"));
+  Combo_date_order->setToolTip(QStringLiteral("How the dates in the dump files are read"));
+  for (const auto& [order, text] : date_orders) Combo_date_order->addItem(QString::fromLatin1(text));
+  p->place(Combo_date_order, QRect(108, 462, 140, 24), {0, 1, 0, 1});
+  setDateOrder(date_order_);
+  connect(Combo_date_order, &QComboBox::currentIndexChanged, this, [this](int i) {
+    if (i >= 0 && i < static_cast<int>(date_orders.size()))
+      date_order_ = date_orders[static_cast<std::size_t>(i)].first;
+  });
 
   ListView_binary = new QTreeWidget(p);
   ListView_binary->setObjectName(QStringLiteral("ListView_binary"));
@@ -198,12 +233,12 @@ void Form_main::build_select_pane() {
     int row, column;
     void (Form_main::*handler)();
   } buttons[] = {
-      {"Command_add_selected", "Add Selected Files", 0, 0, &Form_main::Command_add_selected_click},
-      {"Command_find_and_add_files", "Find and Add All Files", 0, 1, &Form_main::Command_find_and_add_files_click},
-      {"Command_clear_selected", "Clear Selected Files", 0, 2, &Form_main::Command_clear_selected_click},
-      {"Command_clear_list", "Clear All Files", 1, 0, &Form_main::Command_clear_list_click},
-      {"Command_process_files", "Process Selected File", 1, 1, &Form_main::Command_process_files_click},
-      {"Command_done_select_files", "Done", 1, 2, &Form_main::Command_done_select_files_click},
+      {"Command_add_selected", "&Add Selected Files", 0, 0, &Form_main::Command_add_selected_click},
+      {"Command_find_and_add_files", "F&ind and Add All Files", 0, 1, &Form_main::Command_find_and_add_files_click},
+      {"Command_clear_selected", "&Clear Selected Files", 0, 2, &Form_main::Command_clear_selected_click},
+      {"Command_clear_list", "Clear All File&s", 1, 0, &Form_main::Command_clear_list_click},
+      {"Command_process_files", "&Process Selected File", 1, 1, &Form_main::Command_process_files_click},
+      {"Command_done_select_files", "&Done", 1, 2, &Form_main::Command_done_select_files_click},
   };
   for (const auto& b : buttons) {
     QPushButton* w = button(p, b.name, QString::fromLatin1(b.caption));
@@ -211,6 +246,7 @@ void Form_main::build_select_pane() {
     p->place(w, QRect(256 + b.column * 144, 426 + b.row * 34, 139, 28), {l, 1, r, 1});
     connect(w, &QPushButton::clicked, this, [this, h = b.handler] { (this->*h)(); });
   }
+  p->findChild<QPushButton*>(QStringLiteral("Command_process_files"))->setDefault(true);
 
   connect(Drive_binary, &DriveChooser::driveChanged, this, [this] { Drive_binary_change(); });
   connect(Dir_binary, &DirChooser::pathChanged, this, [this] { Dir_binary_change(); });
@@ -224,35 +260,60 @@ void Form_main::build_main_pane() {
   p->setObjectName(QStringLiteral("Frame_main"));
   Frame_main = p;
 
-  TreeView_blocks = new QTreeWidget(p);
+  // The tree and the block's view share the pane's width across a splitter; at the design
+  // size each has its design place.
+  auto* splitter = new QSplitter(Qt::Horizontal, p);
+  splitter->setObjectName(QStringLiteral("Splitter_blocks"));
+  splitter->setChildrenCollapsible(false);
+  splitter->setHandleWidth(graph_left - tree_right);
+  p->place(splitter, QRect(8, view_top, graph_left + graph_width - 8, view_height), {0, 0, 1, 1});
+
+  TreeView_blocks = new QTreeWidget(splitter);
   TreeView_blocks->setObjectName(QStringLiteral("TreeView_blocks"));
   TreeView_blocks->setHeaderHidden(true);
   TreeView_blocks->setColumnCount(1);
   TreeView_blocks->setSelectionMode(QAbstractItemView::SingleSelection);
   TreeView_blocks->setIndentation(14);
+  TreeView_blocks->setMinimumWidth(120);
+  keep_colours_on_selection(TreeView_blocks);
   // Long node texts scroll sideways rather than being cut short.
   TreeView_blocks->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   TreeView_blocks->header()->setStretchLastSection(false);
-  p->place(TreeView_blocks, QRect(8, 8, 242, 483), {0, 0, 0, 1});
+
+  // Right of the tree, in the pane's design coordinates less the view's origin.
+  block_view_ = new AnchoredPane(QSize(graph_width, view_height), splitter);
+  block_view_->setObjectName(QStringLiteral("block_view"));
+  block_view_->setMinimumSize(block_view_->designSize());
+  AnchoredPane* v = block_view_;
+  const auto in_view = [](QRect r) { return r.translated(-graph_left, -view_top); };
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 2);
+  splitter->setSizes({tree_right - 8, graph_width});
 
   const struct {
     const char* label_name;
     const char* caption;
     const char* name;
     QLineEdit** box;
+    double share;  // of the boxes' width: the times carry their dates
   } boxes[] = {
-      {"Label_line", "Line", "Text_line", &Text_line},
-      {"Label_num_readings", "Readings", "Text_num_readings", &Text_num_readings},
-      {"Label_time_start", "Start Time", "Text_time_start", &Text_time_start},
-      {"Label_time_end", "End Time", "Text_time_end", &Text_time_end},
+      {"Label_line", "Line", "Text_line", &Text_line, 0.18},
+      {"Label_num_readings", "Readings", "Text_num_readings", &Text_num_readings, 0.14},
+      {"Label_time_start", "Start Time", "Text_time_start", &Text_time_start, 0.34},
+      {"Label_time_end", "End Time", "Text_time_end", &Text_time_end, 0.34},
   };
-  const int box_width = (graph_width - 3 * 8) / 4;
-  for (int i = 0; i < 4; ++i) {
-    const int left = graph_left + i * (box_width + 8);
-    const Anchors a{i / 4.0, 0, (i + 1) / 4.0, 0};
-    p->place(label(p, boxes[i].label_name, QString::fromLatin1(boxes[i].caption)), QRect(left, 20, box_width, 20), a);
-    *boxes[i].box = text_box(p, boxes[i].name);
-    p->place(*boxes[i].box, QRect(left, 42, box_width, 24), a);
+  const int boxes_width = graph_width - 3 * 8;
+  int left = graph_left;
+  double share = 0;
+  for (const auto& b : boxes) {
+    const int width = static_cast<int>(boxes_width * b.share);
+    const Anchors a{share, 0, share + b.share, 0};
+    v->place(label(v, b.label_name, QString::fromLatin1(b.caption)), in_view(QRect(left, 20, width, 20)), a);
+    *b.box = text_box(v, b.name);
+    (*b.box)->setReadOnly(true);
+    v->place(*b.box, in_view(QRect(left, 42, width, 24)), a);
+    left += width + 8;
+    share += b.share;
   }
 
   // The three graphs load the properties kept with the window's design, as a host loads
@@ -261,10 +322,10 @@ void Form_main::build_main_pane() {
   vellum32::FilePropertyStore design(QStringLiteral(":/design/graph_design.props"));
   design.load();
   for (int i = 0; i < 3; ++i) {
-    auto* g = new vellum32::Vellum32(p);
+    auto* g = new vellum32::Vellum32(v);
     g->setObjectName(QStringLiteral("Vellum32_scan_%1").arg(i));
     g->ReadProperties(design);
-    p->place(g, QRect(graph_left, graph_top[static_cast<std::size_t>(i)], graph_width, graph_height),
+    v->place(g, in_view(QRect(graph_left, graph_top[static_cast<std::size_t>(i)], graph_width, graph_height)),
              {0, i / 3.0, 1, (i + 1) / 3.0});
     scan_[static_cast<std::size_t>(i)] = g;
     connect(g, &vellum32::Vellum32::MouseMove, this,
@@ -273,10 +334,10 @@ void Form_main::build_main_pane() {
             });
   }
 
-  QPushButton* export_data = button(p, "Command_export_data", QStringLiteral("Export Data"));
-  p->place(export_data, QRect(graph_left, 465, 140, 28), {0, 1, 0, 1});
-  QPushButton* done = button(p, "Command_done_process", QStringLiteral("Done"));
-  p->place(done, QRect(graph_left + graph_width - 140, 465, 140, 28), {1, 1, 1, 1});
+  QPushButton* export_data = button(v, "Command_export_data", QStringLiteral("&Export Data"));
+  v->place(export_data, in_view(QRect(graph_left, 465, 140, 28)), {0, 1, 0, 1});
+  QPushButton* done = button(v, "Command_done_process", QStringLiteral("D&one"));
+  v->place(done, in_view(QRect(graph_left + graph_width - 140, 465, 140, 28)), {1, 1, 1, 1});
   connect(export_data, &QPushButton::clicked, this, [this] { Command_export_data_click(); });
   connect(done, &QPushButton::clicked, this, [this] { Command_done_process_click(); });
 
@@ -316,6 +377,11 @@ void Form_main::build_export_pane() {
   Text_xyz_name->setToolTip(QStringLiteral(
       "Name of the exported data file to create (supply file name and extension, but no drive or path)"));
   p->place(Text_xyz_name, QRect(x, 40, w, 24), right);
+  // Where "Export XYZ Data" writes: the chosen folder, which a highlighted one is not.
+  Label_xyz_path = label(p, "Label_xyz_path", QString());
+  Label_xyz_path->setWordWrap(true);
+  Label_xyz_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  p->place(Label_xyz_path, QRect(x, 290, w, 60), right);
 
   p->place(label(p, "Label_base_field", QStringLiteral("Base Field Value")), QRect(x, 76, w, 20), right);
   Text_base_field = text_box(p, "Text_base_field");
@@ -337,17 +403,20 @@ void Form_main::build_export_pane() {
 
   // The button array Command_save_data: index 0 writes the XYZ file, index 1 the Oasis
   // database.
-  QPushButton* save_xyz = button(p, "Command_save_data_0", QStringLiteral("Export XYZ Data"));
+  QPushButton* save_xyz = button(p, "Command_save_data_0", QStringLiteral("Export &XYZ Data"));
+  save_xyz->setDefault(true);
   p->place(save_xyz, QRect(x, 240, 160, 32), {0.5, 0, 0.75, 0});
-  QPushButton* save_oasis = button(p, "Command_save_data_1", QStringLiteral("Export Oasis Database"));
+  QPushButton* save_oasis = button(p, "Command_save_data_1", QStringLiteral("Export Oasis Data&base"));
   p->place(save_oasis, QRect(x + 170, 240, 160, 32), {0.75, 0, 1, 0});
   connect(save_xyz, &QPushButton::clicked, this, [this] { Command_save_data_click(export_xyz_button); });
   connect(save_oasis, &QPushButton::clicked, this, [this] { Command_save_data_click(export_oasis_button); });
 
-  QPushButton* done = button(p, "Command_done_export", QStringLiteral("Done"));
+  QPushButton* done = button(p, "Command_done_export", QStringLiteral("&Done"));
   p->place(done, QRect(x + 170, 448, 160, 32), {1, 1, 1, 1});
   connect(done, &QPushButton::clicked, this, [this] { Command_done_export_click(); });
   connect(Drive_xyz, &DriveChooser::driveChanged, this, [this] { Drive_xyz_change(); });
+  connect(Dir_xyz, &DirChooser::pathChanged, this, [this] { show_export_path(); });
+  connect(Text_xyz_name, &QLineEdit::textChanged, this, [this] { show_export_path(); });
 }
 
 // Window load: the file-selection and block panes at the left edge, 30 twips above the
@@ -379,16 +448,23 @@ void Form_main::Text_file_extension_change() {
 }
 
 void Form_main::add_file(const QString& name, const QString& directory) {
-  if (listed_names_.contains(name)) return;
-  listed_names_.insert(name);
+  if (!file_list_.add({name.toStdString(), directory.toStdString()})) return;
   auto* item = new QTreeWidgetItem(ListView_binary, {name, directory});
   Q_UNUSED(item);
 }
 
-void Form_main::File_binary_dblclick(const QString& name) { add_file(name, Dir_binary->path()); }
+void Form_main::tell_passed_over() {
+  if (const std::string text = file_list_.take_passed_over_message(); !text.empty()) op_->message(text);
+}
+
+void Form_main::File_binary_dblclick(const QString& name) {
+  add_file(name, Dir_binary->path());
+  tell_passed_over();
+}
 
 void Form_main::Command_add_selected_click() {
   for (const QString& name : File_binary->selectedFileNames()) add_file(name, Dir_binary->path());
+  tell_passed_over();
 }
 
 void Form_main::Command_find_and_add_files_click() {
@@ -400,6 +476,7 @@ void Form_main::Command_find_and_add_files_click() {
     add_file(QString::fromStdString(name), QString::fromStdString(dir));
   });
   op_->busy(false);
+  tell_passed_over();
   working_ = false;
   if (close_pending_) close();
 }
@@ -408,32 +485,30 @@ void Form_main::Command_clear_selected_click() {
   for (int i = ListView_binary->topLevelItemCount() - 1; i >= 0; --i) {
     QTreeWidgetItem* item = ListView_binary->topLevelItem(i);
     if (!item->isSelected()) continue;
-    listed_names_.remove(item->text(0));
+    file_list_.remove(item->text(0).toStdString());
     delete ListView_binary->takeTopLevelItem(i);
   }
 }
 
 void Form_main::Command_clear_list_click() {
   ListView_binary->clear();
-  listed_names_.clear();
+  file_list_.clear();
 }
 
 // ----- processing and the block tree -----
 
 void Form_main::Command_process_files_click() {
   if (working_) return;
-  std::vector<DumpFile> files;
-  for (int i = 0; i < ListView_binary->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* item = ListView_binary->topLevelItem(i);
-    files.push_back({item->text(0).toStdString(), item->text(1).toStdString()});
-  }
   working_ = true;
-  const bool ran = process_files(model_, files, *op_, date_order_).ran;
-  if (ran) {
+  const ProcessingSummary run = process_files(model_, file_list_.files(), *op_, date_order_);
+  if (run.ran) {
     clear_graphs();
+    clear_detail_boxes();
     fill_tree();
     Frame_select_binary_files->hide();
-    Frame_main->show();
+    show_pane(Frame_main, TreeView_blocks);
+    // Said in the status bar, not asked about: the run itself went well.
+    panels_[0]->setText(QString::fromStdString(files_without_blocks_message(run)));
   }
   working_ = false;
   if (close_pending_) close();
@@ -452,8 +527,7 @@ void Form_main::fill_tree() {
     item->setData(0, node_role, n);
     item->setData(0, key_role, QString::fromStdString(node.key));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, node.checked ? Qt::Checked : Qt::Unchecked);
-    item->setData(0, Qt::ForegroundRole, node_brush(node.colour));
+    dress_item(item, n);
     items[static_cast<std::size_t>(n)] = item;
   }
   TreeView_blocks->expandAll();
@@ -467,11 +541,21 @@ void Form_main::refresh_tree_colours() {
   for (QTreeWidgetItemIterator it(TreeView_blocks); *it; ++it) {
     const int n = (*it)->data(0, node_role).toInt();
     if (n < 1 || n > model_.node_count) continue;
-    const Node& node = model_.nodes[static_cast<std::size_t>(n)];
-    (*it)->setData(0, Qt::ForegroundRole, node_brush(node.colour));
-    (*it)->setCheckState(0, node.checked ? Qt::Checked : Qt::Unchecked);
+    dress_item(*it, n);
   }
   filling_tree_ = false;
+}
+
+void Form_main::dress_item(QTreeWidgetItem* item, std::int32_t n) {
+  const Node& node = model_.nodes[static_cast<std::size_t>(n)];
+  item->setCheckState(0, node.checked ? Qt::Checked : Qt::Unchecked);
+  item->setData(0, Qt::ForegroundRole, node_text_brush(node.colour));
+  item->setIcon(0, cover_mark(node.colour));
+  item->setToolTip(0, QString::fromStdString(cover_description(model_, n)));
+}
+
+void Form_main::clear_detail_boxes() {
+  for (QLineEdit* box : {Text_line, Text_num_readings, Text_time_start, Text_time_end}) box->clear();
 }
 
 void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
@@ -491,13 +575,16 @@ void Form_main::TreeView_blocks_nodeclick(QTreeWidgetItem* item) {
   const BlockView view = show_node(model_, n, *op_);
   Text_line->setText(QString::fromStdString(view.line));
   Text_num_readings->setText(QString::fromStdString(view.num_readings));
-  Text_time_start->setText(QString::fromStdString(view.time_start));
-  Text_time_end->setText(QString::fromStdString(view.time_end));
+  const auto dated = [](const std::string& date, const std::string& time) {
+    return QString::fromStdString(time.empty() ? time : date + " " + time);
+  };
+  Text_time_start->setText(dated(view.date_start, view.time_start));
+  Text_time_end->setText(dated(view.date_end, view.time_end));
   clear_graphs();
   base_view_ = view.base_view;
-  Frame_main->place(scan_[0],
-                    QRect(graph_left, graph_top[0], graph_width, base_view_ ? graph_tall_height : graph_height),
-                    base_view_ ? Anchors{0, 0, 1, 1} : Anchors{0, 0, 1, 1.0 / 3.0});
+  block_view_->place(scan_[0],
+                     QRect(0, graph_top[0] - view_top, graph_width, base_view_ ? graph_tall_height : graph_height),
+                     base_view_ ? Anchors{0, 0, 1, 1} : Anchors{0, 0, 1, 1.0 / 3.0});
   if (base_view_) scan_[0]->raise();
   for (const GraphData& g : view.graphs) show_graph(g);
 }
@@ -543,8 +630,39 @@ void Form_main::Vellum32_scan_mousemove(int index, std::int32_t inview, float xp
 void Form_main::Command_done_select_files_click() { close(); }
 
 void Form_main::Command_done_process_click() {
-  Frame_select_binary_files->show();
   Frame_main->hide();
+  show_pane(Frame_select_binary_files, Drive_binary);
+}
+
+void Form_main::show_pane(QWidget* pane, QWidget* first_control) {
+  pane->show();
+  pane->raise();
+  first_control->setFocus();
+}
+
+void Form_main::setDateOrder(DateOrder order) {
+  date_order_ = order;
+  for (std::size_t i = 0; i < date_orders.size(); ++i)
+    if (date_orders[i].first == order && Combo_date_order) Combo_date_order->setCurrentIndex(static_cast<int>(i));
+}
+
+bool Form_main::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, e);
+  const int key = static_cast<QKeyEvent*>(e)->key();
+  // Enter in a list or tree is that view's own (a folder opens); it reaches the pane anyway.
+  const bool in_view = qobject_cast<QAbstractItemView*>(QApplication::focusWidget()) != nullptr;
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !in_view) {
+    const char* default_button = watched == Frame_export ? "Command_save_data_0" : "Command_process_files";
+    if (auto* b = static_cast<QWidget*>(watched)->findChild<QPushButton*>(QLatin1String(default_button))) {
+      b->click();
+      return true;
+    }
+  }
+  if (key == Qt::Key_Escape && watched == Frame_export) {
+    Command_done_export_click();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, e);
 }
 
 // ----- export -----
@@ -557,13 +675,32 @@ void Form_main::Command_export_data_click() {
   Check_apply_corrections->setChecked(true);
   Check_export_base_station_data->setChecked(false);
   Text_xyz_name->clear();
+  // A first guess the operator may change: the base field of the first base session.
+  if (Text_base_field->text().isEmpty())
+    if (const auto value = header_base_field(model_))
+      Text_base_field->setText(QString::fromStdString(shortest_text(*value)));
   op_->status(1, "Exporting Mag Data");
   for (int panel = 2; panel <= 4; ++panel) op_->status(panel, "");
-  Frame_export->show();
-  Frame_export->raise();
+  show_export_path();
+  // The block pane is out of reach of the keys while the export pane covers it.
+  Frame_main->hide();
+  show_pane(Frame_export, Drive_xyz);
 }
 
-void Form_main::Command_done_export_click() { Frame_export->hide(); }
+void Form_main::Command_done_export_click() {
+  Frame_export->hide();
+  show_pane(Frame_main, TreeView_blocks);
+}
+
+void Form_main::show_export_path() {
+  if (Text_xyz_name->text().trimmed().isEmpty()) {
+    Label_xyz_path->setText(QStringLiteral("Writes into %1").arg(Dir_xyz->path()));
+    return;
+  }
+  Label_xyz_path->setText(QStringLiteral("Writes %1")
+                              .arg(QString::fromStdString(export_target_path(Dir_xyz->path().toStdString(),
+                                                                             Text_xyz_name->text().toStdString()))));
+}
 
 void Form_main::Drive_xyz_change() { Dir_xyz->setPath(Drive_xyz->drive()); }
 
@@ -585,6 +722,51 @@ void Form_main::Command_save_data_click(int index) {
 // ----- menus -----
 
 void Form_main::menu_exit_click() { close(); }
+
+// The short guide of Help > Using Corvane: the three steps, the colours of the tree and
+// where the program's settings come from.
+void Form_main::menu_using_click() {
+  if (auto* open = findChild<QDialog*>(QStringLiteral("frmUsing"))) {
+    open->raise();
+    open->activateWindow();
+    return;
+  }
+  auto* page = new QDialog(this);
+  page->setObjectName(QStringLiteral("frmUsing"));
+  page->setWindowTitle(QStringLiteral("Using Corvane"));
+  page->setAttribute(Qt::WA_DeleteOnClose);
+  auto* text = new QTextBrowser(page);
+  text->setObjectName(QStringLiteral("Text_using"));
+  text->setHtml(QStringLiteral(
+      "<h3>1. Choose the dump files</h3>"
+      "<p>Pick a folder, type the file extension (<i>dat</i>, <i>.dat</i> and <i>*.dat</i> are the same), then "
+      "double-click files, or select them and press <b>Add Selected Files</b>; <b>Find and Add All Files</b> also "
+      "searches the folders below. Two files of the same name cannot both be listed (the name is the file's key); "
+      "Corvane says which files it passed over. Check the <b>Date Order</b> before processing.</p>"
+      "<h3>2. Process and inspect</h3>"
+      "<p><b>Process Selected File</b> reads the list into a tree: one node per file and per block (a survey line "
+      "or a base session). Click a node to see its readings: raw, base and corrected for a line, the base "
+      "readings for a base session. Untick a block to leave it out; unticking a file leaves out all of its blocks. "
+      "Unticking a base session matches the lines again.</p>"
+      "<p>The lines of the tree show how a base session covers them, by colour and by mark:</p>"
+      "<ul><li>&#9679; green: one base session covers the whole line</li>"
+      "<li>&#9680; blue: base sessions cover only part of it; the larger part is used</li>"
+      "<li>&#8856; red: no base session covers it; it is not exported unless <b>Export All Reading Data</b> is "
+      "ticked</li></ul>"
+      "<p>The tooltip of a line names its base session and the share it covers.</p>"
+      "<h3>3. Export</h3>"
+      "<p><b>Export Data</b> opens the export pane. Choose the folder and type a file name: the pane shows the "
+      "whole path. The base field value (first guessed from the base session's header) is added to the corrected "
+      "readings. <b>Export XYZ Data</b> (Enter) writes a column file, <b>Export Oasis Database</b> a database. An "
+      "existing file is replaced only when you agree, and only once the new one is complete. Esc goes back.</p>"
+      "<h3>Settings</h3>"
+      "<p>Dates in the dumps are read in the order of the system's regional settings (LC_TIME, LC_ALL or LANG) "
+      "unless another order is chosen on the file pane. Corvane keeps no other settings between runs.</p>"));
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(text);
+  page->resize(560, 520);
+  page->show();
+}
 
 void Form_main::menu_about_click() {
   auto* about = new frmAbout(*op_, this);

@@ -6,18 +6,19 @@
 // The window shows, asks and forwards: reading, matching and exporting are the survey
 // core's; the recursive file search is in file_search.h.
 #include <QMainWindow>
-#include <QSet>
 #include <QString>
 
 #include <array>
 #include <memory>
 
 #include "model/survey_model.h"
+#include "reader/file_list.h"
 #include "util/date_time.h"
 #include "util/operator.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -48,8 +49,9 @@ public:
   explicit Form_main(const QString& start_directory, Operator* op = nullptr, QWidget* parent = nullptr);
   ~Form_main() override;
 
-  // The day/month order of the dump files' dates; system_date_order() unless set.
-  void setDateOrder(DateOrder order) { date_order_ = order; }
+  // The day/month order of the dump files' dates; system_date_order() unless set, here or
+  // with the file pane's date order box.
+  void setDateOrder(DateOrder order);
   DateOrder dateOrder() const { return date_order_; }
 
   const SurveyModel& model() const { return model_; }
@@ -58,6 +60,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* e) override;
+  // Enter and Esc that no control of a pane took: the pane's default button, and back.
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
   void build_menus();
@@ -85,6 +89,7 @@ private:
   void Drive_xyz_change();
   void menu_exit_click();
   void menu_about_click();
+  void menu_using_click();
   void TreeView_blocks_nodeclick(QTreeWidgetItem* item);
   void TreeView_blocks_nodecheck(QTreeWidgetItem* item);
   void Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp);
@@ -94,8 +99,15 @@ private:
 
   // Appends a file to ListView_binary unless an item of that name is listed.
   void add_file(const QString& name, const QString& directory);
+  // After an action that adds files: the operator hears of those passed over for their name.
+  void tell_passed_over();
   void fill_tree();
   void refresh_tree_colours();
+  // A tree item's colour, cover mark and tooltip from its node.
+  void dress_item(QTreeWidgetItem* item, std::int32_t node);
+  void clear_detail_boxes();
+  void show_export_path();
+  void show_pane(QWidget* pane, QWidget* first_control);
 
   SurveyModel model_;
   DateOrder date_order_;
@@ -104,7 +116,7 @@ private:
   bool working_ = false;        // a long handler is running
   bool close_pending_ = false;  // the window was asked to close meanwhile
   bool filling_tree_ = false;
-  QSet<QString> listed_names_;
+  DumpFileList file_list_;
 
   AnchoredPane* panes_ = nullptr;
   AnchoredPane* Frame_select_binary_files = nullptr;
@@ -116,9 +128,11 @@ private:
   DirChooser* Dir_binary = nullptr;
   FileChooser* File_binary = nullptr;
   QLineEdit* Text_file_extension = nullptr;
+  QComboBox* Combo_date_order = nullptr;
   QTreeWidget* ListView_binary = nullptr;
 
   QTreeWidget* TreeView_blocks = nullptr;
+  AnchoredPane* block_view_ = nullptr;  // the text boxes, graphs and buttons right of the tree
   std::array<vellum32::Vellum32*, 3> scan_{};
   bool base_view_ = false;  // graph 0 spans the three places
   QLineEdit* Text_line = nullptr;
@@ -129,6 +143,7 @@ private:
   DriveChooser* Drive_xyz = nullptr;
   DirChooser* Dir_xyz = nullptr;
   QLineEdit* Text_xyz_name = nullptr;
+  QLabel* Label_xyz_path = nullptr;
   QLineEdit* Text_base_field = nullptr;
   QCheckBox* Check_apply_corrections = nullptr;
   QCheckBox* Check_export_all = nullptr;

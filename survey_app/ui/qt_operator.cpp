@@ -23,7 +23,8 @@ void QtOperator::message(const std::string& text) {
 bool QtOperator::ask_ok_cancel(const std::string& text) {
   QMessageBox box(QMessageBox::Question, program_title, shown_text(text), QMessageBox::Ok | QMessageBox::Cancel,
                   parent_);
-  box.setDefaultButton(QMessageBox::Ok);
+  // Enter must never agree by accident (the question may be whether to replace a file).
+  box.setDefaultButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Ok;
 }
 

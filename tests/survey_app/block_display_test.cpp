@@ -80,6 +80,17 @@ TEST_F(DisplayTest, WithoutABaseOnlyTheRawGraph) {
   EXPECT_EQ(v.graphs[0].index, 0);
 }
 
+TEST_F(DisplayTest, TheCoverIsSaidInWords) {
+  const std::string line = field_line({{"0", "58100.0", "10:00:00"}, {"25", "58110.0", "10:00:30"}});
+  run({{"a.dat", line}, {"b.dat", base_session({{"09:59:30", "58000.0"}, {"10:01:30", "58000.0"}})}});
+  EXPECT_EQ(cover_description(model, block(1).node), "Base session 0001 of b.dat covers 100 %");
+  EXPECT_EQ(cover_description(model, block(2).node), "");  // a base block
+  EXPECT_EQ(cover_description(model, 1), "");              // a file node
+  model.reset();
+  run_one(line);
+  EXPECT_EQ(cover_description(model, block(1).node), "No base session covers this line");
+}
+
 TEST_F(DisplayTest, ReadingsOutsideTheBaseSpanGiveGraphsWithoutAxes) {
   run_one(field_line({{"0", "58100.0", "10:00:00"}, {"25", "58110.0", "11:00:00"}}) +
           base_session({{"10:15:00", "58000.0"}, {"10:45:00", "58000.0"}}));

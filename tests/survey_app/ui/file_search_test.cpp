@@ -38,8 +38,10 @@ void touch(const fs::path& p) {
 }
 
 TEST(FilePatternTest, ExtensionTextGivesTheListPattern) {
-  EXPECT_EQ(list_pattern("dat"), "*.dat");
-  EXPECT_EQ(list_pattern("*.dat"), "*.dat");
+  for (const char* spelling : {"dat", ".dat", "*.dat"}) {
+    EXPECT_EQ(list_pattern(spelling), "*.dat") << spelling;
+    EXPECT_EQ(search_pattern(spelling), "*.dat") << spelling;
+  }
   EXPECT_EQ(list_pattern("*"), "*.*");
   EXPECT_EQ(list_pattern(""), "*.");
   EXPECT_EQ(list_pattern("*.d?t;*.txt"), "*.d?t;*.txt");

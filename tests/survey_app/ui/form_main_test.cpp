@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +36,8 @@
 #include "ui/file_choosers.h"
 #include "ui/form_main.h"
 #include "ui/frm_about.h"
+#include "ui/tree_marks.h"
+#include "util/text.h"
 
 // Readable failure messages for Qt texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -119,6 +123,10 @@ protected:
     return l;
   }
   bool shown(const char* pane) const { return find<QWidget>(pane)->isVisible(); }
+  // A control's rectangle in the block pane's coordinates.
+  QRect on_block_pane(const QWidget* c) const {
+    return QRect(c->mapTo(find<QWidget>("Frame_main"), QPoint(0, 0)), c->size());
+  }
   // Picks the sample dumps in File_binary and adds them.
   void add_samples() {
     type("Text_file_extension", QStringLiteral("dat"));
@@ -144,7 +152,8 @@ protected:
   }
 };
 
-QColor colour_of(std::int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+// The text colour the tree shows for a model colour.
+QColor colour_of(std::int32_t c) { return node_text_brush(c).value<QBrush>().color(); }
 
 TEST_F(FormMainTest, StartsOnTheFileSelectionPane) {
   open(tmp.path());
@@ -212,7 +221,7 @@ TEST_F(FormMainTest, ControlsCarryTheirCaptionsAndTooltips) {
     if (c.caption) {
       QString text;
       if (auto* b = qobject_cast<QAbstractButton*>(widget))
-        text = b->text();
+        text = b->text().remove(QLatin1Char('&'));
       else if (auto* l = qobject_cast<QLabel*>(widget))
         text = l->text();
       EXPECT_EQ(text, QString::fromLatin1(c.caption)) << c.name;
@@ -247,9 +256,9 @@ TEST_F(FormMainTest, MenusAsDesigned) {
   EXPECT_TRUE(f[1]->isSeparator());
   EXPECT_EQ(f[2]->objectName(), QStringLiteral("menu_exit"));
   EXPECT_EQ(f[2]->text(), QStringLiteral("E&xit"));
-  ASSERT_EQ(help->actions().size(), 1);
-  EXPECT_EQ(help->actions()[0]->objectName(), QStringLiteral("menu_about"));
-  EXPECT_EQ(help->actions()[0]->text(), QStringLiteral("&About"));
+  ASSERT_EQ(help->actions().size(), 2);
+  EXPECT_EQ(help->actions()[1]->objectName(), QStringLiteral("menu_about"));
+  EXPECT_EQ(help->actions()[1]->text(), QStringLiteral("&About"));
   // Print does nothing.
   f[0]->trigger();
   EXPECT_TRUE(w->isVisible());
@@ -261,9 +270,9 @@ TEST_F(FormMainTest, PanesAndGraphPlacesAtDesignGeometry) {
   // 10365 x 7545 and 10365 x 7485 twips, 30 twips above the top; 15 twips to the pixel.
   EXPECT_EQ(find("Frame_select_binary_files")->geometry(), QRect(0, -2, 691, 503));
   EXPECT_EQ(find("Frame_main")->geometry(), QRect(0, -2, 691, 499));
-  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 121));
-  EXPECT_EQ(w->Vellum32_scan(1)->geometry(), QRect(258, 212, 417, 121));
-  EXPECT_EQ(w->Vellum32_scan(2)->geometry(), QRect(258, 340, 417, 121));
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(0)), QRect(258, 84, 417, 121));
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(1)), QRect(258, 212, 417, 121));
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(2)), QRect(258, 340, 417, 121));
   EXPECT_EQ(w->Vellum32_scan(1)->objectName(), QStringLiteral("Vellum32_scan_1"));
 
   // Growing the window grows the panes: the file list takes the room on the file pane,
@@ -275,8 +284,12 @@ TEST_F(FormMainTest, PanesAndGraphPlacesAtDesignGeometry) {
   add_samples();
   click("Command_process_files");
   EXPECT_EQ(find("Frame_main")->size(), QSize(781, 559));
-  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 507, 141));
-  EXPECT_EQ(w->Vellum32_scan(2)->geometry(), QRect(258, 380, 507, 141));
+  // The tree and the graphs share the new width, the graphs taking more.
+  const int tree_growth = find("TreeView_blocks")->width() - 242;
+  EXPECT_GT(tree_growth, 0);
+  EXPECT_LT(tree_growth, 45);
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(0)), QRect(258 + tree_growth, 84, 417 + 90 - tree_growth, 141));
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(2)), QRect(258 + tree_growth, 380, 417 + 90 - tree_growth, 141));
 }
 
 TEST_F(FormMainTest, ExtensionSetsTheFilePattern) {
@@ -341,10 +354,21 @@ TEST_F(FormMainTest, AddingKeepsFileNamesUnique) {
   files->setFocus();
   QTest::keyClick(files, Qt::Key_A, Qt::ControlModifier);
   click("Command_add_selected");
-  click("Command_add_selected");
   EXPECT_EQ(listed(),
             (QStringList{first, QStringLiteral("y.dat|") + QString::fromStdString((tmp.path() / "d" / "b").string())}));
-  EXPECT_TRUE(op.events.empty());
+  // The operator hears of the file passed over, with both paths, once per action; whichever
+  // way it came.
+  const std::string passed_over = "This file was not added: a file of the same name is already listed.\n" +
+                                  (tmp.path() / "d/b/x.dat").string() +
+                                  " (listed: " + (tmp.path() / "c/a/x.dat").string() + ")";
+  EXPECT_EQ(op.messages, std::vector<std::string>{passed_over});
+  op.messages.clear();
+  double_click(files, files->visualItemRect(files->item(0)).center());
+  EXPECT_EQ(op.messages, std::vector<std::string>{passed_over});
+  op.messages.clear();
+  click("Command_find_and_add_files");
+  EXPECT_EQ(op.messages, std::vector<std::string>{passed_over});
+  EXPECT_EQ(listed().size(), 2);
 }
 
 TEST_F(FormMainTest, ClearSelectedRemovesItemsTwoAndThreeOfFour) {
@@ -467,9 +491,11 @@ TEST_F(FormMainTest, ProcessingBuildsTheBlockTree) {
     }
   }
   EXPECT_EQ(items[1]->text(0), QStringLiteral("0001 Base 07/09/96 Line BS1"));
-  EXPECT_EQ(items[2]->foreground(0).color(), QColor(0, 255, 0));   // green: fully covered
-  EXPECT_EQ(items[14]->foreground(0).color(), QColor(0, 0, 255));  // blue: partly covered
-  EXPECT_EQ(items[18]->foreground(0).color(), QColor(255, 0, 0));  // red: not covered
+  EXPECT_EQ(items[2]->foreground(0).color(), colour_of(colour_green));  // fully covered
+  EXPECT_EQ(items[14]->foreground(0).color(), colour_of(colour_blue));  // partly covered
+  EXPECT_EQ(items[18]->foreground(0).color(), colour_of(colour_red));   // not covered
+  EXPECT_EQ(items[2]->toolTip(0), QStringLiteral("Base session 0001 covers 100 %"));
+  EXPECT_EQ(items[18]->toolTip(0), QStringLiteral("No base session covers this line"));
   EXPECT_EQ(items[8]->checkState(0), Qt::Unchecked);
   // The first node is selected; nothing is shown yet.
   EXPECT_EQ(find<QTreeWidget>("TreeView_blocks")->currentItem(), items[0]);
@@ -503,7 +529,7 @@ TEST_F(FormMainTest, UntickingABaseBlockRecolours) {
   click("Command_process_files");
   auto items = tree_items();
   ASSERT_EQ(items.size(), 19u);
-  const QColor red(255, 0, 0), green(0, 255, 0);
+  const QColor red = colour_of(colour_red), green = colour_of(colour_green);
   for (int i = 2; i <= 7; ++i) ASSERT_EQ(items[static_cast<std::size_t>(i)]->foreground(0).color(), green) << i;
 
   // Unticking the first file's base block leaves its field blocks without cover.
@@ -538,7 +564,8 @@ TEST_F(FormMainTest, NodeClickFillsTheTextBoxes) {
   EXPECT_EQ(m.selected_block, 2);
   EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QStringLiteral("100N"));
   EXPECT_EQ(find<QLineEdit>("Text_num_readings")->text().toInt(), m.block(2).num_readings);
-  EXPECT_EQ(find<QLineEdit>("Text_time_start")->text().size(), 8);
+  EXPECT_EQ(find<QLineEdit>("Text_time_start")->text(),
+            QStringLiteral("1996/07/09 ") + QString::fromStdString(format_hms(m.block(2).start_time)));
   EXPECT_EQ(w->Vellum32_scan(0)->height(), 121);
   // A file node: no line, no readings, graph 0 over all three places.
   click_item(tree, tree->indexFromItem(items[0]));
@@ -546,9 +573,9 @@ TEST_F(FormMainTest, NodeClickFillsTheTextBoxes) {
   EXPECT_EQ(find<QLineEdit>("Text_num_readings")->text(), QStringLiteral("0"));
   EXPECT_EQ(find<QLineEdit>("Text_time_start")->text(), QString());
   EXPECT_EQ(find<QLineEdit>("Text_time_end")->text(), QString());
-  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 377));
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(0)), QRect(258, 84, 417, 377));
   click_item(tree, tree->indexFromItem(items[2]));
-  EXPECT_EQ(w->Vellum32_scan(0)->geometry(), QRect(258, 84, 417, 121));
+  EXPECT_EQ(on_block_pane(w->Vellum32_scan(0)), QRect(258, 84, 417, 121));
 }
 
 TEST_F(FormMainTest, ExportPaneWritesTheXyzFile) {
@@ -572,6 +599,7 @@ TEST_F(FormMainTest, ExportPaneWritesTheXyzFile) {
   // Refused inputs, in their order.
   click("Command_save_data_0");
   type("Text_xyz_name", QStringLiteral("  out.xyz "));
+  type("Text_base_field", QString());  // the pane's guess taken away
   click("Command_save_data_0");
   type("Text_base_field", QStringLiteral("abc"));
   click("Command_save_data_0");
@@ -742,6 +770,134 @@ TEST_F(FormMainTest, EachGraphCopiesAndExportsFromItsMenu) {
     EXPECT_TRUE(QSvgRenderer(person.file_name).isValid()) << i;
     g->setOperator(nullptr);
   }
+}
+
+TEST_F(FormMainTest, ProcessingNamesFilesWithoutBlocksAndClearsTheDetailBoxes) {
+  open_with_samples();
+  add_samples();
+  find<DirChooser>("Dir_binary")->setPath(QString::fromStdString(tmp.dir()));
+  type("Text_file_extension", QStringLiteral("txt"));
+  auto* files = find<FileChooser>("File_binary");
+  double_click(files, files->visualItemRect(files->item(0)).center());
+  click("Command_process_files");
+  EXPECT_EQ(panel(1), QStringLiteral("No block was found in ") + QString::fromStdString(tmp.dir() + "/notes.txt"));
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  click_item(tree, tree->indexFromItem(tree_items()[2]));
+  auto* line = find<QLineEdit>("Text_line");
+  ASSERT_FALSE(line->text().isEmpty());
+  EXPECT_TRUE(line->isReadOnly());
+  click("Command_done_process");
+  click("Command_process_files");
+  for (const char* box : {"Text_line", "Text_num_readings", "Text_time_start", "Text_time_end"})
+    EXPECT_TRUE(find<QLineEdit>(box)->text().isEmpty()) << box;
+}
+
+TEST_F(FormMainTest, UntickingAFileNodeLeavesAllItsLinesOut) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto items = tree_items();
+  toggle(items[0]);  // envimag_0709.dat
+  for (int i = 0; i <= 8; ++i) EXPECT_EQ(items[static_cast<std::size_t>(i)]->checkState(0), Qt::Unchecked) << i;
+  EXPECT_EQ(items[9]->checkState(0), Qt::Checked);
+  click("Command_export_data");
+  type("Text_xyz_name", QStringLiteral("part.xyz"));
+  click("Command_save_data_0");
+  const std::string written = read_all(tmp.path() / "part.xyz");
+  EXPECT_EQ(written.find("/Line       100N"), std::string::npos);  // only the first file has it
+  EXPECT_NE(written.find("/Line"), std::string::npos);
+}
+
+TEST_F(FormMainTest, ExportPaneShowsThePathAndGuessesTheBaseField) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  type("Text_base_field", QString());
+  click("Command_export_data");
+  // The base field of the first base session's header; typed values are kept from then on.
+  EXPECT_EQ(find<QLineEdit>("Text_base_field")->text(),
+            QString::fromStdString(shortest_text(*header_base_field(w->model()))));
+  auto* path = find<QLabel>("Label_xyz_path");
+  type("Text_xyz_name", QStringLiteral(" day.xyz "));
+  EXPECT_TRUE(path->text().endsWith(QString::fromStdString(tmp.dir() + "/day.xyz"))) << path->text().toStdString();
+  fs::create_directories(tmp.path() / "out");
+  find<DirChooser>("Dir_xyz")->setPath(QString::fromStdString((tmp.path() / "out").string()));
+  EXPECT_TRUE(path->text().endsWith(QString::fromStdString((tmp.path() / "out/day.xyz").string()))) << path->text().toStdString();
+}
+
+TEST_F(FormMainTest, TheDateOrderChoiceChangesTheBlocksDates) {
+  open_with_samples();
+  add_samples();
+  auto* order = find<QComboBox>("Combo_date_order");
+  EXPECT_EQ(order->currentIndex(), 0);  // month/day/year, as the test opened the window
+  click("Command_process_files");
+  const double mdy_start = w->model().block(2).start_time;
+  click("Command_done_process");
+  order->setCurrentIndex(1);
+  EXPECT_EQ(w->dateOrder(), DateOrder::dmy);
+  click("Command_process_files");
+  // 07/09/96 is 7 September now, not 9 July.
+  EXPECT_EQ(w->model().block(2).start_time - mdy_start,
+            static_cast<double>(days_from_civil(1996, 9, 7) - days_from_civil(1996, 7, 9)));
+}
+
+TEST_F(FormMainTest, EnterAndEscapeMoveThroughThePanes) {
+  open_with_samples();
+  add_samples();
+  auto* extension = find<QLineEdit>("Text_file_extension");
+  extension->setFocus();
+  QTest::keyClick(extension, Qt::Key_Return);  // the file pane's default: processing
+  ASSERT_TRUE(shown("Frame_main"));
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  EXPECT_TRUE(tree->hasFocus());
+  QTest::keyClick(tree, Qt::Key_Down);
+  QTest::keyClick(tree, Qt::Key_Down);
+  EXPECT_EQ(w->model().selected_node, 3);  // the keys show the node they move to
+
+  auto* export_data = find<QPushButton>("Command_export_data");
+  export_data->setFocus();
+  QTest::keyClick(export_data, Qt::Key_Return);  // a focused button
+  ASSERT_TRUE(shown("Frame_export"));
+  type("Text_xyz_name", QStringLiteral("keys.xyz"));
+  type("Text_base_field", QStringLiteral("0"));
+  QTest::keyClick(find<QLineEdit>("Text_xyz_name"), Qt::Key_Enter);  // the export pane's default
+  EXPECT_TRUE(fs::exists(tmp.path() / "keys.xyz"));
+  QTest::keyClick(find<QLineEdit>("Text_xyz_name"), Qt::Key_Escape);
+  EXPECT_FALSE(shown("Frame_export"));
+  EXPECT_TRUE(shown("Frame_main"));
+}
+
+TEST_F(FormMainTest, ASelectedRowKeepsItsColourAndMark) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  QTreeWidgetItem* red_line = tree_items()[18];
+  tree->setCurrentItem(red_line);
+  ASSERT_TRUE(red_line->isSelected());
+  // The text only: the check box and the mark come first.
+  const QRect row = tree->visualItemRect(red_line).adjusted(60, 0, 0, 0);
+  const QImage picture = tree->viewport()->grab(row).toImage();
+  const QColor text = colour_of(colour_red);
+  int near_text = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) {
+      const QColor c = picture.pixelColor(x, y);
+      if (std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) + std::abs(c.blue() - text.blue()) < 60)
+        ++near_text;
+    }
+  EXPECT_GT(near_text, 10);
+}
+
+TEST_F(FormMainTest, UsingCorvaneOpensBesideTheWindow) {
+  open(tmp.path());
+  find<QAction>("menu_using")->trigger();
+  auto* page = w->findChild<QDialog*>(QStringLiteral("frmUsing"));
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(page->isVisible());
+  EXPECT_EQ(page->windowModality(), Qt::NonModal);
+  find<QAction>("menu_using")->trigger();  // a second time raises the same page
+  EXPECT_EQ(w->findChildren<QDialog*>(QStringLiteral("frmUsing")).size(), 1);
 }
 
 }  // namespace

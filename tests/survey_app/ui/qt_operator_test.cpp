@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTest>
+#include <QTimer>
 
 #include "recording_operator.h"
 #include "ui/qt_operator.h"
@@ -27,6 +29,16 @@ TEST(QtOperatorTest, DefaultPointerEndsEveryHourglass) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   op.busy(false);  // already the default
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtOperatorTest, EnterOnAQuestionCancels) {
+  QWidget parent;
+  QtOperator op(&parent);
+  QTimer::singleShot(0, [] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box) QTest::keyClick(box, Qt::Key_Return);
+  });
+  EXPECT_FALSE(op.ask_ok_cancel("The specified data file already exists. Overwrite?"));
 }
 
 TEST(WindowOperatorTest, StatusGoesToThePanelsAndOn) {
