@@ -91,19 +91,21 @@ TEST(Batch, DuplicateNamesAndMessagesInOrder) {
   dir.write("a.dat",
             keyword_base_header("05/12/96", "30", "58001.0") + keyword_base_header("05/12/96", "30", "58000.0"));
   dir.write("other/a.dat", "not read");
-  const Result r = run_batch(
-      "--date-order mdy --tree " + dir.dir() + "/a.dat " + dir.dir() + "/other/a.dat " + dir.dir() + "/missing.dat",
-      dir);
+  dir.write("notes.txt", "no dump\n");
+  const Result r = run_batch("--date-order mdy --tree " + dir.dir() + "/a.dat " + dir.dir() + "/other/a.dat " +
+                                 dir.dir() + "/missing.dat " + dir.dir() + "/notes.txt",
+                             dir);
   ASSERT_EQ(r.code, 3);  // the missing file: the run goes on, and says so in its status
   const auto out = lines(r.out);
-  ASSERT_EQ(out.size(), 4u);
+  ASSERT_EQ(out.size(), 5u);
   EXPECT_EQ(out[3], "4\tmissing.dat\tmissing.dat\t0\t-");
   EXPECT_EQ(r.err, "This file was not added: a file of the same name is already listed.\n" + dir.dir() +
                        "/other/a.dat (listed: " + dir.dir() +
                        "/a.dat)\n"
                        "The base station field value has changed from 58001.0 to 58000.0\nFile : a.dat Block : 2\n"
                        "The file " +
-                       dir.dir() + "/missing.dat could not be opened: No such file or directory\n");
+                       dir.dir() + "/missing.dat could not be opened: No such file or directory\n" +
+                       "No block was found in " + dir.dir() + "/notes.txt\n");
 }
 
 TEST(Batch, BadUsageExitsWithTwo) {
