@@ -1,0 +1,188 @@
+// The survey map on the screen and from corvane-batch: scales, clicks, the pointer, and
+// the PNG and SVG files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QSvgRenderer>
+#include <cstdlib>
+
+#include "dump_fixture.h"
+#include "map/map_graph.h"
+#include "map/survey_map_view.h"
+#include "map_day.h"
+#include "vellum32/vellum32.h"
+
+namespace corvane::test {
+namespace {
+
+// Where pixels of the control's picture lie in data units, from the positions its
+// MouseMove event reports: data = origin + pixel x units (y upwards).
+struct PixelMapping {
+  double x0 = 0, y0 = 0, ux = 0, uy = 0;
+  QPoint pixel(double x, double y) const {
+    return QPoint(int(std::lround((x - x0) / ux)), int(std::lround((y0 - y) / uy)));
+  }
+};
+
+QWidget* picture_of(vellum32::Vellum32& control) {
+  return control.findChild<QWidget*>(QStringLiteral("Picture_graph"));
+}
+
+void send_mouse(vellum32::Vellum32& control, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::NoButton) {
+  QWidget* picture = picture_of(control);
+  QMouseEvent event(type, QPointF(at), picture->mapToGlobal(QPointF(at)), button,
+                    type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons(), Qt::NoModifier);
+  QApplication::sendEvent(picture, &event);
+}
+
+PixelMapping mapping_of(vellum32::Vellum32& control) {
+  QPointF data[2];
+  int n = 0;
+  const auto connection = QObject::connect(&control, &vellum32::Vellum32::MouseMove,
+                                           [&](qint16&, qint16&, float&, float&, qint32&, float& xp, float& yp) {
+                                             if (n < 2) data[n++] = QPointF(xp, yp);
+                                           });
+  send_mouse(control, QEvent::MouseMove, QPoint(0, 0));
+  send_mouse(control, QEvent::MouseMove, QPoint(200, 200));
+  QObject::disconnect(connection);
+  EXPECT_EQ(n, 2);
+  return {data[0].x(), data[0].y(), (data[1].x() - data[0].x()) / 200, (data[0].y() - data[1].y()) / 200};
+}
+
+class MapViewTest : public ReaderTest {
+protected:
+  void SetUp() override { run_one(map_day()); }
+  std::string path() const { return (dir.path() / "a.dat").string(); }
+  // corvane-batch with these arguments before the day's file; its exit code.
+  int batch(const std::string& args) {
+    const std::string command = std::string(CORVANE_BATCH) + " " + args + " " + path() + " >/dev/null 2>" +
+                                (dir.path() / "stderr.txt").string();
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  const MapDot& dot_of(const SurveyMap& map, const std::string& line, float station) {
+    for (const MapDot& d : map.dots)
+      if (model.block(d.block).line == line && model.reading(d.reading).station == station) return d;
+    ADD_FAILURE() << line;
+    return map.dots.front();
+  }
+};
+
+TEST_F(MapViewTest, EqualScalesInATallAndInAWideControl) {
+  SurveyMapView view;
+  view.setModel(&model);
+  view.show();
+  for (const QSize size : {QSize(300, 900), QSize(1200, 300)}) {
+    view.graph().resize(size);
+    QApplication::processEvents();
+    ASSERT_EQ(view.graph().Picture().size(), size);
+    const PixelMapping m = mapping_of(view.graph());
+    EXPECT_GT(m.ux, 0);
+    EXPECT_NEAR(m.uy / m.ux, 1.0, 1e-5) << size.width() << "x" << size.height();
+    // The whole map stays in view.
+    const QRect inside = view.graph().Picture().rect();
+    for (const MapDot& d : view.map().dots) EXPECT_TRUE(inside.contains(m.pixel(d.x, d.y)));
+  }
+}
+
+TEST_F(MapViewTest, AClickOnADotNamesItsBlockAndThePointerItsReading) {
+  SurveyMapView view;
+  view.setModel(&model);
+  view.show();
+  view.graph().resize(800, 600);
+  QApplication::processEvents();
+  const PixelMapping m = mapping_of(view.graph());
+  const MapDot& target = dot_of(view.map(), "300E", 20);
+  const QPoint at = m.pixel(target.x, target.y) + QPoint(2, -1);  // a near miss still picks it
+  std::int32_t clicked = 0;
+  QString text;
+  QObject::connect(&view, &SurveyMapView::readingClicked, [&](std::int32_t block) { clicked = block; });
+  QObject::connect(&view, &SurveyMapView::pointerText, [&](const QString& t) { text = t; });
+  send_mouse(view.graph(), QEvent::MouseMove, at);
+  EXPECT_EQ(text.toStdString(), "Line 300E, station 20.0, 10:01:00, 18.0");
+  send_mouse(view.graph(), QEvent::MouseButtonPress, at, Qt::LeftButton);
+  send_mouse(view.graph(), QEvent::MouseButtonRelease, at, Qt::LeftButton);
+  EXPECT_EQ(clicked, target.block);
+  send_mouse(view.graph(), QEvent::MouseMove, m.pixel(250, 300));  // between the lines
+  EXPECT_TRUE(text.isEmpty());
+}
+
+TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
+  const std::string png = (dir.path() / "map.png").string();
+  ASSERT_EQ(batch("--map " + png + " --map-size 600x400"), 0) << dir.read("stderr.txt");
+  const QImage image(QString::fromStdString(png));
+  ASSERT_EQ(image.size(), QSize(600, 400));
+  // The same map on a control the size of the picture's plot part.
+  vellum32::Vellum32 control;
+  control.resize(500, 400);
+  MapGraph graph(control);
+  graph.show(build_survey_map(model, false));
+  const PixelMapping m = mapping_of(control);
+  for (const MapDot& d : graph.map().dots) {
+    const std::int32_t c = dot_colour(d.value, graph.map().stretch);
+    EXPECT_EQ(image.pixel(m.pixel(d.x, d.y)), qRgb(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF))
+        << model.block(d.block).line << " " << d.x << " " << d.y;
+  }
+  EXPECT_EQ(image.pixel(m.pixel(250, 300)), qRgb(255, 255, 255));
+
+  const std::string svg = (dir.path() / "map.svg").string();
+  ASSERT_EQ(batch("--raw --map " + svg), 0) << dir.read("stderr.txt");
+  EXPECT_TRUE(QSvgRenderer(QString::fromStdString(svg)).isValid());
+}
+
+TEST_F(MapViewTest, BatchExitsWithOneWhenNothingIsLeftToMap) {
+  // Unticking the file unticks every line.
+  EXPECT_EQ(batch("--map " + (dir.path() / "map.png").string() + " --uncheck " + model.nodes[1].key), 1);
+  EXPECT_NE(dir.read("stderr.txt").find("There is nothing to map"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "map.png"));
+}
+
+// A control showing `copies` copies of the same dots, the earlier copies in other colours:
+// far more squares than the plot has pixels, most of them drawn over by a later copy.
+QImage dots_drawn(int copies) {
+  constexpr int n = 2000;
+  vellum32::Vellum32 control;
+  control.resize(400, 300);
+  control.setChartType(vellum32::ChartTypes::Point);
+  control.setMarkerSize(15);
+  vellum32::DataTable table(2, qsizetype(n) * copies + 1), colours(2, qsizetype(n) * copies + 1);
+  std::uint32_t state = 7;
+  const auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+  std::vector<QPointF> at(n);
+  for (QPointF& p : at) p = QPointF((next() % 10000) / 1e4, (next() % 10000) / 1e4);
+  for (int c = 0; c < copies; ++c) {
+    for (int i = 0; i < n; ++i) {
+      const qsizetype k = qsizetype(c) * n + i + 1;
+      table(0, k) = at[std::size_t(i)].x();
+      table(1, k) = at[std::size_t(i)].y();
+      colours(1, k) = c + 1 == copies ? qint32(i * 2654435761u & 0xFFFFFF) : qint32(next() & 0xFFFFFF);
+    }
+  }
+  control.RegisterData(table);
+  control.SetSeriesOptions(1, 1, -1, QString(), 1);
+  control.RegisterMarkerColour(colours, 1, 1);
+  control.setXAxisMin(0);
+  control.setXAxisMax(1);
+  control.setYAxisMin(0);
+  control.setYAxisMax(1);
+  control.setxTickInterval(0.25f);
+  control.setyTickInterval(0.25f);
+  control.Refresh();
+  return control.Picture().copy();
+}
+
+TEST(MapDrawing, DenseSquaresGiveThePictureOfDrawingEveryOne) {
+  // 2,000 overlapping squares are drawn one by one; 100 copies of them (200,000 squares on
+  // a plot of some 100,000 pixels) only the last of each place: the picture is the same.
+  const QImage plain = dots_drawn(1);
+  const QImage merged = dots_drawn(100);
+  EXPECT_GT(plain.size().width(), 0);
+  EXPECT_NE(plain, QImage(plain.size(), plain.format()));
+  EXPECT_TRUE(plain == merged);
+}
+
+}  // namespace
+}  // namespace corvane::test
