@@ -7,14 +7,18 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -30,6 +34,7 @@
 #include "correction/base_match.h"
 #include "display/block_display.h"
 #include "export/export_command.h"
+#include "map/survey_map_view.h"
 #include "reader/dump_reader.h"
 #include "ui/anchored_pane.h"
 #include "ui/file_choosers.h"
@@ -135,6 +140,7 @@ Form_main::Form_main(const QString& start_directory, Operator* op, QWidget* pare
   panes_->setMinimumSize(panes_->designSize());
   resize(sizeHint());
   Frame_select_binary_files->installEventFilter(this);
+  Frame_select_binary_files->setAcceptDrops(true);
   Frame_export->installEventFilter(this);
   Drive_binary->setFocus();
 }
@@ -336,6 +342,9 @@ void Form_main::build_main_pane() {
 
   QPushButton* export_data = button(v, "Command_export_data", QStringLiteral("&Export Data"));
   v->place(export_data, in_view(QRect(graph_left, 465, 140, 28)), {0, 1, 0, 1});
+  QPushButton* survey_map = button(v, "Command_survey_map", QStringLiteral("Survey &Map"));
+  v->place(survey_map, in_view(QRect(graph_left + 148, 465, 140, 28)), {0, 1, 0, 1});
+  connect(survey_map, &QPushButton::clicked, this, [this] { Command_survey_map_click(); });
   QPushButton* done = button(v, "Command_done_process", QStringLiteral("D&one"));
   v->place(done, in_view(QRect(graph_left + graph_width - 140, 465, 140, 28)), {1, 1, 1, 1});
   connect(export_data, &QPushButton::clicked, this, [this] { Command_export_data_click(); });
@@ -434,6 +443,8 @@ void Form_main::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
+  save_settings();
+  if (map_window_) map_window_->close();
   QMainWindow::closeEvent(e);
 }
 
@@ -505,6 +516,7 @@ void Form_main::Command_process_files_click() {
     clear_graphs();
     clear_detail_boxes();
     fill_tree();
+    if (map_view_) map_view_->refresh();
     Frame_select_binary_files->hide();
     show_pane(Frame_main, TreeView_blocks);
     // Said in the status bar, not asked about: the run itself went well.
@@ -565,6 +577,7 @@ void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
   if (model_.nodes[static_cast<std::size_t>(n)].checked == checked) return;  // another change of the item
   set_node_checked(model_, n, checked);
   refresh_tree_colours();
+  if (map_view_) map_view_->refresh();
 }
 
 // Shows the clicked node's block: the four text boxes and the three graphs; graph 0 spans
@@ -647,6 +660,14 @@ void Form_main::setDateOrder(DateOrder order) {
 }
 
 bool Form_main::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == Frame_select_binary_files && (e->type() == QEvent::DragEnter || e->type() == QEvent::Drop)) {
+    auto* drop = static_cast<QDropEvent*>(e);
+    const QMimeData* data = drop->mimeData();
+    if (!data || !data->hasUrls() || working_) return false;
+    drop->acceptProposedAction();
+    if (e->type() == QEvent::Drop) add_dropped(data->urls());
+    return true;
+  }
   if (e->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, e);
   const int key = static_cast<QKeyEvent*>(e)->key();
   // Enter in a list or tree is that view's own (a folder opens); it reaches the pane anyway.
@@ -669,8 +690,11 @@ bool Form_main::eventFilter(QObject* watched, QEvent* e) {
 
 void Form_main::Command_export_data_click() {
   panes_->place(Frame_export, QRect(0, 0, pane_width, pane_height), {0, 0, 1, 1});
-  Drive_xyz->setDrive(Drive_binary->drive());
-  Dir_xyz->setPath(Dir_binary->path());
+  // The folder of the last export when one is remembered between runs, else the file folder.
+  const QString folder =
+      !export_folder_.isEmpty() && QFileInfo(export_folder_).isDir() ? export_folder_ : Dir_binary->path();
+  Drive_xyz->setDrive(Drive_xyz->driveOf(folder));
+  Dir_xyz->setPath(folder);
   Check_export_all->setChecked(false);
   Check_apply_corrections->setChecked(true);
   Check_export_base_station_data->setChecked(false);
@@ -690,6 +714,91 @@ void Form_main::Command_export_data_click() {
 void Form_main::Command_done_export_click() {
   Frame_export->hide();
   show_pane(Frame_main, TreeView_blocks);
+}
+
+void Form_main::Command_survey_map_click() {
+  if (!map_window_) {
+    map_window_ = new QMainWindow(this, Qt::Window);
+    map_window_->setObjectName(QStringLiteral("frmSurveyMap"));
+    map_window_->setWindowTitle(QStringLiteral("Survey Map"));
+    map_view_ = new SurveyMapView(map_window_);
+    map_window_->setCentralWidget(map_view_);
+    QStatusBar* bar = map_window_->statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar_map"));
+    connect(map_view_, &SurveyMapView::pointerText, bar, [bar](const QString& text) { bar->showMessage(text); });
+    connect(map_view_, &SurveyMapView::readingClicked, this,
+            [this](std::int32_t block) { map_reading_clicked(block); });
+    connect(map_view_, &SurveyMapView::mapFailed, this,
+            [this](const QString& description) { op_->message(description.toStdString()); });
+    map_window_->resize(800, 640);
+    map_view_->setModel(&model_);
+  }
+  map_window_->show();
+  map_window_->raise();
+  map_window_->activateWindow();
+}
+
+void Form_main::map_reading_clicked(std::int32_t block) {
+  if (block < 1 || block > model_.block_count) return;
+  const int node = model_.block(block).node;
+  for (QTreeWidgetItemIterator it(TreeView_blocks); *it; ++it) {
+    if ((*it)->data(0, node_role).toInt() != node) continue;
+    filling_tree_ = true;  // shown once, below
+    TreeView_blocks->setCurrentItem(*it);
+    filling_tree_ = false;
+    TreeView_blocks->scrollToItem(*it);
+    TreeView_blocks_nodeclick(*it);
+    if (!Frame_export->isVisible()) {
+      Frame_select_binary_files->hide();
+      Frame_main->show();
+    }
+    return;
+  }
+}
+
+void Form_main::add_dropped(const QList<QUrl>& urls) {
+  working_ = true;
+  op_->busy(true);
+  const std::string pattern = search_pattern(Text_file_extension->text().toStdString());
+  for (const QUrl& url : urls) {
+    if (!url.isLocalFile()) continue;
+    const QFileInfo info(url.toLocalFile());
+    if (info.isDir()) {
+      find_files(clean_directory(info.absoluteFilePath()).toStdString(), pattern, *op_,
+                 [this](const std::string& name, const std::string& dir) {
+                   add_file(QString::fromStdString(name), QString::fromStdString(dir));
+                 });
+    } else if (info.isFile()) {
+      add_file(info.fileName(), clean_directory(info.absolutePath()));
+    }
+  }
+  op_->busy(false);
+  tell_passed_over();
+  working_ = false;
+  if (close_pending_) close();
+}
+
+void Form_main::keepSettingsIn(QSettings* settings, bool restore_folder) {
+  settings_ = settings;
+  if (!settings_) return;
+  if (const QSize size = settings_->value(QStringLiteral("window/size")).toSize(); size.isValid()) resize(size);
+  const QString folder = settings_->value(QStringLiteral("files/folder")).toString();
+  if (restore_folder && !folder.isEmpty() && QFileInfo(folder).isDir()) {
+    Drive_binary->setDrive(Drive_binary->driveOf(folder));
+    Dir_binary->setPath(folder);
+  }
+  if (settings_->contains(QStringLiteral("files/extension")))
+    Text_file_extension->setText(settings_->value(QStringLiteral("files/extension")).toString());
+  export_folder_ = settings_->value(QStringLiteral("export/folder")).toString();
+}
+
+void Form_main::save_settings() {
+  if (!settings_) return;
+  settings_->setValue(QStringLiteral("window/size"), size());
+  settings_->setValue(QStringLiteral("files/folder"), Dir_binary->path());
+  settings_->setValue(QStringLiteral("files/extension"), Text_file_extension->text());
+  if (!export_folder_.isEmpty()) settings_->setValue(QStringLiteral("export/folder"), export_folder_);
+  settings_->sync();
 }
 
 void Form_main::show_export_path() {
@@ -714,7 +823,8 @@ void Form_main::Command_save_data_click(int index) {
   request.export_all = Check_export_all->isChecked();
   request.export_base = Check_export_base_station_data->isChecked();
   working_ = true;
-  command_save_data(model_, request, index, *op_);
+  if (command_save_data(model_, request, index, *op_) == ExportResult::complete && settings_)
+    export_folder_ = Dir_xyz->path();
   working_ = false;
   if (close_pending_) close();
 }
@@ -737,31 +847,39 @@ void Form_main::menu_using_click() {
   page->setAttribute(Qt::WA_DeleteOnClose);
   auto* text = new QTextBrowser(page);
   text->setObjectName(QStringLiteral("Text_using"));
-  text->setHtml(QStringLiteral(
-      "<h3>1. Choose the dump files</h3>"
-      "<p>Pick a folder, type the file extension (<i>dat</i>, <i>.dat</i> and <i>*.dat</i> are the same), then "
-      "double-click files, or select them and press <b>Add Selected Files</b>; <b>Find and Add All Files</b> also "
-      "searches the folders below. Two files of the same name cannot both be listed (the name is the file's key); "
-      "Corvane says which files it passed over. Check the <b>Date Order</b> before processing.</p>"
-      "<h3>2. Process and inspect</h3>"
-      "<p><b>Process Selected File</b> reads the list into a tree: one node per file and per block (a survey line "
-      "or a base session). Click a node to see its readings: raw, base and corrected for a line, the base "
-      "readings for a base session. Untick a block to leave it out; unticking a file leaves out all of its blocks. "
-      "Unticking a base session matches the lines again.</p>"
-      "<p>The lines of the tree show how a base session covers them, by colour and by mark:</p>"
-      "<ul><li>&#9679; green: one base session covers the whole line</li>"
-      "<li>&#9680; blue: base sessions cover only part of it; the larger part is used</li>"
-      "<li>&#8856; red: no base session covers it; it is not exported unless <b>Export All Reading Data</b> is "
-      "ticked</li></ul>"
-      "<p>The tooltip of a line names its base session and the share it covers.</p>"
-      "<h3>3. Export</h3>"
-      "<p><b>Export Data</b> opens the export pane. Choose the folder and type a file name: the pane shows the "
-      "whole path. The base field value (first guessed from the base session's header) is added to the corrected "
-      "readings. <b>Export XYZ Data</b> (Enter) writes a column file, <b>Export Oasis Database</b> a database. An "
-      "existing file is replaced only when you agree, and only once the new one is complete. Esc goes back.</p>"
-      "<h3>Settings</h3>"
-      "<p>Dates in the dumps are read in the order of the system's regional settings (LC_TIME, LC_ALL or LANG) "
-      "unless another order is chosen on the file pane. Corvane keeps no other settings between runs.</p>"));
+  text->setHtml(
+      QStringLiteral(
+          "<h3>1. Choose the dump files</h3>"
+          "<p>Pick a folder, type the file extension (<i>dat</i>, <i>.dat</i> and <i>*.dat</i> are the same), then "
+          "double-click files, or select them and press <b>Add Selected Files</b>; <b>Find and Add All Files</b> also "
+          "searches the folders below. Two files of the same name cannot both be listed (the name is the file's key); "
+          "Corvane says which files it passed over. Check the <b>Date Order</b> before processing.</p>"
+          "<h3>2. Process and inspect</h3>"
+          "<p><b>Process Selected File</b> reads the list into a tree: one node per file and per block (a survey line "
+          "or a base session). Click a node to see its readings: raw, base and corrected for a line, the base "
+          "readings for a base session. Untick a block to leave it out; unticking a file leaves out all of its blocks. "
+          "Unticking a base session matches the lines again.</p>"
+          "<p>The lines of the tree show how a base session covers them, by colour and by mark:</p>"
+          "<ul><li>&#9679; green: one base session covers the whole line</li>"
+          "<li>&#9680; blue: base sessions cover only part of it; the larger part is used</li>"
+          "<li>&#8856; red: no base session covers it; it is not exported unless <b>Export All Reading Data</b> is "
+          "ticked</li></ul>"
+          "<p>The tooltip of a line names its base session and the share it covers. <b>Survey Map</b> shows every "
+          "ticked line in place, coloured by its corrected value (grey: no base value); click a dot to show its "
+          "line.</p>"
+          "<h3>3. Export</h3>"
+          "<p><b>Export Data</b> opens the export pane. Choose the folder and type a file name: the pane shows the "
+          "whole path. The base field value (first guessed from the base session's header) is added to the corrected "
+          "readings. <b>Export XYZ Data</b> (Enter) writes a column file, <b>Export Oasis Database</b> a database. An "
+          "existing file is replaced only when you agree, and only once the new one is complete. Esc goes back.</p>"
+          "<h3>Settings</h3>"
+          "<p>Dates in the dumps are read in the order of the system's regional settings (LC_TIME, LC_ALL or LANG) "
+          "unless another order is chosen on the file pane.</p>") +
+      (settings_ ? QStringLiteral("<p>The window's size, the last folder, the file extension and the "
+                                  "export folder are kept between runs in <tt>%1</tt> (start Corvane with "
+                                  "<tt>--no-settings</tt> to keep nothing).</p>")
+                       .arg(settings_->fileName().toHtmlEscaped())
+                 : QStringLiteral("<p>This window keeps no settings between runs.</p>")));
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(text);
   page->resize(560, 520);

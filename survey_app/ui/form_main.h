@@ -18,6 +18,8 @@
 
 class QAction;
 class QCheckBox;
+class QSettings;
+class QUrl;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -31,7 +33,8 @@ class Vellum32;
 
 namespace corvane {
 struct GraphData;
-}
+class SurveyMapView;
+}  // namespace corvane
 
 namespace corvane::ui {
 
@@ -54,7 +57,14 @@ public:
   void setDateOrder(DateOrder order);
   DateOrder dateOrder() const { return date_order_; }
 
+  // Keeps the window's size, the last file folder, the file extension and the export folder
+  // in `settings` (not owned): restored now (the file folder only with `restore_folder`),
+  // saved when the window closes. Without a call nothing is kept between runs.
+  void keepSettingsIn(QSettings* settings, bool restore_folder);
+
   const SurveyModel& model() const { return model_; }
+  // The "Survey Map" window, once opened.
+  SurveyMapView* surveyMap() const { return map_view_; }
   // The graphs of Frame_main, the control array Vellum32_scan with indexes 0 to 2.
   vellum32::Vellum32* Vellum32_scan(int index) const { return scan_.at(static_cast<std::size_t>(index)); }
 
@@ -85,6 +95,12 @@ private:
   void Command_done_process_click();
   void Command_export_data_click();
   void Command_done_export_click();
+  void Command_survey_map_click();
+  // A click on a dot of the map: its block's node is selected and shown.
+  void map_reading_clicked(std::int32_t block);
+  // Files and folders dropped onto the file pane.
+  void add_dropped(const QList<QUrl>& urls);
+  void save_settings();
   void Command_save_data_click(int index);
   void Drive_xyz_change();
   void menu_exit_click();
@@ -117,6 +133,10 @@ private:
   bool close_pending_ = false;  // the window was asked to close meanwhile
   bool filling_tree_ = false;
   DumpFileList file_list_;
+  QSettings* settings_ = nullptr;
+  QString export_folder_;  // the folder of the last export, when settings are kept
+  QMainWindow* map_window_ = nullptr;
+  SurveyMapView* map_view_ = nullptr;
 
   AnchoredPane* panes_ = nullptr;
   AnchoredPane* Frame_select_binary_files = nullptr;

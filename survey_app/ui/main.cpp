@@ -1,11 +1,14 @@
 // corvane: the survey processing window.
 //
-//   corvane [--date-order mdy|dmy|ymd] [FOLDER]
+//   corvane [--date-order mdy|dmy|ymd] [--no-settings] [FOLDER]
 //
-// Starts in FOLDER (the current directory when none is given). Dates in the dump files
-// are read in the order of the regional settings unless --date-order names one.
+// Starts in FOLDER (else the folder of the last run, else the current directory). Dates in
+// the dump files are read in the order of the regional settings unless --date-order names
+// one. The window's size, folders and file extension are kept between runs in the user's
+// settings (QSettings: ~/.config/Corvane/Corvane.conf) unless --no-settings is given.
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 
 #include <cstdio>
 #include <optional>
@@ -17,7 +20,7 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: corvane [--date-order mdy|dmy|ymd] [FOLDER]\n");
+  std::fprintf(stderr, "usage: corvane [--date-order mdy|dmy|ymd] [--no-settings] [FOLDER]\n");
   return 2;
 }
 
@@ -26,11 +29,14 @@ int usage() {
 int main(int argc, char** argv) {
   std::optional<std::string> folder;
   std::optional<corvane::DateOrder> order;
+  bool keep_settings = true;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--date-order" && i + 1 < argc) {
       order = corvane::parse_date_order(argv[++i]);
       if (!order) return usage();
+    } else if (arg == "--no-settings") {
+      keep_settings = false;
     } else if (arg.rfind("--", 0) == 0 || folder) {
       return usage();
     } else {
@@ -40,8 +46,11 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Corvane"));
+  QApplication::setOrganizationName(QStringLiteral("Corvane"));
   const QString start = folder ? QDir(QString::fromLocal8Bit(folder->c_str())).absolutePath() : QDir::currentPath();
   corvane::ui::Form_main window(start);
+  QSettings settings;
+  if (keep_settings) window.keepSettingsIn(&settings, !folder);
   if (order) window.setDateOrder(*order);
   window.show();
   return QApplication::exec();

@@ -7,18 +7,22 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QUrl>
 #include <algorithm>
 
 #include <filesystem>
@@ -30,6 +34,7 @@
 #include <vellum32/vellum32.h>
 #include "display/block_display.h"
 #include "export/export_command.h"
+#include "map/survey_map_view.h"
 #include "reader/dump_reader.h"
 #include "recording_operator.h"
 #include "temp_dir.h"
@@ -822,7 +827,8 @@ TEST_F(FormMainTest, ExportPaneShowsThePathAndGuessesTheBaseField) {
   EXPECT_TRUE(path->text().endsWith(QString::fromStdString(tmp.dir() + "/day.xyz"))) << path->text().toStdString();
   fs::create_directories(tmp.path() / "out");
   find<DirChooser>("Dir_xyz")->setPath(QString::fromStdString((tmp.path() / "out").string()));
-  EXPECT_TRUE(path->text().endsWith(QString::fromStdString((tmp.path() / "out/day.xyz").string()))) << path->text().toStdString();
+  EXPECT_TRUE(path->text().endsWith(QString::fromStdString((tmp.path() / "out/day.xyz").string())))
+      << path->text().toStdString();
 }
 
 TEST_F(FormMainTest, TheDateOrderChoiceChangesTheBlocksDates) {
@@ -898,6 +904,83 @@ TEST_F(FormMainTest, UsingCorvaneOpensBesideTheWindow) {
   EXPECT_EQ(page->windowModality(), Qt::NonModal);
   find<QAction>("menu_using")->trigger();  // a second time raises the same page
   EXPECT_EQ(w->findChildren<QDialog*>(QStringLiteral("frmUsing")).size(), 1);
+}
+
+TEST_F(FormMainTest, TheSurveyMapFollowsTheTree) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  click("Command_survey_map");
+  SurveyMapView* map = w->surveyMap();
+  ASSERT_NE(map, nullptr);
+  EXPECT_TRUE(map->window()->isVisible());
+  EXPECT_NE(map->window(), w.get());
+  const std::size_t dots = map->map().dots.size();
+  ASSERT_GT(dots, 0u);
+  // Unticking a line takes its dots off the map.
+  auto items = tree_items();
+  toggle(items[2]);
+  EXPECT_EQ(map->map().dots.size(), dots - static_cast<std::size_t>(w->model().block(2).num_readings));
+  // A dot's click shows its line.
+  emit map->readingClicked(3);
+  EXPECT_EQ(w->model().selected_block, 3);
+  EXPECT_EQ(find<QTreeWidget>("TreeView_blocks")->currentItem(), items[3]);
+  EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QString::fromStdString(w->model().block(3).line));
+}
+
+TEST_F(FormMainTest, DroppedFilesAndFoldersAreAdded) {
+  touch(tmp.path() / "day1" / "mag.dat");
+  touch(tmp.path() / "day2" / "mag.dat");
+  touch(tmp.path() / "day2" / "base.dat");
+  touch(tmp.path() / "day2" / "notes.txt");
+  open(tmp.path());
+  type("Text_file_extension", QStringLiteral("dat"));
+  const auto drop = [&](const std::vector<fs::path>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p.string()));
+    data.setUrls(urls);
+    QWidget* pane = find("Frame_select_binary_files");
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane, &event);
+  };
+  drop({tmp.path() / "day1" / "mag.dat"});
+  drop({tmp.path() / "day2"});  // a folder: its files of the extension
+  EXPECT_EQ(listed(),
+            (QStringList{QStringLiteral("mag.dat|") + QString::fromStdString((tmp.path() / "day1").string()),
+                         QStringLiteral("base.dat|") + QString::fromStdString((tmp.path() / "day2").string())}));
+  ASSERT_EQ(op.messages.size(), 1u);  // day2/mag.dat passed over
+  EXPECT_NE(op.messages[0].find((tmp.path() / "day2" / "mag.dat").string()), std::string::npos);
+}
+
+TEST_F(FormMainTest, SettingsAreKeptBetweenRuns) {
+  fs::create_directories(tmp.path() / "dumps");
+  fs::create_directories(tmp.path() / "out");
+  touch(tmp.path() / "dumps" / "a.dat", "x\n");
+  const QString file = QString::fromStdString((tmp.path() / "corvane.conf").string());
+  {
+    QSettings settings(file, QSettings::IniFormat);
+    open(tmp.path());
+    w->keepSettingsIn(&settings, true);
+    find<DirChooser>("Dir_binary")->setPath(QString::fromStdString((tmp.path() / "dumps").string()));
+    type("Text_file_extension", QStringLiteral("dat"));
+    w->resize(w->width() + 40, w->height() + 30);
+    w->close();
+  }
+  const QSize size = w->size();
+  QSettings settings(file, QSettings::IniFormat);
+  open(tmp.path());
+  w->keepSettingsIn(&settings, true);
+  EXPECT_EQ(w->size(), size);
+  EXPECT_EQ(find<DirChooser>("Dir_binary")->path(), QString::fromStdString((tmp.path() / "dumps").string()));
+  EXPECT_EQ(find<QLineEdit>("Text_file_extension")->text(), QStringLiteral("dat"));
+  // A folder given on the command line wins over the remembered one.
+  open(tmp.path());
+  w->keepSettingsIn(&settings, false);
+  EXPECT_EQ(find<DirChooser>("Dir_binary")->path(), QString::fromStdString(tmp.dir()));
 }
 
 }  // namespace
