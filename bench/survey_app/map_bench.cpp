@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     dots = map.dots.size();
     const auto t1 = std::chrono::steady_clock::now();
     graph.show(std::move(map));
+    control.Refresh();  // as its first show draws it in the window
     const double drawn = seconds_since(t1);
     if (data + drawn < best_total) best_total = data + drawn, best_data = data, best_graph = drawn;
   }

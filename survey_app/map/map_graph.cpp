@@ -161,7 +161,7 @@ void MapGraph::show(SurveyMap map) {
   control_.Clear();
   const auto n = qsizetype(map_.dots.size());
   if (n == 0) {
-    control_.Refresh();
+    draw();
     return;
   }
   // Row 0 east, row 1 north; the colours addressed by the same series and point.
@@ -185,7 +185,13 @@ void MapGraph::show(SurveyMap map) {
   const double pad = std::max({double(map_.x_max) - map_.x_min, double(map_.y_max) - map_.y_min, 1.0}) * 0.02;
   view_ = QRectF(QPointF(map_.x_min - pad, map_.y_min - pad), QPointF(map_.x_max + pad, map_.y_max + pad));
   setView(view_, pictureSize());
-  control_.Refresh();
+  draw();
+}
+
+void MapGraph::draw() {
+  // A hidden control is drawn by its first show: once, at the size it is shown at.
+  drawAtShow_ = !control_.isVisible();
+  if (!drawAtShow_) control_.Refresh();
 }
 
 void MapGraph::keepScalesEqual() {
@@ -203,13 +209,21 @@ void MapGraph::keepScalesEqual() {
 }
 
 bool MapGraph::eventFilter(QObject* watched, QEvent* event) {
-  // Before the control draws itself at its new size.
-  if (watched == &control_ && event->type() == QEvent::Resize && !map_.dots.empty()) {
+  if (watched != &control_) return false;
+  if (event->type() == QEvent::Resize) {
+    // Before the control draws itself at its new size.
+    drawAtShow_ = false;
     const QSize size = static_cast<QResizeEvent*>(event)->size();
-    const QMargins frame = control_.contentsMargins();
-    setView(view_, size.shrunkBy(frame));
+    if (!map_.dots.empty()) setView(view_, size.shrunkBy(control_.contentsMargins()));
+  } else if (event->type() == QEvent::Show && drawAtShow_) {
+    drawAtShow_ = false;
+    try {
+      control_.Refresh();
+    } catch (const std::exception&) {
+      // What was drawn up to the failure stays; the next resize or show tries again.
+    }
   }
-  return QObject::eventFilter(watched, event);
+  return false;
 }
 
 std::int64_t MapGraph::dotNear(double x, double y, double pixels) const {
@@ -288,6 +302,7 @@ struct OffscreenGraph {
   OffscreenGraph(const SurveyMap& map, QSize size) {
     control.resize(size);
     graph.show(map);
+    control.Refresh();
   }
 };
 

@@ -31,8 +31,9 @@ public:
   explicit MapGraph(vellum32::Vellum32& control, QObject* parent = nullptr);
   ~MapGraph() override;
 
-  // Hands the map to the control and draws it, the whole map in view. Errors of the
-  // control reach the caller as vellum32::Vellum32Error.
+  // Hands the map to the control, the whole map in view, and draws it when the control
+  // is visible; a hidden control draws it when it is shown (or, never shown, at the
+  // caller's Refresh). Errors of the control reach the caller as vellum32::Vellum32Error.
   void show(SurveyMap map);
   const SurveyMap& map() const { return map_; }
 
@@ -58,10 +59,12 @@ private:
   void setView(QRectF view, QSize pixels);
   QSize pictureSize() const;
   void keepScalesEqual();
+  void draw();
 
   vellum32::Vellum32& control_;
   SurveyMap map_;
   QRectF view_;  // what was asked to be shown, data units
+  bool drawAtShow_ = false;
   mutable std::unique_ptr<DotGrid> grid_;
 };
 

@@ -13,6 +13,7 @@ namespace corvane {
 SurveyMapView::SurveyMapView(QWidget* parent) : QWidget(parent) {
   graph_ = new vellum32::Vellum32(this);
   graph_->setObjectName(QStringLiteral("Vellum32_map"));
+  graph_->setMinimumSize(240, 180);  // room for the axes and some map
   map_graph_ = new MapGraph(*graph_, this);
   bar_ = new ColourBar(this);
   raw_ = new QCheckBox(QStringLiteral("Raw values"), this);

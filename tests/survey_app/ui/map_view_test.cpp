@@ -74,7 +74,17 @@ protected:
 TEST_F(MapViewTest, EqualScalesInATallAndInAWideControl) {
   SurveyMapView view;
   view.setModel(&model);
+  view.resize(900, 700);
   view.show();
+  QApplication::processEvents();
+  // Drawn by its first show, though the model came while it was hidden.
+  const std::int32_t c = dot_colour(view.map().dots[0].value, view.map().stretch);
+  const QImage first = view.graph().Picture();
+  bool drawn = false;
+  for (int y = 0; y < first.height() && !drawn; ++y)
+    for (int x = 0; x < first.width() && !drawn; ++x)
+      drawn = first.pixel(x, y) == qRgb(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF);
+  EXPECT_TRUE(drawn);
   for (const QSize size : {QSize(300, 900), QSize(1200, 300)}) {
     view.graph().resize(size);
     QApplication::processEvents();
@@ -120,6 +130,7 @@ TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   control.resize(500, 400);
   MapGraph graph(control);
   graph.show(build_survey_map(model, false));
+  control.Refresh();
   const PixelMapping m = mapping_of(control);
   for (const MapDot& d : graph.map().dots) {
     const std::int32_t c = dot_colour(d.value, graph.map().stretch);
