@@ -119,7 +119,13 @@ MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(paren
   });
   connect(&control_, &Vellum32::MouseMove, this,
           [this](qint16&, qint16&, float&, float&, qint32& inview, float& xp, float& yp) {
-            emit dotPointed(inview == 0 ? dotNear(xp, yp, 4) : -1);
+            std::int64_t dot = -1;
+            try {
+              if (inview == 0) dot = dotNear(xp, yp, 4);
+            } catch (const std::exception&) {
+              // No room for the pointer's index: the pointer names no dot.
+            }
+            emit dotPointed(dot);
           });
 }
 

@@ -120,6 +120,19 @@ TEST_F(MapViewTest, AClickOnADotNamesItsBlockAndThePointerItsReading) {
   EXPECT_TRUE(text.isEmpty());
 }
 
+TEST(MapGraph, OfDotsAtOnePlaceThePointerNamesTheOneOnTop) {
+  vellum32::Vellum32 control;
+  control.resize(600, 400);
+  MapGraph graph(control);
+  SurveyMap map;
+  map.dots = {{0, 0, 1, 1, 1}, {0, 0, 2, 1, 2}, {0, 0, 3, 2, 3}, {100, 50, 4, 2, 4}};
+  map.x_max = 100, map.y_max = 50, map.x_min = map.y_min = 0;
+  graph.show(map);
+  EXPECT_EQ(graph.dotNear(0, 0, 4), 2);      // drawn last of the three
+  EXPECT_EQ(graph.dotNear(99.5, 50, 4), 3);  // 4 pixels are some 0.8 units here
+  EXPECT_EQ(graph.dotNear(50, 25, 4), -1);
+}
+
 TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   const std::string png = (dir.path() / "map.png").string();
   ASSERT_EQ(batch("--map " + png + " --map-size 600x400"), 0) << dir.read("stderr.txt");
