@@ -51,6 +51,16 @@ bool SurveyMapView::rawValues() const { return raw_->isChecked(); }
 void SurveyMapView::setRawValues(bool raw) { raw_->setChecked(raw); }
 
 void SurveyMapView::refresh() {
+  outOfDate_ = !isVisible();
+  if (!outOfDate_) mapModel();
+}
+
+void SurveyMapView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (outOfDate_) refresh();
+}
+
+void SurveyMapView::mapModel() {
   try {
     map_graph_->show(model_ ? build_survey_map(*model_, raw_->isChecked()) : SurveyMap{});
   } catch (const vellum32::Vellum32Error& e) {

@@ -28,7 +28,8 @@ public:
 
   // The model to map, not owned; it must outlive the view or be replaced first. Draws it.
   void setModel(const SurveyModel* model);
-  // Maps the model again: after ticks change or a new processing run.
+  // Maps the model again: after ticks change or a new processing run. While the pane is
+  // hidden this only notes that the map is out of date; showing the pane maps it.
   void refresh();
 
   bool rawValues() const;
@@ -45,8 +46,14 @@ signals:
   // The map could not be drawn; the description of what failed.
   void mapFailed(const QString& description);
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private:
+  void mapModel();
+
   const SurveyModel* model_ = nullptr;
+  bool outOfDate_ = false;
   vellum32::Vellum32* graph_ = nullptr;
   MapGraph* map_graph_ = nullptr;
   ColourBar* bar_ = nullptr;
