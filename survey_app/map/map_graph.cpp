@@ -26,6 +26,10 @@ constexpr double top_margin = 120;
 constexpr double bottom_margin = 420;
 // Dots are filled squares of this half size, in twips (one pixel on a 96 dpi screen).
 constexpr qint32 dot_half_size = 15;
+// A sparse map (a day of a few lines) gets larger dots, so that each reading can be seen and
+// pointed at; a dense one keeps one-pixel dots that do not hide each other.
+constexpr qint32 sparse_dot_half_size = 45;
+constexpr std::size_t sparse_dots = 20'000;
 constexpr qint32 filled_square = 1;
 constexpr int colour_bar_width = 100;
 // A tick about every inch.
@@ -165,6 +169,7 @@ void MapGraph::show(SurveyMap map) {
   map_ = std::move(map);
   grid_.reset();
   control_.Clear();
+  control_.setMarkerSize(map_.dots.size() <= sparse_dots ? sparse_dot_half_size : dot_half_size);
   const auto n = qsizetype(map_.dots.size());
   if (n == 0) {
     draw();
