@@ -1,10 +1,11 @@
 // Takes the picture of the block pane after processing the sample dumps, driving the
 // window as the operator does:
-//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export]
+//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map]
 // (the file pane with the dumps listed, the block pane showing a survey line or a base
-// session, or the export pane over it).
+// session, the export pane over it, or the survey map window).
 #include <QApplication>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,8 +20,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
-  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "base", "export"}.contains(pane)) {
-    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export]\n");
+  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "base", "export", "map"}.contains(pane)) {
+    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map]\n");
     return 2;
   }
   corvane::SilentOperator quiet;
@@ -48,8 +49,14 @@ int main(int argc, char** argv) {
   if (field) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(field).center());
   if (pane == QLatin1String("export"))
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_export_data")), Qt::LeftButton);
+  QWidget* shown = &w;
+  if (pane == QLatin1String("map")) {
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_survey_map")), Qt::LeftButton);
+    shown = w.findChild<QMainWindow*>(QStringLiteral("frmSurveyMap"));
+    if (!shown || !QTest::qWaitForWindowExposed(shown)) return 1;
+  }
   QTest::qWait(200);
-  if (!w.grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
+  if (!shown->grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
   std::printf("%s\n", argv[2]);
   return 0;
 }
