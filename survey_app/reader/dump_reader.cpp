@@ -4,6 +4,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -99,15 +102,34 @@ bool continues_with_upper(std::string_view s, std::size_t at, std::string_view n
   return true;
 }
 
-// A bit set at the high bit of each byte of `w` that may begin a searched text (S, s, T, t
-// or a "-" followed by another, or the last byte a "-"). A byte just above a found one may
-// be marked too; look_at checks each for real. A lone "-" (a negative number) is left out.
-std::uint64_t may_begin_mark(std::uint64_t w) {
+// A bit set for each of the 16 bytes at `p` (bit k for byte k) that may begin a searched
+// text: S, s, T, t, or a "-" followed by another (or the last byte a "-"). More bytes may be
+// set; look_at checks each for real. A lone "-" (a negative number) is left out.
+std::uint32_t may_begin_mark(const char* p) {
+#if defined(__SSE2__)
+  const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i folded = _mm_or_si128(w, _mm_set1_epi8(0x20));  // S and T fold onto s and t
+  const __m128i st =
+      _mm_or_si128(_mm_cmpeq_epi8(folded, _mm_set1_epi8('s')), _mm_cmpeq_epi8(folded, _mm_set1_epi8('t')));
+  const auto dash = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_set1_epi8('-'))));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(st)) | (dash & ((dash >> 1) | 0x8000u));
+#else
+  // Eight bytes at a time: the high bit of a byte is set where it may begin a text (a byte
+  // just above a found one may be set too), then the high bits are gathered into one byte.
   constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-  const std::uint64_t folded = w | 0x2020202020202020u;  // S and T fold onto s and t
-  const std::uint64_t s = folded ^ ('s' * ones), t = folded ^ ('t' * ones), d = w ^ ('-' * ones);
-  const std::uint64_t dash = (d - ones) & ~d & highs, last_byte = highs << 56;
-  return ((((s - ones) & ~s) | ((t - ones) & ~t)) & highs) | (dash & ((dash >> 8) | last_byte));
+  std::uint32_t bits = 0;
+  for (int half = 0; half < 2; ++half) {
+    std::uint64_t w;
+    std::memcpy(&w, p + 8 * half, 8);
+    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
+    const std::uint64_t folded = w | 0x2020202020202020u;
+    const std::uint64_t s = folded ^ ('s' * ones), t = folded ^ ('t' * ones), d = w ^ ('-' * ones);
+    const std::uint64_t dash = (d - ones) & ~d & highs, last_byte = highs << 56;
+    const std::uint64_t hits = ((((s - ones) & ~s) | ((t - ones) & ~t)) & highs) | (dash & ((dash >> 8) | last_byte));
+    bits |= static_cast<std::uint32_t>(((hits >> 7) * 0x0102040810204080u) >> 56) << (8 * half);
+  }
+  return bits;
+#endif
 }
 
 LineMarks line_marks(std::string_view s) {
@@ -137,15 +159,21 @@ LineMarks line_marks(std::string_view s) {
     if ((four | fold) == stat) m.stat = m.stat || continues_with_upper(s, i, "STAT");
     if ((four | fold) == time) m.time = m.time || continues_with_upper(s, i, "TIME");
   };
-  std::size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
-    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
-    for (std::uint64_t hits = may_begin_mark(w); hits != 0; hits &= hits - 1)
-      look_at(i + static_cast<std::size_t>(std::countr_zero(hits)) / 8);
+  const auto look_at_each = [&](std::size_t from, std::uint32_t hits) __attribute__((always_inline)) {
+    for (; hits != 0; hits &= hits - 1) look_at(from + static_cast<std::size_t>(std::countr_zero(hits)));
+  };
+  const std::size_t n = s.size();
+  if (n >= 16) {
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) look_at_each(i, may_begin_mark(s.data() + i));
+    // The last 16 bytes, less those already searched.
+    if (i < n) look_at_each(n - 16, may_begin_mark(s.data() + n - 16) & ~((1u << (i - (n - 16))) - 1));
+  } else if (n >= 4) {  // a shorter text holds none of them
+    // Padded with zeros, which begin nothing.
+    std::array<char, 16> padded{};
+    std::memcpy(padded.data(), s.data(), n);
+    look_at_each(0, may_begin_mark(padded.data()) & ((1u << n) - 1));
   }
-  for (; i < s.size(); ++i) look_at(i);
   m.marker = fixed ? Marker::fixed : keyword ? Marker::keyword : Marker::none;
   return m;
 }
@@ -239,8 +267,9 @@ private:
   std::optional<std::int64_t> header_date(std::string_view text) const;
   Header read_keyword_header();
   Header read_fixed_header();
-  Marker read_field_lines(const Header& h);
-  Marker read_base_lines(const Header& h);
+  // Each its own function: inlined into read_blocks, their loops lose registers to it.
+  [[gnu::noinline]] Marker read_field_lines(const Header& h);
+  [[gnu::noinline]] Marker read_base_lines(const Header& h);
 
   FileTables& out_;
   DateOrder order_;
@@ -445,19 +474,15 @@ Marker FileParser::read_field_lines(const Header& h) {
       // The first 5 characters must be a number, and so must the first 6. Where the 6th is
       // a space or absent, both are the same text; where the 5th and 6th are digits, the
       // first 5 are a number whenever the first 6 are. Only other lines check both.
-      const std::optional<double> station_number = numeric_text_value(left(line, 6));
-      if (!station_number) continue;
+      if (!numeric_text_value(left(line, 6), station_value)) continue;
       const bool first5_follows = line.size() <= 5 || line[5] == ' ' || (is_digit(line[4]) && is_digit(line[5]));
       if (!first5_follows) {
         const std::string_view first5 = left(line, 5);
         if (all_spaces(first5) || !is_numeric(first5)) continue;
       }
-      const std::optional<double> mag_number = numeric_text_value(mid(line, 9, 7));
-      if (!mag_number) continue;
+      if (!numeric_text_value(mid(line, 9, 7), mag_value)) continue;
       tod = parse_time(mid(line, 25, 8));
       if (!tod) continue;
-      station_value = *station_number;
-      mag_value = *mag_number;
       south_west = south_or_west(left(line, 8));
     } else {
       std::string_view rest = line;
@@ -466,13 +491,12 @@ Marker FileParser::read_field_lines(const Header& h) {
       const std::string_view f3 = next_token(rest);
       next_token(rest);
       const std::string_view f5 = next_token(rest);
-      const std::optional<double> f1_number = numeric_text_value(f1);
-      if (!f1_number) continue;
+      double f1_number;
+      if (!numeric_text_value(f1, f1_number)) continue;
       // A field holds no blanks: one of up to 7 characters that is a number is read whole.
-      std::optional<double> f3_number;
-      if (f3.size() <= 7) {
-        f3_number = numeric_text_value(f3);
-        if (!f3_number) continue;
+      const bool f3_read = f3.size() <= 7;
+      if (f3_read) {
+        if (!numeric_text_value(f3, mag_value)) continue;
       } else if (!is_numeric(left(f3, 7))) {
         continue;
       }
@@ -483,13 +507,13 @@ Marker FileParser::read_field_lines(const Header& h) {
       const std::size_t from2 = std::min(f2.size(), sizeof station_chars - from1);
       south_west = south_or_west(f1) || south_or_west(f2);
       if (from1 == f1.size() && !may_continue_number(f2)) {
-        station_value = *f1_number;
+        station_value = f1_number;
       } else {
         std::copy_n(f1.data(), from1, station_chars);
         std::copy_n(f2.data(), from2, station_chars + from1);
         station_value = numeric_value(std::string_view(station_chars, from1 + from2));
       }
-      mag_value = f3_number ? *f3_number : numeric_value(f3);
+      if (!f3_read) mag_value = numeric_value(f3);
     }
     float mag, station;
     if (!to_single(mag_value, mag)) continue;
@@ -540,10 +564,10 @@ Marker FileParser::read_base_lines(const Header& h) {
       value_text = next_token(rest);
     }
     const auto tod = parse_time(time_text);
-    const std::optional<double> value = numeric_text_value(value_text);
-    if (!tod || !value) continue;
+    double value;
+    if (!numeric_text_value(value_text, value) || !tod) continue;
     float v;
-    if (!to_single(*value, v)) continue;
+    if (!to_single(value, v)) continue;
 
     // The line's readings are kept only if every one of them falls within the calendar.
     const BlockClock before = clock;
@@ -559,10 +583,10 @@ Marker FileParser::read_base_lines(const Header& h) {
       } else {
         diff = next_token(rest);
       }
-      const std::optional<double> step = numeric_text_value(diff);
-      if (!step) break;
+      double step;
+      if (!numeric_text_value(diff, step)) break;
       float sum;
-      if (!to_single(static_cast<double>(v) + *step, sum)) break;
+      if (!to_single(static_cast<double>(v) + step, sum)) break;
       v = sum;
       t = clock.step(t + h.cycle_seconds);
       in_range = in_range && in_calendar_range(t);

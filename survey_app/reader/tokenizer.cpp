@@ -4,7 +4,7 @@
 
 namespace corvane {
 
-std::string_view next_token(std::string_view& text) {
+std::string_view next_token_of_any(std::string_view& text) {
   if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) text = trim_spaces(text);
   std::size_t i = 0;
   while (i < text.size() && is_token_blank(text[i])) ++i;

@@ -112,10 +112,6 @@ double parse_clean(std::string_view text) {
   return minus ? -v : v;
 }
 
-// The powers of ten that are exact doubles, for the quick rule of number_value.
-constexpr double powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The value of a scanned number that the quick rule below does not give, from `begin`
 // (where the scan began), blanks left out.
 template <bool skip_blanks>
@@ -153,38 +149,14 @@ bool is_numeric(std::string_view s) {
   return std::isfinite(number_value<false>(s.data(), t));
 }
 
-std::optional<double> numeric_text_value(std::string_view s) {
+bool numeric_text_value_scanned(std::string_view s, double& value) {
   s = trim_spaces(s);
-  // Most texts are short plain decimals (an optional sign, digits, at most one point), read
-  // here in one pass. At most 15 characters keep the mantissa below 10^15 and the fraction
-  // digits below 15, inside the quick rule of number_value, whose value this gives.
-  if (s.size() <= 15) {
-    const char* p = s.data();
-    const char* const e = p + s.size();
-    const bool minus = p != e && *p == '-';
-    if (p != e && (minus || *p == '+')) ++p;
-    const char* const digits_begin = p;
-    const char* point = nullptr;
-    std::uint64_t mantissa = 0;
-    for (; p != e; ++p) {
-      const auto d = static_cast<unsigned>(*p - '0');
-      if (d <= 9)
-        mantissa = mantissa * 10 + d;
-      else if (*p == '.' && point == nullptr)
-        point = p;
-      else
-        break;
-    }
-    if (p == e && e - digits_begin > (point != nullptr ? 1 : 0)) {
-      const double v = static_cast<double>(mantissa) / powers_of_ten[point != nullptr ? e - point - 1 : 0];
-      return minus ? -v : v;
-    }
-  }
   const NumberText t = scan_number<false>(s.data(), s.data() + s.size());
-  if (!t.found || t.end != s.data() + s.size()) return std::nullopt;
+  if (!t.found || t.end != s.data() + s.size()) return false;
   const double v = number_value<false>(s.data(), t);
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
+  if (!std::isfinite(v)) return false;
+  value = v;
+  return true;
 }
 
 double numeric_value(std::string_view s) {

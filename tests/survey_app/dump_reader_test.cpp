@@ -565,6 +565,38 @@ TEST_F(ReaderTest, ReadingOnEveryCoreGivesTheOneThreadRun) {
   }
 }
 
+TEST_F(ReaderTest, MarksAreFoundAtEveryPlaceOfALine) {
+  // A field line and a base line with a searched text (or one that falls just short of
+  // it) moved along the line, across every place of the words the search reads at once.
+  std::string field_lines, base_lines;
+  int kept_field = 0, kept_base = 0;
+  for (std::size_t gap = 1; gap < 40; ++gap) {
+    for (const char* tail : {"STAT", "stat", "----", "TIME", "---", "Tim", "-", "sta"}) {
+      const std::string text(tail);
+      field_lines += "100 N 57000.0 0.05 10:00:00" + std::string(gap, ' ') + text + "\n";
+      // In field lines "TIME" is no reason to skip; "STAT" and "----" are.
+      if (text != "STAT" && text != "stat" && text != "----") ++kept_field;
+      // In base lines "TIME" is one too; the tail, no number, ends the line's readings.
+      base_lines += "10:00:00 58000.0" + std::string(gap, ' ') + text + "\n";
+      if (text != "STAT" && text != "stat" && text != "----" && text != "TIME") ++kept_base;
+    }
+  }
+  run_one(keyword_field_header("100", "05/12/96") + field_lines + keyword_base_header("05/12/96") + base_lines);
+  ASSERT_EQ(model.block_count, 2);
+  EXPECT_EQ(block(1).num_readings, kept_field);
+  EXPECT_EQ(block(2).num_readings, kept_base);
+
+  // A marker at the same places starts a block.
+  std::string blocks;
+  for (std::size_t gap = 0; gap < 40; ++gap)
+    blocks += std::string(gap, ' ') +
+              (gap % 2 ? fixed_field_header("100", "05/12/96") : keyword_field_header("100", "05/12/96")) +
+              "100 N 57000.0 0.05 10:00:00\n";
+  run_one(blocks);
+  EXPECT_EQ(model.block_count, 40);
+  EXPECT_EQ(model.data_block_count, 40);
+}
+
 TEST(DumpFileList, ASecondFileOfTheSameNameIsPassedOverAndNamed) {
   DumpFileList list;
   EXPECT_TRUE(list.add({"mag.dat", "/day1"}));

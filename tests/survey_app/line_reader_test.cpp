@@ -125,3 +125,23 @@ TEST(LineReader, AReadErrorPartWayIsReported) {
   EXPECT_EQ(all_lines(in), (std::vector<std::string>{"a", "b"}));
   EXPECT_TRUE(in.failed());
 }
+
+TEST(LineReader, LineEndsAtEveryPlaceOfAWord) {
+  // Lines of every length up to past two vector widths, each end in every form.
+  std::string text;
+  std::vector<std::string> expected;
+  for (std::size_t size = 0; size < 40; ++size) {
+    for (const char* end : {"\n", "\r", "\r\n"}) {
+      std::string line;
+      for (std::size_t k = 0; k < size; ++k) line.push_back(static_cast<char>('a' + (size + k) % 26));
+      text += line + end;
+      expected.push_back(line);
+    }
+  }
+  for (std::size_t skip = 0; skip < 17; ++skip) {  // every alignment of the text
+    std::vector<std::string> want(expected.begin() + static_cast<std::ptrdiff_t>(skip), expected.end());
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < skip; ++k) from += expected[k].size() + (k % 3 == 2 ? 2 : 1);
+    EXPECT_EQ(lines_of(text.substr(from)), want) << skip;
+  }
+}

@@ -420,3 +420,80 @@ TEST(Tokenizer, SeparatorsAndBlanks) {
   // What is left keeps the text after the field and its one separator.
   EXPECT_EQ(tokens("a ; b c", 1), (std::vector<std::string>{"a", "| b c"}));
 }
+
+TEST(Numeric, PlainDecimalsReadAsTheGeneralReading) {
+  // The texts near the number form, with fields of dump lines and the 15-character edge.
+  std::vector<std::string> texts = number_like_texts();
+  for (const char* s : {"",
+                        "-",
+                        "+",
+                        ".",
+                        "-.",
+                        "5.",
+                        "--1",
+                        "+-1",
+                        "5-",
+                        "06:00:00",
+                        "1,5",
+                        "'5'",
+                        "\"5\"",
+                        "57504.5",
+                        "-0.3",
+                        "123456789012345",
+                        "1234567890123456",
+                        "-12345678901234",
+                        "-123456789012345",
+                        "0.00000000000001",
+                        "99999999999999.",
+                        ".99999999999999",
+                        "9999999999999.9"})
+    texts.emplace_back(s);
+  int mismatches = 0;
+  for (const std::string& s : texts) {
+    if (mismatches >= 10) break;
+    double general = -1.0, quick = -2.0, both = -3.0;
+    const bool is_general = numeric_text_value_scanned(s, general);
+    if (plain_decimal_value(s, quick) &&
+        (!is_general || std::bit_cast<std::uint64_t>(quick) != std::bit_cast<std::uint64_t>(general)) && ++mismatches)
+      ADD_FAILURE() << "plain_decimal_value(\"" << s << "\") " << quick;
+    const bool is_both = numeric_text_value(s, both);
+    if ((is_both != is_general ||
+         (is_general && std::bit_cast<std::uint64_t>(both) != std::bit_cast<std::uint64_t>(general))) &&
+        ++mismatches)
+      ADD_FAILURE() << "numeric_text_value(\"" << s << "\")";
+  }
+}
+
+TEST(Tokenizer, QuickFieldsAsTheGeneralRule) {
+  std::mt19937 random(1521);
+  const std::string alphabet = "0123456789.-+:SNsn   \t\x1b,;'\"";
+  std::vector<std::string> lines = {"",
+                                    " ",
+                                    "06:00:00 57504.5 0.1 0.0 0.1 0.0 -0.3 0.3 -0.2",
+                                    " 2500 S    57504.9   0.05  06:01:00",
+                                    "a  ",
+                                    "  a",
+                                    "a \t b",
+                                    "a ,b",
+                                    "a, b",
+                                    "a ' b",
+                                    "a\x1b b",
+                                    "a    ;",
+                                    ",,",
+                                    "a b  "};
+  for (int i = 0; i < 200'000; ++i) {
+    std::string s;
+    const std::size_t size = random() % 40;
+    for (std::size_t k = 0; k < size; ++k) s.push_back(alphabet[random() % alphabet.size()]);
+    lines.push_back(s);
+  }
+  int mismatches = 0;
+  for (const std::string& line : lines) {
+    std::string_view quick = line, general = line;
+    for (int field = 0; field < 12 && mismatches < 10; ++field) {
+      const std::string_view a = next_token(quick), b = next_token_of_any(general);
+      if ((a != b || quick != general) && ++mismatches)
+        ADD_FAILURE() << "field " << field << " of \"" << line << "\": \"" << a << "\" not \"" << b << "\"";
+    }
+  }
+}
