@@ -180,16 +180,28 @@ LineMarks line_marks(std::string_view s) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// read_nonblank_line into `line`, inline for the data lines; false when not a single line
+// was left to read.
+[[gnu::always_inline]] inline bool next_nonblank_line(LineReader& in, std::string_view& line) {
+  bool any = false;
+  while (in.next(line)) {
+    any = true;
+    if (!line.empty() && (line.front() != ' ' || !trim_spaces(line).empty())) return true;
+  }
+  line = {};  // the last line read was blank
+  return any;
+}
+
 bool all_spaces(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c == ' '; });
 }
 
 // Whether a station text names a station south or west of the line's origin.
 bool south_or_west(std::string_view s) {
-  return std::any_of(s.begin(), s.end(), [](char c) {
-    const char u = upper_ascii(c);
-    return u == 'S' || u == 'W';
-  });
+  // With the 0x20 bit set, only S and s give s, and only W and w give w.
+  bool found = false;
+  for (const char c : s) found |= (c | 0x20) == 's' || (c | 0x20) == 'w';
+  return found;
 }
 
 // Whether a whole number text followed by `s` may read as a longer number: only a digit,
@@ -456,10 +468,8 @@ Marker FileParser::read_field_lines(const Header& h) {
   const std::size_t first = out_.blocks.back().first_reading - 1;
   Marker ended_by = Marker::none;
   BlockClock clock;
-  while (!in_.at_end()) {
-    const std::optional<std::string_view> read = read_nonblank_line(in_);
-    if (!read) break;
-    const std::string_view line = *read;
+  std::string_view line;
+  while (!in_.at_end() && next_nonblank_line(in_, line)) {
     const LineMarks marks = line_marks(line);
     if (marks.marker != Marker::none) {
       ended_by = marks.marker;
@@ -543,10 +553,8 @@ Marker FileParser::read_field_lines(const Header& h) {
 
 Marker FileParser::read_base_lines(const Header& h) {
   BlockClock clock;
-  while (!in_.at_end()) {
-    const std::optional<std::string_view> read = read_nonblank_line(in_);
-    if (!read) break;
-    const std::string_view line = *read;
+  std::string_view line;
+  while (!in_.at_end() && next_nonblank_line(in_, line)) {
     const LineMarks marks = line_marks(line);
     if (marks.marker != Marker::none) return marks.marker;
     if (marks.stat || marks.time || marks.dashes) continue;
@@ -706,13 +714,8 @@ std::string dump_path(const DumpFile& file) {
 
 std::optional<std::string_view> read_nonblank_line(LineReader& in) {
   std::string_view line;
-  bool any = false;
-  while (in.next(line)) {
-    any = true;
-    if (!line.empty() && (line.front() != ' ' || !trim_spaces(line).empty())) return line;
-  }
-  if (!any) return std::nullopt;
-  return std::string_view();  // the last line read was blank
+  if (!next_nonblank_line(in, line)) return std::nullopt;
+  return line;
 }
 
 std::optional<std::int32_t> cycle_seconds_from(std::string_view value) {

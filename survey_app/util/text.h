@@ -1,6 +1,7 @@
 #pragma once
 // Text helpers shared by the reader and the writers. Byte strings throughout: dump
 // files are single-byte text and are kept as read.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -27,10 +28,12 @@ inline bool contains(std::string_view s, std::string_view what) { return s.find(
 inline std::string_view mid(std::string_view s, std::size_t start, std::size_t length = std::string_view::npos) {
   if (start == 0) start = 1;
   if (start > s.size()) return {};
-  return s.substr(start - 1, length);
+  return std::string_view(s.data() + (start - 1), std::min(length, s.size() - (start - 1)));
 }
 // The first n characters (all when shorter).
-inline std::string_view left(std::string_view s, std::size_t n) { return s.substr(0, n); }
+inline std::string_view left(std::string_view s, std::size_t n) {
+  return std::string_view(s.data(), std::min(n, s.size()));
+}
 
 // A text is numeric when, spaces around it ignored, it is an optional sign, digits with
 // at most one decimal point (at least one digit) and an optional exponent, and nothing
