@@ -1,9 +1,14 @@
 #include "export/export_core.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 #include "correction/base_match.h"
+#include "util/background_task.h"
 #include "util/date_time.h"
 #include "util/text.h"
 
@@ -132,27 +137,73 @@ std::string export_complete_message(const SurveyModel& m, const ExportTally& tal
 ExportTally for_each_written_block(const SurveyModel& m, const ExportOptions& options, Operator& op,
                                    const std::function<void(const Block&, const WorkingColumns&)>& write) {
   ExportTally tally;
-  std::int64_t& total = tally.readings;
-  WorkingColumns columns;
+  std::vector<std::pair<std::int32_t, BlockTreatment>> written;
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
     const BlockTreatment treatment = select_block(m, b, options);
     if (treatment == BlockTreatment::skip) continue;
-    if (treatment == BlockTreatment::uncovered) {
+    if (treatment == BlockTreatment::uncovered)
       tally.uncovered.push_back(b);
-      continue;
-    }
-    const Block& block = m.block(b);
-    if (block.line.empty()) {
+    else if (m.block(b).line.empty())
       tally.nameless.push_back(b);
-      continue;
+    else
+      written.emplace_back(b, treatment);
+  }
+
+  // The columns of the next batch of blocks are built on another thread while `write` takes
+  // this batch's. Blocks do not depend on each other, so the work is that of one thread; what
+  // a build throws is thrown when its block's turn comes. A batch holds enough readings that
+  // handing it over costs next to nothing.
+  constexpr std::int64_t batch_readings = 1 << 16;
+  std::vector<std::size_t> batch_starts;
+  std::int64_t in_batch = batch_readings;
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    if (in_batch >= batch_readings) {
+      batch_starts.push_back(i);
+      in_batch = 0;
     }
-    op.status(2, "Line " + block.line);
-    op.status(3, "Num Data " + format_int(block.num_readings));
-    build_working_columns(m, b, treatment, options.base_field_value, columns);
-    write(block, columns);
-    total += block.num_readings;
-    tally.lines += 1;
-    op.status(4, "Total " + format_int(total));
+    in_batch += m.block(written[i].first).num_readings;
+  }
+  batch_starts.push_back(written.size());
+  struct Batch {
+    std::vector<WorkingColumns> columns;
+    std::size_t failed_at = SIZE_MAX;  // the block, from the batch's first, whose build threw
+    std::exception_ptr failure;
+  };
+  std::array<Batch, 2> batches;
+  BackgroundTask next;  // after `batches`: it is gone, and its task done, before them
+  const auto build = [&](std::size_t n) {
+    Batch& batch = batches[n % 2];
+    const std::size_t first = batch_starts[n], count = batch_starts[n + 1] - first;
+    batch.failed_at = SIZE_MAX;
+    batch.failure = nullptr;
+    try {
+      if (batch.columns.size() < count) batch.columns.resize(count);
+      for (std::size_t j = 0; j < count; ++j) {
+        batch.failed_at = j;
+        build_working_columns(m, written[first + j].first, written[first + j].second, options.base_field_value,
+                              batch.columns[j]);
+      }
+      batch.failed_at = SIZE_MAX;
+    } catch (...) {
+      batch.failure = std::current_exception();
+    }
+  };
+  const std::size_t batch_count = batch_starts.size() - 1;
+  if (batch_count > 0) build(0);
+  for (std::size_t n = 0; n < batch_count; ++n) {
+    next.wait();
+    if (n + 1 < batch_count) next.start([&build, n] { build(n + 1); });
+    const Batch& batch = batches[n % 2];
+    for (std::size_t j = 0; j < batch_starts[n + 1] - batch_starts[n]; ++j) {
+      const Block& block = m.block(written[batch_starts[n] + j].first);
+      op.status(2, "Line " + block.line);
+      op.status(3, "Num Data " + format_int(block.num_readings));
+      if (j == batch.failed_at) std::rethrow_exception(batch.failure);
+      write(block, batch.columns[j]);
+      tally.readings += block.num_readings;
+      tally.lines += 1;
+      op.status(4, "Total " + format_int(tally.readings));
+    }
   }
   return tally;
 }
