@@ -40,7 +40,12 @@ for _ in 1 2 3; do
   fi
 done
 # A second floor: copying a file of the output's size, the kernel's share of any writer.
-copy_seconds=$(best_of_three cp "$work/corvane.xyz" "$work/copy.xyz")
+copy_seconds=$(for _ in 1 2 3; do
+  rm -f "$work/copy.xyz"
+  s=$(date +%s.%N)
+  cp "$work/corvane.xyz" "$work/copy.xyz"
+  awk "BEGIN{print $(date +%s.%N) - $s}"
+done | sort -g | head -n1)
 read -r theirs rows < <(/usr/bin/python3 bench/survey_app/xyz_reference.py "$work/dumps" "$work/reference.txt")
 ours=$(awk "BEGIN{print $ours_read + $ours_write}")
 printf 'readings                 %d (reference wrote %d rows)\n' "$readings" "$rows"

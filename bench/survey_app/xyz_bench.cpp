@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
   std::sort(files.begin(), files.end(), [](const DumpFile& a, const DumpFile& b) { return a.name < b.name; });
   const std::filesystem::path out(argv[3]);
   SilentOperator op;
+  // The output of an earlier run goes first: dropping its pages is not part of the path.
+  std::filesystem::remove(out);
   const auto t0 = std::chrono::steady_clock::now();
   SurveyModel model;
   process_files(model, files, op, DateOrder::mdy);
@@ -45,7 +47,6 @@ int main(int argc, char** argv) {
   request.file_name_text = out.filename().string();
   request.directory = out.parent_path().string();
   request.base_field_text = "57500";
-  std::filesystem::remove(out);
   const ExportResult result = command_save_data(model, request, export_xyz_button, op);
   const auto t2 = std::chrono::steady_clock::now();
   if (result != ExportResult::complete) {
