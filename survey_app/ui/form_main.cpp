@@ -478,19 +478,7 @@ void Form_main::Command_add_selected_click() {
   tell_passed_over();
 }
 
-void Form_main::Command_find_and_add_files_click() {
-  if (working_) return;
-  working_ = true;
-  const std::string pattern = search_pattern(Text_file_extension->text().toStdString());
-  op_->busy(true);
-  find_files(Dir_binary->path().toStdString(), pattern, *op_, [this](const std::string& name, const std::string& dir) {
-    add_file(QString::fromStdString(name), QString::fromStdString(dir));
-  });
-  op_->busy(false);
-  tell_passed_over();
-  working_ = false;
-  if (close_pending_) close();
-}
+void Form_main::Command_find_and_add_files_click() { add_found({{Dir_binary->path(), true}}); }
 
 void Form_main::Command_clear_selected_click() {
   for (int i = ListView_binary->topLevelItemCount() - 1; i >= 0; --i) {
@@ -757,19 +745,31 @@ void Form_main::map_reading_clicked(std::int32_t block) {
 }
 
 void Form_main::add_dropped(const QList<QUrl>& urls) {
-  working_ = true;
-  op_->busy(true);
-  const std::string pattern = search_pattern(Text_file_extension->text().toStdString());
+  std::vector<std::pair<QString, bool>> items;
   for (const QUrl& url : urls) {
     if (!url.isLocalFile()) continue;
     const QFileInfo info(url.toLocalFile());
-    if (info.isDir()) {
-      find_files(clean_directory(info.absoluteFilePath()).toStdString(), pattern, *op_,
-                 [this](const std::string& name, const std::string& dir) {
-                   add_file(QString::fromStdString(name), QString::fromStdString(dir));
-                 });
-    } else if (info.isFile()) {
-      add_file(info.fileName(), clean_directory(info.absolutePath()));
+    if (info.isDir())
+      items.emplace_back(clean_directory(info.absoluteFilePath()), true);
+    else if (info.isFile())
+      items.emplace_back(info.absoluteFilePath(), false);
+  }
+  add_found(items);
+}
+
+void Form_main::add_found(const std::vector<std::pair<QString, bool>>& items) {
+  if (working_) return;
+  working_ = true;
+  op_->busy(true);
+  const std::string pattern = search_pattern(Text_file_extension->text().toStdString());
+  for (const auto& [path, folder] : items) {
+    if (folder) {
+      find_files(path.toStdString(), pattern, *op_, [this](const std::string& name, const std::string& dir) {
+        add_file(QString::fromStdString(name), QString::fromStdString(dir));
+      });
+    } else {
+      const QFileInfo file(path);
+      add_file(file.fileName(), clean_directory(file.absolutePath()));
     }
   }
   op_->busy(false);

@@ -10,6 +10,8 @@
 
 #include <array>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "model/survey_model.h"
 #include "reader/file_list.h"
@@ -100,6 +102,8 @@ private:
   void map_reading_clicked(std::int32_t block);
   // Files and folders dropped onto the file pane.
   void add_dropped(const QList<QUrl>& urls);
+  // One action that adds files (false) and the pattern's files in folders and below (true).
+  void add_found(const std::vector<std::pair<QString, bool>>& items);
   void save_settings();
   void Command_save_data_click(int index);
   void Drive_xyz_change();
