@@ -54,6 +54,7 @@ const char* const usage_text =
     "                    (with the colour bar) or an SVG drawing (the plot), by its extension:\n"
     "                    corrected values, or raw ones with --raw; --map-size WxH in pixels\n"
     "                    (default 1200x900); needs no display\n"
+    "  --help            prints this text on stdout and exits 0\n"
     "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
     "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
     "fails or there is nothing to map, 2 on bad usage (or --map in a build without the\n"
@@ -145,6 +146,9 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (!options_done && arg == "--") {
       options_done = true;
+    } else if (!options_done && (arg == "--help" || arg == "-h")) {
+      std::cout << usage_text;
+      return 0;
     } else if (!options_done && arg == "--date-order") {
       if (i + 1 >= argc) return usage("--date-order needs mdy, dmy or ymd");
       const auto o = parse_date_order(argv[++i]);
