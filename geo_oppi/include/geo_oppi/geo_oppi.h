@@ -6,6 +6,7 @@
  * cannot do what it is asked (an invalid handle, a wrong type, an index out of range, a
  * call out of order, a file that cannot be written) does nothing else and leaves an error
  * pending on its context: Std_iCheckError_SYS tells, Std_ShowError_GEO shows and clears.
+ * No call throws or aborts: not enough memory is an error pending like any other.
  *
  * Element types: -N text of N characters, 4 32-bit float, 5 64-bit float. Channel display
  * formats: 2 time, 3 date. Line categories: 100 survey line, 200 group line. -1e32 is the
@@ -39,7 +40,12 @@ GEO_OPPI_API int32_t Std_iCheckError_SYS(int32_t context);
 GEO_OPPI_API void Std_ShowError_GEO(int32_t context);
 
 /* Databases. Std_Create_DB makes an empty database file (replacing none: an existing file
- * is an error); the sizes are accepted and not needed. */
+ * or a symbolic link, even one to nowhere, is an error); the sizes are accepted and not
+ * needed. Std_Open_DB opens a database the library made, as it made it; a file with other
+ * tables, views or no format marker is refused, and nothing the file holds is run. When a
+ * write fails so that SQLite drops the changes since the last commit (a full disk, an I/O
+ * error), every later call on that database fails with an error pending, until
+ * Std_Destroy_DB closes it. */
 GEO_OPPI_API void Std_Create_DB(int32_t context, const char* path, const int32_t* max_lines,
                                 const int32_t* max_channels, const int32_t* max_blobs, const int32_t* max_users,
                                 const int32_t* page_size, const char* user, const char* password);
@@ -69,13 +75,16 @@ GEO_OPPI_API void Std_SetChanUnit_DB(int32_t context, const int32_t* database, c
 GEO_OPPI_API void Std_Associate_DB(int32_t context, const int32_t* database, const int32_t* line,
                                    const int32_t* channel);
 
-/* Vectors of `length` elements of one type, all missing (or empty texts) at first. */
+/* Vectors of `length` elements of one type, all missing (or empty texts) at first. A vector
+ * of 2 GiB or more (8 bytes a number, N a text of type -N) is refused. */
 GEO_OPPI_API int32_t Std_CreateExt_VV(int32_t context, const int32_t* type, const int32_t* length);
 GEO_OPPI_API void Std_SetReal_VV(int32_t context, const int32_t* vector, const int32_t* index, const double* value);
 GEO_OPPI_API void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* index, const char* text);
 GEO_OPPI_API void Std_Destroy_VV(int32_t context, const int32_t* vector);
 
-/* The vector becomes the channel's data on the line, in the channel's type. */
+/* The vector becomes the channel's data on the line, in the channel's type. Data longer
+ * than SQLite keeps in one value (1,000,000,000 bytes unless it was built otherwise, and
+ * always less than 2 GiB) are refused before any of them is copied. */
 GEO_OPPI_API void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* line,
                                    const int32_t* channel, const int32_t* vector);
 
