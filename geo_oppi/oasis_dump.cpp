@@ -6,9 +6,12 @@
 //   the missing value as *.
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,7 +22,6 @@ namespace {
 using namespace geo_oppi;
 
 struct Channel {
-  int id = 0;
   std::string name;
   int type = 0;
 };
@@ -28,6 +30,17 @@ std::string column_text(sqlite3_stmt* st, int i) {
   if (sqlite3_column_type(st, i) == SQLITE_NULL) return "-";
   const unsigned char* t = sqlite3_column_text(st, i);
   return t ? reinterpret_cast<const char*>(t) : "-";
+}
+
+// Why the stored data of a channel on a line do not hold `count` elements of the channel's
+// type; empty when they do.
+std::string elements_damage(const Channel& c, sqlite3_int64 count, int bytes) {
+  const int size = element_size(c.type);
+  if (size == 0) return "channel \"" + c.name + "\" has no element type (" + std::to_string(c.type) + ")";
+  if (count < 0 || count > bytes / size || count * size != bytes)
+    return "channel \"" + c.name + "\" holds " + std::to_string(bytes) + " bytes, not " + std::to_string(count) +
+           " elements of type " + std::to_string(c.type);
+  return {};
 }
 
 template <class T>
@@ -62,6 +75,31 @@ int fail(const char* path, const std::string& why) {
   return 1;
 }
 
+// The association of every channel: the names of its lines, comma-separated, read in one
+// query.
+std::map<sqlite3_int64, std::string> associations(sqlite3* db) {
+  std::map<sqlite3_int64, std::string> out;
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "SELECT a.channel, s.name FROM association a JOIN symbol s ON s.id = a.line ORDER BY s.id", -1,
+                     &st, nullptr);
+  while (st && sqlite3_step(st) == SQLITE_ROW) {
+    std::string& names = out[sqlite3_column_int64(st, 0)];
+    names += (names.empty() ? "" : ",") + column_text(st, 1);
+  }
+  sqlite3_finalize(st);
+  return out;
+}
+
+// Standard output failed (a full disk, a closed pipe): the reason, exit status 4.
+bool output_failed() {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return false;
+  const int error = errno;
+  std::fprintf(stderr, "oasis-dump: the output could not be written%s%s\n", error ? ": " : "",
+               error ? std::strerror(error) : "");
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,60 +114,69 @@ int main(int argc, char** argv) {
     sqlite3_close(db);
     return fail(path, why);
   }
+  distrust_file(db);
+  if (const std::string why = not_oasis_reason(db); !why.empty()) {
+    sqlite3_close(db);
+    return fail(path, why);
+  }
   const auto prepare = [&](const char* sql) {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
     return st;
   };
-  sqlite3_stmt* marker = prepare("SELECT format FROM oasis");
-  const bool ours = marker && sqlite3_step(marker) == SQLITE_ROW && column_text(marker, 0) == format_marker;
-  sqlite3_finalize(marker);
-  if (!ours) {
-    sqlite3_close(db);
-    return fail(path, "it holds no geo_oppi format marker");
-  }
 
-  std::vector<std::pair<int, std::string>> lines;
+  std::vector<std::pair<sqlite3_int64, std::string>> lines;
   sqlite3_stmt* st = prepare("SELECT id, name, category FROM symbol WHERE type = 1 ORDER BY id");
   while (st && sqlite3_step(st) == SQLITE_ROW) {
-    lines.emplace_back(sqlite3_column_int(st, 0), column_text(st, 1));
-    std::printf("line\t%s\t%d\n", column_text(st, 1).c_str(), sqlite3_column_int(st, 2));
+    lines.emplace_back(sqlite3_column_int64(st, 0), column_text(st, 1));
+    std::printf("line\t%s\t%s\n", lines.back().second.c_str(), column_text(st, 2).c_str());
   }
   sqlite3_finalize(st);
 
-  std::vector<Channel> channels;
+  std::map<sqlite3_int64, Channel> channels;
+  std::map<sqlite3_int64, std::string> associated = associations(db);
   st = prepare("SELECT id, name, category, width, decimals, format, unit FROM symbol WHERE type = 2 ORDER BY id");
-  sqlite3_stmt* assoc =
-      prepare("SELECT s.name FROM association a JOIN symbol s ON s.id = a.line WHERE a.channel = ? ORDER BY s.id");
   while (st && sqlite3_step(st) == SQLITE_ROW) {
-    Channel c{sqlite3_column_int(st, 0), column_text(st, 1), sqlite3_column_int(st, 2)};
-    std::string associated;
-    sqlite3_reset(assoc);
-    sqlite3_bind_int(assoc, 1, c.id);
-    while (assoc && sqlite3_step(assoc) == SQLITE_ROW)
-      associated += (associated.empty() ? "" : ",") + column_text(assoc, 0);
-    std::printf("channel\t%s\t%d\t%s\t%s\t%s\t%s\t%s\n", c.name.c_str(), c.type, column_text(st, 3).c_str(),
-                column_text(st, 4).c_str(), column_text(st, 5).c_str(), column_text(st, 6).c_str(),
-                associated.empty() ? "-" : associated.c_str());
-    channels.push_back(std::move(c));
+    const sqlite3_int64 id = sqlite3_column_int64(st, 0);
+    const std::string& lines_of = associated[id];
+    Channel c{column_text(st, 1), sqlite3_column_int(st, 2)};
+    std::printf("channel\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", c.name.c_str(), column_text(st, 2).c_str(),
+                column_text(st, 3).c_str(), column_text(st, 4).c_str(), column_text(st, 5).c_str(),
+                column_text(st, 6).c_str(), lines_of.empty() ? "-" : lines_of.c_str());
+    channels.emplace(id, std::move(c));
   }
-  sqlite3_finalize(assoc);
   sqlite3_finalize(st);
+  associated.clear();
+  if (output_failed()) {
+    sqlite3_close(db);
+    return 4;
+  }
 
-  sqlite3_stmt* data = prepare("SELECT count, data FROM channel_data WHERE line = ? AND channel = ?");
+  // Each line's channels in one query, in channel order.
+  sqlite3_stmt* data = prepare("SELECT channel, count, data FROM channel_data WHERE line = ? ORDER BY channel");
+  int status = 0;
   for (const auto& [line, name] : lines) {
     std::vector<const Channel*> held;
     std::vector<std::vector<unsigned char>> values;
     std::size_t rows = 0;
-    for (const Channel& c : channels) {
-      sqlite3_reset(data);
-      sqlite3_bind_int(data, 1, line);
-      sqlite3_bind_int(data, 2, c.id);
-      if (!data || sqlite3_step(data) != SQLITE_ROW) continue;
-      const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(data, 1));
-      values.emplace_back(bytes, bytes + sqlite3_column_bytes(data, 1));
-      held.push_back(&c);
-      rows = std::max(rows, static_cast<std::size_t>(sqlite3_column_int64(data, 0)));
+    sqlite3_reset(data);
+    sqlite3_bind_int64(data, 1, line);
+    sqlite3_int64 previous = 0;
+    std::string damage;
+    while (data && damage.empty() && sqlite3_step(data) == SQLITE_ROW) {
+      const sqlite3_int64 id = sqlite3_column_int64(data, 0);
+      const auto it = channels.find(id);
+      if (it == channels.end() || (!held.empty() && id == previous)) continue;
+      previous = id;
+      damage = elements_damage(it->second, sqlite3_column_int64(data, 1), sqlite3_column_bytes(data, 2));
+      const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(data, 2));
+      values.emplace_back(bytes, bytes + (bytes ? sqlite3_column_bytes(data, 2) : 0));
+      held.push_back(&it->second);
+      rows = std::max(rows, static_cast<std::size_t>(sqlite3_column_int64(data, 1)));
+    }
+    if (!damage.empty()) {
+      status = fail(path, "line \"" + name + "\": " + damage);
+      break;
     }
     if (held.empty()) continue;
     std::printf("data\t%s\n", name.c_str());
@@ -140,8 +187,10 @@ int main(int argc, char** argv) {
         std::printf("%s%s", k ? "\t" : "", element(values[k], held[k]->type, i).c_str());
       std::printf("\n");
     }
+    if (std::ferror(stdout)) break;
   }
   sqlite3_finalize(data);
   sqlite3_close(db);
-  return 0;
+  if (output_failed()) return 4;
+  return status;
 }

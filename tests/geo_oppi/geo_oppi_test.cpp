@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +24,10 @@ struct Dump {
   std::string out;
 };
 
-Dump dump(const fs::path& file) {
-  const std::string cmd = std::string(OASIS_DUMP) + " '" + file.string() + "' 2>&1";
+// oasis-dump's messages and output (unless `redirect` sends it elsewhere); stopped after
+// 30 s, which fails the test.
+Dump dump(const fs::path& file, const char* redirect = "") {
+  const std::string cmd = "timeout 30 " + std::string(OASIS_DUMP) + " '" + file.string() + "' 2>&1" + redirect;
   Dump d;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return d;
@@ -190,6 +193,57 @@ TEST_F(Gx, AKilledWriterLeavesTheLastCommit) {
   int32_t db = Std_Open_DB(ctx, file.c_str(), "SUPER", "");
   EXPECT_GT(db, 0);
   Std_Destroy_DB(ctx, &db);
+}
+
+// Files changed by hand so that trusting them would print without end, run a view
+// without end or allocate gigabytes: each is refused, naming the file and the reason.
+TEST_F(Gx, OasisDumpRefusesHostileFilesAndSaysWhenItCannotWrite) {
+  struct Case {
+    const char* name;
+    const char* sql;
+    const char* reason;
+  } cases[] = {
+      {"negative.gdb", "UPDATE channel_data SET count = -1", "holds 16 bytes, not -1 elements of type 5"},
+      {"endless.gdb", "UPDATE channel_data SET count = 9000000000000000000",
+       "holds 16 bytes, not 9000000000000000000 elements"},
+      {"recursive.gdb",
+       "DROP TABLE symbol; CREATE VIEW symbol AS WITH RECURSIVE n(id) AS (SELECT 1 UNION ALL SELECT id + 1 FROM n)"
+       " SELECT id, 'L' AS name, 1 AS type, 100 AS category, 0 AS width, 0 AS decimals, 0 AS format, '' AS unit FROM n",
+       "no table symbol as the library makes it"},
+      {"huge.gdb",
+       "DROP TABLE channel_data; CREATE VIEW channel_data AS SELECT 1 AS line, 2 AS channel, 250000000 AS count,"
+       " zeroblob(2000000000) AS data",
+       "no table channel_data as the library makes it"},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = dir / c.name;
+    int32_t db = open(file);
+    const int32_t line = Std_CreateSymb_DB(ctx, &db, "L1", &one, &zero, &line_cat);
+    const int32_t raw = channel(db, "Raw", 5);
+    const int32_t v = vector(5, {1, 2});
+    Std_PutChanVV_DB(ctx, &db, &line, &raw, &v);
+    Std_Destroy_VV(ctx, &v);
+    Std_Commit_DB(ctx, &db);
+    Std_Destroy_DB(ctx, &db);
+    sqlite3* edit = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &edit), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(edit, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(edit);
+    sqlite3_close(edit);
+    const Dump d = dump(file);
+    EXPECT_EQ(d.code, 1) << c.name;
+    EXPECT_NE(d.out.find("oasis-dump: " + file.string() + " is not an Oasis database: "), std::string::npos) << d.out;
+    EXPECT_NE(d.out.find(c.reason), std::string::npos) << d.out;
+  }
+  EXPECT_EQ(Std_iCheckError_SYS(ctx), 0) << error();
+
+  const fs::path file = dir / "full.gdb";
+  int32_t db = open(file);
+  Std_CreateSymb_DB(ctx, &db, "L1", &one, &zero, &line_cat);
+  Std_Commit_DB(ctx, &db);
+  Std_Destroy_DB(ctx, &db);
+  const Dump full = dump(file, " >/dev/full");
+  EXPECT_EQ(full.code, 4);
+  EXPECT_EQ(full.out, "oasis-dump: the output could not be written: No space left on device\n");
 }
 
 }  // namespace
