@@ -371,6 +371,57 @@ TEST(RegisterMarkerColourTest, WritesColoursNotMarkers) {
   EXPECT_EQ(st.PointMarker(2, 1), 0);
 }
 
+// The plain-array forms store and draw exactly what the table forms do with the same
+// values: a NaN or a DataNull y is missing, the colours land on the same points.
+TEST(TypedRegistrationTest, StoresAndDrawsAsTheTableForms) {
+  const std::vector<double> x = {0, 1.5, 3, 4, 6, 7};
+  const std::vector<double> y = {2, NAN, -999, 5, 1e-3, 9};
+  const std::vector<qint32> colours = {Red, -1, Green, Blue, Red, 7};
+  DataTable table(2, qsizetype(x.size()) + 1);
+  DataTable colourTable(2, qsizetype(x.size()) + 1);
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    const auto cell = qsizetype(k) + 1;
+    table(0, cell) = x[k];
+    table(1, cell) = y[k];
+    colourTable(1, cell) = colours[k];
+  }
+  Vellum32 byTable;
+  Vellum32 typed;
+  for (Vellum32* c : {&byTable, &typed}) {
+    c->resize(320, 240);
+    c->setChartType(ChartTypes::Line);
+    c->setPlotPoints(true);
+    c->setMarkerSize(3);
+  }
+  byTable.RegisterData(table);
+  byTable.SetSeriesOptions(1, 1, -1, QString(), 1, 1);
+  byTable.RegisterMarkerColour(colourTable, 1, 1);
+  typed.RegisterData(x, y);
+  typed.SetSeriesOptions(1, 1, -1, QString(), 1, 1);
+  typed.RegisterMarkerColour(colours, 1, 1);
+
+  const SeriesStore& a = StateOf(byTable).Store;
+  const SeriesStore& b = StateOf(typed).Store;
+  ASSERT_EQ(b.GroupCount(), a.GroupCount());
+  ASSERT_EQ(b.SeriesCount(), a.SeriesCount());
+  ASSERT_EQ(b.MaxPoints(), a.MaxPoints());
+  EXPECT_EQ(b.filledPoints(1), a.filledPoints(1));
+  EXPECT_EQ(b.YValue(1, 0), a.YValue(1, 0));
+  for (qint32 p = 1; p <= a.MaxPoints(); ++p) {
+    EXPECT_EQ(b.XValue(1, p), a.XValue(1, p)) << p;
+    EXPECT_EQ(b.YValue(1, p), a.YValue(1, p)) << p;
+    EXPECT_EQ(b.PointColour(1, p), a.PointColour(1, p)) << p;
+  }
+  EXPECT_EQ(a.YValue(1, 2), NullMark);
+  byTable.Refresh();
+  typed.Refresh();
+  EXPECT_EQ(typed.Picture(), byTable.Picture());
+
+  // Lists of different lengths are refused and leave the store as it was.
+  expectError(SubscriptOutOfRange, [&] { typed.RegisterData(x, std::span(y).first(3)); });
+  EXPECT_EQ(b.MaxPoints(), 6);
+}
+
 TEST(PointMarkerTest, ReadsAndWritesThroughGroupAndSeries) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2}, {0, 1, 1}, {1, 1, 2, 3}, {0, 1, 1, 1}, {0, 2, 2, 2}}));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "vellum32/control_operator.h"
 #include "vellum32/data_table.h"
@@ -239,16 +240,24 @@ public:
   // --- Data registration -------------------------------------------------------------
   // Rebuilds the series store from a table: row 0 and every row whose header (cell 0)
   // is 1 are X rows, each opening a group; the other rows are the group's Y series.
-  // Values are read up to the first empty cell. Raises 9 for more than 128 series or a
-  // last row that is an X row, 13 for a cell that is not a number, 6 for a number out
-  // of range. On failure the store is left as it was. Does not draw.
+  // Values are read up to the first empty cell. A Y value that is not finite is missing,
+  // like one equal to DataNull; an X value that is not finite makes its point missing in
+  // every series of the group. Raises 9 for more than 128 series or a last row that is
+  // an X row, 13 for a cell that is not a number, 6 for a number out of range. On
+  // failure the store is left as it was. Does not draw.
   void RegisterData(const DataTable& RegData);
+  // As RegisterData of a two-row table (row 0 the x values, row 1 one series of y values),
+  // without a variant per cell. x and y have the same length; a NaN y is missing.
+  // Raises 9 when the lengths differ, 6 for more points than a qint32 counts.
+  void RegisterData(std::span<const double> x, std::span<const double> y);
   // Copies marker codes (RegisterMarker) or marker colours (RegisterMarkerColour) from
   // a table addressed by global series index and point. nGroup < 1: every series;
   // nSeries < 1: every series of the group; nPoint < 1: every point.
   void RegisterMarker(const DataTable& RegMarker, qint32 nGroup = -1, qint32 nSeries = -1, qint32 nPoint = -1);
   void RegisterMarkerColour(const DataTable& RegMarkerColour, qint32 nGroup = -1, qint32 nSeries = -1,
                             qint32 nPoint = -1);
+  // As RegisterMarkerColour for series (nGroup, nSeries) from a plain array, one colour per point.
+  void RegisterMarkerColour(std::span<const qint32> colours, qint32 nGroup, qint32 nSeries);
   // The default colour of pen irpt (a table of 16 colours repeating); raises 5 for a
   // negative irpt that is not a multiple of 16, leaving pcol unchanged.
   void set_pen_colour(qint32 irpt, qint32& pcol) const;
