@@ -4,6 +4,9 @@
 //   data LINE, a row of the names of the channels holding data on it, then one row per
 //   element: texts in double quotes, numbers as the shortest text of the channel's type,
 //   the missing value as *.
+// Exit status 0; 1 when the file is not an Oasis database as the library makes it (its
+// tables, its marker, each count matching its data), named with the reason; 2 on bad
+// usage; 4 when the output could not be written (a full disk, a closed pipe).
 #include <sqlite3.h>
 
 #include <algorithm>
