@@ -33,13 +33,26 @@ struct Extremes {
   float Min = AutoLimit;
   float Max = AutoLimit;
   void take(double value) {
+    if (std::isnan(value)) return;  // the X value of a missing point
     const float v = toSingle(value);
     if (Min == AutoLimit || v < Min) Min = v;
     if (Max == AutoLimit || v > Max) Max = v;
   }
 };
 
-bool keptLimits(float min, float max) { return min != AutoLimit && max != AutoLimit && min < max; }
+// A limit that is not finite counts as automatic: a range running to infinity has no
+// scale.
+bool keptLimits(float min, float max) {
+  return min != AutoLimit && max != AutoLimit && min < max && std::isfinite(min) && std::isfinite(max);
+}
+
+// The most ticks of each axis, from the plot rectangle as it stands.
+qint64 mostYTicks(const ControlState& s, const AxisLayout& layout) {
+  return MostTicks(double(s.PlotRect.Bottom) - s.PlotRect.Top, layout.PictureHeight, layout.ScreenTwipsPerPixelY);
+}
+qint64 mostXTicks(const ControlState& s, const AxisLayout& layout) {
+  return MostTicks(double(s.PlotRect.Right) - s.PlotRect.Left, layout.PictureWidth, layout.ScreenTwipsPerPixelX);
+}
 
 }  // namespace
 
@@ -137,10 +150,19 @@ float FirstTick(float min, float interval) {
   return std::floor(q) * interval;
 }
 
-std::vector<float> TickValues(float first, float interval, float min, float max) {
+qint64 MostTicks(double length, double visible, double twipsPerPixel) {
+  const double pixels = std::min(length, visible) / twipsPerPixel;
+  return pixels >= 2 ? qint64(pixels / 2) : 0;  // NaN as well gives none
+}
+
+std::vector<float> TickValues(float first, float interval, float min, float max, qint64 mostTicks) {
   std::vector<float> ticks;
   if (!(interval > 0)) return ticks;
-  for (float v = first; v <= max;) {
+  // FirstTick lies within an interval (and a rounding) below min, and a step that moves
+  // the value moves it by at least two thirds of the interval: a few steps reach min. So
+  // the walk ends after mostTicks + 4 steps whatever the range.
+  qint64 steps = mostTicks + 4;
+  for (float v = first; v <= max && qint64(ticks.size()) < mostTicks && steps-- > 0;) {
     if (!(v < min)) ticks.push_back(v);
     const float next = v + interval;
     if (next == v) break;  // the interval is lost below the value's precision
@@ -155,7 +177,7 @@ void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& mea
   layout.YFormat = DecimalsFormat(layout.YInterval);
   const bool log = s.YAxisType == AxisTypes::LogLinear;
   float& left = s.PlotRect.Left;
-  for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax)) {
+  for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
     const QString label = TickLabel(y, log, s.YAxisCutoff, layout.YFormat, s.YBaseLog);
     left = std::max(left, float(measure.TextWidth(label) + layout.YLabelHeight + 180));
   }
@@ -182,7 +204,7 @@ void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, con
   const AxisRange& v = s.ViewRange;
   const bool log = s.YAxisType == AxisTypes::LogLinear;
   const double quarterX = measure.TextHeight(QStringLiteral("X")) / 4;
-  for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax)) {
+  for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
     const TwipsRect r = s.PlotRect;
     const float py = r.Bottom - (y - v.YMin) * s.YScale;
     draw.Line(r.Left, py, r.Left + TickLength, py, Black, 1);
@@ -224,7 +246,7 @@ void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const Tex
   s.XScale = float(divide(double(r.Right - r.Left), double(v.XMax - v.XMin)));
   const bool log = s.XAxisType == AxisTypes::LogLinear;
   const double heightX = measure.TextHeight(QStringLiteral("X"));
-  for (float x : TickValues(layout.X0, layout.XInterval, v.XMin, v.XMax)) {
+  for (float x : TickValues(layout.X0, layout.XInterval, v.XMin, v.XMax, mostXTicks(s, layout))) {
     const float px = r.Left + (x - v.XMin) * s.XScale;
     draw.Line(px, r.Bottom, px, r.Bottom - TickLength, Black, 1);
     const QString label = TickLabel(x, log, s.XAxisCutoff, layout.XFormat, s.XBaseLog);

@@ -56,9 +56,10 @@ struct AxisLayout {
   QString YFormat = QStringLiteral("0");
 };
 
-// Automatic limits: a pair that is not two set limits in increasing order is derived
-// from the registered data (Y values not below -1e30; X values of every group), turned
-// back into data units on a LogLinear axis, and copied into the home limits.
+// Automatic limits: a pair that is not two finite set limits in increasing order is
+// derived from the registered data (Y values not below -1e30; X values of every group but
+// the NaN of a missing point), turned back into data units on a LogLinear axis, and
+// copied into the home limits.
 void AutomaticYLimits(ControlState& s);
 void AutomaticXLimits(ControlState& s);
 
@@ -83,10 +84,16 @@ void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasur
 // next lower multiple of the interval.
 float FirstTick(float min, float interval);
 
+// The most ticks an axis `length` twips long shows: one per two pixels of its length, the
+// length taken no longer than `visible` (the picture's extent); none for a length that
+// is not positive.
+qint64 MostTicks(double length, double visible, double twipsPerPixel);
+
 // Tick values first, first + interval, ... (accumulated as singles) up to max, those
-// below min left out. A negative interval gives none; the walk ends where adding the
-// interval no longer changes the value.
-std::vector<float> TickValues(float first, float interval, float min, float max);
+// below min left out, at most `mostTicks` of them. A negative interval gives none; the
+// walk ends where adding the interval no longer changes the value, and after mostTicks + 4
+// steps (`first` is FirstTick of min, a step or two below it).
+std::vector<float> TickValues(float first, float interval, float min, float max, qint64 mostTicks);
 
 // The first Y tick and its format, and the left edge widened to the Y tick labels.
 void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure);

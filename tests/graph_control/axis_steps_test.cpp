@@ -72,13 +72,16 @@ TEST(AutomaticLimitsTest, DataRangeSkippingMissingValues) {
   EXPECT_EQ(s.HomeXMax, 4);
 }
 
-TEST(AutomaticLimitsTest, ReversedLimitsCountAsAutomatic) {
-  ControlState s = registered(ThreeSevenNullFive);
-  s.YAxisMin = 10;
-  s.YAxisMax = 2;
-  AutomaticYLimits(s);
-  EXPECT_EQ(s.YAxisMin, 3);
-  EXPECT_EQ(s.YAxisMax, 7);
+// Reversed limits, and a limit that is not finite (a range running to infinity).
+TEST(AutomaticLimitsTest, ReversedOrInfiniteLimitsCountAsAutomatic) {
+  for (const auto& [min, max] : {std::pair{10.0f, 2.0f}, {-INFINITY, 10.0f}, {0.0f, INFINITY}, {NAN, 1.0f}}) {
+    ControlState s = registered(ThreeSevenNullFive);
+    s.YAxisMin = min;
+    s.YAxisMax = max;
+    AutomaticYLimits(s);
+    EXPECT_EQ(s.YAxisMin, 3) << min;
+    EXPECT_EQ(s.YAxisMax, 7) << max;
+  }
 }
 
 TEST(AutomaticLimitsTest, SetLimitsAreKeptWithoutTouchingTheHomeLimits) {
@@ -243,6 +246,37 @@ TEST(AxisStepsTest, NegativeIntervalDrawsNoTicks) {
   Captured c(s);
   c.plot();
   EXPECT_EQ(c.texts, QStringList({"1", "2", "3", "4"}));  // X labels only
+}
+
+// Inputs that once asked for millions of ticks: an infinite value registered, limits of
+// +-2^24 with an interval of 1, X values spanning 10^7 with the default interval. Each
+// axis gets at most one tick per two pixels of its length, and the plot still draws.
+TEST(AxisStepsTest, TicksAreBoundedByTheAxisLength) {
+  struct Case {
+    const char* name;
+    DataTable table;
+    float yMin = AutoLimit, yMax = AutoLimit;
+  } cases[] = {
+      {"inf y", makeTable({{0, 1, 2, 3}, {0, 1, INFINITY, 3}})},
+      {"inf x", makeTable({{0, 1, INFINITY, 3}, {0, 1, 2, 3}})},
+      {"nan y", makeTable({{0, 1, 2, 3, 4}, {0, 1, NAN, -INFINITY, 5}})},
+      {"2^24 limits", makeTable({{0, 1, 2}, {0, 1, 2}}), -16777216.0f, 16777216.0f},
+      {"x over 10^7", makeTable({{0, 0, 1e7}, {0, 1, 2}})},
+  };
+  for (Case& k : cases) {
+    ControlState s = registered(k.table);
+    s.YAxisMin = k.yMin;
+    s.YAxisMax = k.yMax;
+    Captured c(s);
+    c.plot();
+    const TwipsRect r = c.s.PlotRect;
+    qsizetype yLabels = 0, xLabels = 0;
+    for (const QPointF& at : c.textAt) (at.y() > r.Bottom + 100 ? xLabels : yLabels) += 1;  // X labels a line below
+    EXPECT_LE(yLabels, MostTicks(r.Bottom - r.Top, 4000, 15)) << k.name;
+    EXPECT_LE(xLabels, MostTicks(r.Right - r.Left, 6000, 15)) << k.name;
+    EXPECT_GE(yLabels, 2) << k.name;
+    EXPECT_EQ(c.frames, 1) << k.name;
+  }
 }
 
 TEST(AxisStepsTest, ZeroIntervalOrEmptyRangeRaises) {

@@ -40,9 +40,9 @@ TEST(TickLabelTest, LinearQuartersOfOne) {
   const float interval = 0.25f;
   const QString f = DecimalsFormat(interval);
   QStringList labels;
-  for (float t : TickValues(FirstTick(0, interval), interval, 0, 1)) labels << TickLabel(t, false, 1, f, 10);
+  for (float t : TickValues(FirstTick(0, interval), interval, 0, 1, 100)) labels << TickLabel(t, false, 1, f, 10);
   EXPECT_EQ(labels, QStringList({"0.00", "0.25", "0.50", "0.75", "1.00"}));
-  const std::vector<float> fromTenth = TickValues(FirstTick(0.1f, interval), interval, 0.1f, 1);
+  const std::vector<float> fromTenth = TickValues(FirstTick(0.1f, interval), interval, 0.1f, 1, 100);
   ASSERT_FALSE(fromTenth.empty());
   EXPECT_EQ(TickLabel(fromTenth.front(), false, 1, f, 10), "0.25");
 }
@@ -85,10 +85,34 @@ TEST(TickLabelTest, ImpossibleCutoffOrBaseRaises) {
 }
 
 TEST(TickValuesTest, NegativeIntervalGivesNoTicksAndAStalledWalkEnds) {
-  EXPECT_TRUE(TickValues(0, -1, 0, 10).empty());
-  const std::vector<float> ticks = TickValues(16777210.0f, 1, 0, 2e7f);
+  EXPECT_TRUE(TickValues(0, -1, 0, 10, 100).empty());
+  const std::vector<float> ticks = TickValues(16777210.0f, 1, 0, 2e7f, 100);
   EXPECT_LE(ticks.size(), 10u);
   EXPECT_EQ(ticks.back(), 16777216.0f);
+}
+
+// As many ticks as the axis shows, the last of them cut first; the walk is bounded by that
+// count whatever the range.
+TEST(TickValuesTest, AtMostTheMostTicks) {
+  EXPECT_EQ(TickValues(0, 1, 0, 9, 10).size(), 10u);  // exactly the count
+  const std::vector<float> cut = TickValues(0, 1, 0, 10, 10);
+  ASSERT_EQ(cut.size(), 10u);
+  EXPECT_EQ(cut.back(), 9.0f);
+  EXPECT_EQ(TickValues(-16777216.0f, 1, -16777216.0f, 16777216.0f, 150).size(), 150u);
+  EXPECT_TRUE(TickValues(-1e6f, 1, 0, 10, 5).empty());  // a first tick far below min: the walk gives up
+}
+
+// One tick per two pixels of the axis, at most of the visible part.
+TEST(MostTicksTest, OnePerTwoPixels) {
+  struct Case {
+    double length, visible, twipsPerPixel;
+    qint64 most;
+  } cases[] = {
+      {4500, 1e9, 15, 150},  // 300 pixels
+      {4499, 1e9, 15, 149}, {4530, 1e9, 15, 151}, {4500, 3000, 15, 100}, {30, 1e9, 15, 1},
+      {29, 1e9, 15, 0},     {-4500, 1e9, 15, 0},  {NAN, 1e9, 15, 0},     {1e38, 6000, 15, 200},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MostTicks(c.length, c.visible, c.twipsPerPixel), c.most) << c.length;
 }
 
 TEST(FirstTickTest, WholeQuotientKeepsTheMinimum) {
