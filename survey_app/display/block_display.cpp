@@ -1,7 +1,9 @@
 #include "display/block_display.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <limits>
 
 #include "correction/base_match.h"
 #include "util/date_time.h"
@@ -9,38 +11,70 @@
 
 namespace corvane {
 
+namespace {
+
+// The smallest tick that moves every value near min and max when added to it: twice the
+// float spacing at the larger magnitude (a limit a tick beyond may lie in the next binade,
+// where the spacing doubles), and never below the smallest float.
+float smallest_moving_tick(float min, float max) {
+  const float magnitude = std::max(std::abs(min), std::abs(max));
+  return std::max(2 * std::numeric_limits<float>::epsilon() * magnitude, std::numeric_limits<float>::denorm_min());
+}
+
+}  // namespace
+
 NiceAxis nice_axis(float min, float max, int intervals) {
   NiceAxis axis;
   if (!(max > min)) return axis;
   const float range = max - min;
-  const float n = static_cast<float>(intervals);
+  const float n = static_cast<float>(std::max(intervals, 1));
   if (!std::isfinite(range)) return axis;  // no tick would ever fit
+  const float least = smallest_moving_tick(min, max);
   float tick = 1.0f;
   enum class Kind { one, two, five } kind = Kind::one;
-  while (range / tick > n) {
+  // The tick at least doubles each pass: past the float range within some 130 passes.
+  while (range / tick > n || tick < least) {
     switch (kind) {
       case Kind::one: tick *= 2.0f, kind = Kind::two; break;
       case Kind::two: tick *= 2.5f, kind = Kind::five; break;
       case Kind::five: tick *= 2.0f, kind = Kind::one; break;
     }
   }
+  if (!std::isfinite(tick)) return NiceAxis{};
   while (range / tick < n) {
     if (kind == Kind::five) {
-      if (!(2.5f * range / tick <= n)) break;
+      if (!(2.5f * range / tick <= n) || tick / 2.5f < least) break;
       tick /= 2.5f, kind = Kind::two;
     } else {
-      if (!(2.0f * range / tick <= n)) break;
+      if (!(2.0f * range / tick <= n) || tick / 2.0f < least) break;
       tick /= 2.0f, kind = kind == Kind::one ? Kind::five : Kind::one;
     }
   }
-  float lower = tick * std::nearbyint(min / tick);
-  while (lower > min) lower -= tick;
-  float upper = tick * std::nearbyint(max / tick);
-  while (upper < max) upper += tick;
+  // The multiples of the tick next to min and max, in double: with the tick at least two
+  // float steps of the ends, k x tick needs under 48 bits and is exact, and rounding it to
+  // float cannot cross min or max.
+  double below = std::floor(double(min) / tick);
+  if (below * tick > min) below -= 1;
+  double above = std::ceil(double(max) / tick);
+  if (above * tick < max) above += 1;
+  const auto lower = static_cast<float>(below * tick), upper = static_cast<float>(above * tick);
   axis.tick = tick;
+  if (!std::isfinite(lower) || !std::isfinite(upper)) return axis;
   axis.lower = lower;
   axis.upper = upper;
   return axis;
+}
+
+std::vector<float> axis_ticks(const NiceAxis& axis) {
+  std::vector<float> ticks;
+  if (!axis.lower || !axis.upper || !(axis.tick > 0)) return ticks;
+  const double lower = *axis.lower, tick = axis.tick;
+  const double intervals = std::nearbyint((double(*axis.upper) - lower) / tick);
+  if (!(intervals >= 0)) return ticks;
+  const auto count = static_cast<std::size_t>(std::min(intervals, double(max_axis_ticks - 1))) + 1;
+  ticks.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) ticks.push_back(static_cast<float>(lower + double(i) * tick));
+  return ticks;
 }
 
 namespace {

@@ -13,14 +13,22 @@
 namespace corvane {
 
 // A tick interval from 1, 2, 5, 10, 20, 50, ... (and 0.5, 0.2, 0.1, ... downwards) giving
-// about `intervals` intervals, and limits on multiples of it around min and max. With
-// max <= min the tick is 1 and there are no limits.
+// about `intervals` intervals, and limits on multiples of it around min and max. The tick
+// is never so small that adding it leaves a value between the limits unchanged: a range of
+// a few float steps gets fewer intervals. With max <= min, or a range beyond the float
+// range, the tick is 1 and there are no limits; limits beyond it are left out.
 struct NiceAxis {
   float tick = 1.0f;
   std::optional<float> lower;
   std::optional<float> upper;
 };
 NiceAxis nice_axis(float min, float max, int intervals);
+
+// The most values axis_ticks hands back, whatever axis it is given.
+inline constexpr int max_axis_ticks = 1000;
+// The tick values lower, lower + tick, ..., upper of an axis with limits, each reckoned from
+// lower rather than summed; none without limits.
+std::vector<float> axis_ticks(const NiceAxis& axis);
 
 struct GraphAxes {
   float x_tick = 1, x_min = 0, x_max = 0;

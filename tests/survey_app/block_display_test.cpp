@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "correction/base_match.h"
 #include "dump_fixture.h"
 
@@ -49,6 +52,41 @@ TEST(NiceAxisTest, TicksAndLimits) {
   const NiceAxis none = nice_axis(5, 5, 4);
   EXPECT_EQ(none.tick, 1);
   EXPECT_FALSE(none.lower);
+}
+
+TEST(NiceAxisTest, EveryTickMovesTheValueAndTheTicksAreFewWhateverTheRange) {
+  constexpr float tiny = std::numeric_limits<float>::denorm_min();
+  struct Case {
+    float min, max;
+    int n;
+  } cases[] = {
+      {57000.0f, std::nextafter(57000.0f, 1e9f), 5},  // one float step: 57000.000 and 57000.004
+      {57000.0f, 57000.02f, 5},                       // a few float steps
+      {-16777216.0f, 16777216.0f, 8},
+      {16777216.0f, 16777218.0f, 4},  // one step of 2 where the spacing doubles
+      {0.0f, 3 * tiny, 4},
+      {-1e38f, 1e38f, 8},
+  };
+  for (const Case& c : cases) {
+    const NiceAxis a = nice_axis(c.min, c.max, c.n);
+    ASSERT_TRUE(a.lower && a.upper) << c.min << ".." << c.max;
+    EXPECT_LE(*a.lower, c.min);
+    EXPECT_GE(*a.upper, c.max);
+    const std::vector<float> ticks = axis_ticks(a);
+    ASSERT_GE(ticks.size(), 2u) << c.min << ".." << c.max;
+    EXPECT_LE(ticks.size(), std::size_t(c.n) + 3) << c.min << ".." << c.max;
+    EXPECT_EQ(ticks.front(), *a.lower);
+    EXPECT_EQ(ticks.back(), *a.upper);
+    for (std::size_t i = 1; i < ticks.size(); ++i) EXPECT_LT(ticks[i - 1], ticks[i]) << c.min << ".." << c.max;
+    EXPECT_NE(ticks.back() - a.tick, ticks.back()) << c.min << ".." << c.max;
+  }
+  // Limits that would leave the float range are left out; the tick stays.
+  const NiceAxis top = nice_axis(std::numeric_limits<float>::max() / 2, std::numeric_limits<float>::max(), 1);
+  EXPECT_FALSE(top.upper);
+  EXPECT_TRUE(std::isfinite(top.tick) && top.tick > 1e38f);
+  EXPECT_TRUE(axis_ticks(top).empty());
+  // A hand-made axis of too many intervals is cut short.
+  EXPECT_EQ(axis_ticks(NiceAxis{1.0f, 0.0f, 1e7f}).size(), std::size_t(max_axis_ticks));
 }
 
 TEST_F(DisplayTest, AFieldBlockWithItsBaseShowsThreeGraphs) {
