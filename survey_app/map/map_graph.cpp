@@ -147,11 +147,16 @@ QSize MapGraph::pictureSize() const { return control_.contentsRect().size(); }
 
 void MapGraph::setView(QRectF view, QSize pixels) {
   const QRectF area = plotArea(pixels, control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
-  if (area.width() <= 0 || area.height() <= 0 || view.width() <= 0 || view.height() <= 0) return;
-  // Twips per data unit: the smaller of the two fits both spans.
-  const double scale = std::min(area.width() / view.width(), area.height() / view.height());
+  if (view.width() <= 0 || view.height() <= 0) return;
+  // A picture with no room for a plot still gets limits and intervals: the view as asked,
+  // two intervals each way, so that nothing is left at an interval of 1 over any span.
+  double xs = view.width() / 2, ys = view.height() / 2;
+  if (area.width() > 0 && area.height() > 0) {
+    // Twips per data unit: the smaller of the two fits both spans.
+    const double scale = std::min(area.width() / view.width(), area.height() / view.height());
+    xs = area.width() / scale / 2, ys = area.height() / scale / 2;
+  }
   const QPointF centre = view.center();
-  const double xs = area.width() / scale / 2, ys = area.height() / scale / 2;
   const float x_min = float(centre.x() - xs), x_max = float(centre.x() + xs);
   const float y_min = float(centre.y() - ys), y_max = float(centre.y() + ys);
   control_.setXAxisMin(x_min);
@@ -247,6 +252,17 @@ std::int64_t MapGraph::dotNear(double x, double y, double pixels) const {
   return grid_->nearest(map_, x, y, radius);
 }
 
+namespace {
+
+// Decimals that tell apart the values a tick apart: none from 1 up, one from 0.1, two from
+// 0.01 and so on, at most six.
+int label_digits(float tick) {
+  if (!(tick > 0)) return 0;
+  return std::clamp(int(std::ceil(-std::log10(double(tick)) - 1e-4)), 0, 6);
+}
+
+}  // namespace
+
 void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map) {
   painter.save();
   painter.fillRect(area, Qt::white);
@@ -271,9 +287,9 @@ void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map) 
       const double t = s.high > s.low ? (double(v) - s.low) / (double(s.high) - s.low) : 0.5;
       return strip.bottom() - int(std::lround(t * (strip.height() - 1)));
     };
-    const int digits = axis.tick >= 1 ? 0 : axis.tick >= 0.1f ? 1 : 2;
+    const int digits = label_digits(axis.tick);
     if (axis.lower && axis.upper) {
-      for (float v = *axis.lower; v <= *axis.upper + axis.tick / 2; v += axis.tick) {
+      for (const float v : axis_ticks(axis)) {
         if (v < s.low || v > s.high) continue;
         const int y = at(v);
         painter.drawLine(strip.right() + 1, y, strip.right() + 4, y);

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSvgRenderer>
+#include <cmath>
 #include <cstdlib>
 
 #include "dump_fixture.h"
@@ -133,6 +135,38 @@ TEST(MapGraph, OfDotsAtOnePlaceThePointerNamesTheOneOnTop) {
   EXPECT_EQ(graph.dotNear(50, 25, 4), -1);
 }
 
+TEST(MapGraph, LinesFarApartGetFewTicksInAPictureWithNoRoomForThePlot) {
+  // Lines 100 N and 3,000,000 N in 40 x 40 pixels: the intervals still follow the span.
+  SurveyMap map;
+  map.dots = {{10, 100, 1, 1, 1}, {20, 3e6f, 2, 2, 2}};
+  map.x_min = 10, map.x_max = 20, map.y_min = 100, map.y_max = 3e6f;
+  vellum32::Vellum32 control;
+  control.resize(40, 40);
+  MapGraph graph(control);
+  graph.show(map);
+  control.Refresh();
+  EXPECT_LE((control.XAxisMax() - control.XAxisMin()) / control.xTickInterval(), 2.0f);
+  EXPECT_LE((control.YAxisMax() - control.YAxisMin()) / control.yTickInterval(), 2.0f);
+  EXPECT_EQ(render_map_image(map, QSize(40, 40)).size(), QSize(40, 40));
+}
+
+TEST(ColourBar, AStretchOfOneFloatStepIsLabelledAndEnds) {
+  // Raw readings of 57000.000 and 57000.004, one float step apart.
+  SurveyMap map;
+  map.valued = 2;
+  map.stretch = {57000.0f, std::nextafter(57000.0f, 1e9f)};
+  QImage image(100, 300, QImage::Format_RGB32);
+  QPainter painter(&image);
+  const int swatch_top = image.height() - 2 * QFontMetrics(painter.font()).height() - 1;
+  paintColourBar(painter, image.rect(), map);
+  painter.end();
+  // A value is written beside the scale, above the "no value" swatch.
+  bool labelled = false;
+  for (int y = 0; y < swatch_top; ++y)
+    for (int x = 30; x < 100; ++x) labelled = labelled || image.pixel(x, y) != qRgb(255, 255, 255);
+  EXPECT_TRUE(labelled);
+}
+
 TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   const std::string png = (dir.path() / "map.png").string();
   ASSERT_EQ(batch("--map " + png + " --map-size 600x400"), 0) << dir.read("stderr.txt");
@@ -159,7 +193,7 @@ TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
 
 TEST_F(MapViewTest, BatchExitsWithOneWhenNothingIsLeftToMap) {
   // Unticking the file unticks every line.
-  EXPECT_EQ(batch("--map " + (dir.path() / "map.png").string() + " --uncheck " + model.nodes[1].key), 1);
+  EXPECT_EQ(batch("--map " + (dir.path() / "map.png").string() + " --uncheck " + model.node_key(1)), 1);
   EXPECT_NE(dir.read("stderr.txt").find("There is nothing to map"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "map.png"));
 }
