@@ -2,6 +2,7 @@
 # Dump files -> corrected XYZ file: Corvane against a NumPy/pandas reference on the same
 # fixed-column dumps, in one run. Prints both times and the ratio.
 #   bench/survey_app/run_xyz_bench.sh [MEGABYTES]
+# BUILD_DIR names the build folder to use (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/setup
@@ -13,11 +14,12 @@ if [ -n "${missing:-}" ]; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
 fi
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target xyz_bench >/dev/null
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target xyz_bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-build/bench/survey_app/xyz_bench generate "${1:-100}" "$work/dumps"
+"$build"/bench/survey_app/xyz_bench generate "${1:-100}" "$work/dumps"
 # Short runs on a shared machine are noisy: every timing is the best of three, taken the
 # same way for Corvane and for the floors.
 best_of_three() {
@@ -33,7 +35,7 @@ wc -l "$work"/dumps/* >/dev/null
 wc_seconds=$(best_of_three wc -l "$work"/dumps/*)
 best_total=""
 for _ in 1 2 3; do
-  read -r r w n mbs peak < <(build/bench/survey_app/xyz_bench run "$work/dumps" "$work/corvane.xyz")
+  read -r r w n mbs peak < <("$build"/bench/survey_app/xyz_bench run "$work/dumps" "$work/corvane.xyz")
   if [ -z "$best_total" ] || awk "BEGIN{exit !($r + $w < $best_total)}"; then
     best_total=$(awk "BEGIN{print $r + $w}")
     ours_read=$r ours_write=$w readings=$n writer_mbs=$mbs peak_per_reading=$peak

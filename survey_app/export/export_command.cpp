@@ -1,16 +1,10 @@
 #include "export/export_command.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <optional>
-#include <random>
 
 #include "export/gx_library.h"
 #include "export/oasis_writer.h"
@@ -22,83 +16,25 @@ namespace corvane {
 
 namespace {
 
+const char* const overwrite_question = "The specified data file already exists. Overwrite?";
+
 // Points back to the default pointer and empties the four status panels.
 void tidy_up(Operator& op) {
   op.busy(false);
   for (int panel = 1; panel <= 4; ++panel) op.status(panel, "");
 }
 
-// ".NAME.xxxxxxxx" beside the target: hidden, and never the name of a file the operator
-// exports to in the same folder.
-std::string temporary_name(const std::string& target, std::mt19937& random) {
-  const std::size_t slash = target.rfind('/');
-  char suffix[16];
-  std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
-  return target.substr(0, slash + 1) + "." + target.substr(slash + 1) + suffix;
+// Puts the written file in the target's place. A file of the target's name that appeared
+// while the export ran is replaced only when the operator agrees, asked now: false when not.
+bool put_in_place(ExportFile& file, Operator& op) {
+  if (file.commit()) return true;
+  op.busy(false);
+  if (!op.ask_ok_cancel(overwrite_question)) return false;
+  file.agree_to_replace();
+  return file.commit();
 }
 
 }  // namespace
-
-ExportFileCalls& export_file_calls() {
-  static ExportFileCalls calls{::write, ::fsync, ::close};
-  return calls;
-}
-
-ExportFile::ExportFile(std::string target, bool replacing, Create create)
-    : target_(std::move(target)), replacing_(replacing) {
-  std::mt19937 random(std::random_device{}());
-  for (int attempt = 0; fd_ < 0; ++attempt) {
-    temporary_ = temporary_name(target_, random);
-    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && (errno != EEXIST || attempt == 100)) fail("create", errno);
-  }
-  if (create == Create::name_only) {
-    ::close(fd_);
-    ::unlink(temporary_.c_str());
-    fd_ = -1;
-  }
-}
-
-ExportFile::~ExportFile() { abandon(); }
-
-void ExportFile::fail(const char* doing, int error) const {
-  throw ExportError(std::string("could not ") + doing + " " + target_ + ": " + std::strerror(error != 0 ? error : EIO));
-}
-
-void ExportFile::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = export_file_calls().write(fd_, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail("write", n < 0 ? errno : ENOSPC);
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-void ExportFile::close() {
-  if (fd_ < 0) return;
-  const int fd = fd_;
-  fd_ = -1;
-  // Without an old file there is nothing a crash before the data reach the disk could
-  // cost, so only a replacement waits for them.
-  const bool synced = !replacing_ || export_file_calls().fsync(fd) == 0;
-  const int sync_error = errno;
-  if (export_file_calls().close(fd) != 0) fail("write", errno);
-  if (!synced) fail("write", sync_error);
-}
-
-void ExportFile::commit() {
-  close();
-  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail("write", errno);
-  done_ = true;
-}
-
-void ExportFile::abandon() noexcept {
-  if (done_) return;
-  done_ = true;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (replacing_ || std::rename(temporary_.c_str(), target_.c_str()) != 0) ::unlink(temporary_.c_str());
-}
 
 double current_day_number() {
   const std::time_t now = std::time(nullptr);
@@ -174,15 +110,14 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
       tidy_up(op);
       return ExportResult::failed;
     }
-    if (!op.ask_ok_cancel("The specified data file already exists. Overwrite?")) return ExportResult::cancelled;
+    if (!op.ask_ok_cancel(overwrite_question)) return ExportResult::cancelled;
     replacing = true;
   }
 
   if (today < 0) today = current_day_number();
   std::optional<ExportFile> file;
   try {
-    file.emplace(path, replacing,
-                 index == export_xyz_button ? ExportFile::Create::file : ExportFile::Create::name_only);
+    file.emplace(path, replacing, index == export_xyz_button ? ExportFile::Kind::stream : ExportFile::Kind::database);
   } catch (const ExportError& e) {
     report_export_error(op, e.what());
     tidy_up(op);
@@ -197,7 +132,11 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     return written;
   }
   try {
-    file->commit();
+    if (!put_in_place(*file, op)) {
+      file->discard();
+      tidy_up(op);
+      return ExportResult::cancelled;
+    }
   } catch (const ExportError& e) {
     op.busy(false);
     report_export_error(op, e.what());

@@ -409,27 +409,27 @@ TEST_F(ExportTest, AFailedWriteOrCloseKeepsTheOldFileOrWhatWasWritten) {
     std::string message, file;
   } cases[] = {
       {"full disk",
-       {full_disk_write, real.fsync, real.close},
+       {full_disk_write, real.fsync, real.close, real.open},
        false,
        "could not write " + path + ": No space left on device",
        whole.substr(0, 500)},
       {"full disk",
-       {full_disk_write, real.fsync, real.close},
+       {full_disk_write, real.fsync, real.close, real.open},
        true,
        "could not write " + path + ": No space left on device",
        "keep me"},
       {"close",
-       {real.write, real.fsync, failing_close},
+       {real.write, real.fsync, failing_close, real.open},
        false,
        "could not write " + path + ": Input/output error",
        whole},
       {"close",
-       {real.write, real.fsync, failing_close},
+       {real.write, real.fsync, failing_close, real.open},
        true,
        "could not write " + path + ": Input/output error",
        "keep me"},
       {"fsync",
-       {real.write, failing_fsync, real.close},
+       {real.write, failing_fsync, real.close, real.open},
        true,
        "could not write " + path + ": Input/output error",
        "keep me"},
@@ -486,7 +486,7 @@ TEST_F(ExportTest, AFailedWritePartWayEndsTheFileThere) {
   std::filesystem::remove(dir.path() / "out.xyz");
   flaky_failed = false;
   {
-    FileCallsFor calls({flaky_write, export_file_calls().fsync, export_file_calls().close});
+    FileCallsFor calls({flaky_write, export_file_calls().fsync, export_file_calls().close, export_file_calls().open});
     EXPECT_EQ(save(), ExportResult::failed);
   }
   EXPECT_EQ(dir.read("out.xyz"), whole.substr(0, flaky_at));
