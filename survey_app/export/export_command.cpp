@@ -124,8 +124,9 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     return ExportResult::failed;
   }
   ExportTally tally;
-  const ExportResult written = index == export_xyz_button ? export_xyz(model, options, *file, op, today, tally)
-                                                          : export_oasis(model, options, file->temporary(), op, tally);
+  const ExportResult written = index == export_xyz_button
+                                   ? export_xyz(model, options, *file, op, today, tally)
+                                   : export_oasis(model, options, file->temporary(), op, tally, file->target());
   if (written != ExportResult::complete) {
     file->abandon();
     tidy_up(op);

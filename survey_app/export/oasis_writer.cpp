@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "export/gx_library.h"
 #include "util/date_time.h"
@@ -63,6 +64,42 @@ constexpr std::array<ChannelSpec, 8> channels{{
     {"Time", single_type, 10, 0, time_format, ""},
 }};
 
+// Thrown to stop the export at a call the library refused; its error has been shown.
+struct GxRefused {};
+
+// Where the library's errors go during an export: the operator's message box, with the
+// database's own path named as the target it will become. The library shows them nowhere
+// else until the next export.
+class ErrorDisplay {
+public:
+  ErrorDisplay(const GxLibrary& lib, Operator& op, const std::string& path, const std::string& shown_as)
+      : lib_(lib), op_(op), path_(path), shown_as_(shown_as.empty() ? path : shown_as) {
+    if (lib_.GeoOppi_SetErrorDisplay) lib_.GeoOppi_SetErrorDisplay(&ErrorDisplay::show, this);
+  }
+  ~ErrorDisplay() {
+    if (lib_.GeoOppi_SetErrorDisplay) lib_.GeoOppi_SetErrorDisplay(nullptr, nullptr);
+  }
+  ErrorDisplay(const ErrorDisplay&) = delete;
+  ErrorDisplay& operator=(const ErrorDisplay&) = delete;
+
+private:
+  // Called by the library, a C interface: nothing may be thrown through it.
+  static void show(const char* text, void* user) noexcept {
+    try {
+      auto* self = static_cast<ErrorDisplay*>(user);
+      std::string shown = text;
+      for (std::size_t at = 0; (at = shown.find(self->path_, at)) != std::string::npos; at += self->shown_as_.size())
+        shown.replace(at, self->path_.size(), self->shown_as_);
+      self->op_.message(shown);
+    } catch (...) {
+      // Without memory for the message there is nothing to show it with.
+    }
+  }
+  const GxLibrary& lib_;
+  Operator& op_;
+  const std::string path_, shown_as_;
+};
+
 // The library's own calls, with its errors shown through the operator's message box.
 struct Gx {
   const GxLibrary& lib;
@@ -74,6 +111,11 @@ struct Gx {
     const std::int32_t status = lib.Std_iCheckError_SYS(ctx);
     if (status != 0) lib.Std_ShowError_GEO(ctx);
     return status;
+  }
+  // Stops the export at the first call the library refused (a full disk: SQLite has then
+  // dropped what was not committed), with the error shown.
+  void stop_on_error() {
+    if (check() != 0) throw GxRefused{};
   }
   void lock_symbol(std::int32_t db, std::int32_t symbol) { lib.Std_LockSymb_DB(ctx, &db, &symbol, &one, &zero); }
 
@@ -138,15 +180,15 @@ void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status, 
 }  // namespace
 
 ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op,
-                          ExportTally& tally) {
+                          ExportTally& tally, const std::string& shown_as) {
   op.busy(true);
   std::int32_t db = 0;
-  Gx* gx_ptr = nullptr;
+  const GxLibrary* library = nullptr;  // for the handlers below, where the try block's names are gone
+  std::optional<ErrorDisplay> display;
   try {
     const GxLibrary& lib = gx_library();
-    if (lib.GeoOppi_SetErrorDisplay)
-      lib.GeoOppi_SetErrorDisplay([](const char* text, void* user) { static_cast<Operator*>(user)->message(text); },
-                                  &op);
+    library = &lib;
+    display.emplace(lib, op, path, shown_as);
     std::int32_t status = 0;
     start_oasis_context(lib, status, op);
     if (status < 0 || oasis_context <= 0) {
@@ -154,7 +196,6 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
       return ExportResult::failed;
     }
     Gx gx{lib, oasis_context};
-    gx_ptr = &gx;
     create_mag_database(gx, path, status, op);
     if (status < 0) {
       op.busy(false);
@@ -170,12 +211,22 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
       std::int32_t category = 100;
       const std::string name = "L" + block.line;
       const std::int32_t line = lib.Std_CreateSymb_DB(gx.ctx, &db, name.c_str(), &gx.one, &gx.zero, &category);
+      gx.stop_on_error();
       const std::int32_t n = columns.rows();
-      std::array<std::int32_t, 8> vectors{};
+      struct Vectors {
+        Gx& gx;
+        std::array<std::int32_t, 8> handles{};
+        ~Vectors() {
+          for (std::int32_t& v : handles)
+            if (v > 0) gx.lib.Std_Destroy_VV(gx.ctx, &v);
+        }
+      } owned{gx};
+      auto& vectors = owned.handles;
       for (std::size_t c = 0; c < vectors.size(); ++c) {
         const std::int32_t type = c == 0 ? text_type : double_type;
         vectors[c] = lib.Std_CreateExt_VV(gx.ctx, &type, &n);
       }
+      gx.stop_on_error();
       const auto missing_or = [](float v) { return v == null_value ? -1e32 : static_cast<double>(v); };
       for (std::int32_t k = 1; k <= n; ++k) {
         const auto i = static_cast<std::size_t>(k);
@@ -195,13 +246,9 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
         const std::int32_t ch = lib.Std_FindSymb_DB(gx.ctx, &db, channels[c].name, &gx.two);
         gx.lock_symbol(db, ch);
         lib.Std_PutChanVV_DB(gx.ctx, &db, &line, &ch, &vectors[c]);
+        gx.stop_on_error();
         lib.Std_UnLockSymb_DB(gx.ctx, &db, &ch);
       }
-      for (std::int32_t& v : vectors)
-        if (v > 0) {
-          lib.Std_Destroy_VV(gx.ctx, &v);
-          v = 0;
-        }
     });
     lib.Std_Commit_DB(gx.ctx, &db);
     // A commit that fails (a full disk) is shown by the library; the export is then not
@@ -211,11 +258,16 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
     db = 0;
     if (!committed) op.busy(false);
     return committed ? ExportResult::complete : ExportResult::failed;
+  } catch (const GxRefused&) {
+    // Nothing more is written: what the database holds is not what was exported.
+    library->Std_Destroy_DB(oasis_context, &db);
+    op.busy(false);
+    return ExportResult::failed;
   } catch (const std::exception& e) {
-    if (db != 0 && gx_ptr) {
+    if (db != 0 && library) {
       // The lines written before the failure stay in the file.
-      gx_ptr->lib.Std_Commit_DB(gx_ptr->ctx, &db);
-      gx_ptr->lib.Std_Destroy_DB(gx_ptr->ctx, &db);
+      library->Std_Commit_DB(oasis_context, &db);
+      library->Std_Destroy_DB(oasis_context, &db);
     }
     op.busy(false);
     report_export_error(op, e.what());

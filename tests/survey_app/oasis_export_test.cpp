@@ -1,9 +1,15 @@
 // The Oasis database export, read back with oasis-dump and set against the XYZ file.
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -150,6 +156,38 @@ TEST_F(OasisTest, AMissingLibraryIsNamedAndTheOldFileStays) {
   ASSERT_FALSE(op.messages.empty());
   EXPECT_NE(op.messages.back().find("libgeo_oppi_missing.so.1"), std::string::npos) << op.messages.back();
   EXPECT_EQ(dir.read("old.gdb"), "keep me");
+}
+
+// A new database on a disk that fills up: SQLite drops the export's transaction at the
+// first page it cannot write, so the export stops there with one message naming the file
+// and the reason, and leaves no file behind.
+TEST_F(OasisTest, AFullDiskStopsANewDatabaseAtTheFirstFailureAndLeavesNoFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
+  const std::string disk = dir.dir() + "/disk";
+  ::mkdir(disk.c_str(), 0755);
+  if (::mount("corvane-test", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "no tmpfs: " << std::strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  // About 4 MB of channel data, twice SQLite's page cache: pages are written mid-export.
+  std::string day;
+  for (int line = 0; line < 300; ++line) {
+    day += keyword_field_header(std::to_string(line * 10) + "N", "05/12/96");
+    for (int station = 0; station < 250; ++station)
+      day += std::to_string(station) + " N 57321.4 0.1 14:" + std::to_string(10 + station / 60) + ":" +
+             std::to_string(10 + station % 50) + "\n";
+  }
+  run_one(day);
+  request.directory = disk;
+  request.apply_corrections = false;
+  op.messages.clear();
+  EXPECT_EQ(save("day.gdb", export_oasis_button), ExportResult::failed);
+  ASSERT_EQ(op.messages.size(), 1u);
+  EXPECT_NE(op.messages[0].find(disk + "/day.gdb: database or disk is full"), std::string::npos) << op.messages[0];
+  EXPECT_EQ(op.messages[0].find('\n'), std::string::npos) << op.messages[0];
+  EXPECT_TRUE(std::filesystem::is_empty(disk));
 }
 
 TEST(OasisValuesTest, StationTextsDatesAndTimes) {
