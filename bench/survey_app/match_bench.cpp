@@ -36,7 +36,7 @@ void add_block(SurveyModel& m, BlockKind kind, std::int32_t count, double (*time
   }
   m.node_count += 1;
   b.node = m.node_count;
-  m.nodes.push_back(Node{"block" + std::to_string(m.block_count + 1), "", 0, true, no_colour});
+  m.append_node(0, "block" + std::to_string(m.block_count + 1), true);
   m.blocks.push_back(b);
   m.block_count += 1;
   m.node_block.push_back(m.block_count);

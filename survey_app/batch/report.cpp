@@ -17,7 +17,8 @@ std::string colour_name(std::int32_t colour) {
 void print_tree(const SurveyModel& m, std::ostream& out) {
   for (std::int32_t i = 1; i <= m.node_count; ++i) {
     const Node& n = m.nodes[static_cast<std::size_t>(i)];
-    out << i << '\t' << n.key << '\t' << n.text << '\t' << (n.checked ? 1 : 0) << '\t' << colour_name(n.colour) << '\n';
+    out << i << '\t' << m.node_key(i) << '\t' << m.node_text(i) << '\t' << (n.checked ? 1 : 0) << '\t'
+        << colour_name(n.colour) << '\n';
   }
 }
 

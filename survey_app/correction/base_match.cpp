@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -10,13 +11,11 @@ namespace corvane {
 
 namespace {
 
-// Where the reading times of a base block fail to rise (see SurveyModel::base_time_breaks);
-// a time that is not a number stands alone.
-std::vector<std::int32_t> time_breaks(const SurveyModel& m, const Block& base) {
-  std::vector<std::int32_t> breaks;
+// Appends where the reading times of a base block fail to rise (see
+// SurveyModel::base_time_breaks); a time that is not a number stands alone.
+void add_time_breaks(const SurveyModel& m, const Block& base, std::vector<std::int32_t>& breaks) {
   for (std::int32_t j = 1; j < base.num_readings; ++j)
     if (!(m.reading(base.first_reading + j - 1).time <= m.reading(base.first_reading + j).time)) breaks.push_back(j);
-  return breaks;
 }
 
 std::int32_t colour_for_cover(std::int32_t cover) {
@@ -135,10 +134,14 @@ void scan_base_blocks(SurveyModel& m) {
   if (m.match.size() < static_cast<std::size_t>(m.block_count) + 1)
     m.match.resize(static_cast<std::size_t>(m.block_count) + 1);
   std::fill(m.match.begin(), m.match.end(), Match{});
-  m.base_time_breaks.assign(static_cast<std::size_t>(m.block_count) + 1, {});
-  for (std::int32_t b = 1; b <= m.block_count; ++b)
+  m.base_time_breaks.clear();
+  m.base_time_breaks_end.assign(1, 0);
+  m.base_time_breaks_end.reserve(static_cast<std::size_t>(m.block_count) + 1);
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
     if (m.block(b).kind == base_kind && m.block(b).num_readings >= 2)
-      m.base_time_breaks[static_cast<std::size_t>(b)] = time_breaks(m, m.block(b));
+      add_time_breaks(m, m.block(b), m.base_time_breaks);
+    m.base_time_breaks_end.push_back(static_cast<std::int32_t>(m.base_time_breaks.size()));
+  }
   if (m.data_block_count == 0 || m.base_block_count == 0) {
     for (std::int32_t f = 1; f <= m.block_count; ++f)
       if (m.block(f).kind == field_kind) m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = no_colour;
@@ -190,7 +193,7 @@ namespace {
 // The reading times T(1..n) of one base block, searched run by run.
 class BaseTimes {
 public:
-  BaseTimes(const SurveyModel& m, const Block& base, const std::vector<std::int32_t>& breaks)
+  BaseTimes(const SurveyModel& m, const Block& base, std::span<const std::int32_t> breaks)
       : first_(&m.readings[static_cast<std::size_t>(base.first_reading)]), breaks_(breaks) {}
 
   double operator()(std::int32_t j) const { return first_[j - 1].time; }
@@ -261,7 +264,7 @@ public:
 
 private:
   const Reading* first_;
-  const std::vector<std::int32_t>& breaks_;
+  std::span<const std::int32_t> breaks_;
 };
 
 }  // namespace
@@ -286,9 +289,10 @@ std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_bloc
   // The bracket is where a walk from k stops that steps down while t < T(k) (not below 1)
   // and then up while t > T(k + 1) (not above n - 1); the search finds it run by run.
   // A model whose matches were set by hand has no breaks of its own yet.
-  const bool scanned = static_cast<std::size_t>(b) < m.base_time_breaks.size();
-  const std::vector<std::int32_t> unscanned = scanned ? std::vector<std::int32_t>{} : time_breaks(m, base);
-  const BaseTimes times(m, base, scanned ? m.base_time_breaks[static_cast<std::size_t>(b)] : unscanned);
+  const auto scanned = m.time_breaks_of(b);
+  std::vector<std::int32_t> unscanned;
+  if (!scanned) add_time_breaks(m, base, unscanned);
+  const BaseTimes times(m, base, scanned ? *scanned : unscanned);
   k = times.last_not_above(t, std::clamp(k, 1, n - 1), 2);
   k = times.first_not_below(t, k + 1, n - 1) - 1;
   const float d = static_cast<float>(at(k + 1).time - at(k).time);

@@ -147,10 +147,10 @@ std::string cover_description(const SurveyModel& m, std::int32_t node) {
   const std::int32_t base = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b).base_block : 0;
   if (base < 1) return "No base session covers this line";
   const Node& base_node = m.nodes[static_cast<std::size_t>(m.block(base).node)];
-  std::string text = "Base session " + base_node.text.substr(0, base_node.text.find(' '));
+  const std::string base_text = m.node_text(m.block(base).node);
+  std::string text = "Base session " + base_text.substr(0, base_text.find(' '));
   const std::int32_t base_file = base_node.parent;
-  if (base_file != m.nodes[static_cast<std::size_t>(node)].parent)
-    text += " of " + m.nodes[static_cast<std::size_t>(base_file)].text;
+  if (base_file != m.nodes[static_cast<std::size_t>(node)].parent) text += " of " + m.node_text(base_file);
   return text + " covers " + format_int(m.match_of(b).base_cover) + " %";
 }
 

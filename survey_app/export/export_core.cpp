@@ -112,7 +112,7 @@ std::string block_place(const SurveyModel& m, std::int32_t b) {
   std::int32_t block_in_file = 0;
   for (std::int32_t c = 1; c <= b; ++c)
     if (m.nodes[static_cast<std::size_t>(m.block(c).node)].parent == file_node) ++block_in_file;
-  return "File : " + m.nodes[static_cast<std::size_t>(file_node)].text + " Block : " + format_int(block_in_file);
+  return "File : " + m.node_text(file_node) + " Block : " + format_int(block_in_file);
 }
 
 }  // namespace

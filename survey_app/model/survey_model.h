@@ -4,7 +4,10 @@
 // Every table keeps row 0 as an unused row, so blocks, readings and tree nodes are
 // numbered from 1 and a node's index is its row in the node table.
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -34,13 +37,15 @@ struct Reading {
   float mag = 0.0f;
 };
 
-// One node of the block tree. The window mirrors these into its tree widget.
+// One node of the block tree. The window mirrors these into its tree widget. Its key and
+// text are made from its label when asked for (SurveyModel::node_key, node_text), so that a
+// run of millions of blocks keeps no string per node.
 struct Node {
-  std::string key;
-  std::string text;
+  std::uint64_t label_at = 0;  // where its label starts in SurveyModel::labels
+  std::uint32_t label_size = 0;
   std::int32_t parent = 0;  // 0: top level
-  bool checked = false;
   std::int32_t colour = no_colour;
+  bool checked = false;
 };
 
 struct Match {
@@ -52,12 +57,17 @@ struct SurveyModel {
   std::vector<Block> blocks{1};
   std::vector<Reading> readings{1};
   std::vector<Node> nodes{1};
+  // The nodes' labels one after another: a top-level node's is its key and text (a file
+  // name); a block node's is what its header gave, its text after the block's number.
+  std::string labels;
   std::vector<std::int32_t> node_block{0};
   std::vector<Match> match{1};  // rows 0..block_count once a run has ended
   // Also from the matching, for every base block: the positions j within the block (1 for
   // its first reading) where T(j) <= T(j + 1) fails. Between two of them the reading times
-  // rise, so the base-value search may gallop there.
-  std::vector<std::vector<std::int32_t>> base_time_breaks{1};
+  // rise, so the base-value search may gallop there. Block b's positions are
+  // base_time_breaks[base_time_breaks_end[b - 1] .. base_time_breaks_end[b]).
+  std::vector<std::int32_t> base_time_breaks;
+  std::vector<std::int32_t> base_time_breaks_end{0};
 
   std::int32_t block_count = 0;
   std::int32_t data_block_count = 0;
@@ -68,6 +78,17 @@ struct SurveyModel {
 
   // Empties every table (keeping row 0) and zeroes the counters.
   void reset();
+
+  // Appends a node labelled `label` and returns its index; the counters are the caller's.
+  std::int32_t append_node(std::int32_t parent, std::string_view label, bool checked);
+  std::string_view label_of(std::int32_t node) const;
+  // A top-level node's key and text are its label. A block node's key is "file", its
+  // file's name, "block" and its number within the file (four digits at least); its text
+  // that number, a space and its label.
+  std::string node_key(std::int32_t node) const;
+  std::string node_text(std::int32_t node) const;
+  // A block's time breaks (see base_time_breaks); nullopt before the matching saw it.
+  std::optional<std::span<const std::int32_t>> time_breaks_of(std::int32_t block) const;
 
   std::int32_t reading_count() const { return static_cast<std::int32_t>(readings.size()) - 1; }
   // The check mark of a block's node.

@@ -36,13 +36,8 @@ struct FileTables {
     std::int32_t block_in_file = 0;
   };
   std::string name;
-  std::string path;  // how messages name the file
-  std::vector<Block> blocks;
-  std::vector<Reading> readings;
-  std::vector<Node> nodes;
-  std::vector<std::int32_t> node_block;
-  std::int32_t data_block_count = 0;
-  std::int32_t base_block_count = 0;
+  std::string path;    // how messages name the file
+  SurveyModel tables;  // its blocks, readings, nodes and their counts; no match yet
   std::vector<Note> notes;
   bool unreadable = false;
 
@@ -50,15 +45,17 @@ struct FileTables {
   void start(const std::string& file_name, const std::string& file_path) {
     name = file_name;
     path = file_path;
-    blocks.clear();
-    readings.clear();
-    nodes.clear();
-    node_block.clear();
+    tables.blocks.resize(1);
+    tables.readings.resize(1);
+    tables.nodes.resize(1);
+    tables.labels.clear();
+    tables.node_block.resize(1);
+    tables.block_count = tables.data_block_count = tables.base_block_count = 0;
+    tables.node_count = 1;
+    tables.append_node(0, file_name, false);
+    tables.node_block.push_back(0);
     notes.clear();
-    data_block_count = base_block_count = 0;
     unreadable = false;
-    nodes.push_back(Node{file_name, file_name, 0, false, no_colour});
-    node_block.push_back(0);
   }
   // Out of memory: the file keeps only its node, unchecked, and the operator is told.
   void out_of_memory() {
@@ -311,7 +308,8 @@ void FileParser::read_blocks() {
 
     blocks_in_file += 1;
     const Header h = marker == Marker::fixed ? read_fixed_header() : read_keyword_header();
-    if (!h.field && h.base_field_checked) {
+    // A base block without a base field is not checked (see base_field_check).
+    if (!h.field && h.base_field_checked && h.base_field != null_value) {
       FileTables::Note check;
       check.base_field = h.base_field;
       check.block_in_file = blocks_in_file;
@@ -319,24 +317,22 @@ void FileParser::read_blocks() {
     }
 
     // The block and its node.
-    const std::string number = format_padded(blocks_in_file, 4);
-    out_.nodes.push_back(Node{"file" + out_.name + "block" + number, number + " " + h.label, 1, h.valid, no_colour});
-    out_.node_block.push_back(static_cast<std::int32_t>(out_.blocks.size()) + 1);
+    SurveyModel& t = out_.tables;
     Block block;
     block.kind = h.field ? field_kind : base_kind;
-    block.node = static_cast<std::int32_t>(out_.nodes.size());
-    block.first_reading = static_cast<std::int32_t>(out_.readings.size()) + 1;
+    block.node = t.append_node(1, h.label, h.valid);
+    block.first_reading = static_cast<std::int32_t>(t.readings.size());
     block.line = h.line_name;
     if (!h.field) block.base_field = h.base_field;
-    out_.blocks.push_back(std::move(block));
-    if (h.field)
-      out_.data_block_count += 1;
-    else
-      out_.base_block_count += 1;
+    t.blocks.push_back(std::move(block));
+    t.node_block.push_back(static_cast<std::int32_t>(t.blocks.size()) - 1);
+    t.block_count += 1;
+    t.node_count += 1;
+    (h.field ? t.data_block_count : t.base_block_count) += 1;
 
     if (h.valid && !in_.at_end()) pending = h.field ? read_field_lines(h) : read_base_lines(h);
   }
-  out_.nodes.front().checked = blocks_in_file > 0;
+  out_.tables.nodes[1].checked = blocks_in_file > 0;
 }
 
 Header FileParser::read_keyword_header() {
@@ -465,7 +461,8 @@ Header FileParser::read_fixed_header() {
 }
 
 Marker FileParser::read_field_lines(const Header& h) {
-  const std::size_t first = out_.blocks.back().first_reading - 1;
+  std::vector<Reading>& readings = out_.tables.readings;
+  const auto first = static_cast<std::size_t>(out_.tables.blocks.back().first_reading);
   Marker ended_by = Marker::none;
   BlockClock clock;
   std::string_view line;
@@ -537,7 +534,7 @@ Marker FileParser::read_field_lines(const Header& h) {
       continue;
     }
     const double t = day_number(seconds);
-    Block& block = out_.blocks.back();
+    Block& block = out_.tables.blocks.back();
     if (block.num_readings == 0) {
       block.start_time = block.end_time = t;
     } else {
@@ -545,13 +542,14 @@ Marker FileParser::read_field_lines(const Header& h) {
       block.end_time = std::max(block.end_time, t);
     }
     block.num_readings += 1;
-    out_.readings.push_back(Reading{t, station, mag});
+    readings.push_back(Reading{t, station, mag});
   }
-  sort_by_station(out_.readings.begin() + static_cast<std::ptrdiff_t>(first), out_.readings.end());
+  sort_by_station(readings.begin() + static_cast<std::ptrdiff_t>(first), readings.end());
   return ended_by;
 }
 
 Marker FileParser::read_base_lines(const Header& h) {
+  std::vector<Reading>& readings = out_.tables.readings;
   BlockClock clock;
   std::string_view line;
   while (!in_.at_end() && next_nonblank_line(in_, line)) {
@@ -579,10 +577,10 @@ Marker FileParser::read_base_lines(const Header& h) {
 
     // The line's readings are kept only if every one of them falls within the calendar.
     const BlockClock before = clock;
-    const std::size_t line_start = out_.readings.size();
+    const std::size_t line_start = readings.size();
     std::int64_t t = clock.place(h.date_seconds + *tod);
     bool in_range = in_calendar_range(t);
-    out_.readings.push_back(Reading{day_number(t), 0.0f, v});
+    readings.push_back(Reading{day_number(t), 0.0f, v});
     while (!rest.empty()) {
       std::string_view diff;
       if (h.fixed) {
@@ -598,16 +596,16 @@ Marker FileParser::read_base_lines(const Header& h) {
       v = sum;
       t = clock.step(t + h.cycle_seconds);
       in_range = in_range && in_calendar_range(t);
-      out_.readings.push_back(Reading{day_number(t), 0.0f, v});
+      readings.push_back(Reading{day_number(t), 0.0f, v});
     }
     if (!in_range) {
-      out_.readings.resize(line_start);
+      readings.resize(line_start);
       clock = before;
       continue;
     }
-    Block& block = out_.blocks.back();
-    if (block.num_readings == 0) block.start_time = out_.readings[line_start].time;
-    block.num_readings += static_cast<std::int32_t>(out_.readings.size() - line_start);
+    Block& block = out_.tables.blocks.back();
+    if (block.num_readings == 0) block.start_time = readings[line_start].time;
+    block.num_readings += static_cast<std::int32_t>(readings.size() - line_start);
     block.end_time = day_number(t);
   }
   return Marker::none;
@@ -638,15 +636,80 @@ std::FILE* open_dump(const std::string& path, std::string& reason) {
   return nullptr;
 }
 
-// Room for the readings of an open file at one reading per 16 bytes or fewer, so that its
-// table is not copied as it grows; a file too large for that grows its table as usual.
-void reserve_file_readings(FileTables& out, std::FILE* f) {
-  struct stat st {};
-  if (::fstat(::fileno(f), &st) != 0) return;
+// Room for `extra` more rows, growing geometrically so that joining file after file stays
+// linear.
+template <class T>
+void reserve_more(T& v, std::size_t extra) {
+  const std::size_t need = v.size() + extra;
+  if (need > v.capacity()) v.reserve(std::max(need, 2 * v.capacity()));
+}
+
+// Room in the tables for all that `bytes` of dump files may give, so that no table is
+// copied as it grows (a copy would hold the table twice at once): a dump line of a survey
+// holds one reading per 16 bytes or fewer, and the shortest text read as a block (a marker
+// line and two more, "SCINTREX\nx\nx\n") takes 13 bytes; a label is made of fewer bytes
+// than its header. Untouched room costs no memory. A table too large to set aside at once
+// grows as it is filled.
+void reserve_rows(SurveyModel& t, std::uint64_t bytes) {
+  constexpr std::uint64_t bytes_per_reading = 16, bytes_per_block = 13;
   try {
-    out.readings.reserve(static_cast<std::size_t>(st.st_size / 16) + 1);
+    reserve_more(t.readings, static_cast<std::size_t>(bytes / bytes_per_reading));
+  } catch (const std::exception&) {
+    return;
+  }
+  // Filled page by page, the table would cost a page fault per 4 KiB; large pages cut
+  // that 512-fold. A hint only: without it nothing changes but the time.
+  constexpr std::uintptr_t large_page = std::uintptr_t{1} << 21;
+  const auto from = reinterpret_cast<std::uintptr_t>(t.readings.data() + t.readings.size());
+  const auto to = reinterpret_cast<std::uintptr_t>(t.readings.data() + t.readings.capacity());
+  const std::uintptr_t first = (from + large_page - 1) & ~(large_page - 1), last = to & ~(large_page - 1);
+  if (first < last) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  try {
+    const auto blocks = static_cast<std::size_t>(bytes / bytes_per_block) + 1;
+    reserve_more(t.blocks, blocks);
+    reserve_more(t.nodes, blocks);
+    reserve_more(t.node_block, blocks);
+    reserve_more(t.labels, static_cast<std::size_t>(bytes));
   } catch (const std::exception&) {
   }
+}
+
+// Room in the model for the rows of all the files (see reserve_rows).
+void reserve_rows(SurveyModel& model, const std::vector<DumpFile>& files) {
+  std::uint64_t bytes = 0;
+  for (const DumpFile& f : files) {
+    struct stat st {};
+    if (::stat(dump_path(f).c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::uint64_t>(st.st_size);
+  }
+  reserve_rows(model, bytes);
+}
+
+// Whether a table of a model that holds nothing yet takes the file's table whole rather than
+// a copy of its rows (a copy would hold them twice at once): when it has no more room than
+// the file's. Nothing needs renumbering then.
+template <class Table>
+bool takes_whole(bool model_empty, const Table& model, const Table& file) {
+  return model_empty && model.capacity() <= file.capacity();
+}
+
+// Room in the model's table for the rows of the file's that join_rows copies.
+template <class Table>
+void make_room(bool model_empty, Table& model, const Table& file) {
+  if (!takes_whole(model_empty, model, file)) reserve_more(model, file.size());
+}
+
+// Joins the rows of a file's table, but row 0, to the model's; `renumber` gives each row
+// its numbers in the model.
+template <class T, class F>
+void join_rows(bool model_empty, std::vector<T>& model, std::vector<T>& file, F renumber) {
+  if (takes_whole(model_empty, model, file)) {
+    model.swap(file);
+    return;
+  }
+  const std::size_t at = model.size();
+  model.resize(at + file.size() - 1);
+  std::transform(std::make_move_iterator(file.begin() + 1), std::make_move_iterator(file.end()),
+                 model.begin() + static_cast<std::ptrdiff_t>(at), renumber);
 }
 
 // Reads one dump file into `out`.
@@ -661,7 +724,8 @@ void read_dump_file(const DumpFile& file, DateOrder order, FileTables& out) {
       out.unreadable = true;
       return;
     }
-    reserve_file_readings(out, f);
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0) reserve_rows(out.tables, static_cast<std::uint64_t>(st.st_size));
     LineReader in(f);
     FileParser(out, order, in).read_blocks();
     if (in.failed()) {
@@ -671,37 +735,6 @@ void read_dump_file(const DumpFile& file, DateOrder order, FileTables& out) {
   } catch (const std::bad_alloc&) {
     out.out_of_memory();
   }
-}
-
-// Room for `extra` more rows, growing geometrically so that joining file after file stays
-// linear.
-template <class T>
-void reserve_more(std::vector<T>& v, std::size_t extra) {
-  const std::size_t need = v.size() + extra;
-  if (need > v.capacity()) v.reserve(std::max(need, 2 * v.capacity()));
-}
-
-// Room in the reading table for the readings the files are likely to hold, so that it is
-// not copied as it grows. A dump line of a survey holds one reading per 16 bytes or fewer;
-// denser files only grow the table as usual. Untouched room costs no memory.
-void reserve_readings(SurveyModel& model, const std::vector<DumpFile>& files) {
-  std::uint64_t bytes = 0;
-  for (const DumpFile& f : files) {
-    struct stat st {};
-    if (::stat(dump_path(f).c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::uint64_t>(st.st_size);
-  }
-  try {
-    reserve_more(model.readings, static_cast<std::size_t>(bytes / 16));
-  } catch (const std::exception&) {
-    return;  // too large to set aside at once: the table grows as it is filled
-  }
-  // Filled page by page, the table would cost a page fault per 4 KiB; large pages cut
-  // that 512-fold. A hint only: without it nothing changes but the time.
-  constexpr std::uintptr_t large_page = std::uintptr_t{1} << 21;
-  const auto from = reinterpret_cast<std::uintptr_t>(model.readings.data() + model.readings.size());
-  const auto to = reinterpret_cast<std::uintptr_t>(model.readings.data() + model.readings.capacity());
-  const std::uintptr_t first = (from + large_page - 1) & ~(large_page - 1), last = to & ~(large_page - 1);
-  if (first < last) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 }  // namespace
@@ -763,7 +796,7 @@ void ProcessingRun::read_text(const std::string& name, std::string_view text) {
 }
 
 void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs) {
-  reserve_readings(model_, files);
+  reserve_rows(model_, files);
   const std::size_t count = files.size();
   const std::size_t workers = std::min<std::size_t>(jobs, count);
   if (workers <= 1) {
@@ -859,35 +892,44 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
 }
 
 void ProcessingRun::join(FileTables& file) {
+  SurveyModel& t = file.tables;
   const std::int32_t node_base = model_.node_count;
   const std::int32_t block_base = model_.block_count;
   const std::int32_t reading_base = model_.reading_count();
+  const std::uint64_t label_base = model_.labels.size();
+  const bool empty = model_.node_count == 0;  // every table holds row 0 only, labels none
   try {
-    reserve_more(model_.nodes, file.nodes.size());
-    reserve_more(model_.node_block, file.node_block.size());
-    reserve_more(model_.blocks, file.blocks.size());
-    reserve_more(model_.readings, file.readings.size());
+    make_room(empty, model_.nodes, t.nodes);
+    make_room(empty, model_.node_block, t.node_block);
+    make_room(empty, model_.blocks, t.blocks);
+    make_room(empty, model_.readings, t.readings);
+    make_room(empty, model_.labels, t.labels);
   } catch (const std::bad_alloc&) {
     file.out_of_memory();
   }
-  for (Node& n : file.nodes) {
+  if (takes_whole(empty, model_.labels, t.labels))
+    model_.labels.swap(t.labels);
+  else
+    model_.labels += t.labels;
+  join_rows(empty, model_.nodes, t.nodes, [&](Node n) {
+    n.label_at += label_base;
     if (n.parent != 0) n.parent += node_base;
-    model_.nodes.push_back(std::move(n));
-  }
-  for (const std::int32_t b : file.node_block) model_.node_block.push_back(b == 0 ? 0 : b + block_base);
-  for (Block& b : file.blocks) {
+    return n;
+  });
+  join_rows(empty, model_.node_block, t.node_block, [&](std::int32_t b) { return b == 0 ? 0 : b + block_base; });
+  join_rows(empty, model_.blocks, t.blocks, [&](Block b) {
     b.node += node_base;
     b.first_reading += reading_base;
-    model_.blocks.push_back(std::move(b));
-  }
-  model_.readings.insert(model_.readings.end(), file.readings.begin(), file.readings.end());
-  model_.node_count += static_cast<std::int32_t>(file.nodes.size());
-  model_.block_count += static_cast<std::int32_t>(file.blocks.size());
-  model_.data_block_count += file.data_block_count;
-  model_.base_block_count += file.base_block_count;
+    return b;
+  });
+  join_rows(empty, model_.readings, t.readings, [](const Reading& r) { return r; });
+  model_.node_count += t.node_count;
+  model_.block_count += t.block_count;
+  model_.data_block_count += t.data_block_count;
+  model_.base_block_count += t.base_block_count;
   if (file.unreadable)
     unreadable_inputs_ += 1;
-  else if (file.blocks.empty())
+  else if (t.block_count == 0)
     files_without_blocks_.push_back(file.path);
   for (const FileTables::Note& note : file.notes) {
     if (note.message.empty())

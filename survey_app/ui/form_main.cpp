@@ -523,9 +523,9 @@ void Form_main::fill_tree() {
     QTreeWidgetItem* parent =
         node.parent > 0 && node.parent < n ? items[static_cast<std::size_t>(node.parent)] : nullptr;
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(TreeView_blocks);
-    item->setText(0, QString::fromStdString(node.text));
+    item->setText(0, QString::fromStdString(model_.node_text(n)));
     item->setData(0, node_role, n);
-    item->setData(0, key_role, QString::fromStdString(node.key));
+    item->setData(0, key_role, QString::fromStdString(model_.node_key(n)));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     dress_item(item, n);
     items[static_cast<std::size_t>(n)] = item;

@@ -292,7 +292,7 @@ struct ModelBuilder {
       b.end_time = times.back();
     }
     b.node = ++m.node_count;
-    m.nodes.push_back(Node{"block" + std::to_string(m.block_count + 1), "", 0, checked, no_colour});
+    m.append_node(0, "block" + std::to_string(m.block_count + 1), checked);
     m.blocks.push_back(b);
     m.node_block.push_back(++m.block_count);
     (kind == field_kind ? m.data_block_count : m.base_block_count) += 1;

@@ -40,14 +40,14 @@ TEST_F(ReaderTest, KeywordLayoutBlocksNodesAndReadings) {
           "160 N 57311.0 0.12 25:08:00\n");
 
   ASSERT_EQ(model.node_count, 3);
-  EXPECT_EQ(node(1).key, "a.dat");
-  EXPECT_EQ(node(1).text, "a.dat");
+  EXPECT_EQ(model.node_key(1), "a.dat");
+  EXPECT_EQ(model.node_text(1), "a.dat");
   EXPECT_TRUE(node(1).checked);
   EXPECT_EQ(node(1).parent, 0);
-  EXPECT_EQ(node(2).key, "filea.datblock0001");
-  EXPECT_EQ(node(2).text, "0001 Base 05/12/96 Line BS1");
-  EXPECT_EQ(node(3).key, "filea.datblock0002");
-  EXPECT_EQ(node(3).text, "0002 Data 05/12/96 Line 100N");
+  EXPECT_EQ(model.node_key(2), "filea.datblock0001");
+  EXPECT_EQ(model.node_text(2), "0001 Base 05/12/96 Line BS1");
+  EXPECT_EQ(model.node_key(3), "filea.datblock0002");
+  EXPECT_EQ(model.node_text(3), "0002 Data 05/12/96 Line 100N");
   EXPECT_EQ(node(2).parent, 1);
   EXPECT_TRUE(node(2).checked && node(3).checked);
   EXPECT_EQ(model.node_block, (std::vector<std::int32_t>{0, 0, 1, 2}));
@@ -95,8 +95,8 @@ TEST_F(ReaderTest, FixedColumnLayout) {
           fixed_field_line("000100W", "57300.1", "14:65:07") + "\n" +  // time not valid
           fixed_field_line("000050E", "57299.9", "14:06:07") + "\n");
   ASSERT_EQ(model.block_count, 2);
-  EXPECT_EQ(node(2).text, "0001 Base 05/12/96 Line BS1");
-  EXPECT_EQ(node(3).text, "0002 Data 05/12/96 Line 300N");
+  EXPECT_EQ(model.node_text(2), "0001 Base 05/12/96 Line BS1");
+  EXPECT_EQ(model.node_text(3), "0002 Data 05/12/96 Line 300N");
   EXPECT_EQ(block(1).kind, base_kind);
   EXPECT_EQ(mags(1), (Floats{58000.0f, 58001.5f, 58001.0f, 58000.5f}));
   EXPECT_EQ(times(1), (std::vector<double>{at(1996, 5, 12, 10, 0, 0), at(1996, 5, 12, 10, 2, 0),
@@ -180,13 +180,13 @@ TEST_F(ReaderTest, InvalidKeywordHeaders) {
     EXPECT_FALSE(model.block_checked(b)) << b;
     EXPECT_EQ(block(b).num_readings, 0) << b;
   }
-  EXPECT_EQ(node(2).text, "0001 Data 05/12/96 Line ");
-  EXPECT_EQ(node(4).text, "0003 Base 05/12/96 Line 1N");
+  EXPECT_EQ(model.node_text(2), "0001 Data 05/12/96 Line ");
+  EXPECT_EQ(model.node_text(4), "0003 Base 05/12/96 Line 1N");
   EXPECT_EQ(block(3).kind, base_kind);
   EXPECT_TRUE(model.block_checked(5));
   EXPECT_EQ(block(5).line, "9N");
   EXPECT_EQ(block(5).num_readings, 2);
-  EXPECT_EQ(node(6).key, "filea.datblock0005");
+  EXPECT_EQ(model.node_key(6), "filea.datblock0005");
 }
 
 TEST_F(ReaderTest, HeaderOfExactlyEighteenLinesIsStillValid) {
@@ -238,12 +238,12 @@ TEST_F(ReaderTest, InvalidFixedHeaders) {
       // And a good one.
       fixed_field_header("3N", "05/12/96") + fixed_field_line("000100N", "57000.0", "10:00:00") + "\n");
   ASSERT_EQ(model.block_count, 6);
-  EXPECT_EQ(node(2).text, "0001 ");
+  EXPECT_EQ(model.node_text(2), "0001 ");
   EXPECT_EQ(block(1).kind, base_kind);
   EXPECT_EQ(model.base_block_count, 2);
   EXPECT_EQ(model.data_block_count, 4);
   for (int b = 1; b <= 5; ++b) EXPECT_FALSE(model.block_checked(b)) << b;
-  EXPECT_EQ(node(5).text, "0004 Base 05/12/96 Line BS1");
+  EXPECT_EQ(model.node_text(5), "0004 Base 05/12/96 Line BS1");
   EXPECT_TRUE(model.block_checked(6));
   EXPECT_EQ(block(6).num_readings, 1);
   EXPECT_EQ(block(6).line, "3N");
@@ -345,7 +345,7 @@ TEST_F(ReaderTest, TablesGrowPastTheirFirstRows) {
     EXPECT_EQ(block(b).line, std::to_string(b) + "N");
     EXPECT_EQ(block(b).first_reading, 2 * b - 1);
     EXPECT_EQ(mags(b), (Floats{50000.0f + b, 50000.5f + b}));
-    EXPECT_EQ(node(b + 1).key, "filea.datblock" + format_padded(b, 4));
+    EXPECT_EQ(model.node_key(b + 1), "filea.datblock" + format_padded(b, 4));
   }
 }
 
@@ -523,9 +523,11 @@ std::string run_record(const SurveyModel& m, const RecordingOperator& op) {
     std::snprintf(row, sizeof row, "%a %a %a\n", r.time, static_cast<double>(r.station), static_cast<double>(r.mag));
     out += row;
   }
-  for (const Node& n : m.nodes)
-    out += n.key + "|" + n.text + "|" + std::to_string(n.parent) + (n.checked ? "+" : "-") + std::to_string(n.colour) +
-           "\n";
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(m.nodes.size()); ++i) {
+    const Node& n = m.nodes[static_cast<std::size_t>(i)];
+    out += m.node_key(i) + "|" + m.node_text(i) + "|" + std::to_string(n.parent) + (n.checked ? "+" : "-") +
+           std::to_string(n.colour) + "\n";
+  }
   for (const std::int32_t b : m.node_block) out += std::to_string(b) + " ";
   for (const Match& x : m.match) out += std::to_string(x.base_block) + ":" + std::to_string(x.base_cover) + " ";
   for (const std::string& e : op.events) out += "\n" + e;

@@ -485,8 +485,8 @@ TEST_F(FormMainTest, ProcessingBuildsTheBlockTree) {
   for (int n = 1; n <= m.node_count; ++n) {
     const Node& node = expected.nodes[static_cast<std::size_t>(n)];
     QTreeWidgetItem* item = items[static_cast<std::size_t>(n - 1)];
-    EXPECT_EQ(item->text(0).toStdString(), node.text) << n;
-    EXPECT_EQ(item->data(0, Qt::UserRole + 1).toString().toStdString(), node.key) << n;
+    EXPECT_EQ(item->text(0).toStdString(), expected.node_text(n)) << n;
+    EXPECT_EQ(item->data(0, Qt::UserRole + 1).toString().toStdString(), expected.node_key(n)) << n;
     EXPECT_EQ(item->checkState(0) == Qt::Checked, node.checked) << n;
     EXPECT_EQ(item->parent() == nullptr, node.parent == 0) << n;
     if (node.colour < 0) {
