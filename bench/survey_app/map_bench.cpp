@@ -2,12 +2,16 @@
 //
 //   map_bench DIR [MEGABYTES]   generates MEGABYTES (default 100) of fixed-column dumps into
 //                               DIR unless it holds some, reads them, then times the map
-//                               (best of three) and prints the seconds and their shares
+//                               (best of three) and prints the seconds and their shares,
+//                               and the peak memory a dot of the map takes
 #include <QApplication>
+#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,22 @@ namespace {
 
 double seconds_since(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+// A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 where there is none.
+double status_bytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field, 0) == 0 && line.size() > std::strlen(field) && line[std::strlen(field)] == ':')
+      return std::stod(line.substr(std::strlen(field) + 1)) * 1024;
+  return -1;
+}
+
+// Starts the peak resident size (VmHWM) anew from the present one; false where Linux
+// does not allow it.
+bool reset_peak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  return clear && (clear << "5").flush();
 }
 
 }  // namespace
@@ -46,6 +66,23 @@ int main(int argc, char** argv) {
   SilentOperator op;
   SurveyModel model;
   process_files(model, files, op, DateOrder::mdy);
+
+  // The peak memory of the map as corvane-batch --map makes it (the map's data, the graph
+  // and the picture), above the model alone.
+  if (reset_peak()) {
+    const double before = status_bytes("VmRSS");
+    std::size_t mapped = 0;
+    {
+      const SurveyMap map = build_survey_map(model, false);
+      mapped = map.dots.size();
+      const QImage image = render_map_image(map, QSize(1100, 750));
+    }
+    const double peak = status_bytes("VmHWM") - before;
+    std::printf("peak memory of the map above the model: %.0f MB for %zu dots, %.1f bytes a dot\n", peak / 1e6, mapped,
+                peak / double(std::max<std::size_t>(mapped, 1)));
+  } else {
+    std::printf("peak memory: /proc/self/clear_refs cannot be written here\n");
+  }
 
   vellum32::Vellum32 control;
   control.resize(1000, 750);
