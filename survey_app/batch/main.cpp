@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
   int status = 0;
   const auto node_with_key = [&](const std::string& key) {
     for (std::int32_t n = 1; n <= model.node_count; ++n)
-      if (model.node_key(n) == key) return n;
+      if (table_field(model.node_key(n)) == key) return n;
     op.message("No node of the block tree has the key " + key);
     status = 1;
     return 0;

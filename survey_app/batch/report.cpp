@@ -14,11 +14,26 @@ std::string colour_name(std::int32_t colour) {
   }
 }
 
+std::string table_field(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 void print_tree(const SurveyModel& m, std::ostream& out) {
   for (std::int32_t i = 1; i <= m.node_count; ++i) {
     const Node& n = m.nodes[static_cast<std::size_t>(i)];
-    out << i << '\t' << m.node_key(i) << '\t' << m.node_text(i) << '\t' << (n.checked ? 1 : 0) << '\t'
-        << colour_name(n.colour) << '\n';
+    out << i << '\t' << table_field(m.node_key(i)) << '\t' << table_field(m.node_text(i)) << '\t' << (n.checked ? 1 : 0)
+        << '\t' << colour_name(n.colour) << '\n';
   }
 }
 
@@ -28,7 +43,7 @@ void print_blocks(const SurveyModel& m, std::ostream& out) {
     const Block& k = m.block(b);
     const Match match = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b) : Match{};
     out << b << '\t' << k.kind << '\t' << k.node << '\t' << k.first_reading << '\t' << k.num_readings << '\t'
-        << format_ymd_hms(k.start_time) << '\t' << format_ymd_hms(k.end_time) << '\t' << k.line << '\t'
+        << format_ymd_hms(k.start_time) << '\t' << format_ymd_hms(k.end_time) << '\t' << table_field(k.line) << '\t'
         << match.base_block << '\t' << match.base_cover << '\n';
   }
 }
@@ -46,7 +61,8 @@ void print_readings(const SurveyModel& m, std::ostream& out) {
 }
 
 void print_graphs(const BlockView& view, std::ostream& out) {
-  out << "text\t" << view.line << '\t' << view.num_readings << '\t' << view.time_start << '\t' << view.time_end << '\n';
+  out << "text\t" << table_field(view.line) << '\t' << view.num_readings << '\t' << view.time_start << '\t'
+      << view.time_end << '\n';
   for (const GraphData& g : view.graphs) {
     out << "graph\t" << g.index << '\t' << graph_title(g.index, view.base_view) << '\t' << g.x.size() << '\n';
     if (g.axes) {

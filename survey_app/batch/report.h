@@ -2,6 +2,7 @@
 // The tables corvane-batch prints: tab-separated, one header line (blocks, readings).
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "display/block_display.h"
 #include "model/survey_model.h"
@@ -9,6 +10,10 @@
 namespace corvane {
 
 std::string colour_name(std::int32_t colour);  // green, blue, red or -
+// A text as one field of a row: a tab, line feed and carriage return are written as \t, \n
+// and \r, and a backslash as \\, so a file or line name holding them neither splits the
+// row nor reads back as another name.
+std::string table_field(std::string_view text);
 void print_tree(const SurveyModel& model, std::ostream& out);
 void print_blocks(const SurveyModel& model, std::ostream& out);
 void print_readings(const SurveyModel& model, std::ostream& out);
