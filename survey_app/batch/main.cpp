@@ -83,6 +83,13 @@ std::optional<std::pair<int, int>> parse_map_size(const std::string& text) {
   return std::pair{w, h};
 }
 
+// An option that names one file or value takes it once: a second one would silently win.
+bool set_once(std::optional<std::string>& option, const std::string& value) {
+  if (option) return false;
+  option = value;
+  return true;
+}
+
 int usage(const std::string& problem) {
   if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
   std::cerr << usage_text;
@@ -167,7 +174,7 @@ int main(int argc, char** argv) {
       if (arg == "--map") {
         const std::string extension = std::filesystem::path(value).extension().string();
         if (extension != ".png" && extension != ".svg") return usage("--map needs a file ending in .png or .svg");
-        map_path = value;
+        if (!set_once(map_path, value)) return usage("give --map once");
       } else if (arg == "--map-size") {
         const auto size = parse_map_size(value);
         if (!size) return usage("--map-size needs WxH, two whole numbers from 1 to 20000");
@@ -175,12 +182,11 @@ int main(int argc, char** argv) {
       } else if (arg == "--graphs")
         graphs = value;
       else if (arg == "--xyz" || arg == "--oasis") {
-        if (xyz) return usage("give one of --xyz and --oasis, once");
-        xyz = value;
+        if (!set_once(xyz, value)) return usage("give one of --xyz and --oasis, once");
         button = arg == "--xyz" ? export_xyz_button : export_oasis_button;
-      } else if (arg == "--base-field")
-        base_field = value;
-      else
+      } else if (arg == "--base-field") {
+        if (!set_once(base_field, value)) return usage("give --base-field once");
+      } else
         unchecks.push_back(value);
     } else if (!options_done && arg == "--no-corrections") {
       request.apply_corrections = false;

@@ -110,8 +110,9 @@ TEST(Batch, DuplicateNamesAndMessagesInOrder) {
 
 TEST(Batch, BadUsageExitsWithTwo) {
   TempDir dir;
-  for (const char* args :
-       {"", "--tree", "--date-order xyz --tree a", "--date-order", "--frobnicate --tree a", "a.dat"}) {
+  for (const char* args : {"", "--tree", "--date-order xyz --tree a", "--date-order", "--frobnicate --tree a", "a.dat",
+                           // A second value would silently win.
+                           "--xyz a.xyz --base-field 1 --base-field 2 a.dat", "--map a.png --map b.png a.dat"}) {
     const Result r = run_batch(args, dir);
     EXPECT_EQ(r.code, 2) << args;
     EXPECT_NE(r.err.find("usage: corvane-batch"), std::string::npos) << args;
