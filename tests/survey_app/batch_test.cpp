@@ -249,3 +249,41 @@ TEST(Batch, AnExportOverAnInputIsRefused) {
 }
 
 }  // namespace
+
+TEST(Batch, TwoExportsToOneNewNameKeepOneWholeFile) {
+  TempDir dir;
+  // Enough readings that two runs started together are writing at the same time.
+  std::string text;
+  for (int line = 1; line <= 10; ++line) {
+    text += fixed_field_header(std::to_string(line) + "N", "07/09/25");
+    for (int i = 0; i < 10'000; ++i) text += fixed_field_line(std::to_string(i), "58123.4", "10:00:00") + "\n";
+  }
+  const std::string day = dir.write("day.dat", text);
+  const auto export_to = [&](const std::string& name, int base) {
+    return "--date-order mdy --export-all --base-field " + std::to_string(base) + " --xyz " + dir.dir() + "/" + name +
+           " " + day;
+  };
+  std::string whole[3];
+  for (const int base : {1, 2}) {
+    ASSERT_EQ(run_batch(export_to("alone.xyz", base), dir).code, 0);
+    whole[base] = dir.read("alone.xyz");
+    std::filesystem::remove(dir.path() / "alone.xyz");
+  }
+  const std::string declined = "The specified data file already exists. Overwrite? Cancel\n";
+  for (int round = 0; round < 2; ++round) {
+    std::string both;
+    for (const int base : {1, 2})
+      both += "{ " + std::string(CORVANE_BATCH) + " " + export_to("day.xyz", base) + " 2>" + dir.dir() + "/err" +
+              std::to_string(base) + "; echo -n $? >" + dir.dir() + "/code" + std::to_string(base) + "; } & ";
+    ASSERT_EQ(std::system(("bash -c '" + both + "wait'").c_str()), 0);
+    const int winner = dir.read("code1") == "0" ? 1 : 2, loser = 3 - winner;
+    EXPECT_EQ(dir.read("code" + std::to_string(winner)), "0") << round;
+    EXPECT_EQ(dir.read("code" + std::to_string(loser)), "1") << round;
+    EXPECT_EQ(dir.read("err" + std::to_string(winner)).rfind("Export complete\n", 0), 0u) << round;
+    EXPECT_EQ(dir.read("err" + std::to_string(loser)), declined) << round;
+    EXPECT_TRUE(dir.read("day.xyz") == whole[winner]) << round;
+    std::filesystem::remove(dir.path() / "day.xyz");
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+}

@@ -1,9 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <random>
@@ -528,6 +534,172 @@ TEST_F(ExportTest, ReplacingAFileLeavesNoTemporaryFile) {
     EXPECT_EQ(op.messages, std::vector<std::string>{complete("1 line and 5 readings", name)});
   }
   EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", "out.gdb", "out.xyz"}));
+}
+
+// What other programs and the operator see of an export while it runs and after it
+// stops: nothing of ours but the finished file, and never a file of someone else's lost.
+namespace {
+
+// Four lines of 20,000 readings: the third line's status comes when more than the
+// writer's buffers have gone to the file.
+std::string long_day() {
+  std::string dump;
+  for (int line = 1; line <= 4; ++line) {
+    dump += keyword_field_header(format_int(line * 100) + "N", "05/12/96");
+    for (int second = 0; second < 20'000; ++second)
+      dump += format_int(second) + " N 57100.0 0 " + format_hms(day_number(second)) + "\n";
+  }
+  return dump;
+}
+
+// Stops the export at the third line: tells the parent through `fd`, then waits for the
+// signal that ends the program.
+struct StoppingOperator : SilentOperator {
+  int fd;
+  int lines = 0;
+  explicit StoppingOperator(int to_parent) : fd(to_parent) {}
+  void status(int panel, const std::string&) override {
+    if (panel != 2 || ++lines != 3) return;
+    if (::write(fd, "x", 1) != 1) std::_Exit(3);
+    for (;;) ::pause();
+  }
+};
+
+// A file system without unnamed files.
+int open_without_unnamed_files(const char* path, int flags, mode_t mode) {
+  if ((flags & O_TMPFILE) == O_TMPFILE) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return ::open(path, flags, mode);
+}
+
+}  // namespace
+
+TEST_F(ExportTest, AnExportStoppedBySignalLeavesNothing) {
+  run_one(long_day());
+  request.export_all = true;
+  request.apply_corrections = false;
+  const std::filesystem::path young = dir.path() / ".corvane-export-0000abcd";
+  const std::filesystem::path foreign = dir.path() / ".corvane-export-scratch";
+  const auto set_back = [](const std::filesystem::path& path, std::time_t seconds) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+  };
+  const struct Case {
+    int index;
+    bool unnamed;
+    int signal;
+  } cases[] = {
+      {export_xyz_button, true, SIGINT},     {export_xyz_button, true, SIGKILL},
+      {export_xyz_button, false, SIGTERM},   {export_xyz_button, false, SIGKILL},
+      {export_oasis_button, false, SIGINT},  {export_oasis_button, false, SIGTERM},
+      {export_oasis_button, false, SIGKILL},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::to_string(c.index) + (c.unnamed ? " unnamed " : " named ") + strsignal(c.signal);
+    if (c.index == export_oasis_button) gx_library();  // loaded before the fork, as in a running program
+    request.file_name_text = c.index == export_xyz_button ? "out.xyz" : "out.gdb";
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(pipe_fds[0]);
+      if (!c.unnamed) export_file_calls().open = open_without_unnamed_files;
+      StoppingOperator stopping(pipe_fds[1]);
+      command_save_data(model, request, c.index, stopping, today);
+      std::_Exit(2);  // the export was to be stopped before it ended
+    }
+    ::close(pipe_fds[1]);
+    char byte = 0;
+    const bool stopped = ::read(pipe_fds[0], &byte, 1) == 1;
+    ::close(pipe_fds[0]);
+    ::kill(child, c.signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(stopped) << what;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << what << " status " << status;
+
+    if (c.signal == SIGKILL) {
+      // Only the next export into the folder can tidy up: what is a day old goes, a younger
+      // file may be a running export's, a name not quite ours is someone else's.
+      for (const auto& name : folder(dir.path()))
+        if (name.starts_with(".corvane-export-")) set_back(dir.path() / name, 24 * 60 * 60);
+      dir.write(young.filename().string(), "");
+      set_back(young, 24 * 60 * 60 - 600);
+      dir.write(foreign.filename().string(), "");
+      set_back(foreign, 2 * 24 * 60 * 60);
+      request.file_name_text = "next.xyz";
+      ASSERT_EQ(save(), ExportResult::complete) << what;
+      EXPECT_EQ(folder(dir.path()),
+                (std::vector<std::string>{young.filename().string(), foreign.filename().string(), "a.dat", "next.xyz"}))
+          << what;
+      std::filesystem::remove(young);
+      std::filesystem::remove(foreign);
+      std::filesystem::remove(dir.path() / "next.xyz");
+    }
+    EXPECT_EQ(folder(dir.path()), std::vector<std::string>{"a.dat"}) << what;
+  }
+}
+
+// A file that appears at the target while the export runs is found at the end: the
+// question is asked then, and Cancel keeps that file.
+TEST_F(ExportTest, AFileThatAppearsMeanwhileIsReplacedOnlyWithConsent) {
+  struct AppearingOperator : RecordingOperator {
+    std::filesystem::path target;
+    bool appeared = false;
+    void status(int panel, const std::string& text) override {
+      if (panel == 2 && !std::exchange(appeared, true)) std::ofstream(target) << "theirs";
+      RecordingOperator::status(panel, text);
+    }
+  };
+  run_one(day());
+  for (const int index : {export_xyz_button, export_oasis_button})
+    for (const bool agree : {false, true}) {
+      const std::string name = index == export_xyz_button ? "out.xyz" : "out.gdb";
+      const std::string what = name + (agree ? " OK" : " Cancel");
+      AppearingOperator appearing;
+      appearing.target = dir.path() / name;
+      appearing.answers = {agree};
+      request.file_name_text = name;
+      EXPECT_EQ(command_save_data(model, request, index, appearing, today),
+                agree ? ExportResult::complete : ExportResult::cancelled)
+          << what;
+      EXPECT_EQ(std::count(appearing.events.begin(), appearing.events.end(),
+                           "ask: The specified data file already exists. Overwrite?"),
+                1)
+          << what;
+      EXPECT_EQ(appearing.messages.size(), agree ? 1u : 0u) << what;
+      EXPECT_EQ(dir.read(name) == "theirs", !agree) << what;
+      EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", name})) << what;
+      std::filesystem::remove(appearing.target);
+    }
+}
+
+TEST_F(ExportTest, NamesUpToTheLongestTheFolderTakes) {
+  run_one(day());
+  const struct Case {
+    int index;
+    std::size_t length;
+    bool existing;
+  } cases[] = {
+      {export_xyz_button, 255, false},
+      {export_xyz_button, 255, true},
+      {export_oasis_button, 238, false},  // SQLite's journal beside it would need 246
+      {export_oasis_button, 255, false},
+  };
+  for (const Case& c : cases) {
+    const std::string name = std::string(c.length - 4, 'n') + (c.index == export_xyz_button ? ".xyz" : ".gdb");
+    if (c.existing) dir.write(name, "old");
+    request.file_name_text = name;
+    op.answers = {true};
+    EXPECT_EQ(save(c.index), ExportResult::complete) << c.length << " " << c.index;
+    EXPECT_EQ(op.messages, std::vector<std::string>{complete("1 line and 5 readings", name)});
+    EXPECT_NE(dir.read(name), "old");
+    EXPECT_EQ(folder(dir.path()), (std::vector<std::string>{"a.dat", name}));
+    std::filesystem::remove(dir.path() / name);
+  }
 }
 
 // The column and row formatting against the formatting it replaced, kept here as the
