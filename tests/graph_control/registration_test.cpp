@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 
 #include "test_support.h"
 
@@ -13,6 +14,30 @@ using test::StateOf;
 constexpr qint32 Red = 255;
 constexpr qint32 Green = 65280;
 constexpr qint32 Blue = 16711680;
+
+// A size that is negative, whose product overflows or that no memory holds is refused,
+// by the constructor and by resize (which keeps the table as it was).
+TEST(DataTableTest, SizesThatCannotBeHeldAreRefused) {
+  constexpr qsizetype Big = qsizetype(1) << 32;
+  struct Case {
+    qsizetype rows, cells;
+    int error;
+  } cases[] = {
+      {Big, Big, Overflow},         {std::numeric_limits<qsizetype>::max(), 2, Overflow},
+      {Big, Big / 8, OutOfMemory},  // 2^61 cells of 16 bytes or more
+      {-1, 2, SubscriptOutOfRange}, {2, -1, SubscriptOutOfRange},
+  };
+  for (const Case& c : cases) {
+    expectError(c.error, [&] { DataTable(c.rows, c.cells); });
+    DataTable t = makeTable({{1, 2}});
+    expectError(c.error, [&] { t.resize(c.rows, c.cells); });
+    EXPECT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.at(0, 1).toInt(), 2);
+  }
+  DataTable empty(Big, 0);
+  EXPECT_EQ(empty.rowCount(), Big);
+  expectError(SubscriptOutOfRange, [&] { empty.at(5, 5); });
+}
 
 TEST(RegisterDataTest, OneGroupOneSeries) {
   Vellum32 c;

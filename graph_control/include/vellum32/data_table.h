@@ -14,6 +14,8 @@ namespace vellum32 {
 class VELLUM32_EXPORT DataTable {
 public:
   DataTable() = default;
+  // Raises 9 for a negative size, 6 when rows x cells overflows, 7 when the cells cannot
+  // be held.
   DataTable(qsizetype rows, qsizetype cells);
 
   qsizetype rowCount() const noexcept { return rows_; }
@@ -28,7 +30,8 @@ public:
   // Checked read: throws Vellum32Error 9 when the indices lie outside the table.
   const QVariant& at(qsizetype row, qsizetype cell) const;
 
-  // Keeps the cells that lie inside the new bounds; new cells are empty.
+  // Keeps the cells that lie inside the new bounds; new cells are empty. Raises as the
+  // constructor does, leaving the table as it was.
   void resize(qsizetype rows, qsizetype cells);
 
 private:
