@@ -266,6 +266,32 @@ struct Header {
   std::int64_t date_seconds = 0;  // the header's date at 00:00:00
 };
 
+// The lines of a file left out because a reading of theirs would fall outside the years a
+// date may have: the first few by number, and how many in all.
+struct LinesLeftOut {
+  static constexpr std::int64_t named = 10;
+  std::array<std::int64_t, named> first{};
+  std::int64_t count = 0;
+  void add(std::int64_t line) {
+    if (count < named) first[static_cast<std::size_t>(count)] = line;
+    ++count;
+  }
+};
+
+// One message for all of a file's lines left out, so that a file of many such lines does
+// not bring as many messages: "The file a.dat: lines 12, 15 and 3 more are left out, ...".
+std::string lines_outside_calendar_message(const std::string& path, const LinesLeftOut& lines) {
+  const std::int64_t shown = std::min(lines.count, LinesLeftOut::named);
+  std::string text = "The file " + path + (lines.count == 1 ? ": line " : ": lines ");
+  for (std::int64_t i = 0; i < shown; ++i) {
+    if (i > 0) text += i + 1 == shown && shown == lines.count ? " and " : ", ";
+    text += std::to_string(lines.first[static_cast<std::size_t>(i)]);
+  }
+  if (lines.count > shown) text += " and " + std::to_string(lines.count - shown) + " more";
+  return text + (lines.count == 1 ? " is left out, as a reading of it" : " are left out, as readings of them") +
+         " would fall outside the years 100 to 9999";
+}
+
 // Reads the blocks of one file into its tables.
 class FileParser {
 public:
@@ -283,6 +309,7 @@ private:
   FileTables& out_;
   DateOrder order_;
   LineReader& in_;
+  LinesLeftOut outside_calendar_;
 };
 
 // Seconds of a header's date at 00:00:00; nullopt when it is no date, or one outside the
@@ -333,6 +360,7 @@ void FileParser::read_blocks() {
     if (h.valid && !in_.at_end()) pending = h.field ? read_field_lines(h) : read_base_lines(h);
   }
   out_.tables.nodes[1].checked = blocks_in_file > 0;
+  if (outside_calendar_.count > 0) out_.report(lines_outside_calendar_message(out_.path, outside_calendar_));
 }
 
 Header FileParser::read_keyword_header() {
@@ -531,6 +559,7 @@ Marker FileParser::read_field_lines(const Header& h) {
     const std::int64_t seconds = clock.place(h.date_seconds + *tod);
     if (!in_calendar_range(seconds)) {
       clock = before;
+      outside_calendar_.add(in_.line_number());
       continue;
     }
     const double t = day_number(seconds);
@@ -601,6 +630,7 @@ Marker FileParser::read_base_lines(const Header& h) {
     if (!in_range) {
       readings.resize(line_start);
       clock = before;
+      outside_calendar_.add(in_.line_number());
       continue;
     }
     Block& block = out_.tables.blocks.back();

@@ -52,6 +52,7 @@ bool LineReader::next_from_any(std::string_view& line) {
       line = std::string_view(pos_, take);
       skip_lf_ = *p == '\r';
       pos_ = p + 1;
+      ++line_number_;
       return true;
     }
     spill_.append(pos_, take);
@@ -64,6 +65,7 @@ bool LineReader::next_from_any(std::string_view& line) {
     pos_ = end_;
   }
   line = spill_;
+  ++line_number_;
   return true;
 }
 

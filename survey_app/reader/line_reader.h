@@ -40,6 +40,7 @@ public:
         line = std::string_view(from, static_cast<std::size_t>(p - from));
         skip_lf_ = *p == '\r';
         pos_ = p + 1;
+        ++line_number_;
         return true;
       }
     }
@@ -55,6 +56,8 @@ public:
   }
   // True when a read from the file failed (as opposed to reaching its end).
   bool failed() const { return failed_; }
+  // The number of the last line next() gave, 1 for the first; 0 before the first.
+  std::int64_t line_number() const { return line_number_; }
 
 private:
   bool next_from_any(std::string_view& line);  // next(), wherever the line ends
@@ -94,6 +97,7 @@ private:
   bool skip_lf_ = false;  // the last line ended in CR: a following LF belongs to it
   bool eof_ = false;
   bool failed_ = false;
+  std::int64_t line_number_ = 0;
 };
 
 }  // namespace corvane

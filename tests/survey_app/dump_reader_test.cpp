@@ -423,7 +423,7 @@ TEST_F(ReaderTest, TwelveHoursBackIsTheSameDayAndMoreIsTheNext) {
   EXPECT_EQ(times(2), (std::vector<double>{at(1996, 5, 12, 22, 0, 0), at(1996, 5, 13, 9, 59, 59)}));
 }
 
-TEST_F(ReaderTest, ReadingsOutsideTheYears100To9999InvalidateTheirLine) {
+TEST_F(ReaderTest, ReadingsOutsideTheYears100To9999InvalidateTheirLineWhichIsNamed) {
   run_one(
       // The last second of 9999 is kept; a cycle that carries a reading to 10000 drops its line.
       keyword_base_header("12/31/9999", "59") + "23:58:00 1 1\n23:59:00 5 1\n23:59:01 7 0\n" +
@@ -440,6 +440,20 @@ TEST_F(ReaderTest, ReadingsOutsideTheYears100To9999InvalidateTheirLine) {
   EXPECT_EQ(times(2), (std::vector<double>{at(100, 1, 1, 0, 0, 0)}));
   EXPECT_EQ(stations(3), (Floats{1, 3}));
   EXPECT_FALSE(model.block_checked(4));
+  // The lines left out, by their number in the file (headers take seven lines each).
+  EXPECT_EQ(op.messages, std::vector<std::string>{"The file " + dir.dir() +
+                                                  "/a.dat: lines 10, 19 and 28 are left out, as readings of them would "
+                                                  "fall outside the years 100 to 9999"});
+}
+
+TEST_F(ReaderTest, ManyLinesLeftOutAreCountedInOneMessage) {
+  std::string lines;
+  for (int i = 0; i < 12; ++i) lines += "23:59:59 1 1\n";
+  run_one(keyword_base_header("12/31/9999", "1") + lines);
+  EXPECT_EQ(op.messages, std::vector<std::string>{"The file " + dir.dir() +
+                                                  "/a.dat: lines 8, 9, 10, 11, 12, 13, 14, 15, 16, 17 and 2 more are "
+                                                  "left out, as readings of them would fall outside the years 100 to "
+                                                  "9999"});
 }
 
 TEST_F(ReaderTest, UnreadableInputsAreCountedAndAFifoIsNotWaitedOn) {
