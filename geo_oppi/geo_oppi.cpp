@@ -94,6 +94,16 @@ void fail(Context& c, const std::string& text) {
   c.pending += text;
 }
 
+// An error kept even when memory has run out: without room for its text, the context
+// still tells that an error is pending.
+void fail_without_throwing(Context& c, const char* call, const char* why) noexcept {
+  try {
+    fail(c, std::string(call) + ": " + why);
+  } catch (...) {
+    c.pending_lost = true;
+  }
+}
+
 // Runs one call of the C interface on its context, under the library's lock. Nothing the
 // call throws leaves the library: it becomes the context's pending error and the call
 // answers `fallback`, as it does for an unknown context.
@@ -106,17 +116,9 @@ int32_t call_on(int32_t context, const char* call, int32_t fallback, Body body) 
     try {
       return body(*c);
     } catch (const std::bad_alloc&) {
-      try {
-        fail(*c, std::string(call) + ": not enough memory");
-      } catch (...) {
-        c->pending_lost = true;
-      }
+      fail_without_throwing(*c, call, "not enough memory");
     } catch (...) {
-      try {
-        fail(*c, std::string(call) + ": an unexpected failure");
-      } catch (...) {
-        c->pending_lost = true;
-      }
+      fail_without_throwing(*c, call, "an unexpected failure");
     }
   } catch (...) {
     // The lock itself failed: nothing was done.
