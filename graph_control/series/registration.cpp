@@ -124,20 +124,17 @@ void Vellum32::RegisterData(const DataTable& RegData) {
   for (qsizetype i = 0; i <= U1; ++i) xRows[std::size_t(i)] = i == 0 || toDouble(RegData(i, 0)) == 1.0;
   const auto isXRow = [&xRows](qsizetype i) { return bool(xRows[std::size_t(i)]); };
 
-  // Groups the table has room for: row 0 and the X rows before the last row.
-  qsizetype groupSlots = 1;
-  for (qsizetype i = 1; i < U1; ++i)
-    if (isXRow(i)) ++groupSlots;
+  // An X row in the last row, row 0 of a one-row table too, has no room left: its group
+  // would have no series.
+  if (U1 >= 0 && isXRow(U1)) throw Vellum32Error(SubscriptOutOfRange);
 
   // Layout: groups with their series ranges and point counts.
   std::vector<SeriesStore::Group> groups;
-  groups.reserve(std::size_t(groupSlots));
+  groups.reserve(std::size_t(std::count(xRows.begin(), xRows.end(), true)));
   qsizetype seriesCount = 0;
   qsizetype maxPoints = 0;
   for (qsizetype i = 0; i <= U1; ++i) {
     if (isXRow(i)) {
-      // An X row in the last row has no room left: its group would have no series.
-      if (qsizetype(groups.size()) == groupSlots) throw Vellum32Error(SubscriptOutOfRange);
       qsizetype pointCount = U2;
       for (qsizetype k = 1; k <= U2; ++k) {
         if (isEmpty(RegData(i, k))) {

@@ -248,10 +248,10 @@ TEST(RegisterDataTest, LastRowThatIsAnXRowRaisesSubscriptOutOfRange) {
   expectError(SubscriptOutOfRange, [&] { c.RegisterData(makeTable({{0, 1}, {0, 2}, {1, 3}})); });
   EXPECT_EQ(StateOf(c).Store.GroupCount(), 1);
   EXPECT_EQ(StateOf(c).Store.YValue(1, 1), 2);
-  // A single row is a group of its own and is accepted.
-  c.RegisterData(makeTable({{0, 1, 2}}));
+  // A single row is an X row in the last row as well.
+  expectError(SubscriptOutOfRange, [&] { c.RegisterData(makeTable({{0, 1, 2}})); });
   EXPECT_EQ(StateOf(c).Store.GroupCount(), 1);
-  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 0);
+  EXPECT_EQ(StateOf(c).Store.SeriesCount(), 1);
 }
 
 DataTable seriesTable(int seriesCount) {
