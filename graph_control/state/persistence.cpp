@@ -1,5 +1,7 @@
 // Loading and saving the control's persisted properties through the host's store.
 #include <cmath>
+#include <optional>
+#include <type_traits>
 
 #include "state/control_state.h"
 #include "state/variant_convert.h"
@@ -15,71 +17,103 @@ QVariant f32(float v) { return QVariant::fromValue(v); }
 
 float checkedBase(float base) { return base > 0 ? base : 10.0f; }
 
+// Reads keys from a store, each converted to its property's type (or taken by `take`). A
+// stored value that cannot be converted or taken gives the key's default instead, and its
+// error is kept: the first one is raised once every key has been read.
+class KeyReader {
+public:
+  explicit KeyReader(const PropertyStore& store) : store_(store) {}
+
+  qint32 Long(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toLong); }
+  float Single(const char* key, const QVariant& defaultValue) {
+    return read(key, defaultValue, [](const QVariant& v) { return convert::toSingle(v); });
+  }
+  bool Boolean(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toBoolean); }
+  QString Text(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toText); }
+  QFont Font(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toFont); }
+
+  template <class Take>
+  std::invoke_result_t<Take, const QVariant&> read(const char* key, const QVariant& defaultValue, Take take) {
+    try {
+      return take(store_.ReadProperty(QString::fromLatin1(key), defaultValue));
+    } catch (const Vellum32Error& e) {
+      if (!firstError_) firstError_ = e;
+      return take(defaultValue);
+    }
+  }
+
+  void raiseFirstError() const {
+    if (firstError_) throw *firstError_;
+  }
+
+private:
+  const PropertyStore& store_;
+  std::optional<Vellum32Error> firstError_;
+};
+
 }  // namespace
 
 void Vellum32::ReadProperties(const PropertyStore& PropBag) {
-  using namespace convert;
-  const auto read = [&PropBag](const char* key, const QVariant& defaultValue) {
-    return PropBag.ReadProperty(QString::fromLatin1(key), defaultValue);
-  };
+  KeyReader in(PropBag);
   ControlState& s = *s_;
 
   // The control surface's own properties, without marking anything changed.
-  surfaceBackColor_ = toLong(read("BackColor", i32(SystemButtonFace)));
-  surfaceForeColor_ = toLong(read("ForeColor", i32(SystemButtonText)));
+  surfaceBackColor_ = in.Long("BackColor", i32(SystemButtonFace));
+  surfaceForeColor_ = in.Long("ForeColor", i32(SystemButtonText));
   applySurfaceColours();
-  QWidget::setEnabled(toBoolean(read("Enabled", true)));
-  setFont(toFont(read("Font", AmbientFont())));
-  applyBackStyle(toInteger(read("BackStyle", i16(1))));
-  applyBorderStyle(toInteger(read("BorderStyle", i16(1))));
+  QWidget::setEnabled(in.Boolean("Enabled", true));
+  setFont(in.Font("Font", AmbientFont()));
+  in.read("BackStyle", i16(1), [this](const QVariant& v) { applyBackStyle(convert::toInteger(v)); });
+  in.read("BorderStyle", i16(1), [this](const QVariant& v) { applyBorderStyle(convert::toInteger(v)); });
 
   // The plot's fields, read straight in: the checks of the property assignments do not run.
-  s.ChartType = ChartTypes(toLong(read("ChartType", i32(0))));
-  s.DisplayLegend = toBoolean(read("DisplayLegend", false));
-  s.DisplayAxes = toBoolean(read("DisplayAxes", true));
-  s.PlotPoints = toBoolean(read("PlotPoints", i32(0)));
-  s.Title = toText(read("Title", QString()));
-  s.TitleFont = toFont(read("TitleFont", AmbientFont()));
-  s.YAxisMin = toSingle(read("YAxisMin", f32(AutoLimit)));
-  s.YAxisMax = toSingle(read("YAxisMax", f32(AutoLimit)));
-  s.yTickInterval = toSingle(read("YTickInterval", f32(1)));
-  s.YAxisType = AxisTypes(toLong(read("YAxisType", i32(0))));
-  s.YAxisCutoff = toSingle(read("YAxisCutoff", f32(1)));
-  s.YAxisLabel = toText(read("YAxisLabel", QString()));
+  s.ChartType = ChartTypes(in.Long("ChartType", i32(0)));
+  s.DisplayLegend = in.Boolean("DisplayLegend", false);
+  s.DisplayAxes = in.Boolean("DisplayAxes", true);
+  s.PlotPoints = in.Boolean("PlotPoints", i32(0));
+  s.Title = in.Text("Title", QString());
+  s.TitleFont = in.Font("TitleFont", AmbientFont());
+  s.YAxisMin = in.Single("YAxisMin", f32(AutoLimit));
+  s.YAxisMax = in.Single("YAxisMax", f32(AutoLimit));
+  s.yTickInterval = in.Single("YTickInterval", f32(1));
+  s.YAxisType = AxisTypes(in.Long("YAxisType", i32(0)));
+  s.YAxisCutoff = in.Single("YAxisCutoff", f32(1));
+  s.YAxisLabel = in.Text("YAxisLabel", QString());
   s.HomeYMin = s.YAxisMin;
   s.HomeYMax = s.YAxisMax;
-  s.XAxisMin = toSingle(read("XAxisMin", f32(AutoLimit)));
-  s.XAxisMax = toSingle(read("XAxisMax", f32(AutoLimit)));
-  s.xTickInterval = toSingle(read("XTickInterval", f32(1)));
-  s.XAxisType = AxisTypes(toLong(read("xAxisType", i32(0))));
-  s.XAxisCutoff = toSingle(read("xAxisCutoff", f32(1)));
-  s.XAxisLabel = toText(read("XAxisLabel", QString()));
+  s.XAxisMin = in.Single("XAxisMin", f32(AutoLimit));
+  s.XAxisMax = in.Single("XAxisMax", f32(AutoLimit));
+  s.xTickInterval = in.Single("XTickInterval", f32(1));
+  s.XAxisType = AxisTypes(in.Long("xAxisType", i32(0)));
+  s.XAxisCutoff = in.Single("xAxisCutoff", f32(1));
+  s.XAxisLabel = in.Text("XAxisLabel", QString());
   s.HomeXMin = s.XAxisMin;
   s.HomeXMax = s.XAxisMax;
-  s.DataNull = toSingle(read("DataNull", f32(-999)));
-  s.MarkerSize = toLong(read("MarkerSize", i32(35)));
-  s.XBaseLog = checkedBase(toSingle(read("XBaseLog", f32(10))));
+  s.DataNull = in.Single("DataNull", f32(-999));
+  s.MarkerSize = in.Long("MarkerSize", i32(35));
+  s.XBaseLog = checkedBase(in.Single("XBaseLog", f32(10)));
   s.LnXBase = float(std::log(double(s.XBaseLog)));
-  s.YBaseLog = checkedBase(toSingle(read("YBaseLog", f32(10))));
+  s.YBaseLog = checkedBase(in.Single("YBaseLog", f32(10)));
   s.LnYBase = float(std::log(double(s.YBaseLog)));
-  s.SetMargins = toBoolean(read("SetMargins", false));
-  s.YAxisTopMargin = toSingle(read("YAxisTopMargin", f32(0)));
-  s.YAxisBottomMargin = toSingle(read("YAxisBottomMargin", f32(0)));
-  s.XAxisLeftMargin = toSingle(read("XAxisLeftMargin", f32(0)));
-  s.XAxisRightMargin = toSingle(read("XAxisRightMargin", f32(0)));
-  s.DoZoom = toBoolean(read("DoZoom", false));
+  s.SetMargins = in.Boolean("SetMargins", false);
+  s.YAxisTopMargin = in.Single("YAxisTopMargin", f32(0));
+  s.YAxisBottomMargin = in.Single("YAxisBottomMargin", f32(0));
+  s.XAxisLeftMargin = in.Single("XAxisLeftMargin", f32(0));
+  s.XAxisRightMargin = in.Single("XAxisRightMargin", f32(0));
+  s.DoZoom = in.Boolean("DoZoom", false);
   mnuZoom_->setChecked(s.DoZoom);
-  s.ZoomXSplit = toLong(read("ZoomXSplit", i32(-1)));
-  s.ZoomXSplitLeft = toLong(read("ZoomXSplitLeft", i32(255)));
-  s.ZoomXSplitRight = toLong(read("ZoomXSplitRight", i32(65280)));
-  s.ZoomYSplit = toLong(read("ZoomYSplit", i32(-1)));
-  s.ZoomYSplitTop = toLong(read("ZoomYSplitTop", i32(255)));
-  s.ZoomYSplitBottom = toLong(read("ZoomYSplitBottom", i32(65280)));
-  s.ZoomXType = ZoomXTypes(toLong(read("ZoomXType", i32(1))));
-  s.ZoomYType = ZoomYTypes(toLong(read("ZoomYType", i32(1))));
+  s.ZoomXSplit = in.Long("ZoomXSplit", i32(-1));
+  s.ZoomXSplitLeft = in.Long("ZoomXSplitLeft", i32(255));
+  s.ZoomXSplitRight = in.Long("ZoomXSplitRight", i32(65280));
+  s.ZoomYSplit = in.Long("ZoomYSplit", i32(-1));
+  s.ZoomYSplitTop = in.Long("ZoomYSplitTop", i32(255));
+  s.ZoomYSplitBottom = in.Long("ZoomYSplitBottom", i32(65280));
+  s.ZoomXType = ZoomXTypes(in.Long("ZoomXType", i32(1)));
+  s.ZoomYType = ZoomYTypes(in.Long("ZoomYType", i32(1)));
   // Added after the first 42 keys: a store written before it lacks the key and keeps
   // the default.
-  s.WheelZoom = toBoolean(read("WheelZoom", true));
+  s.WheelZoom = in.Boolean("WheelZoom", true);
+  in.raiseFirstError();
 }
 
 void Vellum32::WriteProperties(PropertyStore& PropBag) const {

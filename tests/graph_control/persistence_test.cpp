@@ -472,5 +472,23 @@ TEST(Vellum32Persistence, StoredValueOfTheWrongTypeRaisesTypeMismatch) {
   expectError(TypeMismatch, [&] { c.ReadProperties(font); });
 }
 
+// Bad values do not stop the loading: their properties take the defaults, every other
+// key loads, and the first error is raised at the end.
+TEST(Vellum32Persistence, BadValuesRaiseAfterTheRestIsLoaded) {
+  MemoryPropertyStore store;
+  store.WriteProperty(QStringLiteral("BorderStyle"), QVariant::fromValue(qint16(7)));
+  store.WriteProperty(QStringLiteral("MarkerSize"), QStringLiteral("large"));
+  store.WriteProperty(QStringLiteral("Title"), QStringLiteral("loaded"));
+  store.WriteProperty(QStringLiteral("WheelZoom"), false);
+  Vellum32 c;
+  c.setMarkerSize(3);
+  c.setBorderStyle(BorderStyleTypes::None);
+  expectError(InvalidPropertyValue, [&] { c.ReadProperties(store); });
+  EXPECT_EQ(c.BorderStyle(), BorderStyleTypes::Solid);
+  EXPECT_EQ(c.MarkerSize(), 35);
+  EXPECT_EQ(c.Title(), QStringLiteral("loaded"));
+  EXPECT_FALSE(c.WheelZoom());
+}
+
 }  // namespace
 }  // namespace vellum32
