@@ -2,12 +2,12 @@
 // How the control reaches the person and the platform: message boxes, the save-file
 // dialog, the default printer. The control uses Qt's dialogs and print support unless the
 // host installs its own operator (a test installs one that records and answers).
+#include <QPrinter>
 #include <QString>
 #include <memory>
 
 #include "vellum32/export.h"
 
-class QPrinter;
 class QWidget;
 
 namespace vellum32 {

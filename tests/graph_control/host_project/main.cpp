@@ -44,6 +44,13 @@ int main(int argc, char** argv) {
   } catch (const vellum32::Vellum32Error& e) {
     check(e.Number() == 9, "error number");
   }
+  // A host's own operator: the printer it hands out is complete in the installed headers.
+  struct NoPrinter : vellum32::ControlOperator {
+    std::unique_ptr<QPrinter> DefaultPrinter() override { return nullptr; }
+  } noPrinter;
+  graph.setOperator(&noPrinter);
+  check(noPrinter.DefaultPrinter() == nullptr, "host operator");
+  graph.setOperator(nullptr);
   vellum32::MemoryPropertyStore bag;
   graph.WriteProperties(bag);
   check(bag.ReadProperty(QStringLiteral("charttype")).toInt() == 1, "persisted chart type");
