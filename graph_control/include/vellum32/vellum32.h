@@ -319,7 +319,9 @@ public:
                           float devYoff);
 
   // --- Persistence -------------------------------------------------------------------
-  // Loads or saves the 42 persisted properties through the host's store.
+  // Loads or saves the 42 persisted properties through the host's store. A stored value
+  // that cannot be taken leaves its property at the key's default; every other key still
+  // loads, and the first such error is raised at the end.
   void ReadProperties(const PropertyStore& PropBag);
   void WriteProperties(PropertyStore& PropBag) const;
 
