@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the RegisterData benchmark in ./build (configuring it if needed) and prints
-# its figures: time and peak heap memory of RegisterData against a plain copy.
+# its figures: time and peak heap memory of RegisterData against a plain copy, and of the
+# plain-array registration against the store it builds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 if [ ! -f build/build.ninja ]; then
