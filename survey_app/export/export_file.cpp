@@ -69,6 +69,16 @@ bool rename_without_replacing(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The kernel's randomness, else (no source to be had) the clock's and the process's.
+unsigned random_number() {
+  try {
+    return std::random_device{}();
+  } catch (const std::exception&) {
+    static std::minstd_rand fallback(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(::getpid()));
+    return static_cast<unsigned>(fallback());
+  }
+}
+
 int open_file(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
 }  // namespace
@@ -128,11 +138,10 @@ void ExportFile::fail(const char* doing, int error) const {
 }
 
 void ExportFile::name_temporary(const char* doing, const std::function<int()>& create) {
-  std::random_device random;
   for (int attempt = 0;; ++attempt) {
     char name[32];
     std::snprintf(name, sizeof name, "%.*s%08x", static_cast<int>(temporary_prefix.size()), temporary_prefix.data(),
-                  static_cast<unsigned>(random()));
+                  random_number());
     temporary_ = folder_ + "/" + name;
     // Registered before the file exists, so that no moment leaves it behind.
     registration_.emplace(temporary_);
