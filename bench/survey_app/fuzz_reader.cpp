@@ -25,5 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (k.num_readings > 0 && k.start_time > k.end_time && k.kind == field_kind) __builtin_trap();
   }
   if (readings != model.reading_count()) __builtin_trap();
+  // Every node's label lies in the label buffer, and a block node follows its file's node.
+  for (std::int32_t n = 1; n <= model.node_count; ++n) {
+    const Node& node = model.nodes[static_cast<std::size_t>(n)];
+    if (node.label_at > model.labels.size() || node.label_size > model.labels.size() - node.label_at) __builtin_trap();
+    if (node.parent < 0 || node.parent >= n) __builtin_trap();
+  }
   return 0;
 }
