@@ -62,8 +62,8 @@ struct SurveyModel {
   std::string labels;
   std::vector<std::int32_t> node_block{0};
   std::vector<Match> match{1};  // rows 0..block_count once a run has ended
-  // Also from the matching, for every base block: the positions j within the block (1 for
-  // its first reading) where T(j) <= T(j + 1) fails. Between two of them the reading times
+  // Also from the matching, for every block (none but base blocks have any): the positions
+  // j within the block (1 for its first reading) where T(j) <= T(j + 1) fails. Between two of them the reading times
   // rise, so the base-value search may gallop there. Block b's positions are
   // base_time_breaks[base_time_breaks_end[b - 1] .. base_time_breaks_end[b]).
   std::vector<std::int32_t> base_time_breaks;
@@ -84,7 +84,8 @@ struct SurveyModel {
   std::string_view label_of(std::int32_t node) const;
   // A top-level node's key and text are its label. A block node's key is "file", its
   // file's name, "block" and its number within the file (four digits at least); its text
-  // that number, a space and its label.
+  // that number, a space and its label. The number is the node's distance from its file's
+  // node, as a file's block nodes follow its node in file order.
   std::string node_key(std::int32_t node) const;
   std::string node_text(std::int32_t node) const;
   // A block's time breaks (see base_time_breaks); nullopt before the matching saw it.
