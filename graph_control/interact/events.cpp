@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "interact/zoom.h"
 #include "overlay/primitives.h"
@@ -65,6 +66,12 @@ qint16 keyCode(int key) {
 
 // A band smaller than this (pixels) in either direction is a click, not a zoom.
 constexpr double SmallestBand = 3;
+
+// One wheel step is 15 degrees (120 eighths). Zoom steps go no further than 1/1000 and
+// 1000 times the home extent, a ratio 4/3 to the 48th power spans: a turn counts up to
+// 64 steps, so that any turn ends in a few steps and the count of eighths never overflows.
+constexpr int WheelStep = 120;
+constexpr qint64 MostWheelSteps = 64;
 
 }  // namespace
 
@@ -278,13 +285,14 @@ void Vellum32::release(QMouseEvent* event, QPointF at) {
 
 void Vellum32::wheel(QWheelEvent* event, QPointF at) {
   // One step for each 15 degrees of turn; smaller turns add up.
-  wheelRest_ += event->angleDelta().y();
+  wheelRest_ = int(std::clamp(qint64(wheelRest_) + event->angleDelta().y(), -MostWheelSteps * WheelStep,
+                              MostWheelSteps * WheelStep));
   const float x = float(at.x());
   const float y = float(at.y());
   const QPointF units = AxisUnitsAt(*s_, x, y);
   bool changed = false;
-  for (; wheelRest_ >= 120; wheelRest_ -= 120) changed |= ZoomAbout(*s_, x, y, 3.0 / 4);
-  for (; wheelRest_ <= -120; wheelRest_ += 120) changed |= ZoomAbout(*s_, x, y, 4.0 / 3);
+  for (; wheelRest_ >= WheelStep; wheelRest_ -= WheelStep) changed |= ZoomAbout(*s_, x, y, 3.0 / 4);
+  for (; wheelRest_ <= -WheelStep; wheelRest_ += WheelStep) changed |= ZoomAbout(*s_, x, y, 4.0 / 3);
   if (!changed) return;
   Refresh();
   // The new tick labels may have moved the plot's edges: put the same values back under

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+#include <climits>
 #include <cmath>
 
 #include "interact/zoom.h"
@@ -259,6 +260,20 @@ TEST(WheelTest, AStepKeepsTheValueUnderThePointer) {
   strip.control.ResetZoom();
   EXPECT_EQ(strip.control.XAxisMin(), 0);
   EXPECT_EQ(strip.control.YAxisMax(), 100);
+}
+
+// Turns of any size zoom by one step each (the steps of one turn start from the same
+// window); the count of a turn never overflows into the other direction.
+TEST(WheelTest, HugeTurnsZoomAStepEach) {
+  Strip strip;
+  const QPoint at = strip.pixelOf(50, 50);
+  const std::pair<int, float> turns[] = {{INT_MAX, 75}, {INT_MAX, 56.25f}, {INT_MIN, 75}, {INT_MIN, 100}};
+  for (const auto& [turn, span] : turns) {
+    QWheelEvent in(at, strip.picture->mapToGlobal(at), QPoint(), QPoint(0, turn), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+    QApplication::sendEvent(strip.picture, &in);
+    EXPECT_FLOAT_EQ(strip.control.XAxisMax() - strip.control.XAxisMin(), span) << turn;
+  }
 }
 
 TEST(BandTest, AShiftDragZoomsToTheBandAndLeavesNoTrace) {
