@@ -38,11 +38,12 @@ constexpr double twips_per_tick = 1440;
 }  // namespace
 
 // The dots by cell of a regular grid over the map's extent, for the pointer: one lookup
-// reads the few cells around it.
+// reads the few cells around it. Eight bytes a dot at most.
 class DotGrid {
 public:
   explicit DotGrid(const SurveyMap& map) {
-    const auto n = static_cast<std::int64_t>(map.dots.size());
+    const MapDots& dots = map.dots;
+    const std::size_t n = dots.size();
     x0_ = map.x_min;
     y0_ = map.y_min;
     const double w = std::max(double(map.x_max) - map.x_min, 1e-6);
@@ -54,16 +55,16 @@ public:
     columns_ = std::clamp<std::int64_t>(std::int64_t(w / cell_) + 1, 1, 4097);
     rows_ = std::clamp<std::int64_t>(std::int64_t(h / cell_) + 1, 1, 4097);
     start_.assign(std::size_t(columns_ * rows_ + 1), 0);
-    std::vector<std::int32_t> cell_of(map.dots.size());
-    for (std::int64_t i = 0; i < n; ++i) {
-      const MapDot& d = map.dots[std::size_t(i)];
-      cell_of[std::size_t(i)] = std::int32_t(row(d.y) * columns_ + column(d.x));
-      ++start_[std::size_t(cell_of[std::size_t(i)]) + 1];
+    std::vector<std::uint32_t> cell_of(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      cell_of[i] = std::uint32_t(row(dots.north()[i]) * columns_ + column(dots.east()[i]));
+      ++start_[cell_of[i] + 1];
     }
     for (std::size_t c = 1; c < start_.size(); ++c) start_[c] += start_[c - 1];
-    std::vector<std::int64_t> next(start_.begin(), start_.end() - 1);
-    dots_.resize(map.dots.size());
-    for (std::int64_t i = 0; i < n; ++i) dots_[std::size_t(next[std::size_t(cell_of[std::size_t(i)])]++)] = i;
+    // The dots of a cell in drawing order: cell_of becomes each cell's next free place.
+    dots_.resize(n);
+    std::vector<std::uint32_t> next(start_.begin(), start_.end() - 1);
+    for (std::size_t i = 0; i < n; ++i) dots_[next[cell_of[i]]++] = std::uint32_t(i);
   }
 
   std::int64_t nearest(const SurveyMap& map, double x, double y, double radius) const {
@@ -74,10 +75,9 @@ public:
     for (std::int64_t r = r0; r <= r1; ++r) {
       for (std::int64_t c = c0; c <= c1; ++c) {
         const std::size_t cell = std::size_t(r * columns_ + c);
-        for (std::int64_t k = start_[cell]; k < start_[cell + 1]; ++k) {
-          const std::int64_t i = dots_[std::size_t(k)];
-          const MapDot& d = map.dots[std::size_t(i)];
-          const double dx = d.x - x, dy = d.y - y;
+        for (std::uint32_t k = start_[cell]; k < start_[cell + 1]; ++k) {
+          const std::uint32_t i = dots_[k];
+          const double dx = map.dots.east()[i] - x, dy = map.dots.north()[i] - y;
           const double distance = dx * dx + dy * dy;
           if (distance < best_distance || (distance == best_distance && i > best)) {
             best_distance = distance;
@@ -99,8 +99,9 @@ private:
 
   double x0_ = 0, y0_ = 0, cell_ = 1;
   std::int64_t columns_ = 1, rows_ = 1;
-  std::vector<std::int64_t> start_;
-  std::vector<std::int64_t> dots_;
+  // A map has fewer dots than the graph's 32-bit point numbers count.
+  std::vector<std::uint32_t> start_;
+  std::vector<std::uint32_t> dots_;
 };
 
 MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(parent), control_(control) {
@@ -119,7 +120,7 @@ MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(paren
   control_.installEventFilter(this);
   connect(&control_, &Vellum32::ZoomChanged, this, &MapGraph::keepScalesEqual);
   connect(&control_, &Vellum32::PointSelected, this, [this](qint32&, qint32&, qint32& point) {
-    if (point >= 1 && std::size_t(point) <= map_.dots.size()) emit dotClicked(point - 1);
+    if (point >= 1 && std::size_t(point) <= map_->dots.size()) emit dotClicked(point - 1);
   });
   connect(&control_, &Vellum32::MouseMove, this,
           [this](qint16&, qint16&, float&, float&, qint32& inview, float& xp, float& yp) {
@@ -170,36 +171,40 @@ void MapGraph::setView(QRectF view, QSize pixels) {
 }
 
 void MapGraph::show(SurveyMap map) {
-  using vellum32::DataTable;
-  map_ = std::move(map);
+  owned_ = std::move(map);
+  display(owned_);
+}
+
+void MapGraph::showBorrowed(const SurveyMap& map) {
+  owned_ = SurveyMap{};
+  display(map);
+}
+
+void MapGraph::display(const SurveyMap& map) {
+  map_ = &map;
   grid_.reset();
   control_.Clear();
-  control_.setMarkerSize(map_.dots.size() <= sparse_dots ? sparse_dot_half_size : dot_half_size);
-  const auto n = qsizetype(map_.dots.size());
+  control_.setMarkerSize(map.dots.size() <= sparse_dots ? sparse_dot_half_size : dot_half_size);
+  const std::size_t n = map.dots.size();
   if (n == 0) {
     draw();
     return;
   }
-  // Row 0 east, row 1 north; the colours addressed by the same series and point.
-  DataTable table(2, n + 1);
-  DataTable colours(2, n + 1);
-  const auto fill = [&](qsizetype from, qsizetype to) {
-    for (qsizetype i = from; i < to; ++i) {
-      const MapDot& d = map_.dots[std::size_t(i)];
-      table(0, i + 1) = QVariant(d.x);
-      table(1, i + 1) = QVariant(d.y);
-      colours(1, i + 1) = QVariant(dot_colour(d.value, map_.stretch));
-    }
-  };
-  std::thread half([&] { fill(0, n / 2); });
-  fill(n / 2, n);
-  half.join();
-  control_.RegisterData(table);
+  control_.RegisterData(map.dots.east(), map.dots.north());
   control_.SetSeriesOptions(1, 1, -1, QString(), filled_square, 1);
-  control_.RegisterMarkerColour(colours, 1, 1);
+  {
+    std::vector<qint32> colours(n);
+    const auto fill = [&](std::size_t from, std::size_t to) {
+      for (std::size_t i = from; i < to; ++i) colours[i] = dot_colour(map.dots.values()[i], map.stretch);
+    };
+    std::thread half([&] { fill(0, n / 2); });
+    fill(n / 2, n);
+    half.join();
+    control_.RegisterMarkerColour(colours, 1, 1);
+  }
   // A margin of 2 % around the dots; a single line still gets a width.
-  const double pad = std::max({double(map_.x_max) - map_.x_min, double(map_.y_max) - map_.y_min, 1.0}) * 0.02;
-  view_ = QRectF(QPointF(map_.x_min - pad, map_.y_min - pad), QPointF(map_.x_max + pad, map_.y_max + pad));
+  const double pad = std::max({double(map.x_max) - map.x_min, double(map.y_max) - map.y_min, 1.0}) * 0.02;
+  view_ = QRectF(QPointF(map.x_min - pad, map.y_min - pad), QPointF(map.x_max + pad, map.y_max + pad));
   setView(view_, pictureSize());
   draw();
 }
@@ -230,7 +235,7 @@ bool MapGraph::eventFilter(QObject* watched, QEvent* event) {
     // Before the control draws itself at its new size.
     drawAtShow_ = false;
     const QSize size = static_cast<QResizeEvent*>(event)->size();
-    if (!map_.dots.empty()) setView(view_, size.shrunkBy(control_.contentsMargins()));
+    if (!map_->dots.empty()) setView(view_, size.shrunkBy(control_.contentsMargins()));
   } else if (event->type() == QEvent::Show && drawAtShow_) {
     drawAtShow_ = false;
     try {
@@ -243,13 +248,13 @@ bool MapGraph::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::int64_t MapGraph::dotNear(double x, double y, double pixels) const {
-  if (map_.dots.empty()) return -1;
+  if (map_->dots.empty()) return -1;
   const QRectF area = plotArea(pictureSize(), control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
   const double span = double(control_.XAxisMax()) - control_.XAxisMin();
   if (area.width() <= 0 || !(span > 0)) return -1;
   const double radius = pixels * control_.TwipsPerPixelX() * span / area.width();
-  if (!grid_) grid_ = std::make_unique<DotGrid>(map_);
-  return grid_->nearest(map_, x, y, radius);
+  if (!grid_) grid_ = std::make_unique<DotGrid>(*map_);
+  return grid_->nearest(*map_, x, y, radius);
 }
 
 namespace {
@@ -322,13 +327,13 @@ void ColourBar::paintEvent(QPaintEvent*) {
 
 namespace {
 
-// A control of `size` pixels showing the map, not on any screen.
+// A control of `size` pixels showing the map, not on any screen; the map must outlive it.
 struct OffscreenGraph {
   vellum32::Vellum32 control;
   MapGraph graph{control};
   OffscreenGraph(const SurveyMap& map, QSize size) {
     control.resize(size);
-    graph.show(map);
+    graph.showBorrowed(map);
     control.Refresh();
   }
 };

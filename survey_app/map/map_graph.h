@@ -35,7 +35,10 @@ public:
   // is visible; a hidden control draws it when it is shown (or, never shown, at the
   // caller's Refresh). Errors of the control reach the caller as vellum32::Vellum32Error.
   void show(SurveyMap map);
-  const SurveyMap& map() const { return map_; }
+  // As show, for a map the caller keeps, unchanged, for as long as this graph shows it:
+  // the map is not copied.
+  void showBorrowed(const SurveyMap& map);
+  const SurveyMap& map() const { return *map_; }
 
   // The dot drawn nearest to (x, y) in data units within `pixels` screen pixels at the
   // current scale (of equal distances the one drawn last, which is on top); -1 for none.
@@ -60,10 +63,12 @@ private:
   QSize pictureSize() const;
   void keepScalesEqual();
   void draw();
+  void display(const SurveyMap& map);
 
   vellum32::Vellum32& control_;
-  SurveyMap map_;
-  QRectF view_;  // what was asked to be shown, data units
+  SurveyMap owned_;
+  const SurveyMap* map_ = &owned_;  // owned_ or a borrowed map
+  QRectF view_;                     // what was asked to be shown, data units
   bool drawAtShow_ = false;
   mutable std::unique_ptr<DotGrid> grid_;
 };

@@ -2,12 +2,37 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "export/export_core.h"
 #include "util/date_time.h"
 #include "util/text.h"
 
 namespace corvane {
+
+void MapDots::reserve(std::size_t dots) {
+  east_.reserve(dots);
+  north_.reserve(dots);
+  values_.reserve(dots);
+}
+
+void MapDots::push_back(const MapDot& dot) {
+  const bool continues =
+      !runs_.empty() && runs_.back().block == dot.block &&
+      std::int64_t(runs_.back().first_reading) + std::int64_t(size() - runs_.back().first_dot) == dot.reading;
+  if (!continues) runs_.push_back({size(), dot.block, dot.reading});
+  east_.push_back(dot.x);
+  north_.push_back(dot.y);
+  values_.push_back(dot.value);
+}
+
+MapDot MapDots::operator[](std::size_t i) const {
+  // The last run starting at or before dot i.
+  const auto run = std::prev(
+      std::upper_bound(runs_.begin(), runs_.end(), i, [](std::size_t dot, const Run& r) { return dot < r.first_dot; }));
+  return {float(east_[i]), float(north_[i]), values_[i], run->block,
+          run->first_reading + std::int32_t(i - run->first_dot)};
+}
 
 SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
   SurveyMap map;
@@ -45,14 +70,12 @@ SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
     }
   }
   if (!map.dots.empty()) {
-    map.x_min = map.x_max = map.dots.front().x;
-    map.y_min = map.y_max = map.dots.front().y;
+    const auto [x_min, x_max] = std::minmax_element(map.dots.east().begin(), map.dots.east().end());
+    const auto [y_min, y_max] = std::minmax_element(map.dots.north().begin(), map.dots.north().end());
+    map.x_min = float(*x_min), map.x_max = float(*x_max);
+    map.y_min = float(*y_min), map.y_max = float(*y_max);
   }
-  for (const MapDot& d : map.dots) {
-    map.x_min = std::min(map.x_min, d.x), map.x_max = std::max(map.x_max, d.x);
-    map.y_min = std::min(map.y_min, d.y), map.y_max = std::max(map.y_max, d.y);
-  }
-  if (map.valued > 0) map.stretch = colour_stretch(map.dots);
+  if (map.valued > 0) map.stretch = colour_stretch(map.dots.values());
   return map;
 }
 
@@ -65,11 +88,11 @@ float percentile_nearest_rank(std::vector<float>& values, int percent) {
   return *at;
 }
 
-ColourStretch colour_stretch(const std::vector<MapDot>& dots) {
+ColourStretch colour_stretch(const std::vector<float>& all) {
   std::vector<float> values;
-  values.reserve(dots.size());
-  for (const MapDot& d : dots)
-    if (d.value != null_value) values.push_back(d.value);
+  values.reserve(all.size());
+  for (const float v : all)
+    if (v != null_value) values.push_back(v);
   if (values.empty()) return {};
   ColourStretch s;
   s.low = percentile_nearest_rank(values, 2);

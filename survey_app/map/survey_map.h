@@ -2,6 +2,7 @@
 // The survey map: every ticked field line on one plan, a dot per reading, placed as the
 // XYZ export places it and coloured by its value on a perceptual scale.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,34 @@ struct MapDot {
   std::int32_t reading = 0;  // row of the reading table
 };
 
+// The dots of a map as typed columns, east and north in the form the graph takes them.
+// A block's dots are consecutive readings, so a dot's block and reading are kept once per
+// run of them: some 20 bytes a dot.
+class MapDots {
+public:
+  std::size_t size() const { return values_.size(); }
+  bool empty() const { return values_.empty(); }
+  void reserve(std::size_t dots);
+  // Appends a dot; its block and reading open a new run unless they continue the last.
+  void push_back(const MapDot& dot);
+  // Dot i (i < size()).
+  MapDot operator[](std::size_t i) const;
+
+  const std::vector<double>& east() const { return east_; }
+  const std::vector<double>& north() const { return north_; }
+  const std::vector<float>& values() const { return values_; }
+
+private:
+  struct Run {
+    std::size_t first_dot = 0;
+    std::int32_t block = 0;
+    std::int32_t first_reading = 0;
+  };
+  std::vector<double> east_, north_;
+  std::vector<float> values_;
+  std::vector<Run> runs_;
+};
+
 // The value range the colour scale spans: values at or below `low` take the first
 // colour, values at or above `high` the last.
 struct ColourStretch {
@@ -29,7 +58,7 @@ struct ColourStretch {
 };
 
 struct SurveyMap {
-  std::vector<MapDot> dots;  // block order, then reading order
+  MapDots dots;  // block order, then reading order
   bool raw = false;
   // How many dots have a value; the stretch spans theirs and means nothing without one.
   std::int64_t valued = 0;
@@ -52,7 +81,7 @@ float percentile_nearest_rank(std::vector<float>& values, int percent);
 
 // The 2nd and the 98th nearest-rank percentiles of the values (null_value excluded), so a
 // few spikes cannot flatten the scale.
-ColourStretch colour_stretch(const std::vector<MapDot>& dots);
+ColourStretch colour_stretch(const std::vector<float>& values);
 
 // Colours as the graph control takes them: red in the low byte.
 inline constexpr std::int32_t no_value_colour = 0xB4B4B4;  // light grey

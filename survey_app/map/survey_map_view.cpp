@@ -30,10 +30,14 @@ SurveyMapView::SurveyMapView(QWidget* parent) : QWidget(parent) {
   connect(map_graph_, &MapGraph::dotClicked, this,
           [this](std::int64_t dot) { emit readingClicked(map().dots[std::size_t(dot)].block); });
   connect(map_graph_, &MapGraph::dotPointed, this, [this](std::int64_t dot) {
+    if (dot < 0 || !model_) {
+      emit pointerText(QString());
+      return;
+    }
     // A model replaced without a refresh may no longer hold the dot's reading.
-    const bool known = dot >= 0 && model_ && map().dots[std::size_t(dot)].reading <= model_->reading_count() &&
-                       map().dots[std::size_t(dot)].block <= model_->block_count;
-    emit pointerText(known ? QString::fromStdString(dot_text(*model_, map().dots[std::size_t(dot)])) : QString());
+    const MapDot d = map().dots[std::size_t(dot)];
+    const bool known = d.reading <= model_->reading_count() && d.block <= model_->block_count;
+    emit pointerText(known ? QString::fromStdString(dot_text(*model_, d)) : QString());
   });
 }
 

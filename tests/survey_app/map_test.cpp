@@ -61,8 +61,8 @@ TEST_F(MapTest, DotsLieWhereTheXyzExportPutsThem) {
 TEST_F(MapTest, ValuesAreCorrectedOrGreyAndRawOnRequest) {
   // 600N: 10:01:00 lies in the session (base 58002.0), 10:05:00 after it.
   const SurveyMap corrected = build_survey_map(model, false);
-  const MapDot& inside = corrected.dots[10];
-  const MapDot& after = corrected.dots[11];
+  const MapDot inside = corrected.dots[10];
+  const MapDot after = corrected.dots[11];
   EXPECT_EQ(inside.value, 58010.0f - 58002.0f);
   EXPECT_EQ(after.value, null_value);
   EXPECT_EQ(dot_colour(after.value, corrected.stretch), no_value_colour);
@@ -88,20 +88,20 @@ TEST(ColourStretch, NearestRankPercentilesOnTheirBoundaries) {
     float low, high;
   } cases[] = {{1, 1, 1}, {50, 1, 49}, {51, 2, 50}, {100, 2, 98}, {101, 3, 99}};
   for (const Case& c : cases) {
-    std::vector<MapDot> dots;
-    for (int v = c.n; v >= 1; --v) dots.push_back({0, 0, float(v), 1, v});
-    dots.push_back({0, 0, null_value, 1, 0});  // no value: not counted
-    const ColourStretch s = colour_stretch(dots);
+    std::vector<float> values;
+    for (int v = c.n; v >= 1; --v) values.push_back(float(v));
+    values.push_back(null_value);  // no value: not counted
+    const ColourStretch s = colour_stretch(values);
     EXPECT_EQ(s.low, c.low) << c.n;
     EXPECT_EQ(s.high, c.high) << c.n;
   }
 }
 
 TEST(ColourStretch, OneSpikeDoesNotFlattenTheMap) {
-  std::vector<MapDot> dots;
-  for (int v = 1; v <= 49; ++v) dots.push_back({0, 0, float(v), 1, v});
-  dots.push_back({0, 0, 1e6f, 1, 50});
-  const ColourStretch s = colour_stretch(dots);
+  std::vector<float> values;
+  for (int v = 1; v <= 49; ++v) values.push_back(float(v));
+  values.push_back(1e6f);
+  const ColourStretch s = colour_stretch(values);
   EXPECT_EQ(s.low, 1.0f);
   EXPECT_EQ(s.high, 49.0f);
   const auto& scale = colour_scale();

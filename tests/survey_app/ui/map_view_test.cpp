@@ -65,11 +65,12 @@ protected:
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  const MapDot& dot_of(const SurveyMap& map, const std::string& line, float station) {
-    for (const MapDot& d : map.dots)
-      if (model.block(d.block).line == line && model.reading(d.reading).station == station) return d;
+  MapDot dot_of(const SurveyMap& map, const std::string& line, float station) {
+    for (std::size_t i = 0; i < map.dots.size(); ++i)
+      if (model.block(map.dots[i].block).line == line && model.reading(map.dots[i].reading).station == station)
+        return map.dots[i];
     ADD_FAILURE() << line;
-    return map.dots.front();
+    return {};
   }
 };
 
@@ -96,7 +97,10 @@ TEST_F(MapViewTest, EqualScalesInATallAndInAWideControl) {
     EXPECT_NEAR(m.uy / m.ux, 1.0, 1e-5) << size.width() << "x" << size.height();
     // The whole map stays in view.
     const QRect inside = view.graph().Picture().rect();
-    for (const MapDot& d : view.map().dots) EXPECT_TRUE(inside.contains(m.pixel(d.x, d.y)));
+    for (std::size_t i = 0; i < view.map().dots.size(); ++i) {
+      const MapDot d = view.map().dots[i];
+      EXPECT_TRUE(inside.contains(m.pixel(d.x, d.y)));
+    }
   }
 }
 
@@ -107,7 +111,7 @@ TEST_F(MapViewTest, AClickOnADotNamesItsBlockAndThePointerItsReading) {
   view.graph().resize(800, 600);
   QApplication::processEvents();
   const PixelMapping m = mapping_of(view.graph());
-  const MapDot& target = dot_of(view.map(), "300E", 20);
+  const MapDot target = dot_of(view.map(), "300E", 20);
   const QPoint at = m.pixel(target.x, target.y) + QPoint(2, -1);  // a near miss still picks it
   std::int32_t clicked = 0;
   QString text;
@@ -127,7 +131,9 @@ TEST(MapGraph, OfDotsAtOnePlaceThePointerNamesTheOneOnTop) {
   control.resize(600, 400);
   MapGraph graph(control);
   SurveyMap map;
-  map.dots = {{0, 0, 1, 1, 1}, {0, 0, 2, 1, 2}, {0, 0, 3, 2, 3}, {100, 50, 4, 2, 4}};
+  for (const MapDot& d :
+       {MapDot{0, 0, 1, 1, 1}, MapDot{0, 0, 2, 1, 2}, MapDot{0, 0, 3, 2, 3}, MapDot{100, 50, 4, 2, 4}})
+    map.dots.push_back(d);
   map.x_max = 100, map.y_max = 50, map.x_min = map.y_min = 0;
   graph.show(map);
   EXPECT_EQ(graph.dotNear(0, 0, 4), 2);      // drawn last of the three
@@ -138,7 +144,8 @@ TEST(MapGraph, OfDotsAtOnePlaceThePointerNamesTheOneOnTop) {
 TEST(MapGraph, LinesFarApartGetFewTicksInAPictureWithNoRoomForThePlot) {
   // Lines 100 N and 3,000,000 N in 40 x 40 pixels: the intervals still follow the span.
   SurveyMap map;
-  map.dots = {{10, 100, 1, 1, 1}, {20, 3e6f, 2, 2, 2}};
+  map.dots.push_back({10, 100, 1, 1, 1});
+  map.dots.push_back({20, 3e6f, 2, 2, 2});
   map.x_min = 10, map.x_max = 20, map.y_min = 100, map.y_max = 3e6f;
   vellum32::Vellum32 control;
   control.resize(40, 40);
@@ -179,7 +186,8 @@ TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   graph.show(build_survey_map(model, false));
   control.Refresh();
   const PixelMapping m = mapping_of(control);
-  for (const MapDot& d : graph.map().dots) {
+  for (std::size_t i = 0; i < graph.map().dots.size(); ++i) {
+    const MapDot d = graph.map().dots[i];
     const std::int32_t c = dot_colour(d.value, graph.map().stretch);
     EXPECT_EQ(image.pixel(m.pixel(d.x, d.y)), qRgb(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF))
         << model.block(d.block).line << " " << d.x << " " << d.y;
