@@ -1,9 +1,10 @@
 #include "map/map_graph.h"
 
-#include <QAction>
 #include <QEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QSaveFile>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -18,12 +19,12 @@ namespace corvane {
 namespace {
 
 // Fixed margins of the plot area in twips, so that its size follows from the picture's
-// alone and the limits can be set before drawing: room for the numbers on the left and
-// below.
-constexpr double left_margin = 1000;
+// alone and the limits can be set before drawing: room for the numbers and the axis
+// titles on the left and below.
+constexpr double left_margin = 1300;
 constexpr double right_margin = 60;
 constexpr double top_margin = 120;
-constexpr double bottom_margin = 420;
+constexpr double bottom_margin = 700;
 // Dots are filled squares of this half size, in twips (one pixel on a 96 dpi screen).
 constexpr qint32 dot_half_size = 15;
 // A sparse map (a day of a few lines) gets larger dots, so that each reading can be seen and
@@ -31,9 +32,26 @@ constexpr qint32 dot_half_size = 15;
 constexpr qint32 sparse_dot_half_size = 45;
 constexpr std::size_t sparse_dots = 20'000;
 constexpr qint32 filled_square = 1;
-constexpr int colour_bar_width = 100;
-// A tick about every inch.
+constexpr int colour_bar_width = 110;
+// A tick about every inch, and at least this many labelled ticks in view on each axis.
 constexpr double twips_per_tick = 1440;
+constexpr int least_labelled_ticks = 4;
+
+// Multiples of the tick from min to max.
+double labelled_ticks(const NiceAxis& axis, float min, float max) {
+  return std::floor(double(max) / axis.tick) - std::ceil(double(min) / axis.tick) + 1;
+}
+
+// The interval of nice_axis's series nearest one tick an inch of an axis `twips` long that
+// still labels least_labelled_ticks values between min and max.
+float axis_tick(float min, float max, double twips) {
+  int intervals = std::max(2, int(twips / twips_per_tick));
+  NiceAxis axis = nice_axis(min, max, intervals);
+  // Each interval more allows a finer tick; 2.5 x least_labelled_ticks intervals always do.
+  while (labelled_ticks(axis, min, max) < least_labelled_ticks && intervals < 3 * least_labelled_ticks)
+    axis = nice_axis(min, max, ++intervals);
+  return axis.tick;
+}
 
 }  // namespace
 
@@ -112,6 +130,9 @@ MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(paren
   // No northing is ever taken for a missing value.
   control_.setDataNull(std::numeric_limits<float>::lowest());
   control_.setMarkerSize(dot_half_size);
+  // The stations' unit is not in the dumps, so the titles name none.
+  control_.setXAxisLabel(QStringLiteral("East"));
+  control_.setYAxisLabel(QStringLiteral("North"));
   control_.setSetMargins(true);
   control_.setXAxisLeftMargin(float(left_margin));
   control_.setXAxisRightMargin(float(right_margin));
@@ -120,7 +141,12 @@ MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(paren
   control_.installEventFilter(this);
   connect(&control_, &Vellum32::ZoomChanged, this, &MapGraph::keepScalesEqual);
   connect(&control_, &Vellum32::PointSelected, this, [this](qint32&, qint32&, qint32& point) {
-    if (point >= 1 && std::size_t(point) <= map_->dots.size()) emit dotClicked(point - 1);
+    if (point < 1 || std::size_t(point) > map_->dots.size()) return;
+    // Of dots at the picked one's place (days on one line), the one on top, which the
+    // pointer names.
+    const std::size_t picked = std::size_t(point - 1);
+    if (!grid_) grid_ = std::make_unique<DotGrid>(*map_);
+    emit dotClicked(grid_->nearest(*map_, map_->dots.east()[picked], map_->dots.north()[picked], 0));
   });
   connect(&control_, &Vellum32::MouseMove, this,
           [this](qint16&, qint16&, float&, float&, qint32& inview, float& xp, float& yp) {
@@ -164,10 +190,20 @@ void MapGraph::setView(QRectF view, QSize pixels) {
   control_.setXAxisMax(x_max);
   control_.setYAxisMin(y_min);
   control_.setYAxisMax(y_max);
-  const int x_ticks = std::max(2, int(area.width() / twips_per_tick));
-  const int y_ticks = std::max(2, int(area.height() / twips_per_tick));
-  control_.setxTickInterval(nice_axis(x_min, x_max, x_ticks).tick);
-  control_.setyTickInterval(nice_axis(y_min, y_max, y_ticks).tick);
+  chooseTicks(pixels);
+}
+
+bool MapGraph::chooseTicks(QSize pixels) {
+  const QRectF area = plotArea(pixels, control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
+  const float x_min = control_.XAxisMin(), x_max = control_.XAxisMax();
+  const float y_min = control_.YAxisMin(), y_max = control_.YAxisMax();
+  // A picture with no room for a plot: two intervals each way, as the limits are.
+  const float x_tick = area.width() > 0 ? axis_tick(x_min, x_max, area.width()) : nice_axis(x_min, x_max, 2).tick;
+  const float y_tick = area.height() > 0 ? axis_tick(y_min, y_max, area.height()) : nice_axis(y_min, y_max, 2).tick;
+  if (x_tick == control_.xTickInterval() && y_tick == control_.yTickInterval()) return false;
+  control_.setxTickInterval(x_tick);
+  control_.setyTickInterval(y_tick);
+  return true;
 }
 
 void MapGraph::show(SurveyMap map) {
@@ -192,21 +228,45 @@ void MapGraph::display(const SurveyMap& map) {
   }
   control_.RegisterData(map.dots.east(), map.dots.north());
   control_.SetSeriesOptions(1, 1, -1, QString(), filled_square, 1);
-  {
-    std::vector<qint32> colours(n);
-    const auto fill = [&](std::size_t from, std::size_t to) {
-      for (std::size_t i = from; i < to; ++i) colours[i] = dot_colour(map.dots.values()[i], map.stretch);
-    };
-    std::thread half([&] { fill(0, n / 2); });
-    fill(n / 2, n);
-    half.join();
-    control_.RegisterMarkerColour(colours, 1, 1);
-  }
+  registerColours();
   // A margin of 2 % around the dots; a single line still gets a width.
   const double pad = std::max({double(map.x_max) - map.x_min, double(map.y_max) - map.y_min, 1.0}) * 0.02;
   view_ = QRectF(QPointF(map.x_min - pad, map.y_min - pad), QPointF(map.x_max + pad, map.y_max + pad));
   setView(view_, pictureSize());
   draw();
+}
+
+void MapGraph::registerColours() {
+  const SurveyMap& map = *map_;
+  const std::size_t n = map.dots.size();
+  if (n == 0) return;
+  std::vector<qint32> colours(n);
+  const auto fill = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) colours[i] = dot_colour(map.dots.values()[i], map.stretch);
+  };
+  std::thread half([&] { fill(0, n / 2); });
+  fill(n / 2, n);
+  half.join();
+  control_.RegisterMarkerColour(colours, 1, 1);
+}
+
+void MapGraph::recolour(ColourStretch stretch) {
+  if (map_ != &owned_) return;
+  owned_.stretch = stretch;
+  registerColours();
+  draw();
+}
+
+std::vector<float> MapGraph::valuesInView() const {
+  const double x0 = control_.XAxisMin(), x1 = control_.XAxisMax();
+  const double y0 = control_.YAxisMin(), y1 = control_.YAxisMax();
+  const MapDots& dots = map_->dots;
+  std::vector<float> values;
+  for (std::size_t i = 0; i < dots.size(); ++i) {
+    const double x = dots.east()[i], y = dots.north()[i];
+    if (x >= x0 && x <= x1 && y >= y0 && y <= y1) values.push_back(dots.values()[i]);
+  }
+  return values;
 }
 
 void MapGraph::draw() {
@@ -220,8 +280,12 @@ void MapGraph::keepScalesEqual() {
   const QRectF area = plotArea(pictureSize(), control_.TwipsPerPixelX(), control_.TwipsPerPixelY());
   if (view_.width() <= 0 || view_.height() <= 0 || area.width() <= 0 || area.height() <= 0) return;
   const double sx = area.width() / view_.width(), sy = area.height() / view_.height();
-  if (std::abs(sx - sy) <= 1e-4 * std::max(sx, sy)) return;  // a wheel step keeps them equal
   try {
+    // A wheel step keeps the scales equal; the shown range still wants its own ticks.
+    if (std::abs(sx - sy) <= 1e-4 * std::max(sx, sy)) {
+      if (chooseTicks(pictureSize())) control_.Refresh();
+      return;
+    }
     setView(view_, pictureSize());
     control_.Refresh();
   } catch (const std::exception&) {
@@ -268,13 +332,20 @@ int label_digits(float tick) {
 
 }  // namespace
 
+QString colour_bar_title(const SurveyMap& map) {
+  return map.raw ? QStringLiteral("nT (raw)") : QStringLiteral("nT (raw \u2212 base)");
+}
+
 void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map) {
   painter.save();
   painter.fillRect(area, Qt::white);
   const QFontMetrics metrics(painter.font());
   const int text_height = metrics.height();
-  const QRect strip(area.left() + 8, area.top() + text_height, 18, area.height() - 4 * text_height);
+  // The title on the first line; the strip from half a line under it, so its top value
+  // clears it.
+  const QRect strip(area.left() + 8, area.top() + 2 * text_height, 18, area.height() - 5 * text_height);
   painter.setPen(Qt::black);
+  painter.drawText(area.left() + 4, area.top() + metrics.ascent() + 2, colour_bar_title(map));
   if (map.valued > 0 && strip.height() > 0) {
     const auto& scale = colour_scale();
     for (int i = 0; i < scale_steps; ++i) {
@@ -325,6 +396,52 @@ void ColourBar::paintEvent(QPaintEvent*) {
   if (map_) paintColourBar(painter, rect(), *map_);
 }
 
+QSize map_picture_size(const vellum32::Vellum32& control) {
+  const QSize plot = control.Picture().size();
+  return QSize(plot.width() + colour_bar_width, plot.height());
+}
+
+void paint_map(QPainter& painter, vellum32::Vellum32& control, const SurveyMap& map, PlotAs how) {
+  const QSize plot = control.Picture().size();
+  painter.fillRect(QRect(QPoint(0, 0), map_picture_size(control)), Qt::white);
+  if (how == PlotAs::picture) {
+    painter.drawImage(0, 0, control.Picture());
+  } else {
+    qint32 records = 0;
+    const QList<QVariant> stream = control.GraphicsStream(records);
+    control.DrawGraphicsStream(&painter, records, stream, false, float(plot.width() * control.TwipsPerPixelX()),
+                               float(plot.height() * control.TwipsPerPixelY()), 1, 0, 0);
+  }
+  paintColourBar(painter, QRect(plot.width(), 0, colour_bar_width, plot.height()), map);
+}
+
+QImage map_image(vellum32::Vellum32& control, const SurveyMap& map) {
+  QImage image(map_picture_size(control), QImage::Format_RGB32);
+  QPainter painter(&image);
+  paint_map(painter, control, map, PlotAs::picture);
+  return image;
+}
+
+QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device) {
+  QSvgGenerator svg;
+  svg.setOutputDevice(&device);
+  // At the screen's resolution, which the drawing records are played at.
+  svg.setResolution(int(std::lround(1440 / control.TwipsPerPixelX())));
+  svg.setSize(map_picture_size(control));
+  svg.setViewBox(QRect(QPoint(0, 0), map_picture_size(control)));
+  svg.setTitle(QStringLiteral("Survey map"));
+  QPainter painter;
+  if (!painter.begin(&svg))
+    return device.errorString().isEmpty() ? QStringLiteral("no SVG could be started") : device.errorString();
+  try {
+    paint_map(painter, control, map, PlotAs::drawing);
+  } catch (const vellum32::Vellum32Error& e) {
+    return e.Description();
+  }
+  painter.end();
+  return QString();
+}
+
 namespace {
 
 // A control of `size` pixels showing the map, not on any screen; the map must outlive it.
@@ -332,7 +449,7 @@ struct OffscreenGraph {
   vellum32::Vellum32 control;
   MapGraph graph{control};
   OffscreenGraph(const SurveyMap& map, QSize size) {
-    control.resize(size);
+    control.resize(std::max(1, size.width() - colour_bar_width), size.height());
     graph.showBorrowed(map);
     control.Refresh();
   }
@@ -341,42 +458,17 @@ struct OffscreenGraph {
 }  // namespace
 
 QImage render_map_image(const SurveyMap& map, QSize size) {
-  const QSize plot(std::max(1, size.width() - colour_bar_width), size.height());
-  OffscreenGraph offscreen(map, plot);
-  QImage image(size, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  painter.drawImage(0, 0, offscreen.control.Picture());
-  paintColourBar(painter, QRect(plot.width(), 0, size.width() - plot.width(), size.height()), map);
-  return image;
+  OffscreenGraph offscreen(map, size);
+  return map_image(offscreen.control, map).copy(QRect(QPoint(0, 0), size));
 }
-
-namespace {
-
-// Answers the control's SVG entry with the file to write and keeps what it reports.
-class SvgAnswers : public vellum32::ControlOperator {
-public:
-  explicit SvgAnswers(QString path) : path_(std::move(path)) {}
-  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return path_; }
-  void Message(QWidget*, const QString& text) override { report_ = text; }
-  const QString& report() const { return report_; }
-
-private:
-  QString path_;
-  QString report_;
-};
-
-}  // namespace
 
 QString write_map_svg(const SurveyMap& map, QSize size, const QString& path) {
   OffscreenGraph offscreen(map, size);
-  SvgAnswers answers(path);
-  offscreen.control.setOperator(&answers);
-  auto* entry = offscreen.control.findChild<QAction*>(QStringLiteral("mnuEMF"));
-  if (!entry) return QStringLiteral("the graph has no SVG export");
-  entry->trigger();
-  offscreen.control.setOperator(nullptr);
-  return answers.report() == QStringLiteral("SVG Export complete") ? QString() : answers.report();
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+  QString failure = write_map_svg(offscreen.control, map, file);
+  if (failure.isEmpty() && !file.commit()) failure = file.errorString();
+  return failure;
 }
 
 }  // namespace corvane

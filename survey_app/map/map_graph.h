@@ -10,9 +10,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "map/survey_map.h"
 
+class QIODevice;
 class QPainter;
 
 namespace vellum32 {
@@ -39,6 +41,10 @@ public:
   // the map is not copied.
   void showBorrowed(const SurveyMap& map);
   const SurveyMap& map() const { return *map_; }
+  // Colours the dots of a map given to show anew on `stretch`, keeping the view; redraws.
+  void recolour(ColourStretch stretch);
+  // The dots inside the shown axis limits.
+  std::vector<float> valuesInView() const;
 
   // The dot drawn nearest to (x, y) in data units within `pixels` screen pixels at the
   // current scale (of equal distances the one drawn last, which is on top); -1 for none.
@@ -62,6 +68,9 @@ private:
   void setView(QRectF view, QSize pixels);
   QSize pictureSize() const;
   void keepScalesEqual();
+  // The tick intervals for the shown limits; true when they changed.
+  bool chooseTicks(QSize pixels);
+  void registerColours();
   void draw();
   void display(const SurveyMap& map);
 
@@ -73,7 +82,10 @@ private:
   mutable std::unique_ptr<DotGrid> grid_;
 };
 
-// The colour scale with its values, top = high; a grey swatch stands for "no value".
+// The colour bar's title: what the colours stand for.
+QString colour_bar_title(const SurveyMap& map);
+// The colour scale with its title and values, top = high; a grey swatch stands for
+// "no value".
 void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map);
 
 class ColourBar : public QWidget {
@@ -89,10 +101,24 @@ private:
   const SurveyMap* map_ = nullptr;
 };
 
-// The map without a display: the picture as the control draws it at `size` pixels with the
-// colour bar beside it.
+// How a map picture takes the plot: the control's screen picture as it is, or its drawing
+// records, which stay lines and shapes in an SVG file or on paper.
+enum class PlotAs { picture, drawing };
+
+// The map picture: the plot of `control` (showing `map`) and the colour bar with its title
+// to its right, drawn from (0, 0) in the control's pixels. Every copy, print and file of
+// the map is this picture. Drawing records are played at the screen's resolution, so the
+// painter's device must have it (an image or an SVG generator made for it).
+QSize map_picture_size(const vellum32::Vellum32& control);
+void paint_map(QPainter& painter, vellum32::Vellum32& control, const SurveyMap& map, PlotAs how);
+QImage map_image(vellum32::Vellum32& control, const SurveyMap& map);
+// The map picture as SVG into `device`, open for writing. Returns the failure's text,
+// empty on success.
+QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device);
+
+// The map without a display, the plot drawn at `size` less the colour bar.
 QImage render_map_image(const SurveyMap& map, QSize size);
-// The plot as the control exports it to SVG, at `size` pixels of the control. Returns the
+// As render_map_image, into the SVG file `path`, replaced only when complete. Returns the
 // failure's text, empty on success.
 QString write_map_svg(const SurveyMap& map, QSize size, const QString& path);
 

@@ -95,8 +95,9 @@ int scale_step(float value, const ColourStretch& stretch);
 // The colour of a dot's value; no_value_colour for null_value.
 std::int32_t dot_colour(float value, const ColourStretch& stretch);
 
-// What the status bar shows for a dot: "Line 100N, station 25.0, 14:03:07, 11.2"
-// (the value "no value" for a grey dot).
+// What the status bar shows for a dot: "Line 100N, station 25.0, 1996/07/09 14:03:07,
+// mp2_0709.dat, 11.2" (the value "no value" for a grey dot): days on one line differ by
+// date and file.
 std::string dot_text(const SurveyModel& model, const MapDot& dot);
 
 }  // namespace corvane

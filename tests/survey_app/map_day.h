@@ -8,9 +8,10 @@
 namespace corvane::test {
 
 inline std::string map_field_line(const std::string& line, const std::string& first_time,
-                                  const std::string& second_time) {
+                                  const std::string& second_time, const std::string& first_mag = "58010.0",
+                                  const std::string& second_mag = "58020.0") {
   return fixed_field_header(line, "07/09/96") + "STATION  MAG   SD   TIME\n" +
-         fixed_field_line("10", "58010.0", first_time) + "\n" + fixed_field_line("20", "58020.0", second_time) + "\n";
+         fixed_field_line("10", first_mag, first_time) + "\n" + fixed_field_line("20", second_mag, second_time) + "\n";
 }
 
 // Lines 100N, 200S, 300E, 400W, 500n inside the session; 600N with its second reading

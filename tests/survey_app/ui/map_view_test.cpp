@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QSvgRenderer>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
+#include "correction/base_match.h"
 #include "dump_fixture.h"
 #include "map/map_graph.h"
 #include "map/survey_map_view.h"
@@ -54,6 +59,14 @@ PixelMapping mapping_of(vellum32::Vellum32& control) {
   return {data[0].x(), data[0].y(), (data[1].x() - data[0].x()) / 200, (data[0].y() - data[1].y()) / 200};
 }
 
+// Pixels of the area that are not white.
+int ink(const QImage& image, QRect area) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) n += image.pixel(x, y) != qRgb(255, 255, 255);
+  return n;
+}
+
 class MapViewTest : public ReaderTest {
 protected:
   void SetUp() override { run_one(map_day()); }
@@ -65,12 +78,12 @@ protected:
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  MapDot dot_of(const SurveyMap& map, const std::string& line, float station) {
-    for (std::size_t i = 0; i < map.dots.size(); ++i)
-      if (model.block(map.dots[i].block).line == line && model.reading(map.dots[i].reading).station == station)
-        return map.dots[i];
-    ADD_FAILURE() << line;
-    return {};
+  // The view of the model on the screen, its graph of `graph` pixels.
+  void show(SurveyMapView& view, QSize graph) {
+    view.setModel(&model);
+    view.show();
+    view.graph().resize(graph);
+    QApplication::processEvents();
   }
 };
 
@@ -105,25 +118,67 @@ TEST_F(MapViewTest, EqualScalesInATallAndInAWideControl) {
 }
 
 TEST_F(MapViewTest, AClickOnADotNamesItsBlockAndThePointerItsReading) {
+  // The same lines the next day: of two dots at one place, the one on top counts.
+  std::string next_day = map_day();
+  for (std::size_t at; (at = next_day.find("07/09/96")) != std::string::npos;) next_day.replace(at, 8, "07/10/96");
+  run({{"a.dat", map_day()}, {"b.dat", next_day}});
   SurveyMapView view;
-  view.setModel(&model);
-  view.show();
-  view.graph().resize(800, 600);
-  QApplication::processEvents();
+  show(view, QSize(800, 600));
   const PixelMapping m = mapping_of(view.graph());
-  const MapDot target = dot_of(view.map(), "300E", 20);
-  const QPoint at = m.pixel(target.x, target.y) + QPoint(2, -1);  // a near miss still picks it
+  const QPoint at = m.pixel(300, 20) + QPoint(2, -1);  // a near miss still picks it
   std::int32_t clicked = 0;
   QString text;
   QObject::connect(&view, &SurveyMapView::readingClicked, [&](std::int32_t block) { clicked = block; });
   QObject::connect(&view, &SurveyMapView::pointerText, [&](const QString& t) { text = t; });
   send_mouse(view.graph(), QEvent::MouseMove, at);
-  EXPECT_EQ(text.toStdString(), "Line 300E, station 20.0, 10:01:00, 18.0");
+  EXPECT_EQ(text.toStdString(), "Line 300E, station 20.0, 1996/07/10 10:01:00, b.dat, 18.0");
   send_mouse(view.graph(), QEvent::MouseButtonPress, at, Qt::LeftButton);
   send_mouse(view.graph(), QEvent::MouseButtonRelease, at, Qt::LeftButton);
-  EXPECT_EQ(clicked, target.block);
+  ASSERT_GT(clicked, 0);
+  EXPECT_EQ(model.block(clicked).line, "300E");
+  EXPECT_EQ(model.label_of(node(model.block(clicked).node).parent), "b.dat");
   send_mouse(view.graph(), QEvent::MouseMove, m.pixel(250, 300));  // between the lines
   EXPECT_TRUE(text.isEmpty());
+}
+
+TEST_F(MapViewTest, TheColoursStayWhenLinesAreUntickedUntilRescaled) {
+  // Line 700N's values (90 and 190) stretch the scale past the other lines' 9 and 18.
+  run_one(map_day() + map_field_line("700N", "10:00:30", "10:01:00", "58091.0", "58192.0"));
+  SurveyMapView view;
+  view.setModel(&model);
+  view.show();
+  QApplication::processEvents();
+  const ColourStretch wide = view.map().stretch;
+  EXPECT_EQ(wide.high, 190.0f);
+  for (std::int32_t b = 1; b <= model.block_count; ++b)
+    if (model.block(b).line == "700N") set_node_checked(model, model.block(b).node, false);
+  view.refresh();
+  EXPECT_EQ(view.map().stretch.low, wide.low);
+  EXPECT_EQ(view.map().stretch.high, wide.high);
+  view.findChild<QPushButton*>(QStringLiteral("Command_rescale_colours"))->click();
+  EXPECT_EQ(view.map().stretch.high, 18.0f);
+  // Raw values have a scale of their own.
+  view.setRawValues(true);
+  EXPECT_EQ(view.map().stretch.high, 58020.0f);
+}
+
+TEST_F(MapViewTest, AZoomKeepsFourLabelledTicksOnEachAxis) {
+  SurveyMapView view;
+  show(view, QSize(500, 400));
+  QWidget* picture = picture_of(view.graph());
+  const QPointF centre(picture->width() / 2.0, picture->height() / 2.0);
+  for (int step = 0; step < 20; ++step) {  // each the span to 3/4
+    QWheelEvent wheel(centre, picture->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(picture, &wheel);
+  }
+  vellum32::Vellum32& g = view.graph();
+  ASSERT_LT(g.XAxisMax() - g.XAxisMin(), 0.01f * (view.map().x_max - view.map().x_min));
+  const auto labelled = [](float min, float max, float tick) {
+    return std::floor(max / tick) - std::ceil(min / tick) + 1;
+  };
+  EXPECT_GE(labelled(g.XAxisMin(), g.XAxisMax(), g.xTickInterval()), 4);
+  EXPECT_GE(labelled(g.YAxisMin(), g.YAxisMax(), g.yTickInterval()), 4);
 }
 
 TEST(MapGraph, OfDotsAtOnePlaceThePointerNamesTheOneOnTop) {
@@ -179,9 +234,10 @@ TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   ASSERT_EQ(batch("--map " + png + " --map-size 600x400"), 0) << dir.read("stderr.txt");
   const QImage image(QString::fromStdString(png));
   ASSERT_EQ(image.size(), QSize(600, 400));
-  // The same map on a control the size of the picture's plot part.
+  // The same map on a control the size of the picture's plot part, the colour bar's 110
+  // pixels less.
   vellum32::Vellum32 control;
-  control.resize(500, 400);
+  control.resize(490, 400);
   MapGraph graph(control);
   graph.show(build_survey_map(model, false));
   control.Refresh();
@@ -193,10 +249,48 @@ TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
         << model.block(d.block).line << " " << d.x << " " << d.y;
   }
   EXPECT_EQ(image.pixel(m.pixel(250, 300)), qRgb(255, 255, 255));
+  // The colour bar's title, above its scale.
+  EXPECT_GT(ink(image, QRect(492, 0, 20, 12)), 0);
 
   const std::string svg = (dir.path() / "map.svg").string();
   ASSERT_EQ(batch("--raw --map " + svg), 0) << dir.read("stderr.txt");
   EXPECT_TRUE(QSvgRenderer(QString::fromStdString(svg)).isValid());
+  const std::string text = dir.read("map.svg");
+  for (const char* words : {">nT (raw)<", ">East<", ">North<"}) EXPECT_NE(text.find(words), std::string::npos) << words;
+}
+
+// An operator that names `svg` for a file and prints into the PDF file `pdf`.
+struct OutputAnswers : vellum32::ControlOperator {
+  QString svg, pdf;
+  QStringList told;
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return svg; }
+  void Message(QWidget*, const QString& text) override { told << text; }
+  bool Question(QWidget*, const QString&) override { return false; }
+  std::unique_ptr<QPrinter> DefaultPrinter() override {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    return printer;
+  }
+};
+
+TEST_F(MapViewTest, TheGraphsCopyPrintAndSvgGiveTheMapWithItsColourBar) {
+  SurveyMapView view;
+  show(view, QSize(500, 400));
+  OutputAnswers person;
+  person.svg = QString::fromStdString((dir.path() / "pop-up.svg").string());
+  person.pdf = QString::fromStdString((dir.path() / "map.pdf").string());
+  view.setOperator(&person);
+  const auto entry = [&](const char* name) { view.graph().findChild<QAction*>(QLatin1String(name))->trigger(); };
+  entry("mnuCopy");
+  EXPECT_EQ(QGuiApplication::clipboard()->image(), map_image(view.graph(), view.map()));
+  EXPECT_EQ(QGuiApplication::clipboard()->image().width(), view.graph().Picture().width() + 110);
+  entry("mnuEMF");
+  EXPECT_NE(dir.read("pop-up.svg").find(">nT (raw \u2212 base)<"), std::string::npos);
+  entry("mnuPrint");
+  EXPECT_GT(std::filesystem::file_size(dir.path() / "map.pdf"), 1000u);
+  EXPECT_EQ(person.told, (QStringList{QStringLiteral("SVG Export complete"), QStringLiteral("Printing Finished")}));
+  view.setOperator(nullptr);
 }
 
 TEST_F(MapViewTest, BatchExitsWithOneWhenNothingIsLeftToMap) {
