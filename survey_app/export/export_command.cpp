@@ -16,7 +16,10 @@ namespace corvane {
 
 namespace {
 
-const char* const overwrite_question = "The specified data file already exists. Overwrite?";
+// The question asked before the file at `path` is replaced.
+std::string overwrite_question(const std::string& path) {
+  return "The specified data file already exists: " + path + ". Overwrite?";
+}
 
 // Points back to the default pointer and empties the four status panels.
 void tidy_up(Operator& op) {
@@ -26,10 +29,10 @@ void tidy_up(Operator& op) {
 
 // Puts the written file in the target's place. A file of the target's name that appeared
 // while the export ran is replaced only when the operator agrees, asked now: false when not.
-bool put_in_place(ExportFile& file, Operator& op) {
+bool put_in_place(ExportFile& file, const std::string& path, Operator& op) {
   if (file.commit()) return true;
   op.busy(false);
-  if (!op.ask_ok_cancel(overwrite_question)) return false;
+  if (!op.ask_ok_cancel(overwrite_question(path))) return false;
   file.agree_to_replace();
   return file.commit();
 }
@@ -60,7 +63,7 @@ std::optional<float> header_base_field(const SurveyModel& model) {
 }
 
 ExportResult command_save_data(const SurveyModel& model, const ExportRequest& request, int index, Operator& op,
-                               double today) {
+                               double today, ExportTally* written_tally) {
   const std::string name(trim_spaces(request.file_name_text));
   if (name.empty()) {
     op.message("You must specify a file name to export the data");
@@ -78,7 +81,7 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
   if (!is_numeric(request.base_field_text) ||
       !to_single(numeric_value(request.base_field_text), options.base_field_value) ||
       !base_field_fits(options.base_field_value)) {
-    op.message("The base field value is not valid");
+    op.message("The base field value is not valid: give a number below 1,000,000 nT, without thousands separators");
     return ExportResult::refused;
   }
   options.apply_corrections = request.apply_corrections;
@@ -110,7 +113,7 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
       tidy_up(op);
       return ExportResult::failed;
     }
-    if (!op.ask_ok_cancel(overwrite_question)) return ExportResult::cancelled;
+    if (!op.ask_ok_cancel(overwrite_question(path))) return ExportResult::cancelled;
     replacing = true;
   }
 
@@ -133,7 +136,7 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     return written;
   }
   try {
-    if (!put_in_place(*file, op)) {
+    if (!put_in_place(*file, path, op)) {
       file->discard();
       tidy_up(op);
       return ExportResult::cancelled;
@@ -146,6 +149,7 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
   }
   op.busy(false);
   op.message(export_complete_message(model, tally, path));
+  if (written_tally) *written_tally = tally;
   tidy_up(op);
   return ExportResult::complete;
 }

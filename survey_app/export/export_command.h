@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "export/export_core.h"
 #include "export/export_file.h"
 #include "model/survey_model.h"
 #include "util/operator.h"
@@ -39,9 +40,9 @@ constexpr int export_oasis_button = 1;
 // while the export runs (another export, another program) is found when the new file is
 // to be put in place: the operator is asked the question asked of an existing file, at
 // that moment, unless already agreed; Cancel keeps the other file and gives cancelled,
-// with nothing of this export left.
+// with nothing of this export left. A complete export gives what it wrote in `written`.
 ExportResult command_save_data(const SurveyModel& model, const ExportRequest& request, int index, Operator& op,
-                               double today = -1);
+                               double today = -1, ExportTally* written = nullptr);
 
 // The file an export writes: the folder and the trimmed name typed in the export pane.
 std::string export_target_path(const std::string& directory, const std::string& file_name_text);

@@ -209,17 +209,20 @@ TEST_F(ExportTest, LongValuesAreCutAndMinusSignsKept) {
 
 TEST_F(ExportTest, InputsAreCheckedFirst) {
   run_one(day());
+  const std::string not_valid =
+      "The base field value is not valid: give a number below 1,000,000 nT, without thousands separators";
   const std::vector<std::pair<std::function<void()>, std::string>> cases = {
       {[&] { request.file_name_text = "   "; }, "You must specify a file name to export the data"},
       {[&] { request.file_name_text = "sub/out.xyz"; }, "The export file name must not contain a drive or path"},
       {[&] { request.file_name_text = ".."; }, "The export file name must not contain a drive or path"},
       {[&] { request.file_name_text = "."; }, "The export file name must not contain a drive or path"},
       {[&] { request.base_field_text = " "; }, "You must specify a base field value"},
-      {[&] { request.base_field_text = "57000 nT"; }, "The base field value is not valid"},
-      {[&] { request.base_field_text = "1e300"; }, "The base field value is not valid"},
+      {[&] { request.base_field_text = "57000 nT"; }, not_valid},
+      {[&] { request.base_field_text = "57,500"; }, not_valid},
+      {[&] { request.base_field_text = "1e300"; }, not_valid},
       // A corrected reading could not be written in its 10 characters.
-      {[&] { request.base_field_text = "1000000"; }, "The base field value is not valid"},
-      {[&] { request.base_field_text = "-1000000"; }, "The base field value is not valid"},
+      {[&] { request.base_field_text = "1000000"; }, not_valid},
+      {[&] { request.base_field_text = "-1000000"; }, not_valid},
       // The name is checked before the base field value.
       {[&] {
          request.file_name_text = "";
@@ -244,7 +247,8 @@ TEST_F(ExportTest, OverwriteQuestion) {
   dir.write("out.xyz", "keep me");
   op.answers = {false};
   ASSERT_EQ(save(), ExportResult::cancelled);
-  EXPECT_EQ(op.events, std::vector<std::string>{"ask: The specified data file already exists. Overwrite?"});
+  EXPECT_EQ(op.events, std::vector<std::string>{"ask: The specified data file already exists: " + dir.dir() +
+                                                "/out.xyz. Overwrite?"});
   EXPECT_EQ(dir.read("out.xyz"), "keep me");
   op.answers = {true};
   ASSERT_EQ(save(), ExportResult::complete);
@@ -666,9 +670,10 @@ TEST_F(ExportTest, AFileThatAppearsMeanwhileIsReplacedOnlyWithConsent) {
       EXPECT_EQ(command_save_data(model, request, index, appearing, today),
                 agree ? ExportResult::complete : ExportResult::cancelled)
           << what;
-      EXPECT_EQ(std::count(appearing.events.begin(), appearing.events.end(),
-                           "ask: The specified data file already exists. Overwrite?"),
-                1)
+      EXPECT_EQ(
+          std::count(appearing.events.begin(), appearing.events.end(),
+                     "ask: The specified data file already exists: " + (dir.path() / name).string() + ". Overwrite?"),
+          1)
           << what;
       EXPECT_EQ(appearing.messages.size(), agree ? 1u : 0u) << what;
       EXPECT_EQ(dir.read(name) == "theirs", !agree) << what;
