@@ -27,11 +27,11 @@
 namespace {
 
 const char* const usage_text =
-    "usage: corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
+    "usage: corvane-batch [--date-order auto|mdy|dmy|ymd] [--jobs N] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
     "                     [--uncheck KEY]... FILE...\n"
-    "       corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] --xyz|--oasis PATH --base-field VALUE\n"
+    "       corvane-batch [--date-order auto|mdy|dmy|ymd] [--jobs N] --xyz|--oasis PATH --base-field VALUE\n"
     "                     [--no-corrections] [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
-    "       corvane-batch [--date-order mdy|dmy|ymd] [--jobs N] --map OUT.png|OUT.svg [--map-size WxH] [--raw]\n"
+    "       corvane-batch [--date-order auto|mdy|dmy|ymd] [--jobs N] --map OUT.png|OUT.svg [--map-size WxH] [--raw]\n"
     "                     [--uncheck KEY]... FILE...\n"
     "\n"
     "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
@@ -55,11 +55,14 @@ const char* const usage_text =
     "                    corrected values, or raw ones with --raw; --map-size WxH in pixels\n"
     "                    (default 1200x900); needs no display\n"
     "  --help            prints this text on stdout and exits 0\n"
-    "Dates in the dumps are read in the order of the regional settings unless --date-order\n"
-    "names one. Messages go to stderr. Exit 0 on success, 1 when the export or an --uncheck\n"
-    "fails or there is nothing to map, 2 on bad usage (or --map in a build without the\n"
-    "graph), 3 when a dump file could not be opened or read to its end (the run goes on\n"
-    "without it), 4 when the printed tables could not be written.\n";
+    "Dates in the dumps are read in the order that reads them all (--date-order auto, the\n"
+    "default): of several, the one of the regional settings; when none does, the one that reads\n"
+    "most. Another order is said on stderr with the reason; --date-order mdy, dmy or ymd reads\n"
+    "in that order. Dates not read are named after the run. Messages go to stderr. Exit 0 on\n"
+    "success, 1 when the export fails or writes no reading, an --uncheck fails or there is\n"
+    "nothing to map, 2 on bad usage (or --map in a build without the graph), 3 when a dump\n"
+    "file could not be opened or read to its end (the run goes on without it), 4 when the\n"
+    "printed tables could not be written.\n";
 
 // Whether an export target is one of the dump files: replacing it would destroy the input.
 bool names_an_input(const std::filesystem::path& target, const std::vector<std::string>& inputs) {
@@ -88,6 +91,15 @@ bool set_once(std::optional<std::string>& option, const std::string& value) {
   if (option) return false;
   option = value;
   return true;
+}
+
+// Why a complete export wrote no reading.
+std::string nothing_written_reason(const corvane::SurveyModel& model, const corvane::ExportRequest& request,
+                                   const corvane::ExportTally& written) {
+  if (model.reading_count() == 0) return "no reading was read from the dump files";
+  if (!written.uncovered.empty() && !request.export_all)
+    return "no base session covers the ticked lines (--export-all writes them uncorrected)";
+  return "no ticked block has two or more readings";
 }
 
 int usage(const std::string& problem) {
@@ -137,7 +149,7 @@ bool write_map(const corvane::SurveyModel& model, const std::string& path, std::
 
 int main(int argc, char** argv) {
   using namespace corvane;
-  DateOrder order = system_date_order();
+  DateOrder order = DateOrder::automatic;
   unsigned jobs = default_jobs();
   bool tree = false, blocks = false, readings = false;
   bool overwrite = false;
@@ -157,9 +169,9 @@ int main(int argc, char** argv) {
       std::cout << usage_text;
       return 0;
     } else if (!options_done && arg == "--date-order") {
-      if (i + 1 >= argc) return usage("--date-order needs mdy, dmy or ymd");
+      if (i + 1 >= argc) return usage("--date-order needs auto, mdy, dmy or ymd");
       const auto o = parse_date_order(argv[++i]);
-      if (!o) return usage("--date-order needs mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
+      if (!o) return usage("--date-order needs auto, mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
       order = *o;
     } else if (!options_done && arg == "--jobs") {
       const std::string value = i + 1 < argc ? argv[++i] : "";
@@ -247,6 +259,7 @@ int main(int argc, char** argv) {
   if (const std::string passed_over = files.take_passed_over_message(); !passed_over.empty()) op.message(passed_over);
   SurveyModel model;
   const ProcessingSummary run = process_files(model, files.files(), op, order, jobs);
+  if (!run.date_order_note.empty()) op.message(run.date_order_note);
   if (const std::string empty = files_without_blocks_message(run); !empty.empty()) op.message(empty);
 
   int status = 0;
@@ -264,7 +277,15 @@ int main(int argc, char** argv) {
     request.file_name_text = target.filename().string();
     request.directory = target.has_parent_path() ? target.parent_path().string() : ".";
     request.base_field_text = *base_field;
-    if (command_save_data(model, request, button, op) != ExportResult::complete) status = 1;
+    ExportTally written;
+    if (command_save_data(model, request, button, op, -1, &written) != ExportResult::complete) {
+      status = 1;
+    } else if (written.readings == 0) {
+      // The file stays, as written: a script sees what happened.
+      op.message("No reading was written to " + export_target_path(request.directory, request.file_name_text) + ": " +
+                 nothing_written_reason(model, request, written));
+      status = 1;
+    }
   }
   if (map_path && status == 0 && !write_map(model, *map_path, map_size, raw, op)) status = 1;
   errno = 0;  // what a failed write to stdout leaves is its reason

@@ -25,6 +25,63 @@
 
 namespace corvane {
 
+namespace {
+
+constexpr unsigned order_bit(DateOrder order) { return 1u << static_cast<unsigned>(order); }
+constexpr std::array<DateOrder, 3> reading_orders{DateOrder::mdy, DateOrder::dmy, DateOrder::ymd};
+
+// Seconds of a date text at 00:00:00 in the given order; nullopt when it is no date, or one
+// outside the years a reading may have.
+std::optional<std::int64_t> date_seconds(std::string_view text, DateOrder order) {
+  const auto days = parse_date(text, order);
+  if (!days || !in_calendar_range(*days * seconds_per_day)) return std::nullopt;
+  return *days * seconds_per_day;
+}
+
+// The set of orders that read a date text (see DateSetCounts).
+unsigned orders_reading(std::string_view text) {
+  unsigned set = 0;
+  for (const DateOrder order : reading_orders)
+    if (date_seconds(text, order)) set |= order_bit(order);
+  return set;
+}
+
+}  // namespace
+
+// The header dates of one file: how many of each set of orders that read them, and the
+// first of each set with its place among the file's dates.
+struct DateTally {
+  DateSetCounts count{};
+  std::array<std::string, 8> first_text;
+  std::array<std::int64_t, 8> first_at{};
+  std::int64_t dates = 0;
+
+  void add(std::string_view text) {
+    const unsigned set = orders_reading(text);
+    if (count[set]++ == 0) {
+      first_text[set] = trim_blanks(text);
+      first_at[set] = dates;
+    }
+    ++dates;
+  }
+  // How many dates an order does not read.
+  std::int64_t not_read_in(DateOrder order) const {
+    std::int64_t n = 0;
+    for (unsigned set = 0; set < count.size(); ++set)
+      if (!(set & order_bit(order))) n += count[set];
+    return n;
+  }
+  // The set of the first date that `order` does not read and that every order of `also` does.
+  std::optional<unsigned> first_not_read_in(DateOrder order, unsigned also = 0) const {
+    std::optional<unsigned> first;
+    for (unsigned set = 0; set < count.size(); ++set)
+      if (count[set] > 0 && !(set & order_bit(order)) && (set & also) == also &&
+          (!first || first_at[set] < first_at[*first]))
+        first = set;
+    return first;
+  }
+};
+
 // What one file gave, numbered as though it were the only file of the run: its node is
 // node 1, its blocks and readings count from 1. ProcessingRun::join moves it into the model.
 struct FileTables {
@@ -39,6 +96,7 @@ struct FileTables {
   std::string path;    // how messages name the file
   SurveyModel tables;  // its blocks, readings, nodes and their counts; no match yet
   std::vector<Note> notes;
+  DateTally dates;
   bool unreadable = false;
 
   // Empty tables holding only the file's node; capacity is kept for the next file.
@@ -55,6 +113,7 @@ struct FileTables {
     tables.append_node(0, file_name, false);
     tables.node_block.push_back(0);
     notes.clear();
+    dates = DateTally{};
     unreadable = false;
   }
   // Out of memory: the file keeps only its node, unchecked, and the operator is told.
@@ -314,11 +373,7 @@ private:
 
 // Seconds of a header's date at 00:00:00; nullopt when it is no date, or one outside the
 // years a reading may have.
-std::optional<std::int64_t> FileParser::header_date(std::string_view text) const {
-  const auto days = parse_date(text, order_);
-  if (!days || !in_calendar_range(*days * seconds_per_day)) return std::nullopt;
-  return *days * seconds_per_day;
-}
+std::optional<std::int64_t> FileParser::header_date(std::string_view text) const { return date_seconds(text, order_); }
 
 void FileParser::read_blocks() {
   std::int32_t blocks_in_file = 0;
@@ -425,6 +480,7 @@ Header FileParser::read_keyword_header() {
   if (!complete) h.valid = false;
   if (trim_spaces(h.line_name).empty() || trim_spaces(h.date_text).empty()) h.valid = false;
   h.label = prefix + h.date_text + " Line " + h.line_name;
+  if (!trim_blanks(h.date_text).empty()) out_.dates.add(h.date_text);
   if (auto d = header_date(h.date_text)) h.date_seconds = *d;
   return h;
 }
@@ -461,6 +517,7 @@ Header FileParser::read_fixed_header() {
     }
   }
   h.date_text = std::string(mid(b, instr(up_b, "DATE") + 6, 8));
+  if (!trim_blanks(h.date_text).empty()) out_.dates.add(h.date_text);
   if (auto d = header_date(h.date_text))
     h.date_seconds = *d;
   else
@@ -767,6 +824,95 @@ void read_dump_file(const DumpFile& file, DateOrder order, FileTables& out) {
   }
 }
 
+// How many dates some order reads, and how many of them `order` reads.
+std::int64_t dates_read(const DateSetCounts& counts) {
+  std::int64_t n = 0;
+  for (unsigned set = 1; set < counts.size(); ++set) n += counts[set];
+  return n;
+}
+std::int64_t dates_read_in(const DateSetCounts& counts, DateOrder order) {
+  std::int64_t n = 0;
+  for (unsigned set = 0; set < counts.size(); ++set)
+    if (set & order_bit(order)) n += counts[set];
+  return n;
+}
+
+// "day/month" of "day/month/year": how the issue's readers name an order they expected.
+std::string_view first_two_parts(DateOrder order) {
+  const std::string_view name = date_order_name(order);
+  return name.substr(0, name.rfind('/'));
+}
+
+// "month/day/year or day/month/year" for a set of orders; "no order" for none.
+std::string orders_named(unsigned set) {
+  std::string text;
+  for (const DateOrder order : reading_orders)
+    if (set & order_bit(order)) text += (text.empty() ? "" : " or ") + std::string(date_order_name(order));
+  return text.empty() ? "no order" : text;
+}
+
+}  // namespace
+
+// The header dates of a run: counted over all its files, and kept per file for the files
+// with a date that the order read in, or the regional one, does not read.
+struct RunDates {
+  struct File {
+    std::string path;
+    DateTally dates;
+  };
+  DateSetCounts count{};
+  std::vector<File> files;
+
+  void add(const FileTables& file, DateOrder read_in, DateOrder regional) {
+    for (std::size_t set = 0; set < count.size(); ++set) count[set] += file.dates.count[set];
+    if (file.dates.not_read_in(read_in) > 0 || file.dates.not_read_in(regional) > 0)
+      files.push_back(File{file.path, file.dates});
+  }
+  // The first date text, in file order, that `order` does not read and `instead` does.
+  std::string first_not_read_in(DateOrder order, DateOrder instead) const {
+    for (const File& f : files)
+      if (const auto set = f.dates.first_not_read_in(order, order_bit(instead))) return f.dates.first_text[*set];
+    return {};
+  }
+  // One message naming each file with dates that `order` does not read: how many, the first
+  // of them and the order that reads it. Empty when it reads them all.
+  std::string not_read_message(DateOrder order) const {
+    std::string text;
+    for (const File& f : files) {
+      const std::int64_t n = f.dates.not_read_in(order);
+      if (n == 0) continue;
+      const unsigned set = *f.dates.first_not_read_in(order);
+      text += "\r" + f.path + ": " + format_int(n) + (n == 1 ? " date" : " dates") + ", the first \"" +
+              f.dates.first_text[set] + "\", which " + orders_named(set) + " reads";
+    }
+    if (text.empty()) return {};
+    return "Blocks whose date cannot be read as " + std::string(date_order_name(order)) + " have no readings:" + text;
+  }
+};
+
+DateOrder automatic_date_order(const DateSetCounts& counts, DateOrder regional) {
+  // The most dates read is every date when some order reads them all; a tie keeps the
+  // regional order, or the earlier one.
+  DateOrder best = regional;
+  for (const DateOrder order : reading_orders)
+    if (dates_read_in(counts, order) > dates_read_in(counts, best)) best = order;
+  return best;
+}
+
+namespace {
+
+// Which order an automatic choice took and why, when it is not the regional one or reads
+// not every date; else empty.
+std::string automatic_order_note(const RunDates& dates, DateOrder chosen, DateOrder regional) {
+  const std::int64_t all = dates_read(dates.count), read = dates_read_in(dates.count, chosen);
+  const std::string head = "Dates read as " + std::string(date_order_name(chosen));
+  if (read < all)
+    return head + ": no order reads every date; this one reads " + format_int(read) + " of " + format_int(all);
+  if (chosen == regional) return {};
+  return head + ": " + dates.first_not_read_in(regional, chosen) + " cannot be " +
+         std::string(first_two_parts(regional));
+}
+
 }  // namespace
 
 std::string dump_path(const DumpFile& file) {
@@ -800,32 +946,74 @@ std::optional<std::int32_t> cycle_seconds_from(std::string_view value) {
 
 unsigned default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-ProcessingRun::ProcessingRun(SurveyModel& model, Operator& op, DateOrder order)
-    : model_(model), op_(op), order_(order), scratch_(std::make_unique<FileTables>()) {}
+ProcessingRun::ProcessingRun(SurveyModel& model, Operator& op, DateOrder order, DateOrder regional)
+    : model_(model),
+      op_(op),
+      order_(order),
+      regional_(regional),
+      reading_order_(order == DateOrder::automatic ? regional : order),
+      dates_(std::make_unique<RunDates>()),
+      scratch_(std::make_unique<FileTables>()) {}
 
 ProcessingRun::~ProcessingRun() = default;
 
-void ProcessingRun::start() {
+void ProcessingRun::clear_results() {
   model_.reset();
   previous_base_field_ = null_value;
   unreadable_inputs_ = 0;
   files_without_blocks_.clear();
+  *dates_ = RunDates{};
+  held_.clear();
+}
+
+void ProcessingRun::start() {
+  clear_results();
+  date_order_note_.clear();
   op_.busy(true);
 }
 
+void ProcessingRun::tell(std::string message) {
+  if (holding_)
+    held_.push_back(std::move(message));
+  else
+    op_.message(message);
+}
+
 void ProcessingRun::read_file(const DumpFile& file) {
-  read_dump_file(file, order_, *scratch_);
+  read_dump_file(file, reading_order_, *scratch_);
   join(*scratch_);
 }
 
 void ProcessingRun::read_text(const std::string& name, std::string_view text) {
   scratch_->start(name, name);
   LineReader in(text);
-  FileParser(*scratch_, order_, in).read_blocks();
+  FileParser(*scratch_, reading_order_, in).read_blocks();
   join(*scratch_);
 }
 
 void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs) {
+  if (order_ != DateOrder::automatic) {
+    read_in_order(files, jobs);
+    return;
+  }
+  // Read in the regional order, which nearly always reads every date; read again only when
+  // the dates call for another. Either way the files are read in one order only.
+  holding_ = true;
+  read_in_order(files, jobs);
+  holding_ = false;
+  const DateOrder chosen = automatic_date_order(dates_->count, regional_);
+  if (chosen == reading_order_) {
+    std::vector<std::string> held = std::move(held_);
+    for (std::string& message : held) tell(std::move(message));
+  } else {
+    clear_results();
+    reading_order_ = chosen;
+    read_in_order(files, jobs);
+  }
+  date_order_note_ = automatic_order_note(*dates_, chosen, regional_);
+}
+
+void ProcessingRun::read_in_order(const std::vector<DumpFile>& files, unsigned jobs) {
   reserve_rows(model_, files);
   const std::size_t count = files.size();
   const std::size_t workers = std::min<std::size_t>(jobs, count);
@@ -867,7 +1055,7 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
       std::exception_ptr error;
       try {
         if (!tables) tables = std::make_unique<FileTables>();
-        read_dump_file(files[i], order_, *tables);
+        read_dump_file(files[i], reading_order_, *tables);
       } catch (...) {
         error = std::current_exception();
       }
@@ -904,7 +1092,7 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
     Slot slot;
     if (pool.threads.empty()) {
       slot.tables = std::make_unique<FileTables>();
-      read_dump_file(files[i], order_, *slot.tables);
+      read_dump_file(files[i], reading_order_, *slot.tables);
     } else {
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return slots[i].ready; });
@@ -957,6 +1145,7 @@ void ProcessingRun::join(FileTables& file) {
   model_.block_count += t.block_count;
   model_.data_block_count += t.data_block_count;
   model_.base_block_count += t.base_block_count;
+  dates_->add(file, reading_order_, regional_);
   if (file.unreadable)
     unreadable_inputs_ += 1;
   else if (t.block_count == 0)
@@ -965,7 +1154,7 @@ void ProcessingRun::join(FileTables& file) {
     if (note.message.empty())
       base_field_check(note.base_field, file.name, note.block_in_file);
     else
-      op_.message(note.message);
+      tell(note.message);
   }
 }
 
@@ -976,8 +1165,8 @@ void ProcessingRun::base_field_check(float base_field, const std::string& file_n
   if (previous_base_field_ == null_value) previous_base_field_ = base_field;
   const float drop = previous_base_field_ - base_field;
   if (drop > 0.5f) {
-    op_.message("The base station field value has changed from " + format_fixed(previous_base_field_, 1) + " to " +
-                format_fixed(base_field, 1) + "\r" + "File : " + file_name + " Block : " + format_int(block_in_file));
+    tell("The base station field value has changed from " + format_fixed(previous_base_field_, 1) + " to " +
+         format_fixed(base_field, 1) + "\r" + "File : " + file_name + " Block : " + format_int(block_in_file));
   }
   previous_base_field_ = base_field;
 }
@@ -986,19 +1175,20 @@ void ProcessingRun::finish() {
   model_.match.assign(static_cast<std::size_t>(model_.block_count) + 1, Match{});
   scan_base_blocks(model_);
   op_.busy(false);
+  if (const std::string not_read = dates_->not_read_message(reading_order_); !not_read.empty()) op_.message(not_read);
 }
 
 ProcessingSummary process_files(SurveyModel& model, const std::vector<DumpFile>& files, Operator& op, DateOrder order,
-                                unsigned jobs) {
+                                unsigned jobs, DateOrder regional) {
   if (files.empty()) {
     op.beep();
     return {};
   }
-  ProcessingRun run(model, op, order);
+  ProcessingRun run(model, op, order, regional);
   run.start();
   run.read_files(files, jobs);
   run.finish();
-  return ProcessingSummary{true, run.unreadable_inputs(), run.files_without_blocks()};
+  return ProcessingSummary{true, run.unreadable_inputs(), run.files_without_blocks(), run.date_order_note()};
 }
 
 std::string files_without_blocks_message(const ProcessingSummary& summary) {

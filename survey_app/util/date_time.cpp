@@ -65,10 +65,21 @@ std::optional<DateOrder> parse_date_order(std::string_view text) {
   if (text == "mdy") return DateOrder::mdy;
   if (text == "dmy") return DateOrder::dmy;
   if (text == "ymd") return DateOrder::ymd;
+  if (text == "auto") return DateOrder::automatic;
   return std::nullopt;
 }
 
+std::string_view date_order_name(DateOrder order) {
+  switch (order) {
+    case DateOrder::mdy: return "month/day/year";
+    case DateOrder::dmy: return "day/month/year";
+    case DateOrder::ymd: return "year/month/day";
+    default: return "automatic";
+  }
+}
+
 std::optional<std::int64_t> parse_date(std::string_view text, DateOrder order) {
+  if (order == DateOrder::automatic) return std::nullopt;
   const std::string_view s = trim_blanks(text);
   int part[3];
   std::size_t digits[3];

@@ -11,13 +11,17 @@
 
 namespace corvane {
 
-enum class DateOrder { mdy, dmy, ymd };
+// `automatic` is a choice, not an order to read in: a processing run chooses one of the
+// other three for the dates of its files. parse_date reads nothing with it.
+enum class DateOrder { mdy, dmy, ymd, automatic };
 
 // The day/month order of the user's regional settings (LC_ALL, LC_TIME, LANG); the C and
 // POSIX locales, and any locale that cannot be loaded, count as month/day/year.
 DateOrder system_date_order();
-// "mdy", "dmy", "ymd"; nullopt for anything else.
+// "mdy", "dmy", "ymd", "auto"; nullopt for anything else.
 std::optional<DateOrder> parse_date_order(std::string_view text);
+// "month/day/year", "day/month/year", "year/month/day", "automatic".
+std::string_view date_order_name(DateOrder order);
 
 // One rule decides validity and value. A date is three groups of digits separated by
 // the same one of "/", "-", "." in the given order; day and month have one or two digits,

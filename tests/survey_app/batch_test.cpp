@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -145,7 +146,7 @@ TEST(Batch, XyzExport) {
   // The file is there: without --overwrite it is kept.
   r = run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all " + files, dir);
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "The specified data file already exists. Overwrite? Cancel\n");
+  EXPECT_EQ(r.err, "The specified data file already exists: " + out + ". Overwrite? Cancel\n");
   EXPECT_EQ(dir.read("day.xyz"), first);
 
   // Unticking the afternoon base session leaves its lines without a base: with
@@ -156,16 +157,51 @@ TEST(Batch, XyzExport) {
                     files,
                 dir);
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err,
-            "The specified data file already exists. Overwrite? OK\nExport complete\n13 lines and 169 readings "
-            "written to " +
-                out + "\n");
+  EXPECT_EQ(r.err, "The specified data file already exists: " + out +
+                       ". Overwrite? OK\nExport complete\n13 lines and 169 readings "
+                       "written to " +
+                       out + "\n");
   const auto tree = lines(r.out);
   EXPECT_EQ(tree[15], "16\tfilemp2_0710.datblock0006\t0006 Base 07/10/96 Line BS1\t0\t-");
   EXPECT_EQ(tree[16], "17\tfilemp2_0710.datblock0007\t0007 Data 07/10/96 Line 600N\t1\tred");
   const std::string second = dir.read("day.xyz");
   EXPECT_NE(second.find("/Line       600N\r\n      600.0        0.0      600.0    "), std::string::npos);
   EXPECT_NE(second.find("          * "), std::string::npos);
+}
+
+// Dumps written day/month/year on a desktop whose regional order is month/day/year: read
+// right by default, with the reason said; named, and an export of nothing failing, when the
+// order is given.
+TEST(Batch, DatesInAnotherOrderAreReadOrNamed) {
+  TempDir dir;
+  const std::string day =
+      dir.write("day.dat", keyword_field_header("100N", "17/05/96") + "1 N 57000 0 10:00:00\n2 N 57001 0 10:01:00\n");
+  const std::string out = dir.dir() + "/day.xyz";
+  const char* const kept = std::getenv("LC_ALL");
+  const std::string keep = kept ? kept : "";
+  setenv("LC_ALL", "C", 1);
+  const Result read = run_batch("--xyz " + out + " --base-field 57500 --export-all " + day, dir);
+  const Result named =
+      run_batch("--date-order mdy --xyz " + out + " --base-field 57500 --export-all --overwrite " + day, dir);
+  if (kept)
+    setenv("LC_ALL", keep.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
+  EXPECT_EQ(read.code, 0);
+  EXPECT_EQ(read.err,
+            "Dates read as day/month/year: 17/05/96 cannot be month/day\nExport complete\n1 line and 2 "
+            "readings written to " +
+                out + "\n");
+  EXPECT_EQ(named.code, 1);
+  EXPECT_EQ(named.err, "Blocks whose date cannot be read as month/day/year have no readings:\n" + day +
+                           ": 1 date, the first \"17/05/96\", which day/month/year reads\nThe specified data file "
+                           "already exists: " +
+                           out +
+                           ". Overwrite? OK\nExport complete\n0 lines and 0 readings "
+                           "written to " +
+                           out + "\nNo reading was written to " + out + ": no reading was read from the dump files\n");
+  // The file is there all the same, its head only.
+  EXPECT_NE(dir.read("day.xyz"), "");
 }
 
 TEST(Batch, XyzFailuresAndUsage) {
@@ -176,7 +212,8 @@ TEST(Batch, XyzFailuresAndUsage) {
   EXPECT_NE(r.err.find("An error occurred while exporting the data: could not create"), std::string::npos);
   r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field abc " + file, dir);
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "The base field value is not valid\n");
+  EXPECT_EQ(r.err,
+            "The base field value is not valid: give a number below 1,000,000 nT, without thousands separators\n");
   r = run_batch("--xyz " + dir.dir() + "/a.xyz --base-field 0 --uncheck nosuchkey " + file, dir);
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "No node of the block tree has the key nosuchkey\n");
@@ -269,7 +306,7 @@ TEST(Batch, TwoExportsToOneNewNameKeepOneWholeFile) {
     whole[base] = dir.read("alone.xyz");
     std::filesystem::remove(dir.path() / "alone.xyz");
   }
-  const std::string declined = "The specified data file already exists. Overwrite? Cancel\n";
+  const std::string declined = "The specified data file already exists: " + dir.dir() + "/day.xyz. Overwrite? Cancel\n";
   for (int round = 0; round < 2; ++round) {
     std::string both;
     for (const int base : {1, 2})

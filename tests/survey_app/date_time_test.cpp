@@ -83,5 +83,6 @@ TEST(DateTime, RegionalOrder) {
     unsetenv("LC_ALL");
   EXPECT_EQ(parse_date_order("dmy"), DateOrder::dmy);
   EXPECT_EQ(parse_date_order("ymd"), DateOrder::ymd);
+  EXPECT_EQ(parse_date_order("auto"), DateOrder::automatic);
   EXPECT_FALSE(parse_date_order("DMY"));
 }

@@ -441,9 +441,94 @@ TEST_F(ReaderTest, ReadingsOutsideTheYears100To9999InvalidateTheirLineWhichIsNam
   EXPECT_EQ(stations(3), (Floats{1, 3}));
   EXPECT_FALSE(model.block_checked(4));
   // The lines left out, by their number in the file (headers take seven lines each).
-  EXPECT_EQ(op.messages, std::vector<std::string>{"The file " + dir.dir() +
-                                                  "/a.dat: lines 10, 19 and 28 are left out, as readings of them would "
-                                                  "fall outside the years 100 to 9999"});
+  EXPECT_EQ(op.messages,
+            (std::vector<std::string>{"The file " + dir.dir() +
+                                          "/a.dat: lines 10, 19 and 28 are left out, as readings of them would "
+                                          "fall outside the years 100 to 9999",
+                                      "Blocks whose date cannot be read as month/day/year have no "
+                                      "readings:\r" +
+                                          dir.dir() +
+                                          "/a.dat: 1 date, the first \"12/31/0099\", "
+                                          "which no order reads"}));
+}
+
+// The same dumps read in each choice of order: an automatic choice reads every date when one
+// order can, and says so when that is not the regional order; dates not read are named.
+TEST_F(ReaderTest, DatesAreReadInTheOrderThatReadsThemOrNamed) {
+  const auto field = [](const std::string& date) { return keyword_field_header("1N", date) + "1 N 1 0 10:00:00\n"; };
+  // Two base sessions of dates only month/day/year reads, whose base field drops: that
+  // message is told once, whether or not the files are read again.
+  const std::string mdy_bases = keyword_base_header("05/17/96", "30", "58000") + "10:00:00 1\n" +
+                                keyword_base_header("05/17/96", "30", "57000") + "11:00:00 1\n";
+  const std::string drop = "The base station field value has changed from 58000.0 to 57000.0\rFile : a.dat Block : 2";
+  const double may17 = at(1996, 5, 17, 10, 0, 0), jul9 = at(1996, 7, 9, 10, 0, 0), sep7 = at(1996, 9, 7, 10, 0, 0);
+  const auto not_read = [&](const std::string& order, const std::string& rest) {
+    return "Blocks whose date cannot be read as " + order + " have no readings:\r" + dir.dir() + "/" + rest;
+  };
+  struct Case {
+    std::vector<std::string> texts;  // a.dat, b.dat, ...
+    DateOrder order, regional, used;
+    std::vector<double> first_times;  // of each block, 0 for none
+    std::string note;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      // Written month/day/year, read on a day/month/year desktop.
+      {{mdy_bases},
+       DateOrder::automatic,
+       DateOrder::dmy,
+       DateOrder::mdy,
+       {may17, at(1996, 5, 17, 11, 0, 0)},
+       "Dates read as month/day/year: 05/17/96 cannot be day/month",
+       {drop}},
+      {{mdy_bases},
+       DateOrder::dmy,
+       DateOrder::dmy,
+       DateOrder::dmy,
+       {0, 0},
+       "",
+       {drop, not_read("day/month/year", "a.dat: 2 dates, the first \"05/17/96\", which month/day/year reads")}},
+      {{mdy_bases}, DateOrder::mdy, DateOrder::dmy, DateOrder::mdy, {may17, at(1996, 5, 17, 11, 0, 0)}, "", {drop}},
+      {{mdy_bases},
+       DateOrder::automatic,
+       DateOrder::mdy,
+       DateOrder::mdy,
+       {may17, at(1996, 5, 17, 11, 0, 0)},
+       "",
+       {drop}},
+      // Dates either order reads: the regional one.
+      {{field("07/09/96")}, DateOrder::automatic, DateOrder::dmy, DateOrder::dmy, {sep7}, "", {}},
+      {{field("07/09/96")}, DateOrder::automatic, DateOrder::mdy, DateOrder::mdy, {jul9}, "", {}},
+      // No order reads them all: the one that reads most, and the rest named.
+      {{field("05/17/96"), field("17/05/96"), field("07/09/96"), field("05/18/96")},
+       DateOrder::automatic,
+       DateOrder::dmy,
+       DateOrder::mdy,
+       {may17, 0, jul9, at(1996, 5, 18, 10, 0, 0)},
+       "Dates read as month/day/year: no order reads every date; this one reads 3 of 4",
+       {not_read("month/day/year", "b.dat: 1 date, the first \"17/05/96\", which day/month/year reads")}},
+  };
+  for (const Case& c : cases) {
+    std::vector<DumpFile> list;
+    for (std::size_t i = 0; i < c.texts.size(); ++i)
+      list.push_back(file(std::string(1, static_cast<char>('a' + i)) + ".dat", c.texts[i]));
+    for (const unsigned jobs : {1u, 3u}) {
+      const std::string what = "case " + std::to_string(&c - cases) + ", jobs " + std::to_string(jobs);
+      SurveyModel m;
+      RecordingOperator o;
+      ProcessingRun run(m, o, c.order, c.regional);
+      run.start();
+      run.read_files(list, jobs);
+      run.finish();
+      EXPECT_EQ(run.date_order(), c.used) << what;
+      EXPECT_EQ(run.date_order_note(), c.note) << what;
+      EXPECT_EQ(o.messages, c.messages) << what;
+      std::vector<double> first_times;
+      for (std::int32_t b = 1; b <= m.block_count; ++b)
+        first_times.push_back(m.block(b).num_readings > 0 ? m.reading(m.block(b).first_reading).time : 0.0);
+      EXPECT_EQ(first_times, c.first_times) << what;
+    }
+  }
 }
 
 TEST_F(ReaderTest, ManyLinesLeftOutAreCountedInOneMessage) {
