@@ -504,7 +504,7 @@ void Form_main::Command_process_files_click() {
     clear_graphs();
     clear_detail_boxes();
     fill_tree();
-    if (map_view_) map_view_->refresh();
+    if (map_view_) map_view_->setModel(&model_);  // a new run: its colours stretched anew
     Frame_select_binary_files->hide();
     show_pane(Frame_main, TreeView_blocks);
     // Said in the status bar, not asked about: the run itself went well.
