@@ -353,7 +353,9 @@ void paintColourBar(QPainter& painter, const QRect& area, const SurveyMap& map) 
       const int top = strip.bottom() + 1 - (i + 1) * strip.height() / scale_steps;
       const int bottom = strip.bottom() + 1 - i * strip.height() / scale_steps;
       const std::int32_t c = scale[std::size_t(i)];
-      painter.fillRect(QRect(strip.left(), top, strip.width(), bottom - top),
+      // Each step over the top row of the one below, so that no seam shows when a
+      // vector picture is drawn smoothly.
+      painter.fillRect(QRect(strip.left(), top, strip.width(), bottom - top + (i > 0)),
                        QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
     }
     painter.drawRect(strip.adjusted(0, 0, -1, -1));
