@@ -101,7 +101,8 @@ QCheckBox* check_box(QWidget* parent, const char* name, const QString& caption, 
   return c;
 }
 
-constexpr std::array<std::pair<DateOrder, const char*>, 3> date_orders{{
+constexpr std::array<std::pair<DateOrder, const char*>, 4> date_orders{{
+    {DateOrder::automatic, "Automatic"},
     {DateOrder::mdy, "Month/Day/Year"},
     {DateOrder::dmy, "Day/Month/Year"},
     {DateOrder::ymd, "Year/Month/Day"},
@@ -110,7 +111,7 @@ constexpr std::array<std::pair<DateOrder, const char*>, 3> date_orders{{
 }  // namespace
 
 Form_main::Form_main(const QString& start_directory, Operator* op, QWidget* parent)
-    : QMainWindow(parent), date_order_(system_date_order()) {
+    : QMainWindow(parent), date_order_(DateOrder::automatic) {
   setObjectName(QStringLiteral("Form_main"));
   setWindowTitle(QStringLiteral("Process Drillhole Log Files"));
 

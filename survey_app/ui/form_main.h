@@ -54,8 +54,8 @@ public:
   explicit Form_main(const QString& start_directory, Operator* op = nullptr, QWidget* parent = nullptr);
   ~Form_main() override;
 
-  // The day/month order of the dump files' dates; system_date_order() unless set, here or
-  // with the file pane's date order box.
+  // The day/month order of the dump files' dates; automatic unless set, here or with the
+  // file pane's date order box.
   void setDateOrder(DateOrder order);
   DateOrder dateOrder() const { return date_order_; }
 
