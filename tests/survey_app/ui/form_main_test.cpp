@@ -608,9 +608,10 @@ TEST_F(FormMainTest, ExportPaneWritesTheXyzFile) {
   click("Command_save_data_0");
   type("Text_base_field", QStringLiteral("abc"));
   click("Command_save_data_0");
-  EXPECT_EQ(op.messages,
-            (std::vector<std::string>{"You must specify a file name to export the data",
-                                      "You must specify a base field value", "The base field value is not valid"}));
+  EXPECT_EQ(op.messages, (std::vector<std::string>{
+                             "You must specify a file name to export the data", "You must specify a base field value",
+                             "The base field value is not valid: give a number below 1,000,000 nT, without "
+                             "thousands separators"}));
   EXPECT_FALSE(fs::exists(tmp.path() / "out.xyz"));
 
   op.messages.clear();
@@ -644,7 +645,7 @@ TEST_F(FormMainTest, ExportPaneWritesTheXyzFile) {
   op.events.clear();
   op.answers = {false};
   click("Command_save_data_0");
-  EXPECT_EQ(op.events.front(), "ask: The specified data file already exists. Overwrite?");
+  EXPECT_EQ(op.events.front(), "ask: The specified data file already exists: " + tmp.dir() + "/out.xyz. Overwrite?");
   EXPECT_TRUE(op.messages.empty());
   EXPECT_EQ(read_all(tmp.path() / "out.xyz"), "kept\n");
   op.answers = {true};
@@ -835,11 +836,12 @@ TEST_F(FormMainTest, TheDateOrderChoiceChangesTheBlocksDates) {
   open_with_samples();
   add_samples();
   auto* order = find<QComboBox>("Combo_date_order");
-  EXPECT_EQ(order->currentIndex(), 0);  // month/day/year, as the test opened the window
+  EXPECT_EQ(order->itemText(0), QStringLiteral("Automatic"));
+  EXPECT_EQ(order->currentText(), QStringLiteral("Month/Day/Year"));  // as the test opened the window
   click("Command_process_files");
   const double mdy_start = w->model().block(2).start_time;
   click("Command_done_process");
-  order->setCurrentIndex(1);
+  order->setCurrentIndex(order->findText(QStringLiteral("Day/Month/Year")));
   EXPECT_EQ(w->dateOrder(), DateOrder::dmy);
   click("Command_process_files");
   // 07/09/96 is 7 September now, not 9 July.
