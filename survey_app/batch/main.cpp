@@ -51,7 +51,7 @@ const char* const usage_text =
     "  --graphs KEY      prints what clicking the tree node KEY shows: the text boxes, and\n"
     "                    for each graph its title, axes and points\n"
     "  --map OUT         draws the survey map of the ticked field lines into OUT, a PNG picture\n"
-    "                    (with the colour bar) or an SVG drawing (the plot), by its extension:\n"
+    "                    or an SVG drawing, by its extension, both with the titled colour bar:\n"
     "                    corrected values, or raw ones with --raw; --map-size WxH in pixels\n"
     "                    (default 1200x900); needs no display\n"
     "  --help            prints this text on stdout and exits 0\n"
