@@ -37,6 +37,7 @@
 #include "map/survey_map_view.h"
 #include "reader/dump_reader.h"
 #include "ui/anchored_pane.h"
+#include "ui/block_graphs.h"
 #include "ui/file_choosers.h"
 #include "ui/file_search.h"
 #include "ui/frm_about.h"
@@ -340,6 +341,14 @@ void Form_main::build_main_pane() {
               Vellum32_scan_mousemove(i, inview, xp, yp);
             });
   }
+  block_graphs_ = new BlockGraphs(scan_, *op_, this);
+  // A field line without base cover says so in place of its base and corrected graphs.
+  Label_no_cover = label(v, "Label_no_cover", QString::fromLatin1(no_cover_text));
+  Label_no_cover->setAlignment(Qt::AlignCenter);
+  Label_no_cover->hide();
+  v->place(Label_no_cover,
+           in_view(QRect(graph_left, graph_top[1], graph_width, graph_top[2] + graph_height - graph_top[1])),
+           {0, 1.0 / 3.0, 1, 1});
 
   QPushButton* export_data = button(v, "Command_export_data", QStringLiteral("&Export Data"));
   v->place(export_data, in_view(QRect(graph_left, 465, 140, 28)), {0, 1, 0, 1});
@@ -588,42 +597,13 @@ void Form_main::TreeView_blocks_nodeclick(QTreeWidgetItem* item) {
                      QRect(0, graph_top[0] - view_top, graph_width, base_view_ ? graph_tall_height : graph_height),
                      base_view_ ? Anchors{0, 0, 1, 1} : Anchors{0, 0, 1, 1.0 / 3.0});
   if (base_view_) scan_[0]->raise();
-  for (const GraphData& g : view.graphs) show_graph(g);
+  const bool uncovered = !base_view_ && !view.block.empty() && view.shown_base_block <= 0;
+  Label_no_cover->setVisible(uncovered);
+  for (vellum32::Vellum32* g : {scan_[1], scan_[2]}) g->setVisible(!uncovered);
+  block_graphs_->show(view);
 }
 
-void Form_main::clear_graphs() {
-  for (vellum32::Vellum32* g : scan_) g->Clear();
-}
-
-void Form_main::show_graph(const GraphData& data) {
-  vellum32::Vellum32* g = scan_.at(static_cast<std::size_t>(data.index));
-  try {
-    // Column 0 stays empty: row 0 is the only group's X row, row 1 its only series.
-    vellum32::DataTable table(2, static_cast<qsizetype>(data.x.size()) + 1);
-    for (std::size_t j = 0; j < data.x.size(); ++j) {
-      table(0, static_cast<qsizetype>(j) + 1) = data.x[j];
-      table(1, static_cast<qsizetype>(j) + 1) = data.y[j];
-    }
-    g->RegisterData(table);
-    if (data.axes) {
-      const GraphAxes& a = *data.axes;
-      g->setyTickInterval(a.y_tick);
-      g->setYAxisMin(a.y_min);
-      g->setYAxisMax(a.y_max);
-      g->setxTickInterval(a.x_tick);
-      g->setXAxisMin(a.x_min);
-      g->setXAxisMax(a.x_max);
-      g->setPlotPoints(true);
-      g->Refresh();
-      op_->let_events_run();
-    }
-  } catch (const vellum32::Vellum32Error& e) {
-    op_->message(std::string(display_data_error) + e.Description().toStdString());
-  } catch (const std::exception& e) {
-    op_->message(std::string(display_data_error) + e.what());
-  }
-  op_->busy(false);
-}
+void Form_main::clear_graphs() { block_graphs_->clear(); }
 
 void Form_main::Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp) {
   show_pointer(*op_, index, base_view_, inview, xp, yp);

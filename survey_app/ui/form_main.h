@@ -34,13 +34,13 @@ class Vellum32;
 }
 
 namespace corvane {
-struct GraphData;
 class SurveyMapView;
 }  // namespace corvane
 
 namespace corvane::ui {
 
 class AnchoredPane;
+class BlockGraphs;
 class DirChooser;
 class DriveChooser;
 class FileChooser;
@@ -113,8 +113,6 @@ private:
   void TreeView_blocks_nodeclick(QTreeWidgetItem* item);
   void TreeView_blocks_nodecheck(QTreeWidgetItem* item);
   void Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp);
-  // Hands one graph its table and axes and redraws it (display_data's part on the graph).
-  void show_graph(const GraphData& data);
   void clear_graphs();
 
   // Appends a file to ListView_binary unless an item of that name is listed.
@@ -159,6 +157,8 @@ private:
   AnchoredPane* block_view_ = nullptr;  // the text boxes, graphs and buttons right of the tree
   std::array<vellum32::Vellum32*, 3> scan_{};
   bool base_view_ = false;  // graph 0 spans the three places
+  BlockGraphs* block_graphs_ = nullptr;
+  QLabel* Label_no_cover = nullptr;
   QLineEdit* Text_line = nullptr;
   QLineEdit* Text_num_readings = nullptr;
   QLineEdit* Text_time_start = nullptr;
