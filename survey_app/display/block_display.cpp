@@ -89,6 +89,25 @@ void widen(float& min, float& max) {
 
 }  // namespace
 
+namespace {
+
+struct Limits {
+  float tick, min, max;
+};
+
+// The tick and nice limits of a range widened to at least 0.1; a limit beyond the float
+// range is the null.
+Limits nice_limits(float min, float max, int intervals) {
+  widen(min, max);
+  const NiceAxis a = nice_axis(min, max, intervals);
+  return {a.tick, a.lower.value_or(display_null), a.upper.value_or(display_null)};
+}
+
+int y_intervals(bool base_view) { return base_view ? 6 : 4; }
+constexpr int x_intervals = 8;
+
+}  // namespace
+
 std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vector<float>& y, bool base_view) {
   float xmin = 1e6f, xmax = -1e6f, ymin = 1e6f, ymax = -1e6f;
   for (std::size_t j = 0; j < x.size() && j < y.size(); ++j) {
@@ -102,18 +121,21 @@ std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vect
     }
   }
   if (ymin > ymax || xmin > xmax) return std::nullopt;
-  widen(ymin, ymax);
-  const NiceAxis ya = nice_axis(ymin, ymax, base_view ? 6 : 4);
-  widen(xmin, xmax);
-  const NiceAxis xa = nice_axis(xmin, xmax, 8);
-  GraphAxes a;
-  a.y_tick = ya.tick;
-  a.y_min = ya.lower.value_or(display_null);
-  a.y_max = ya.upper.value_or(display_null);
-  a.x_tick = xa.tick;
-  a.x_min = xa.lower.value_or(display_null);
-  a.x_max = xa.upper.value_or(display_null);
-  return a;
+  const Limits ya = nice_limits(ymin, ymax, y_intervals(base_view));
+  const Limits xa = nice_limits(xmin, xmax, x_intervals);
+  return GraphAxes{xa.tick, xa.min, xa.max, ya.tick, ya.min, ya.max};
+}
+
+std::optional<GraphAxes> shown_axes(const GraphData& g, float x_min, float x_max, bool base_view) {
+  float ymin = std::numeric_limits<float>::infinity(), ymax = -ymin;
+  for (std::size_t j = 0; j < g.x.size() && j < g.y.size(); ++j) {
+    if (g.x[j] == display_null || g.y[j] == display_null || g.x[j] < x_min || g.x[j] > x_max) continue;
+    ymin = std::min(ymin, g.y[j]);
+    ymax = std::max(ymax, g.y[j]);
+  }
+  if (ymin > ymax) return std::nullopt;
+  const Limits ya = nice_limits(ymin, ymax, y_intervals(base_view));
+  return GraphAxes{nice_axis(x_min, x_max, x_intervals).tick, x_min, x_max, ya.tick, ya.min, ya.max};
 }
 
 namespace {
@@ -145,7 +167,7 @@ std::string cover_description(const SurveyModel& m, std::int32_t node) {
   const std::int32_t b = m.node_block[static_cast<std::size_t>(node)];
   if (b < 1 || m.block(b).kind != field_kind) return {};
   const std::int32_t base = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b).base_block : 0;
-  if (base < 1) return "No base session covers this line";
+  if (base < 1) return no_cover_text;
   const Node& base_node = m.nodes[static_cast<std::size_t>(m.block(base).node)];
   const std::string base_text = m.node_text(m.block(base).node);
   std::string text = "Base session " + base_text.substr(0, base_text.find(' '));
@@ -153,6 +175,21 @@ std::string cover_description(const SurveyModel& m, std::int32_t node) {
   if (base_file != m.nodes[static_cast<std::size_t>(node)].parent) text += " of " + m.node_text(base_file);
   return text + " covers " + format_int(m.match_of(b).base_cover) + " %";
 }
+
+namespace {
+
+// "line 100N, envimag_0709.dat, 1996/07/09 08:25–08:44": the parts the block has.
+std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView& view) {
+  std::string text = view.line.empty() ? std::string() : "line " + view.line + ", ";
+  text += m.node_text(m.nodes[static_cast<std::size_t>(node)].parent);
+  if (view.time_start.empty()) return text;
+  const auto hh_mm = [](const std::string& hms) { return hms.substr(0, 5); };
+  text += ", " + view.date_start + " " + hh_mm(view.time_start) + "–";
+  if (view.date_end != view.date_start) text += view.date_end + " ";
+  return text + hh_mm(view.time_end);
+}
+
+}  // namespace
 
 BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
   BlockView view;
@@ -169,7 +206,11 @@ BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
     view.date_end = format_ymd(b.end_time);
   }
   view.base_view = b.kind != field_kind;
-  if (b.num_readings <= 1 || m.selected_block <= 0) return view;
+  if (m.selected_block <= 0) return view;
+  view.block = block_text(m, node, view);
+  if (!view.base_view && static_cast<std::size_t>(m.selected_block) < m.match.size())
+    view.shown_base_block = m.match_of(m.selected_block).base_block;
+  if (b.num_readings <= 1) return view;
 
   const std::size_t n = static_cast<std::size_t>(b.num_readings);
   const auto reading = [&](std::size_t j) -> const Reading& {
@@ -193,7 +234,6 @@ BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
       raw[j] = reading(j).mag;
     }
     view.graphs.push_back(graph(0, stations, raw, view.base_view, op));
-    view.shown_base_block = m.match_of(m.selected_block).base_block;
   });
   if (view.shown_base_block <= 0) return view;
   trapped(op, display_corrected_data_error, [&] {
@@ -220,6 +260,20 @@ std::string graph_title(int index, bool base_view) {
     case 2: return "Corrected Data";
     default: return "";
   }
+}
+
+GraphCaption graph_caption(int index, const BlockView& view) {
+  GraphCaption c;
+  switch (index) {
+    case 0: c.title = view.base_view ? "Base station readings" : "Raw readings"; break;
+    case 1: c.title = "Base station at each reading"; break;
+    case 2: c.title = "Corrected: raw − base (export adds the base field)"; break;
+    default: return c;
+  }
+  if (!view.block.empty()) c.title += ", " + view.block;
+  c.x_label = view.base_view ? "Reading" : "Station";
+  c.y_label = "nT";
+  return c;
 }
 
 void show_pointer(Operator& op, int index, bool base_view, std::int32_t inview, float xp, float yp) {

@@ -53,6 +53,9 @@ struct BlockView {
   std::string date_start, date_end;
   bool base_view = false;  // graph 0 spans all three places
   std::int32_t shown_base_block = 0;
+  // Which block it is, for the graphs' titles: "line 100N, envimag_0709.dat, 1996/07/09
+  // 08:25–08:44" (the end's date only when it is another day); empty for a file node.
+  std::string block;
   std::vector<GraphData> graphs;  // in index order; the graphs not listed stay empty
 };
 
@@ -69,6 +72,9 @@ inline constexpr const char* display_data_error = "An error occurred while displ
 // built before the failure.
 BlockView show_node(SurveyModel& model, std::int32_t node, Operator& op);
 
+// What a field line without base cover says, on its tooltip and in place of its graphs.
+inline constexpr const char* no_cover_text = "No base session covers this line";
+
 // How a field block's node is covered, in words: "Base session 0001 covers 100 %" (the base
 // block's number in its file, and the file when it is another), or "No base session covers
 // this line". Empty for base blocks and file nodes.
@@ -78,6 +84,20 @@ std::string cover_description(const SurveyModel& model, std::int32_t node);
 // ranges, widened to at least 0.1, on nice limits (6 Y intervals in the base view, else
 // 4; 8 X intervals).
 std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vector<float>& y, bool base_view);
+
+// The axes of the part of a graph shown between x_min and x_max (a zoomed station range):
+// X is that range with a tick for it, Y the nice limits of the values shown there, as
+// graph_axes gives them; none when no value lies in the range.
+std::optional<GraphAxes> shown_axes(const GraphData& graph, float x_min, float x_max, bool base_view);
+
+// What the window writes on graph `index`: its title (what it shows and, after a comma,
+// the view's block), and its axis labels. corvane-batch --graphs leaves these out.
+struct GraphCaption {
+  std::string title;
+  std::string x_label;
+  std::string y_label;
+};
+GraphCaption graph_caption(int index, const BlockView& view);
 
 // What status panel 1 calls the data of graph `index` ("" for another index).
 std::string graph_title(int index, bool base_view);

@@ -167,6 +167,42 @@ TEST_F(DisplayTest, BaseBlocksAndFileNodesUseTheWholeHeight) {
   EXPECT_TRUE(file.line.empty() && file.time_start.empty() && file.graphs.empty());
 }
 
+TEST_F(DisplayTest, CaptionsSayWhatEachGraphShowsAndOfWhichBlock) {
+  run({{"a.dat", field_line({{"0", "58100.0", "23:50:00"}, {"25", "58110.0", "00:10:30"}}) +
+                     base_session({{"10:00:00", "58000.0"}, {"10:00:30", "58003.0"}})}});
+  const BlockView line = show_block(1);
+  EXPECT_EQ(line.block, "line 100N, a.dat, 1996/05/12 23:50–1996/05/13 00:10");
+  const struct {
+    int index;
+    const BlockView& view;
+    const char *title, *x_label;
+  } cases[] = {
+      {0, line, "Raw readings", "Station"},
+      {1, line, "Base station at each reading", "Station"},
+      {2, line, "Corrected: raw − base (export adds the base field)", "Station"},
+      {0, show_block(2), "Base station readings", "Reading"},
+  };
+  for (const auto& c : cases) {
+    const GraphCaption caption = graph_caption(c.index, c.view);
+    EXPECT_EQ(caption.title, std::string(c.title) + ", " + c.view.block);
+    EXPECT_EQ(caption.x_label, c.x_label);
+    EXPECT_EQ(caption.y_label, "nT");
+  }
+}
+
+// A zoom shows stations 25 to 50: the values there, the limit's own included.
+TEST(ShownAxesTest, YCoversTheValuesOfTheStationsShown) {
+  const GraphData g{0, {0, 25, 50, 75}, {100, 80, 90, display_null}, std::nullopt};
+  const auto a = shown_axes(g, 25, 50, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->x_min, 25);
+  EXPECT_EQ(a->x_max, 50);
+  EXPECT_EQ(a->y_min, 80);
+  EXPECT_EQ(a->y_max, 90);
+  EXPECT_EQ(a->y_tick, 5);
+  EXPECT_FALSE(shown_axes(g, 60, 75, false));  // only a missing value there
+}
+
 TEST(PointerStatusTest, PanelsFollowTheGraphAndThePlotArea) {
   RecordingOperator op;
   show_pointer(op, 0, false, 0, 125.4f, 12.34567f);

@@ -23,10 +23,12 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -745,6 +747,107 @@ TEST_F(FormMainTest, NodeClicksShowTheBlockOnTheGraphs) {
   EXPECT_FALSE(blank(w->Vellum32_scan(0)));
   EXPECT_TRUE(blank(w->Vellum32_scan(1)));
   EXPECT_TRUE(blank(w->Vellum32_scan(2)));
+}
+
+// Where a graph's plot frame starts in the window: the start of the longest black row of
+// its picture, which is the frame's top or bottom edge.
+int frame_left(const vellum32::Vellum32* g, const QWidget* window) {
+  const QImage picture = g->Picture().convertToFormat(QImage::Format_RGB32);
+  int best = 0, best_left = -1;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0, run = 0; x < picture.width(); ++x) {
+      run = picture.pixel(x, y) == qRgb(0, 0, 0) ? run + 1 : 0;
+      if (run > best) best = run, best_left = x - run + 1;
+    }
+  const QWidget* surface = g->findChild<QWidget*>(QStringLiteral("Picture_graph"));
+  return surface->mapTo(window, QPoint(best_left, 0)).x();
+}
+
+TEST_F(FormMainTest, TheGraphsSayWhatTheyShowOnOneLeftEdge) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  const auto items = tree_items();
+  click_item(tree, tree->indexFromItem(items[2]));
+  // At the design size a title wider than its graph ends in an ellipsis.
+  EXPECT_TRUE(w->Vellum32_scan(2)->Title().startsWith(
+      QStringLiteral("Corrected: raw − base (export adds the base field), line 100N")));
+  EXPECT_TRUE(w->Vellum32_scan(2)->Title().endsWith(QStringLiteral("…")));
+  w->resize(1600, w->height());
+  const QString block = QStringLiteral(", line 100N, envimag_0709.dat, 1996/07/09 08:25–08:44");
+  const QString titles[] = {"Raw readings", "Base station at each reading",
+                            "Corrected: raw − base (export adds the base field)"};
+  for (int i = 0; i < 3; ++i) {
+    const vellum32::Vellum32* g = w->Vellum32_scan(i);
+    EXPECT_EQ(g->Title(), titles[i] + block);
+    EXPECT_EQ(g->XAxisLabel(), QStringLiteral("Station"));
+    EXPECT_EQ(g->YAxisLabel(), QStringLiteral("nT"));
+    EXPECT_EQ(g->PointMarker(1, 1, 1), 1) << i;  // a filled square
+    EXPECT_EQ(frame_left(g, w.get()), frame_left(w->Vellum32_scan(0), w.get())) << i;
+  }
+  click_item(tree, tree->indexFromItem(items[1]));
+  EXPECT_EQ(w->Vellum32_scan(0)->Title(), QStringLiteral("Base station readings, line BS1, envimag_0709.dat, "
+                                                         "1996/07/09 08:00–16:30"));
+  EXPECT_EQ(w->Vellum32_scan(0)->XAxisLabel(), QStringLiteral("Reading"));
+  // A line without base cover says so in place of its base and corrected graphs.
+  auto* no_cover = find<QLabel>("Label_no_cover");
+  click_item(tree, tree->indexFromItem(items.back()));
+  EXPECT_TRUE(no_cover->isVisible());
+  EXPECT_EQ(no_cover->text(), QStringLiteral("No base session covers this line"));
+  EXPECT_FALSE(w->Vellum32_scan(1)->isVisible() || w->Vellum32_scan(2)->isVisible());
+  click_item(tree, tree->indexFromItem(items[2]));
+  EXPECT_FALSE(no_cover->isVisible());
+  EXPECT_TRUE(w->Vellum32_scan(1)->isVisible() && w->Vellum32_scan(2)->isVisible());
+}
+
+TEST_F(FormMainTest, AZoomOfOneFieldGraphShowsTheSameStationsOnAll) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  click_item(tree, tree->indexFromItem(tree_items()[2]));
+  SurveyModel copy = w->model();
+  RecordingOperator quiet;
+  const BlockView view = show_node(copy, 3, quiet);
+  ASSERT_EQ(view.graphs.size(), 3u);
+
+  // Two wheel steps in, about the middle of graph 1.
+  vellum32::Vellum32* turned = w->Vellum32_scan(1);
+  QWidget* surface = turned->findChild<QWidget*>(QStringLiteral("Picture_graph"));
+  const QPointF at = surface->rect().center();
+  QWheelEvent wheel(at, surface->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(surface, &wheel);
+  const float x_min = turned->XAxisMin(), x_max = turned->XAxisMax();
+  const GraphAxes& home = *view.graphs[1].axes;
+  ASSERT_GT(x_min, home.x_min);
+  ASSERT_LT(x_max, home.x_max);
+  for (int i = 0; i < 3; ++i) {
+    const vellum32::Vellum32* g = w->Vellum32_scan(i);
+    const float step = (x_max - x_min) * 1e-4f;
+    EXPECT_NEAR(g->XAxisMin(), x_min, step) << i;
+    EXPECT_NEAR(g->XAxisMax(), x_max, step) << i;
+    // Each its own Y over the stations shown.
+    const auto shown = shown_axes(view.graphs[static_cast<std::size_t>(i)], x_min, x_max, false);
+    ASSERT_TRUE(shown) << i;
+    // Limits reached through the zoom percentages: a share of the range, or float steps.
+    const float y_step =
+        (shown->y_max - shown->y_min) * 1e-3f + 4 * std::numeric_limits<float>::epsilon() * std::abs(shown->y_max);
+    EXPECT_NEAR(g->YAxisMin(), shown->y_min, y_step) << i;
+    EXPECT_NEAR(g->YAxisMax(), shown->y_max, y_step) << i;
+    EXPECT_EQ(g->yTickInterval(), shown->y_tick) << i;
+  }
+  // Reset on one resets all three.
+  w->Vellum32_scan(2)->ResetZoom();
+  for (int i = 0; i < 3; ++i) {
+    const vellum32::Vellum32* g = w->Vellum32_scan(i);
+    const GraphAxes& a = *view.graphs[static_cast<std::size_t>(i)].axes;
+    EXPECT_EQ(g->XAxisMin(), a.x_min) << i;
+    EXPECT_EQ(g->XAxisMax(), a.x_max) << i;
+    EXPECT_EQ(g->YAxisMin(), a.y_min) << i;
+    EXPECT_EQ(g->yTickInterval(), a.y_tick) << i;
+  }
 }
 
 // Answers a graph's save-file dialog and records what it tells the person.

@@ -1,0 +1,185 @@
+#include "ui/block_graphs.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include <vellum32/vellum32.h>
+
+namespace corvane::ui {
+
+namespace {
+
+constexpr qint32 filled_square = 1;
+
+// Runs a piece of graph work; an error is reported as the display's error.
+template <class F>
+void reporting(Operator& op, F&& body) {
+  try {
+    body();
+  } catch (const vellum32::Vellum32Error& e) {
+    op.message(std::string(display_data_error) + e.Description().toStdString());
+  } catch (const std::exception& e) {
+    op.message(std::string(display_data_error) + e.what());
+  }
+}
+
+// The left edge of the plot frame the graph lays out by itself: the last clip window of
+// its drawing records is its plot area. 0 for a graph that draws no plot area.
+float own_left_margin(vellum32::Vellum32& g) {
+  g.setSetMargins(false);
+  qint32 count = 0;
+  const QList<QVariant> stream = g.GraphicsStream(count);
+  float left = 0;
+  for (qint32 i = 1; i < count && i < stream.size();) {
+    const int code = stream[i].toInt();
+    const int length = vellum32::RecordLength(code);
+    if (length == 0) break;
+    if (code == vellum32::ClipWindowRecord && i + 1 < stream.size()) left = stream[i + 1].toFloat();
+    i += length;
+  }
+  return left;
+}
+
+// Shows [min, max] on one axis through the control's zoom percentages, which move the
+// current limits and leave the home limits, those that a reset returns to, as they are.
+// The stored percentages are relative: the range scales the shown span, the centre moves
+// it by a share of the home span.
+void show_limits(vellum32::Vellum32& g, bool y_axis, float min, float max, float home_min, float home_max) {
+  const auto current = [&] {
+    return y_axis ? std::pair(g.YAxisMin(), g.YAxisMax()) : std::pair(g.XAxisMin(), g.XAxisMax());
+  };
+  auto [low, high] = current();
+  if (!(high > low) || !(max > min) || !(home_max > home_min)) return;
+  const float range = y_axis ? g.YAxisZoomRange() : g.XaxisZoomRange();
+  const float new_range = range * ((max - min) / (high - low));
+  y_axis ? g.setYAxisZoomRange(new_range) : g.setXaxisZoomRange(new_range);
+  std::tie(low, high) = current();
+  const float centre = y_axis ? g.YAxisZoomCentre() : g.XaxisZoomCentre();
+  const float new_centre = centre + ((min + max) / 2 - (low + high) / 2) * 100 / (home_max - home_min);
+  y_axis ? g.setYAxisZoomCentre(new_centre) : g.setXaxisZoomCentre(new_centre);
+}
+
+}  // namespace
+
+BlockGraphs::BlockGraphs(const std::array<vellum32::Vellum32*, 3>& graphs, Operator& op, QObject* parent)
+    : QObject(parent), graphs_(graphs), op_(op) {
+  for (int i = 0; i < 3; ++i) {
+    graphs_[static_cast<std::size_t>(i)]->installEventFilter(this);
+    connect(graphs_[static_cast<std::size_t>(i)], &vellum32::Vellum32::ZoomChanged, this, [this, i] {
+      if (!following_) follow_zoom(i);
+    });
+  }
+}
+
+bool BlockGraphs::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize)
+    for (int i = 0; i < 3; ++i)
+      if (watched == graphs_[static_cast<std::size_t>(i)]) fit_title(i);
+  return QObject::eventFilter(watched, event);
+}
+
+void BlockGraphs::fit_title(int index) {
+  vellum32::Vellum32& g = *graphs_[static_cast<std::size_t>(index)];
+  const QString title = QString::fromStdString(graph_caption(index, view_).title);
+  // The graph draws its titles in bold in the title font, centred over the plot frame.
+  QFont font = g.TitleFont().value_or(g.Font());
+  font.setBold(true);
+  constexpr int edge = 8;  // pixels left free on each side
+  g.setTitle(QFontMetrics(font).elidedText(title, Qt::ElideRight, std::max(g.width() - 2 * edge, 0)));
+}
+
+void BlockGraphs::clear() {
+  view_ = BlockView{};
+  for (vellum32::Vellum32* g : graphs_) g->Clear();
+}
+
+const GraphData* BlockGraphs::shown_data(int index) const {
+  for (const GraphData& g : view_.graphs)
+    if (g.index == index && g.axes) return &g;
+  return nullptr;
+}
+
+void BlockGraphs::show(const BlockView& view) {
+  clear();
+  view_ = view;
+  for (const GraphData& data : view_.graphs) {
+    vellum32::Vellum32& g = *graphs_.at(static_cast<std::size_t>(data.index));
+    reporting(op_, [&] {
+      // Column 0 stays empty: row 0 is the only group's X row, row 1 its only series.
+      vellum32::DataTable table(2, static_cast<qsizetype>(data.x.size()) + 1);
+      for (std::size_t j = 0; j < data.x.size(); ++j) {
+        table(0, static_cast<qsizetype>(j) + 1) = data.x[j];
+        table(1, static_cast<qsizetype>(j) + 1) = data.y[j];
+      }
+      g.RegisterData(table);
+      // Stations lie apart; a base session's readings are too close for marks to help.
+      if (!view_.base_view) g.SetSeriesOptions(1, 1, -1, QString(), filled_square);
+      const GraphCaption caption = graph_caption(data.index, view_);
+      fit_title(data.index);
+      g.setXAxisLabel(QString::fromStdString(caption.x_label));
+      g.setYAxisLabel(QString::fromStdString(caption.y_label));
+      if (!data.axes) return;
+      const GraphAxes& a = *data.axes;
+      g.setyTickInterval(a.y_tick);
+      g.setYAxisMin(a.y_min);
+      g.setYAxisMax(a.y_max);
+      g.setxTickInterval(a.x_tick);
+      g.setXAxisMin(a.x_min);
+      g.setXAxisMax(a.x_max);
+      g.setPlotPoints(true);
+    });
+  }
+  share_left_edge();
+  op_.let_events_run();
+}
+
+void BlockGraphs::share_left_edge() {
+  reporting(op_, [&] {
+    float left = 0;
+    for (int i = 0; i < 3; ++i)
+      if (shown_data(i)) left = std::max(left, own_left_margin(*graphs_[static_cast<std::size_t>(i)]));
+    for (int i = 0; i < 3; ++i) {
+      if (!shown_data(i)) continue;
+      vellum32::Vellum32& g = *graphs_[static_cast<std::size_t>(i)];
+      g.setXAxisLeftMargin(left);
+      g.setSetMargins(left > 0);
+      g.Refresh();
+    }
+  });
+}
+
+void BlockGraphs::follow_zoom(int index) {
+  const GraphData* leader = shown_data(index);
+  if (view_.base_view || !leader) return;
+  following_ = true;
+  reporting(op_, [&] {
+    const vellum32::Vellum32& shown = *graphs_[static_cast<std::size_t>(index)];
+    const float x_min = shown.XAxisMin(), x_max = shown.XAxisMax();
+    const bool whole = x_min == leader->axes->x_min && x_max == leader->axes->x_max;
+    for (const GraphData& data : view_.graphs) {
+      if (!data.axes) continue;
+      vellum32::Vellum32& g = *graphs_[static_cast<std::size_t>(data.index)];
+      const GraphAxes& home = *data.axes;
+      if (whole) {
+        g.setxTickInterval(home.x_tick);
+        g.setyTickInterval(home.y_tick);
+        g.ResetZoom();
+        continue;
+      }
+      const std::optional<GraphAxes> part = shown_axes(data, x_min, x_max, view_.base_view);
+      g.setxTickInterval(part ? part->x_tick : home.x_tick);
+      show_limits(g, false, x_min, x_max, home.x_min, home.x_max);
+      if (!part) continue;  // no value in the range: Y stays
+      g.setyTickInterval(part->y_tick);
+      show_limits(g, true, part->y_min, part->y_max, home.y_min, home.y_max);
+    }
+  });
+  share_left_edge();
+  following_ = false;
+}
+
+}  // namespace corvane::ui
