@@ -13,9 +13,10 @@ mkdir -p "$work/docs"
 blocks=0
 while IFS= read -r -d '' block; do
   blocks=$((blocks + 1))
+  # /tmp/ first: the build folder itself may lie under /tmp.
   script=$(printf '%s\n' "$block" | sed -E \
-    -e "s#(^|[ ])build(/|[ ]|\$)#\\1$build_dir\\2#g" \
     -e "s#/tmp/#$work/#g" \
+    -e "s#(^|[ ])build(/|[ ]|\$)#\\1$build_dir\\2#g" \
     -e "s#~/\\.local#$work/local#g" \
     -e "s#(^|[ ])docs/#\\1$work/docs/#g")
   echo "== block $blocks"
