@@ -27,19 +27,24 @@ constexpr int SvgUnitsPerInch = 300;
 // The SVG frame's size is given in 0.01 mm, that is 2540 units to the inch.
 constexpr int FrameUnitsPerInch = 2540;
 
-// A printer page: every line at least MinimumPaperLineWidth dots wide.
+// A printer page: every line at least `least` dots wide, the frame's pen, so that the
+// series are no fainter on paper than the frame.
 class PaperDevice final : public PainterDevice {
 public:
-  using PainterDevice::PainterDevice;
+  PaperDevice(QPainter& painter, double dpiX, double dpiY, int least)
+      : PainterDevice(painter, dpiX, dpiY), least_(least) {}
   void Line(QPoint from, QPoint to, const QColor& colour, int width) override {
-    PainterDevice::Line(from, to, colour, std::max(width, MinimumPaperLineWidth));
+    PainterDevice::Line(from, to, colour, std::max(width, least_));
   }
   void Lines(const QLine* lines, int count, const QColor& colour, int width) override {
-    PainterDevice::Lines(lines, count, colour, std::max(width, MinimumPaperLineWidth));
+    PainterDevice::Lines(lines, count, colour, std::max(width, least_));
   }
   void PolygonOutline(const QPolygon& points, const QColor& colour, int width) override {
-    PainterDevice::PolygonOutline(points, colour, std::max(width, MinimumPaperLineWidth));
+    PainterDevice::PolygonOutline(points, colour, std::max(width, least_));
   }
+
+private:
+  int least_;
 };
 
 // The screen's device mapping, which printing leaves behind whatever it was before.
@@ -87,7 +92,7 @@ bool PrintPlot(ControlState& s, QPrinter& printer, bool landscape, double screen
   s.PageWidth = m.PageWidth;
   s.PageHeight = m.PageHeight;
   s.DeviceLandscape = landscape;
-  PaperDevice device(painter, dpiX, dpiY);
+  PaperDevice device(painter, dpiX, dpiY, m.DefaultPenWidth);
   PlotTarget target;
   target.Device = &device;
   PlotGraph(s, WholePlot, target, surface);
