@@ -17,21 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "quiet_operator.h"
 #include "ui/form_main.h"
-#include "util/operator.h"
 
 namespace {
-
-// Messages go to stderr; questions are answered OK.
-class QuietOperator : public corvane::Operator {
-public:
-  void message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-  bool ask_ok_cancel(const std::string&) override { return true; }
-  void beep() override {}
-  void busy(bool) override {}
-  void status(int, const std::string&) override {}
-  void let_events_run() override { QApplication::processEvents(); }
-};
 
 std::string clock_text(int seconds) {
   char text[16];
@@ -76,7 +65,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   write_day(dir / "day.dat", readings);
 
-  QuietOperator op;
+  corvane::bench::QuietOperator op;
   corvane::ui::Form_main window(QString::fromStdString(dir.string()), &op);
   window.setDateOrder(corvane::DateOrder::mdy);
   window.show();
@@ -101,8 +90,8 @@ int main(int argc, char** argv) {
   }
   std::sort(ms.begin(), ms.end());
   std::printf("block of %d readings with its base session, three graphs of %d points\n", readings, readings);
-  std::printf("click on its node: median %.1f ms, fastest %.1f ms, slowest %.1f ms (%zu clicks)\n",
-              ms[ms.size() / 2], ms.front(), ms.back(), ms.size());
+  std::printf("click on its node: median %.1f ms, fastest %.1f ms, slowest %.1f ms (%zu clicks)\n", ms[ms.size() / 2],
+              ms.front(), ms.back(), ms.size());
   std::filesystem::remove_all(dir);
   return 0;
 }

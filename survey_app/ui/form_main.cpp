@@ -27,6 +27,8 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <vellum32/vellum32.h>
@@ -217,7 +219,9 @@ void Form_main::build_select_pane() {
   Combo_date_order = new QComboBox(p);
   Combo_date_order->setObjectName(QStringLiteral("Combo_date_order"));
   Combo_date_order->setToolTip(QStringLiteral("How the dates in the dump files are read"));
-  for (const auto& [order, text] : date_orders) Combo_date_order->addItem(QString::fromLatin1(text));
+  // Each entry carries its order, which is what the settings keep.
+  for (const auto& [order, text] : date_orders)
+    Combo_date_order->addItem(QString::fromLatin1(text), static_cast<int>(order));
   p->place(Combo_date_order, QRect(108, 462, 140, 24), {0, 1, 0, 1});
   setDateOrder(date_order_);
   connect(Combo_date_order, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -284,14 +288,18 @@ void Form_main::build_main_pane() {
   TreeView_blocks->setIndentation(14);
   TreeView_blocks->setMinimumWidth(120);
   keep_colours_on_selection(TreeView_blocks);
-  // Long node texts scroll sideways rather than being cut short.
-  TreeView_blocks->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Long node texts scroll sideways rather than being cut short. The column is sized once
+  // per run (fit_tree_column): sizing it to its contents would measure rows at every change.
+  TreeView_blocks->header()->setSectionResizeMode(QHeaderView::Fixed);
   TreeView_blocks->header()->setStretchLastSection(false);
+  TreeView_blocks->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  TreeView_blocks->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
   // Right of the tree, in the pane's design coordinates less the view's origin.
   block_view_ = new AnchoredPane(QSize(graph_width, view_height), splitter);
   block_view_->setObjectName(QStringLiteral("block_view"));
-  block_view_->setMinimumSize(block_view_->designSize());
+  // The graphs give way down to a third of their design width, so that long names fit.
+  block_view_->setMinimumSize(block_view_->designSize().width() / 3, block_view_->designSize().height());
   AnchoredPane* v = block_view_;
   const auto in_view = [](QRect r) { return r.translated(-graph_left, -view_top); };
   splitter->setStretchFactor(0, 1);
@@ -362,8 +370,16 @@ void Form_main::build_main_pane() {
 
   // A click shows its node, also the current one; moving with the keys shows the new
   // current node (a click that also changes the current node is shown once).
+  // A click on a check box leaves the current row where it was: it moves to the clicked
+  // node, whose graphs are shown.
   connect(TreeView_blocks, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-    if (!filling_tree_ && item) TreeView_blocks_nodeclick(item);
+    if (filling_tree_ || !item) return;
+    if (TreeView_blocks->currentItem() != item) {
+      filling_tree_ = true;  // shown once, below
+      TreeView_blocks->setCurrentItem(item);
+      filling_tree_ = false;
+    }
+    TreeView_blocks_nodeclick(item);
   });
   connect(TreeView_blocks, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!filling_tree_ && item && QApplication::mouseButtons() == Qt::NoButton) TreeView_blocks_nodeclick(item);
@@ -509,25 +525,54 @@ void Form_main::Command_clear_list_click() {
 void Form_main::Command_process_files_click() {
   if (working_) return;
   working_ = true;
+  const auto ticks = remembered_ticks();
   const ProcessingSummary run = process_files(model_, file_list_.files(), *op_, date_order_);
   if (run.ran) {
+    restore_ticks(ticks);
     clear_graphs();
     clear_detail_boxes();
     fill_tree();
     if (map_view_) map_view_->setModel(&model_);  // a new run: its colours stretched anew
     Frame_select_binary_files->hide();
     show_pane(Frame_main, TreeView_blocks);
-    // Said in the status bar, not asked about: the run itself went well.
-    panels_[0]->setText(QString::fromStdString(files_without_blocks_message(run)));
+    // Said in the status bar, not asked about: the run itself went well. It spans the whole
+    // bar, as a panel would cut a long path short, and goes when the pane changes.
+    if (const std::string text = files_without_blocks_message(run); !text.empty())
+      statusBar()->showMessage(QString::fromStdString(text));
   }
   working_ = false;
   if (close_pending_) close();
 }
 
+std::vector<std::pair<std::string, bool>> Form_main::remembered_ticks() const {
+  std::vector<std::pair<std::string, bool>> ticks;
+  ticks.reserve(static_cast<std::size_t>(model_.node_count));
+  for (std::int32_t n = 1; n <= model_.node_count; ++n)
+    ticks.emplace_back(model_.node_key(n), model_.nodes[static_cast<std::size_t>(n)].checked);
+  return ticks;
+}
+
+void Form_main::restore_ticks(const std::vector<std::pair<std::string, bool>>& ticks) {
+  if (ticks.empty()) return;
+  std::unordered_map<std::string_view, bool> by_key;
+  by_key.reserve(ticks.size());
+  for (const auto& [key, checked] : ticks) by_key.emplace(key, checked);
+  bool changed = false;
+  for (std::int32_t n = 1; n <= model_.node_count; ++n) {
+    const auto it = by_key.find(model_.node_key(n));
+    Node& node = model_.nodes[static_cast<std::size_t>(n)];
+    if (it == by_key.end() || it->second == node.checked) continue;
+    node.checked = it->second;  // each node as it was: a file's blocks carry their own ticks
+    changed = true;
+  }
+  if (changed) scan_base_blocks(model_);
+}
+
 void Form_main::fill_tree() {
   filling_tree_ = true;
   TreeView_blocks->clear();
-  std::vector<QTreeWidgetItem*> items(static_cast<std::size_t>(model_.node_count) + 1, nullptr);
+  std::vector<QTreeWidgetItem*>& items = tree_items_;
+  items.assign(static_cast<std::size_t>(model_.node_count) + 1, nullptr);
   for (std::int32_t n = 1; n <= model_.node_count; ++n) {
     const Node& node = model_.nodes[static_cast<std::size_t>(n)];
     QTreeWidgetItem* parent =
@@ -541,18 +586,50 @@ void Form_main::fill_tree() {
     items[static_cast<std::size_t>(n)] = item;
   }
   TreeView_blocks->expandAll();
+  fit_tree_column();
   // The first node is selected; nothing is shown until the operator clicks a node.
   if (TreeView_blocks->topLevelItemCount() > 0) TreeView_blocks->setCurrentItem(TreeView_blocks->topLevelItem(0));
   filling_tree_ = false;
 }
 
-void Form_main::refresh_tree_colours() {
-  filling_tree_ = true;
-  for (QTreeWidgetItemIterator it(TreeView_blocks); *it; ++it) {
-    const int n = (*it)->data(0, node_role).toInt();
-    if (n < 1 || n > model_.node_count) continue;
-    dress_item(*it, n);
+void Form_main::fit_tree_column() {
+  // The widest row is found by its text, depth and mark alone; only that row is measured
+  // as the view draws it (check box, mark, margins).
+  const QFontMetrics metrics(TreeView_blocks->font());
+  const int indentation = TreeView_blocks->indentation();
+  const int mark = TreeView_blocks->iconSize().isValid() ? TreeView_blocks->iconSize().width() : 16;
+  QTreeWidgetItem* widest = nullptr;
+  int widest_width = -1, widest_depth = 0;
+  for (std::int32_t n = 1; n <= model_.node_count; ++n) {
+    QTreeWidgetItem* item = tree_items_[static_cast<std::size_t>(n)];
+    const int depth = model_.nodes[static_cast<std::size_t>(n)].parent > 0 ? 1 : 0;
+    const int width =
+        metrics.horizontalAdvance(item->text(0)) + depth * indentation + (item->icon(0).isNull() ? 0 : mark);
+    if (width > widest_width) widest = item, widest_width = width, widest_depth = depth;
   }
+  if (!widest) return;
+  const int decoration = TreeView_blocks->rootIsDecorated() ? 1 : 0;
+  TreeView_blocks->setColumnWidth(
+      0, (widest_depth + decoration) * indentation +
+             TreeView_blocks->sizeHintForIndex(TreeView_blocks->indexFromItem(widest)).width());
+}
+
+std::vector<Form_main::NodeLook> Form_main::node_looks() const {
+  std::vector<NodeLook> looks(static_cast<std::size_t>(model_.node_count) + 1);
+  for (std::int32_t n = 1; n <= model_.node_count; ++n) {
+    const Node& node = model_.nodes[static_cast<std::size_t>(n)];
+    const std::int32_t b = model_.node_block[static_cast<std::size_t>(n)];
+    const Match match = static_cast<std::size_t>(b) < model_.match.size() ? model_.match_of(b) : Match{};
+    looks[static_cast<std::size_t>(n)] = {node.checked, node.colour, match.base_block, match.base_cover};
+  }
+  return looks;
+}
+
+void Form_main::redress_changed_nodes(const std::vector<NodeLook>& before) {
+  const std::vector<NodeLook> after = node_looks();
+  filling_tree_ = true;
+  for (std::size_t n = 1; n < after.size() && n < tree_items_.size(); ++n)
+    if (n >= before.size() || !(after[n] == before[n])) dress_item(tree_items_[n], static_cast<std::int32_t>(n));
   filling_tree_ = false;
 }
 
@@ -573,9 +650,12 @@ void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
   if (n < 1 || n > model_.node_count) return;
   const bool checked = item->checkState(0) == Qt::Checked;
   if (model_.nodes[static_cast<std::size_t>(n)].checked == checked) return;  // another change of the item
+  op_->busy(true);
+  const std::vector<NodeLook> before = node_looks();
   set_node_checked(model_, n, checked);
-  refresh_tree_colours();
+  redress_changed_nodes(before);
   if (map_view_) map_view_->refresh();
+  op_->busy(false);
 }
 
 // Shows the clicked node's block: the four text boxes and the three graphs; graph 0 spans
@@ -617,6 +697,7 @@ void Form_main::Command_done_process_click() {
 }
 
 void Form_main::show_pane(QWidget* pane, QWidget* first_control) {
+  statusBar()->clearMessage();
   pane->show();
   pane->raise();
   first_control->setFocus();
@@ -718,6 +799,7 @@ void Form_main::map_reading_clicked(std::int32_t block) {
     TreeView_blocks->scrollToItem(*it);
     TreeView_blocks_nodeclick(*it);
     if (!Frame_export->isVisible()) {
+      statusBar()->clearMessage();
       Frame_select_binary_files->hide();
       Frame_main->show();
     }
@@ -770,6 +852,9 @@ void Form_main::keepSettingsIn(QSettings* settings, bool restore_folder) {
   }
   if (settings_->contains(QStringLiteral("files/extension")))
     Text_file_extension->setText(settings_->value(QStringLiteral("files/extension")).toString());
+  if (const int entry = Combo_date_order->findData(settings_->value(QStringLiteral("files/date_order"), -1).toInt());
+      entry >= 0)
+    Combo_date_order->setCurrentIndex(entry);
   export_folder_ = settings_->value(QStringLiteral("export/folder")).toString();
 }
 
@@ -778,6 +863,7 @@ void Form_main::save_settings() {
   settings_->setValue(QStringLiteral("window/size"), size());
   settings_->setValue(QStringLiteral("files/folder"), Dir_binary->path());
   settings_->setValue(QStringLiteral("files/extension"), Text_file_extension->text());
+  settings_->setValue(QStringLiteral("files/date_order"), Combo_date_order->currentData());
   if (!export_folder_.isEmpty()) settings_->setValue(QStringLiteral("export/folder"), export_folder_);
   settings_->sync();
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -120,9 +121,26 @@ private:
   // After an action that adds files: the operator hears of those passed over for their name.
   void tell_passed_over();
   void fill_tree();
-  void refresh_tree_colours();
+  // The tree's one column as wide as its widest node (its text, mark and depth), measured
+  // once per processing run so that a tick measures nothing.
+  void fit_tree_column();
+  // What a node's item shows: its tick, its cover colour and mark, its tooltip's match.
+  struct NodeLook {
+    bool checked = false;
+    std::int32_t colour = no_colour;
+    std::int32_t base_block = 0;
+    std::int32_t base_cover = 0;
+    bool operator==(const NodeLook&) const = default;
+  };
+  std::vector<NodeLook> node_looks() const;
+  // Dresses again only the items whose node looks different from `before`.
+  void redress_changed_nodes(const std::vector<NodeLook>& before);
   // A tree item's colour, cover mark and tooltip from its node.
   void dress_item(QTreeWidgetItem* item, std::int32_t node);
+  // The ticks of the last run's nodes by key, and after a new run those of the nodes that
+  // are still there (same file, same block number), matched once.
+  std::vector<std::pair<std::string, bool>> remembered_ticks() const;
+  void restore_ticks(const std::vector<std::pair<std::string, bool>>& ticks);
   void clear_detail_boxes();
   void show_export_path();
   void show_pane(QWidget* pane, QWidget* first_control);
@@ -154,7 +172,8 @@ private:
   QTreeWidget* ListView_binary = nullptr;
 
   QTreeWidget* TreeView_blocks = nullptr;
-  AnchoredPane* block_view_ = nullptr;  // the text boxes, graphs and buttons right of the tree
+  std::vector<QTreeWidgetItem*> tree_items_;  // by node number; row 0 unused
+  AnchoredPane* block_view_ = nullptr;        // the text boxes, graphs and buttons right of the tree
   std::array<vellum32::Vellum32*, 3> scan_{};
   bool base_view_ = false;  // graph 0 spans the three places
   BlockGraphs* block_graphs_ = nullptr;

@@ -16,8 +16,12 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QTreeWidget>
@@ -30,6 +34,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -559,6 +564,106 @@ TEST_F(FormMainTest, UntickingABaseBlockRecolours) {
   EXPECT_EQ(items[2]->foreground(0).color(), green);
 }
 
+// A tick dresses again only the rows whose tick, colour or cover it changed, under the
+// hourglass; the rest of a large tree is left alone.
+TEST_F(FormMainTest, ATickRedressesOnlyTheRowsItChanges) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  const auto items = tree_items();
+  std::set<int> changed;
+  QObject::connect(tree->model(), &QAbstractItemModel::dataChanged, tree,
+                   [&](const QModelIndex& from, const QModelIndex& to) {
+                     for (int row = from.row(); row <= to.row(); ++row) {
+                       QTreeWidgetItem* item = tree->itemFromIndex(from.siblingAtRow(row));
+                       changed.insert(static_cast<int>(std::find(items.begin(), items.end(), item) - items.begin()));
+                     }
+                   });
+  const struct {
+    int toggled;
+    std::set<int> redressed;
+  } cases[] = {
+      {2, {2}},                    // a line: its tick alone
+      {1, {1, 2, 3, 4, 5, 6, 7}},  // the first file's base session: its tick and its lines' cover
+      {1, {1, 2, 3, 4, 5, 6, 7}},  // and back
+  };
+  tree->setFocus();
+  for (const auto& c : cases) {
+    tree->setCurrentItem(items[static_cast<std::size_t>(c.toggled)]);  // shows the block
+    changed.clear();
+    op.events.clear();
+    QTest::keyClick(tree->viewport(), Qt::Key_Space);
+    EXPECT_EQ(changed, c.redressed) << c.toggled;
+    EXPECT_EQ(op.events, (std::vector<std::string>{"busy 1", "busy 0"})) << c.toggled;
+  }
+}
+
+// A click on a node's check box ticks it, moves the highlight there and shows its block.
+TEST_F(FormMainTest, ACheckBoxClickMovesTheHighlightThere) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  QTreeWidgetItem* line = tree_items()[3];
+  ASSERT_NE(tree->currentItem(), line);
+  QStyleOptionViewItem option;
+  option.initFrom(tree->viewport());
+  option.rect = tree->visualItemRect(line);
+  option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+  const QRect box = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box.center());
+  EXPECT_EQ(line->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(tree->currentItem(), line);
+  EXPECT_TRUE(line->isSelected());
+  EXPECT_EQ(w->model().selected_node, 4);
+  EXPECT_EQ(find<QLineEdit>("Text_line")->text(), QString::fromStdString(w->model().block(3).line));
+}
+
+// The graphs give way down to a third of their width; the tree's column fits its widest
+// node, and scrolls sideways when the tree is narrower still.
+TEST_F(FormMainTest, TheTreeShowsWholeNames) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  auto* splitter = find<QSplitter>("Splitter_blocks");
+  QWidget* view = find("block_view");
+  const int design = view->width();
+  splitter->setSizes({splitter->width(), 0});
+  EXPECT_EQ(view->width(), design / 3);
+  for (QTreeWidgetItem* item : tree_items())
+    EXPECT_GE(tree->visualItemRect(item).width(), tree->sizeHintForIndex(tree->indexFromItem(item)).width())
+        << item->text(0).toStdString();
+  splitter->setSizes({0, splitter->width()});
+  EXPECT_GT(tree->horizontalScrollBar()->maximum(), 0);
+}
+
+// Processing again keeps each remaining node's tick (same file, same block number) and
+// matches with them.
+TEST_F(FormMainTest, ProcessingAgainKeepsTheTicks) {
+  open_with_samples();
+  add_samples();
+  click("Command_process_files");
+  auto items = tree_items();
+  toggle(items[3]);   // a line of the first file
+  toggle(items[10]);  // the second file's base session
+  const std::vector<Node> nodes = w->model().nodes;
+  click("Command_done_process");
+  click("Command_process_files");
+  items = tree_items();
+  ASSERT_EQ(static_cast<int>(nodes.size()), w->model().node_count + 1);
+  for (int n = 1; n <= w->model().node_count; ++n) {
+    EXPECT_EQ(w->model().nodes[static_cast<std::size_t>(n)].checked, nodes[static_cast<std::size_t>(n)].checked) << n;
+    EXPECT_EQ(w->model().nodes[static_cast<std::size_t>(n)].colour, nodes[static_cast<std::size_t>(n)].colour) << n;
+    EXPECT_EQ(items[static_cast<std::size_t>(n - 1)]->checkState(0) == Qt::Checked,
+              nodes[static_cast<std::size_t>(n)].checked)
+        << n;
+  }
+  EXPECT_EQ(items[3]->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(items[11]->foreground(0).color(), colour_of(colour_red));  // uncovered without its base session
+}
+
 TEST_F(FormMainTest, NodeClickFillsTheTextBoxes) {
   open_with_samples();
   add_samples();
@@ -889,13 +994,18 @@ TEST_F(FormMainTest, ProcessingNamesFilesWithoutBlocksAndClearsTheDetailBoxes) {
   auto* files = find<FileChooser>("File_binary");
   double_click(files, files->visualItemRect(files->item(0)).center());
   click("Command_process_files");
-  EXPECT_EQ(panel(1), QStringLiteral("No block was found in ") + QString::fromStdString(tmp.dir() + "/notes.txt"));
+  // Across the whole bar, not cut to a panel's width, until the pane changes.
+  auto* bar = find<QStatusBar>("StatusBar");
+  const QString said = QStringLiteral("No block was found in ") + QString::fromStdString(tmp.dir() + "/notes.txt");
+  EXPECT_EQ(bar->currentMessage(), said);
+  EXPECT_LE(bar->fontMetrics().horizontalAdvance(said), bar->width());
   auto* tree = find<QTreeWidget>("TreeView_blocks");
   click_item(tree, tree->indexFromItem(tree_items()[2]));
   auto* line = find<QLineEdit>("Text_line");
   ASSERT_FALSE(line->text().isEmpty());
   EXPECT_TRUE(line->isReadOnly());
   click("Command_done_process");
+  EXPECT_TRUE(bar->currentMessage().isEmpty());
   click("Command_process_files");
   for (const char* box : {"Text_line", "Text_num_readings", "Text_time_start", "Text_time_end"})
     EXPECT_TRUE(find<QLineEdit>(box)->text().isEmpty()) << box;
@@ -1072,6 +1182,8 @@ TEST_F(FormMainTest, SettingsAreKeptBetweenRuns) {
     w->keepSettingsIn(&settings, true);
     find<DirChooser>("Dir_binary")->setPath(QString::fromStdString((tmp.path() / "dumps").string()));
     type("Text_file_extension", QStringLiteral("dat"));
+    auto* order = find<QComboBox>("Combo_date_order");
+    order->setCurrentIndex(order->findText(QStringLiteral("Day/Month/Year")));
     w->resize(w->width() + 40, w->height() + 30);
     w->close();
   }
@@ -1082,6 +1194,7 @@ TEST_F(FormMainTest, SettingsAreKeptBetweenRuns) {
   EXPECT_EQ(w->size(), size);
   EXPECT_EQ(find<DirChooser>("Dir_binary")->path(), QString::fromStdString((tmp.path() / "dumps").string()));
   EXPECT_EQ(find<QLineEdit>("Text_file_extension")->text(), QStringLiteral("dat"));
+  EXPECT_EQ(w->dateOrder(), DateOrder::dmy);
   // A folder given on the command line wins over the remembered one.
   open(tmp.path());
   w->keepSettingsIn(&settings, false);
