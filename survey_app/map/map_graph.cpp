@@ -406,7 +406,9 @@ QSize map_picture_size(const vellum32::Vellum32& control) {
 void paint_map(QPainter& painter, vellum32::Vellum32& control, const SurveyMap& map, PlotAs how) {
   const QSize plot = control.Picture().size();
   painter.fillRect(QRect(QPoint(0, 0), map_picture_size(control)), Qt::white);
-  if (how == PlotAs::picture) {
+  // A dense map's squares are finer than paper or a drawing shows them, and as drawing
+  // records they would take gigabytes (some 3 kB a dot): its plot goes as the picture.
+  if (how == PlotAs::picture || map.dots.size() > sparse_dots) {
     painter.drawImage(0, 0, control.Picture());
   } else {
     qint32 records = 0;

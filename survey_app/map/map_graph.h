@@ -102,7 +102,8 @@ private:
 };
 
 // How a map picture takes the plot: the control's screen picture as it is, or its drawing
-// records, which stay lines and shapes in an SVG file or on paper.
+// records, which stay lines and shapes in an SVG file or on paper (for a sparse map; a
+// dense one takes the picture).
 enum class PlotAs { picture, drawing };
 
 // The map picture: the plot of `control` (showing `map`) and the colour bar with its title

@@ -259,6 +259,21 @@ TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   for (const char* words : {">nT (raw)<", ">East<", ">North<"}) EXPECT_NE(text.find(words), std::string::npos) << words;
 }
 
+TEST_F(MapViewTest, AnSvgOfADenseMapTakesItsPlotAsThePicture) {
+  // 20,000 dots are each drawn; of one more (a 100 MB day has millions, some 3 kB each as
+  // drawing records) the plot goes as the screen picture.
+  for (const auto& [dots, picture] : {std::pair{20'000, false}, std::pair{20'001, true}}) {
+    SurveyMap map;
+    for (int i = 0; i < dots; ++i) map.dots.push_back({float(i % 200), float(i / 200), float(i), 1, i + 1});
+    map.x_min = 0, map.x_max = 199, map.y_min = 0, map.y_max = float((dots - 1) / 200);
+    map.valued = dots;
+    map.stretch = {0, float(dots)};
+    const std::string svg = (dir.path() / "dense.svg").string();
+    ASSERT_TRUE(write_map_svg(map, QSize(600, 400), QString::fromStdString(svg)).isEmpty());
+    EXPECT_EQ(dir.read("dense.svg").find("<image") != std::string::npos, picture) << dots;
+  }
+}
+
 // An operator that names `svg` for a file and prints into the PDF file `pdf`.
 struct OutputAnswers : vellum32::ControlOperator {
   QString svg, pdf;
