@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include <vellum32/vellum32.h>
@@ -25,23 +26,6 @@ void reporting(Operator& op, F&& body) {
   } catch (const std::exception& e) {
     op.message(std::string(display_data_error) + e.what());
   }
-}
-
-// The left edge of the plot frame the graph lays out by itself: the last clip window of
-// its drawing records is its plot area. 0 for a graph that draws no plot area.
-float own_left_margin(vellum32::Vellum32& g) {
-  g.setSetMargins(false);
-  qint32 count = 0;
-  const QList<QVariant> stream = g.GraphicsStream(count);
-  float left = 0;
-  for (qint32 i = 1; i < count && i < stream.size();) {
-    const int code = stream[i].toInt();
-    const int length = vellum32::RecordLength(code);
-    if (length == 0) break;
-    if (code == vellum32::ClipWindowRecord && i + 1 < stream.size()) left = stream[i + 1].toFloat();
-    i += length;
-  }
-  return left;
 }
 
 // Shows [min, max] on one axis through the control's zoom percentages, which move the
@@ -66,13 +50,41 @@ void show_limits(vellum32::Vellum32& g, bool y_axis, float min, float max, float
 }  // namespace
 
 BlockGraphs::BlockGraphs(const std::array<vellum32::Vellum32*, 3>& graphs, Operator& op, QObject* parent)
-    : QObject(parent), graphs_(graphs), op_(op) {
+    : QObject(parent), graphs_(graphs), op_(op), ruler_(std::make_unique<vellum32::Vellum32>()) {
   for (int i = 0; i < 3; ++i) {
     graphs_[static_cast<std::size_t>(i)]->installEventFilter(this);
     connect(graphs_[static_cast<std::size_t>(i)], &vellum32::Vellum32::ZoomChanged, this, [this, i] {
       if (!following_) follow_zoom(i);
     });
   }
+}
+
+BlockGraphs::~BlockGraphs() = default;
+
+float BlockGraphs::own_left_margin(const vellum32::Vellum32& g) {
+  vellum32::MemoryPropertyStore properties;
+  g.WriteProperties(properties);  // with the limits shown now
+  ruler_->ReadProperties(properties);
+  ruler_->setSetMargins(false);
+  ruler_->resize(g.size());
+  vellum32::DataTable corners(2, 3);
+  corners(0, 1) = g.XAxisMin();
+  corners(0, 2) = g.XAxisMax();
+  corners(1, 1) = g.YAxisMin();
+  corners(1, 2) = g.YAxisMax();
+  ruler_->RegisterData(corners);
+  // The last clip window of the drawing records is the plot area.
+  qint32 count = 0;
+  const QList<QVariant> stream = ruler_->GraphicsStream(count);
+  float left = 0;
+  for (qint32 i = 1; i < count && i < stream.size();) {
+    const int code = stream[i].toInt();
+    const int length = vellum32::RecordLength(code);
+    if (length == 0) break;
+    if (code == vellum32::ClipWindowRecord && i + 1 < stream.size()) left = stream[i + 1].toFloat();
+    i += length;
+  }
+  return left;
 }
 
 bool BlockGraphs::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <array>
+#include <memory>
 
 #include "display/block_display.h"
 #include "util/operator.h"
@@ -24,6 +25,7 @@ public:
   // The graphs stay the caller's; errors are reported through `op`, which must outlive
   // this object.
   BlockGraphs(const std::array<vellum32::Vellum32*, 3>& graphs, Operator& op, QObject* parent);
+  ~BlockGraphs() override;
 
   // Hands each graph of the view its table, axes and captions and draws it; the graphs
   // the view does not list stay empty.
@@ -41,12 +43,17 @@ private:
   void follow_zoom(int index);
   // Draws the shown graphs with the widest of their own left margins.
   void share_left_edge();
+  // The left edge of the plot frame that graph `g` lays out by itself with the limits it
+  // shows: found on a copy of its properties holding two points, as the drawing records of
+  // all its points would take longer than drawing them.
+  float own_left_margin(const vellum32::Vellum32& g);
   const GraphData* shown_data(int index) const;
 
   std::array<vellum32::Vellum32*, 3> graphs_;
   Operator& op_;
   BlockView view_;  // what the graphs show, for the titles and the Y ranges of a zoom
   bool following_ = false;
+  std::unique_ptr<vellum32::Vellum32> ruler_;  // never shown
 };
 
 }  // namespace corvane::ui
