@@ -837,7 +837,7 @@ std::int64_t dates_read_in(const DateSetCounts& counts, DateOrder order) {
   return n;
 }
 
-// "day/month" of "day/month/year": how the readers name an order they expected.
+// "day/month" of "day/month/year": the two parts a date of the other order cannot be.
 std::string_view first_two_parts(DateOrder order) {
   const std::string_view name = date_order_name(order);
   return name.substr(0, name.rfind('/'));

@@ -537,8 +537,11 @@ void Form_main::Command_process_files_click() {
     show_pane(Frame_main, TreeView_blocks);
     // Said in the status bar, not asked about: the run itself went well. It spans the whole
     // bar, as a panel would cut a long path short, and goes when the pane changes.
-    if (const std::string text = files_without_blocks_message(run); !text.empty())
-      statusBar()->showMessage(QString::fromStdString(text));
+    // The order an automatic choice took, when not the regional one, comes first.
+    std::string text = run.date_order_note;
+    if (const std::string none = files_without_blocks_message(run); !none.empty())
+      text += (text.empty() ? "" : ". ") + none;
+    if (!text.empty()) statusBar()->showMessage(QString::fromStdString(text));
   }
   working_ = false;
   if (close_pending_) close();

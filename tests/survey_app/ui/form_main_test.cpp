@@ -482,6 +482,8 @@ TEST_F(FormMainTest, ProcessingBuildsTheBlockTree) {
   std::vector<DumpFile> files;
   for (const auto& f : sample_files) files.push_back({f, tmp.dir()});
   ASSERT_TRUE(process_files(expected, files, core_op, DateOrder::mdy));
+  // Then the hourglass again while the tree is filled.
+  core_op.events.insert(core_op.events.end(), {"busy 1", "busy 0"});
   EXPECT_EQ(op.events, core_op.events);
 
   const SurveyModel& m = w->model();
@@ -1060,6 +1062,27 @@ TEST_F(FormMainTest, TheDateOrderChoiceChangesTheBlocksDates) {
   // 07/09/96 is 7 September now, not 9 July.
   EXPECT_EQ(w->model().block(2).start_time - mdy_start,
             static_cast<double>(days_from_civil(1996, 9, 7) - days_from_civil(1996, 7, 9)));
+}
+
+TEST_F(FormMainTest, AnAutomaticDateOrderSaysInTheStatusBarWhyItReadsOtherwise) {
+  touch(tmp.path() / "day.dat",
+        "S C I N T R E X   ENVI-MAG\nENVI MAG  VER 3.21\nDATE____: 17/05/96\nLINE____: 100N\n/------\n"
+        "1 N 57000 0 10:00:00\n");
+  open(tmp.path());
+  w->setDateOrder(DateOrder::automatic);
+  add_samples();
+  // Regional settings of month/day/year, whatever the desktop running the test.
+  const bool had = qEnvironmentVariableIsSet("LC_ALL");
+  const QByteArray kept = qgetenv("LC_ALL");
+  qputenv("LC_ALL", "C");
+  click("Command_process_files");
+  if (had)
+    qputenv("LC_ALL", kept);
+  else
+    qunsetenv("LC_ALL");
+  EXPECT_EQ(find<QStatusBar>("StatusBar")->currentMessage(),
+            QStringLiteral("Dates read as day/month/year: 17/05/96 cannot be month/day"));
+  EXPECT_EQ(w->model().block(1).num_readings, 1);
 }
 
 TEST_F(FormMainTest, EnterAndEscapeMoveThroughThePanes) {
