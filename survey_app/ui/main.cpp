@@ -1,6 +1,6 @@
 // corvane: the survey processing window.
 //
-//   corvane [--date-order mdy|dmy|ymd] [--no-settings] [FOLDER]
+//   corvane [--date-order auto|mdy|dmy|ymd] [--no-settings] [FOLDER]
 //
 // Starts in FOLDER (else the folder of the last run, else the current directory). Dates in
 // the dump files are read in the order of the regional settings unless --date-order names
@@ -20,7 +20,7 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: corvane [--date-order mdy|dmy|ymd] [--no-settings] [FOLDER]\n");
+  std::fprintf(stderr, "usage: corvane [--date-order auto|mdy|dmy|ymd] [--no-settings] [FOLDER]\n");
   return 2;
 }
 
