@@ -528,11 +528,14 @@ void Form_main::Command_process_files_click() {
   const auto ticks = remembered_ticks();
   const ProcessingSummary run = process_files(model_, file_list_.files(), *op_, date_order_);
   if (run.ran) {
+    // The reading's hourglass has ended; a tree of thousands of nodes and the map take longer.
+    op_->busy(true);
     restore_ticks(ticks);
     clear_graphs();
     clear_detail_boxes();
     fill_tree();
     if (map_view_) map_view_->setModel(&model_);  // a new run: its colours stretched anew
+    op_->busy(false);
     Frame_select_binary_files->hide();
     show_pane(Frame_main, TreeView_blocks);
     // Said in the status bar, not asked about: the run itself went well. It spans the whole
