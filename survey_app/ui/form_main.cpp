@@ -689,7 +689,11 @@ void Form_main::TreeView_blocks_nodeclick(QTreeWidgetItem* item) {
   block_graphs_->show(view);
 }
 
-void Form_main::clear_graphs() { block_graphs_->clear(); }
+void Form_main::clear_graphs() {
+  block_graphs_->clear();
+  Label_no_cover->hide();
+  for (vellum32::Vellum32* g : {scan_[1], scan_[2]}) g->show();
+}
 
 void Form_main::Vellum32_scan_mousemove(int index, std::int32_t inview, float xp, float yp) {
   show_pointer(*op_, index, base_view_, inview, xp, yp);

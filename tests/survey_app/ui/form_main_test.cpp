@@ -906,6 +906,11 @@ TEST_F(FormMainTest, TheGraphsSayWhatTheyShowOnOneLeftEdge) {
   click_item(tree, tree->indexFromItem(items[2]));
   EXPECT_FALSE(no_cover->isVisible());
   EXPECT_TRUE(w->Vellum32_scan(1)->isVisible() && w->Vellum32_scan(2)->isVisible());
+  // Processing again shows no block, and so says nothing of one.
+  click_item(tree, tree->indexFromItem(items.back()));
+  click("Command_done_process");
+  click("Command_process_files");
+  EXPECT_FALSE(no_cover->isVisible());
 }
 
 TEST_F(FormMainTest, AZoomOfOneFieldGraphShowsTheSameStationsOnAll) {
