@@ -952,11 +952,12 @@ void Form_main::menu_using_click() {
           "<h3>Settings</h3>"
           "<p>Dates in the dumps are read in the order of the system's regional settings (LC_TIME, LC_ALL or LANG) "
           "unless another order is chosen on the file pane.</p>") +
-      (settings_ ? QStringLiteral("<p>The window's size, the last folder, the file extension and the "
-                                  "export folder are kept between runs in <tt>%1</tt> (start Corvane with "
-                                  "<tt>--no-settings</tt> to keep nothing).</p>")
-                       .arg(settings_->fileName().toHtmlEscaped())
-                 : QStringLiteral("<p>This window keeps no settings between runs.</p>")));
+      (settings_
+           ? QStringLiteral("<p>The window's size, the last folder, the file extension, the Date "
+                            "Order and the export folder are kept between runs in <tt>%1</tt> (start Corvane with "
+                            "<tt>--no-settings</tt> to keep nothing).</p>")
+                 .arg(settings_->fileName().toHtmlEscaped())
+           : QStringLiteral("<p>This window keeps no settings between runs.</p>")));
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(text);
   page->resize(560, 520);

@@ -60,9 +60,10 @@ public:
   void setDateOrder(DateOrder order);
   DateOrder dateOrder() const { return date_order_; }
 
-  // Keeps the window's size, the last file folder, the file extension and the export folder
-  // in `settings` (not owned): restored now (the file folder only with `restore_folder`),
-  // saved when the window closes. Without a call nothing is kept between runs.
+  // Keeps the window's size, the last file folder, the file extension, the date order (the
+  // chosen entry's order) and the export folder in `settings` (not owned): restored now (the
+  // file folder only with `restore_folder`), saved when the window closes. Without a call
+  // nothing is kept between runs; an order set afterwards wins over the kept one.
   void keepSettingsIn(QSettings* settings, bool restore_folder);
 
   const SurveyModel& model() const { return model_; }
