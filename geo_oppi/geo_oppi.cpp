@@ -535,18 +535,15 @@ int32_t Std_CreateExt_VV(int32_t context, const int32_t* type, const int32_t* le
       fail(c, "Std_CreateExt_VV: no more handles");
       return 0;
     }
-    Vector& v = c.vectors[handle];
+    // Built whole before it is listed, so running out of memory lists nothing.
+    Vector v;
     v.type = t;
     v.length = static_cast<std::size_t>(n);
-    try {
-      if (t < 0)
-        v.texts.assign(v.length * static_cast<std::size_t>(element), '\0');
-      else
-        v.reals.assign(v.length, missing);
-    } catch (...) {
-      c.vectors.erase(handle);
-      throw;
-    }
+    if (t < 0)
+      v.texts.assign(v.length * static_cast<std::size_t>(element), '\0');
+    else
+      v.reals.assign(v.length, missing);
+    c.vectors.emplace(handle, std::move(v));
     return handle;
   });
 }
