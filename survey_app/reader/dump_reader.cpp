@@ -46,6 +46,19 @@ unsigned orders_reading(std::string_view text) {
   return set;
 }
 
+// How many dates some order reads, and how many of them `order` reads.
+std::int64_t dates_read(const DateSetCounts& counts) {
+  std::int64_t n = 0;
+  for (unsigned set = 1; set < counts.size(); ++set) n += counts[set];
+  return n;
+}
+std::int64_t dates_read_in(const DateSetCounts& counts, DateOrder order) {
+  std::int64_t n = 0;
+  for (unsigned set = 0; set < counts.size(); ++set)
+    if (set & order_bit(order)) n += counts[set];
+  return n;
+}
+
 }  // namespace
 
 // The header dates of one file: how many of each set of orders that read them, and the
@@ -56,7 +69,9 @@ struct DateTally {
   std::array<std::int64_t, 8> first_at{};
   std::int64_t dates = 0;
 
+  // A blank date text is no date and is not counted.
   void add(std::string_view text) {
+    if (trim_blanks(text).empty()) return;
     const unsigned set = orders_reading(text);
     if (count[set]++ == 0) {
       first_text[set] = trim_blanks(text);
@@ -65,12 +80,7 @@ struct DateTally {
     ++dates;
   }
   // How many dates an order does not read.
-  std::int64_t not_read_in(DateOrder order) const {
-    std::int64_t n = 0;
-    for (unsigned set = 0; set < count.size(); ++set)
-      if (!(set & order_bit(order))) n += count[set];
-    return n;
-  }
+  std::int64_t not_read_in(DateOrder order) const { return dates - dates_read_in(count, order); }
   // The set of the first date that `order` does not read and that every order of `also` does.
   std::optional<unsigned> first_not_read_in(DateOrder order, unsigned also = 0) const {
     std::optional<unsigned> first;
@@ -103,12 +113,7 @@ struct FileTables {
   void start(const std::string& file_name, const std::string& file_path) {
     name = file_name;
     path = file_path;
-    tables.blocks.resize(1);
-    tables.readings.resize(1);
-    tables.nodes.resize(1);
-    tables.labels.clear();
-    tables.node_block.resize(1);
-    tables.block_count = tables.data_block_count = tables.base_block_count = 0;
+    tables.reset();
     tables.node_count = 1;
     tables.append_node(0, file_name, false);
     tables.node_block.push_back(0);
@@ -390,7 +395,8 @@ void FileParser::read_blocks() {
 
     blocks_in_file += 1;
     const Header h = marker == Marker::fixed ? read_fixed_header() : read_keyword_header();
-    // A base block without a base field is not checked (see base_field_check).
+    // A base block without a base field is not checked (see base_field_check): no note is
+    // kept for it, so a file of such headers costs nothing more per header.
     if (!h.field && h.base_field_checked && h.base_field != null_value) {
       FileTables::Note check;
       check.base_field = h.base_field;
@@ -480,7 +486,7 @@ Header FileParser::read_keyword_header() {
   if (!complete) h.valid = false;
   if (trim_spaces(h.line_name).empty() || trim_spaces(h.date_text).empty()) h.valid = false;
   h.label = prefix + h.date_text + " Line " + h.line_name;
-  if (!trim_blanks(h.date_text).empty()) out_.dates.add(h.date_text);
+  out_.dates.add(h.date_text);
   if (auto d = header_date(h.date_text)) h.date_seconds = *d;
   return h;
 }
@@ -517,7 +523,7 @@ Header FileParser::read_fixed_header() {
     }
   }
   h.date_text = std::string(mid(b, instr(up_b, "DATE") + 6, 8));
-  if (!trim_blanks(h.date_text).empty()) out_.dates.add(h.date_text);
+  out_.dates.add(h.date_text);
   if (auto d = header_date(h.date_text))
     h.date_seconds = *d;
   else
@@ -822,19 +828,6 @@ void read_dump_file(const DumpFile& file, DateOrder order, FileTables& out) {
   } catch (const std::bad_alloc&) {
     out.out_of_memory();
   }
-}
-
-// How many dates some order reads, and how many of them `order` reads.
-std::int64_t dates_read(const DateSetCounts& counts) {
-  std::int64_t n = 0;
-  for (unsigned set = 1; set < counts.size(); ++set) n += counts[set];
-  return n;
-}
-std::int64_t dates_read_in(const DateSetCounts& counts, DateOrder order) {
-  std::int64_t n = 0;
-  for (unsigned set = 0; set < counts.size(); ++set)
-    if (set & order_bit(order)) n += counts[set];
-  return n;
 }
 
 // "day/month" of "day/month/year": the two parts a date of the other order cannot be.
