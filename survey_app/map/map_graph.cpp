@@ -264,7 +264,7 @@ std::vector<float> MapGraph::valuesInView() const {
   std::vector<float> values;
   for (std::size_t i = 0; i < dots.size(); ++i) {
     const double x = dots.east()[i], y = dots.north()[i];
-    if (x >= x0 && x <= x1 && y >= y0 && y <= y1) values.push_back(dots.values()[i]);
+    if (x >= x0 && x <= x1 && y >= y0 && y <= y1 && dots.values()[i] != null_value) values.push_back(dots.values()[i]);
   }
   return values;
 }
@@ -466,13 +466,17 @@ QImage render_map_image(const SurveyMap& map, QSize size) {
   return map_image(offscreen.control, map).copy(QRect(QPoint(0, 0), size));
 }
 
-QString write_map_svg(const SurveyMap& map, QSize size, const QString& path) {
-  OffscreenGraph offscreen(map, size);
+QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, const QString& path) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  QString failure = write_map_svg(offscreen.control, map, file);
+  QString failure = write_map_svg(control, map, file);
   if (failure.isEmpty() && !file.commit()) failure = file.errorString();
   return failure;
+}
+
+QString write_map_svg(const SurveyMap& map, QSize size, const QString& path) {
+  OffscreenGraph offscreen(map, size);
+  return write_map_svg(offscreen.control, map, path);
 }
 
 }  // namespace corvane

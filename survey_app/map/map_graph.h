@@ -43,7 +43,7 @@ public:
   const SurveyMap& map() const { return *map_; }
   // Colours the dots of a map given to show anew on `stretch`, keeping the view; redraws.
   void recolour(ColourStretch stretch);
-  // The dots inside the shown axis limits.
+  // The values of the dots inside the shown axis limits that have one.
   std::vector<float> valuesInView() const;
 
   // The dot drawn nearest to (x, y) in data units within `pixels` screen pixels at the
@@ -116,6 +116,8 @@ QImage map_image(vellum32::Vellum32& control, const SurveyMap& map);
 // The map picture as SVG into `device`, open for writing. Returns the failure's text,
 // empty on success.
 QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device);
+// The same into the file `path`, replaced only when complete.
+QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, const QString& path);
 
 // The map without a display, the plot drawn at `size` less the colour bar.
 QImage render_map_image(const SurveyMap& map, QSize size);

@@ -8,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 #include <exception>
@@ -86,8 +85,7 @@ void SurveyMapView::showEvent(QShowEvent* event) {
 
 void SurveyMapView::rescaleColours() {
   try {
-    std::vector<float> values = map_graph_->valuesInView();
-    std::erase(values, null_value);
+    const std::vector<float> values = map_graph_->valuesInView();
     if (values.empty()) return;  // nothing in view has a value to stretch over
     stretch_ = colour_stretch(values);
     map_graph_->recolour(*stretch_);
@@ -179,9 +177,7 @@ void SurveyMapView::saveMapSvg() {
                                             QStringLiteral("SVG files (*.svg);;All files (*)"), QStringLiteral("svg"))
                              .trimmed();
     if (path.isEmpty()) return;
-    QSaveFile file(path);
-    QString failure = file.open(QIODevice::WriteOnly) ? write_map_svg(*graph_, map(), file) : file.errorString();
-    if (failure.isEmpty() && !file.commit()) failure = file.errorString();
+    const QString failure = write_map_svg(*graph_, map(), path);
     person_->Message(this, failure.isEmpty()
                                ? QStringLiteral("SVG Export complete")
                                : QStringLiteral("The map could not be written to %1: %2").arg(path, failure));
