@@ -569,7 +569,9 @@ void Form_main::restore_ticks(const std::vector<std::pair<std::string, bool>>& t
     Node& node = model_.nodes[static_cast<std::size_t>(n)];
     if (it == by_key.end() || it->second == node.checked) continue;
     node.checked = it->second;  // each node as it was: a file's blocks carry their own ticks
-    changed = true;
+    // Only a base session's tick changes the matching.
+    const std::int32_t block = model_.node_block[static_cast<std::size_t>(n)];
+    changed |= block > 0 && model_.block(block).kind == base_kind;
   }
   if (changed) scan_base_blocks(model_);
 }
