@@ -45,15 +45,6 @@ QList<float> pointList(const QList<float>& values, qint32 np) {
 
 Primitives::Primitives(ControlState& state, DrawingDevice* device) : s_(state), device_(device) {}
 
-QPoint Primitives::ToDevice(double tx, double ty) const {
-  const double k = s_.DevicePerTwip;
-  if (s_.DeviceLandscape) {
-    return QPoint(RoundToDevice((double(s_.PageWidth) - ty) * k + s_.DeviceOffsetX),
-                  RoundToDevice(tx * k + s_.DeviceOffsetY));
-  }
-  return QPoint(RoundToDevice(tx * k + s_.DeviceOffsetX), RoundToDevice(ty * k + s_.DeviceOffsetY));
-}
-
 bool Primitives::capture(std::initializer_list<QVariant> record) {
   if (!s_.StreamCapture) return false;
   AppendRecord(s_.StreamList, s_.StreamCount, record);

@@ -41,7 +41,13 @@ public:
 
   // Twips to device units: scale DevicePerTwip, offsets, and the quarter turn of
   // DeviceLandscape; halves round to even.
-  QPoint ToDevice(double tx, double ty) const;
+  QPoint ToDevice(double tx, double ty) const {
+    const double k = s_.DevicePerTwip;
+    if (s_.DeviceLandscape)
+      return QPoint(RoundToDevice((double(s_.PageWidth) - ty) * k + s_.DeviceOffsetX),
+                    RoundToDevice(tx * k + s_.DeviceOffsetY));
+    return QPoint(RoundToDevice(tx * k + s_.DeviceOffsetX), RoundToDevice(ty * k + s_.DeviceOffsetY));
+  }
 
   // Clipped to ClipRect; nothing when the segment lies wholly outside.
   void Line(float x1, float y1, float x2, float y2, qint32 colour, qint32 width);

@@ -336,30 +336,35 @@ class CornerTables {
 public:
   static constexpr int Variants = 3;  // device size of the first square, one less, one more
 
-  bool start(QPoint topLeftMin, QPoint topLeftMax, QSize firstSize, qint64 points) {
+  // Tables over the top-left corners from `topLeftMin` to `topLeftMax`; false when they
+  // would cost more than 16 bytes a point.
+  bool start(QPoint topLeftMin, QPoint topLeftMax, qint64 points) {
     origin_ = topLeftMin;
     width_ = qint64(topLeftMax.x()) - topLeftMin.x() + 1;
     height_ = qint64(topLeftMax.y()) - topLeftMin.y() + 1;
-    firstSize_ = firstSize;
-    // A table costs 4 bytes a cell: it must not cost more than 16 bytes a point.
     return width_ > 0 && height_ > 0 && width_ * height_ <= 4 * points;
   }
   // Records `point` as the last square with these device corners; false for a size the
-  // tables do not hold.
+  // tables do not hold. The first square recorded sets the size the others are told from.
   bool record(QPoint topLeft, QPoint bottomRight, qint32 point) {
-    const int dw = bottomRight.x() - topLeft.x() - firstSize_.width() + 1;
-    const int dh = bottomRight.y() - topLeft.y() - firstSize_.height() + 1;
+    if (firstSize_.isEmpty()) firstSize_ = QSize(bottomRight.x() - topLeft.x() + 1, bottomRight.y() - topLeft.y() + 1);
+    // 0 for one unit less than the first square, 1 for its size, 2 for one unit more.
+    const int dw = bottomRight.x() - topLeft.x() + 1 - firstSize_.width() + 1;
+    const int dh = bottomRight.y() - topLeft.y() + 1 - firstSize_.height() + 1;
     if (dw < 0 || dw >= Variants || dh < 0 || dh >= Variants) return false;
     std::vector<qint32>& table = tables_[std::size_t(dw * Variants + dh)];
     if (table.empty()) table.assign(std::size_t(width_ * height_), 0);
     table[std::size_t((qint64(topLeft.y()) - origin_.y()) * width_ + (topLeft.x() - origin_.x()))] = point;
     return true;
   }
-  // The points that are drawn: the last of each corner pair.
-  void markLast(std::vector<bool>& last) const {
+  // The points that are drawn, the last of each corner pair, in ascending order.
+  std::vector<qint32> lastPoints() const {
+    std::vector<qint32> last;
     for (const std::vector<qint32>& table : tables_)
       for (const qint32 p : table)
-        if (p > 0) last[std::size_t(p)] = true;
+        if (p > 0) last.push_back(p);
+    std::sort(last.begin(), last.end());
+    return last;
   }
 
 private:
@@ -376,47 +381,33 @@ bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const 
   const SeriesGeometry g(s);
   const TwipsRect plot = s.PlotRect;
   const double half = s.MarkerSize;  // as the marker primitive takes it
-  // The squares that paint, with their device corners.
-  const auto corners = [&](qint32 p, QPoint& topLeft, QPoint& bottomRight) {
+  // A square drawn has its centre in the plot, so its corners lie in the device rectangle
+  // of the plot widened by the half size; rounding keeps that order.
+  const QPoint a = draw.ToDevice(plot.Left - half, plot.Top - half);
+  const QPoint b = draw.ToDevice(plot.Right + half, plot.Bottom + half);
+  CornerTables tables;
+  if (!tables.start(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                    QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())), count))
+    return false;
+  // One pass: nothing is drawn until every square that paints has been recorded.
+  qint32 firstCode = 0;
+  for (qint32 p = 1; p <= count; ++p) {
     const double y = ys[p];
     const qint32 code = markers.codes[p - 1];
-    if (y < MissingBelow || code == 0) return false;
+    if (y < MissingBelow || code == 0) continue;
     const float fx = float(g.x(xs[p - 1]));
     const float fy = float(g.y(y));
-    if (!inside(fx, fy, plot) || markers.colour(p, colour) < 0) return false;
-    const QPoint a = draw.ToDevice(fx - half, fy - half);
-    const QPoint b = draw.ToDevice(fx + half, fy + half);
-    topLeft = QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y()));
-    bottomRight = QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()));
-    return true;
-  };
-  qint32 firstCode = 0;
-  QPoint low(INT_MAX, INT_MAX), high(INT_MIN, INT_MIN);
-  QSize firstSize;
-  qint64 painting = 0;
-  for (qint32 p = 1; p <= count; ++p) {
-    QPoint a, b;
-    if (!corners(p, a, b)) continue;
-    const qint32 code = markers.codes[p - 1];
-    if (painting++ == 0) {
-      firstCode = code;
-      firstSize = QSize(b.x() - a.x() + 1, b.y() - a.y() + 1);
-    }
+    if (!inside(fx, fy, plot) || markers.colour(p, colour) < 0) continue;
+    if (firstCode == 0) firstCode = code;
     if (code != firstCode || (code != 1 && code != 2)) return false;
-    low = QPoint(std::min(low.x(), a.x()), std::min(low.y(), a.y()));
-    high = QPoint(std::max(high.x(), a.x()), std::max(high.y(), a.y()));
+    const QPoint c1 = draw.ToDevice(fx - half, fy - half);
+    const QPoint c2 = draw.ToDevice(fx + half, fy + half);
+    if (!tables.record(QPoint(std::min(c1.x(), c2.x()), std::min(c1.y(), c2.y())),
+                       QPoint(std::max(c1.x(), c2.x()), std::max(c1.y(), c2.y())), p))
+      return false;
   }
-  CornerTables tables;
-  if (painting == 0 || !tables.start(low, high, firstSize, painting)) return false;
-  for (qint32 p = 1; p <= count; ++p) {
-    QPoint a, b;
-    if (corners(p, a, b) && !tables.record(a, b, p)) return false;
-  }
-  std::vector<bool> last(std::size_t(count) + 1);
-  tables.markLast(last);
-  for (qint32 p = 1; p <= count; ++p)
-    if (last[std::size_t(p)])
-      draw.Marker(float(g.x(xs[p - 1])), float(g.y(ys[p])), markers.codes[p - 1], markers.colour(p, colour));
+  for (const qint32 p : tables.lastPoints())
+    draw.Marker(float(g.x(xs[p - 1])), float(g.y(ys[p])), markers.codes[p - 1], markers.colour(p, colour));
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "recording_device.h"
 #include "render/plot.h"
+#include "render/series.h"
 #include "test_support.h"
 
 namespace vellum32 {
@@ -146,6 +147,52 @@ TEST(PlotTest, EveryPointOfALongSeriesIsDrawn) {
   g.control.RegisterData(table);
   g.control.SetSeriesOptions(1, 1, Red, QString(), 1);
   EXPECT_EQ(ofCode(g.capture(), MarkerRecord).size(), std::size_t(n));
+}
+
+// Many small squares of several colours: drawing only the last square of each device
+// place paints the same picture as drawing every square. One more point with another
+// marker at the end makes the control draw every square; outside that marker the two
+// pictures are the same, pixel for pixel.
+TEST(PlotTest, ManySquaresPaintAsIfEachWereDrawn) {
+  const int n = 60'000;
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> at(0, 100);
+  std::vector<double> xs(n + 1), ys(n + 1);
+  std::vector<qint32> colours(n + 1);
+  const qint32 palette[] = {Red, RGBColour(0, 0, 255), RGBColour(0, 160, 0)};
+  for (int k = 0; k < n; ++k) {
+    xs[k] = at(random), ys[k] = at(random);
+    colours[k] = palette[random() % 3];
+  }
+  xs[n] = 50, ys[n] = 50, colours[n] = Red;
+  const auto picture = [&](bool markerAtEnd) {
+    Graph g;
+    g.control.setXAxisMin(0), g.control.setXAxisMax(100);
+    g.control.setYAxisMin(0), g.control.setYAxisMax(100);
+    g.control.setMarkerSize(20);
+    std::vector<double> y = ys;
+    if (!markerAtEnd) y[n] = std::nan("");
+    g.control.RegisterData(xs, y);
+    g.control.SetSeriesOptions(1, 1, -1, QString(), 1);
+    g.control.RegisterMarkerColour(colours, 1, 1);
+    DataTable star(2, n + 2);
+    star(1, n + 1) = 3;
+    if (markerAtEnd) g.control.RegisterMarker(star, 1, 1, n + 1);
+    g.control.Refresh();
+    const QPoint end = PointPosition(StateOf(g.control), 1, 1, markerAtEnd ? n + 1 : 1);
+    return std::pair(g.control.Picture(),
+                     QPointF(end.x() / g.control.TwipsPerPixelX(), end.y() / g.control.TwipsPerPixelY()));
+  };
+  const auto [every, end] = picture(true);
+  const auto [last, unused] = picture(false);
+  ASSERT_EQ(every.size(), last.size());
+  int differing = 0;
+  for (int y = 0; y < every.height(); ++y)
+    for (int x = 0; x < every.width(); ++x) {
+      if (std::abs(x - end.x()) <= 12 && std::abs(y - end.y()) <= 12) continue;
+      differing += every.pixel(x, y) != last.pixel(x, y);
+    }
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(PlotTest, AfterClearOnlyTheOverlayIsDrawn) {
