@@ -26,6 +26,37 @@ void MapDots::push_back(const MapDot& dot) {
   values_.push_back(dot.value);
 }
 
+void MapDots::append(const MapDots& from, std::size_t first, std::size_t count) {
+  if (count == 0) return;
+  const std::size_t base = size();
+  // The runs of `from` that hold the dots, each cut to them.
+  auto run = std::prev(std::upper_bound(from.runs_.begin(), from.runs_.end(), first,
+                                        [](std::size_t d, const Run& r) { return d < r.first_dot; }));
+  for (; run != from.runs_.end() && run->first_dot < first + count; ++run) {
+    const std::size_t start = std::max(run->first_dot, first);
+    const std::size_t at = base + (start - first);
+    const std::int32_t reading = run->first_reading + std::int32_t(start - run->first_dot);
+    const bool continues =
+        !runs_.empty() && runs_.back().block == run->block &&
+        std::int64_t(runs_.back().first_reading) + std::int64_t(at - runs_.back().first_dot) == reading;
+    if (!continues) runs_.push_back({at, run->block, reading});
+  }
+  const auto from_at = [first](const auto& column) { return column.begin() + std::ptrdiff_t(first); };
+  east_.insert(east_.end(), from_at(from.east_), from_at(from.east_) + std::ptrdiff_t(count));
+  north_.insert(north_.end(), from_at(from.north_), from_at(from.north_) + std::ptrdiff_t(count));
+  values_.insert(values_.end(), from_at(from.values_), from_at(from.values_) + std::ptrdiff_t(count));
+}
+
+std::pair<std::size_t, std::size_t> MapDots::dots_of(std::int32_t block) const {
+  const auto run =
+      std::lower_bound(runs_.begin(), runs_.end(), block, [](const Run& r, std::int32_t b) { return r.block < b; });
+  if (run == runs_.end() || run->block != block) return {size(), 0};
+  auto end = run;
+  while (end != runs_.end() && end->block == block) ++end;
+  const std::size_t last = end == runs_.end() ? size() : end->first_dot;
+  return {run->first_dot, last - run->first_dot};
+}
+
 MapDot MapDots::operator[](std::size_t i) const {
   // The last run starting at or before dot i.
   const auto run = std::prev(
@@ -34,9 +65,14 @@ MapDot MapDots::operator[](std::size_t i) const {
           run->first_reading + std::int32_t(i - run->first_dot)};
 }
 
-SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
+namespace {
+
+// The map of the ticked field blocks; with `previous`, a block mapped with the same base
+// session as there takes its dots from it.
+SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous) {
   SurveyMap map;
   map.raw = raw;
+  map.mapped_with.assign(std::size_t(std::max(m.block_count, 0)) + 1, not_mapped);
   // Field blocks only; unmatched ones are placed too, without a value.
   ExportOptions options;
   options.apply_corrections = !raw;
@@ -50,6 +86,15 @@ SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
     const BlockTreatment treatment = select_block(m, b, options);
     if (treatment != BlockTreatment::corrected && treatment != BlockTreatment::uncorrected) continue;
+    const std::int32_t with = treatment == BlockTreatment::corrected ? m.match_of(b).base_block : 0;
+    if (previous && std::size_t(b) < previous->mapped_with.size() && previous->mapped_with[std::size_t(b)] == with) {
+      const auto [first, count] = previous->dots.dots_of(b);
+      map.dots.append(previous->dots, first, count);
+      const auto values = previous->dots.values().begin() + std::ptrdiff_t(first);
+      map.valued += std::count_if(values, values + std::ptrdiff_t(count), [](float v) { return v != null_value; });
+      map.mapped_with[std::size_t(b)] = with;
+      continue;
+    }
     const Block& block = m.block(b);
     float coordinate = 0.0f;
     try {
@@ -68,6 +113,7 @@ SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
       map.dots.push_back({at.x, at.y, value, b, block.first_reading + k - 1});
       map.valued += value != null_value;
     }
+    map.mapped_with[std::size_t(b)] = with;
   }
   if (!map.dots.empty()) {
     const auto [x_min, x_max] = std::minmax_element(map.dots.east().begin(), map.dots.east().end());
@@ -75,7 +121,23 @@ SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
     map.x_min = float(*x_min), map.x_max = float(*x_max);
     map.y_min = float(*y_min), map.y_max = float(*y_max);
   }
+  return map;
+}
+
+}  // namespace
+
+SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
+  SurveyMap map = map_blocks(m, raw, nullptr);
   if (map.valued > 0) map.stretch = colour_stretch(map.dots.values());
+  return map;
+}
+
+SurveyMap rebuild_survey_map(const SurveyModel& m, const SurveyMap& previous) {
+  SurveyMap map = map_blocks(m, previous.raw, &previous);
+  if (previous.valued > 0)
+    map.stretch = previous.stretch;
+  else if (map.valued > 0)
+    map.stretch = colour_stretch(map.dots.values());
   return map;
 }
 

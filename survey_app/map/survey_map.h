@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/survey_model.h"
@@ -34,6 +35,11 @@ public:
   void push_back(const MapDot& dot);
   // Dot i (i < size()).
   MapDot operator[](std::size_t i) const;
+
+  // Appends dots first .. first + count - 1 of `from`, which must not be this object.
+  void append(const MapDots& from, std::size_t first, std::size_t count);
+  // The first dot of block `block` and how many it has; {size(), 0} when it has none.
+  std::pair<std::size_t, std::size_t> dots_of(std::int32_t block) const;
 
   const std::vector<double>& east() const { return east_; }
   const std::vector<double>& north() const { return north_; }
@@ -68,12 +74,22 @@ struct SurveyMap {
   // Ticked field lines of two or more readings left out: the name is empty or gives no
   // coordinate, or a value leaves the 32-bit float range.
   std::vector<std::int32_t> left_out;
+  // By block number, what a block's values were worked out with: 0 without a base session
+  // (raw values, or none), else the base session's block; not_mapped for a block without dots.
+  std::vector<std::int32_t> mapped_with;
 };
+
+inline constexpr std::int32_t not_mapped = -1;
 
 // The map of the ticked field blocks with at least two readings. With `raw`, every block
 // shows its raw readings; otherwise matched blocks show corrected values and the rest
 // no value. Never throws for a block: what cannot be placed is left out.
 SurveyMap build_survey_map(const SurveyModel& model, bool raw);
+// The map of the same model after ticks changed, `previous` being a map of the model's
+// current processing run: the dots of a block mapped with the same base session as before
+// are taken from `previous` rather than worked out again. Values stay raw or corrected as
+// in `previous`, and so does the colour stretch while `previous` had values.
+SurveyMap rebuild_survey_map(const SurveyModel& model, const SurveyMap& previous);
 
 // The nearest-rank percentile: the value of rank ceil(percent x n / 100) (at least 1)
 // among the n values in ascending order. Reorders `values`; n must be at least 1.

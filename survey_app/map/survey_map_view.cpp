@@ -99,7 +99,11 @@ void SurveyMapView::rescaleColours() {
 
 void SurveyMapView::mapModel() {
   try {
-    SurveyMap map = model_ ? build_survey_map(*model_, raw_->isChecked()) : SurveyMap{};
+    // Ticks that changed keep the stretch, and the dots of the blocks whose values they
+    // left alone.
+    SurveyMap map = !model_                 ? SurveyMap{}
+                    : rescale_ || !stretch_ ? build_survey_map(*model_, raw_->isChecked())
+                                            : rebuild_survey_map(*model_, this->map());
     if (rescale_ || !stretch_) stretch_ = map.valued > 0 ? std::optional(map.stretch) : std::nullopt;
     rescale_ = false;
     if (stretch_) map.stretch = *stretch_;

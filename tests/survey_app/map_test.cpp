@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "correction/base_match.h"
 #include "dump_fixture.h"
 #include "export/export_command.h"
 #include "map/survey_map.h"
@@ -78,6 +79,39 @@ TEST_F(MapTest, ValuesAreCorrectedOrGreyAndRawOnRequest) {
   const SurveyMap fewer = build_survey_map(model, false);
   ASSERT_EQ(fewer.dots.size(), 10u);
   EXPECT_EQ(line_of(fewer.dots[0]), "200S");
+}
+
+// A map built again after ticks, from the map before them, is the map built anew: only
+// the stretch stays as it was.
+TEST_F(MapTest, RebuiltAfterTicksAsIfBuiltAnew) {
+  std::int32_t base = 0, line = 0;
+  for (std::int32_t b = 1; b <= model.block_count; ++b) {
+    if (block(b).kind == base_kind) base = block(b).node;
+    if (block(b).line == "300E") line = block(b).node;
+  }
+  ASSERT_TRUE(base && line);
+  // Each step from the map of the step before.
+  const std::pair<std::int32_t, bool> ticks[] = {{line, false}, {base, false}, {line, true}, {base, true}};
+  SurveyMap previous = build_survey_map(model, false);
+  const ColourStretch first = previous.stretch;
+  for (const auto& [node, checked] : ticks) {
+    set_node_checked(model, node, checked);
+    SurveyMap rebuilt = rebuild_survey_map(model, previous);
+    const SurveyMap built = build_survey_map(model, false);
+    ASSERT_EQ(rebuilt.dots.size(), built.dots.size()) << node << checked;
+    for (std::size_t i = 0; i < built.dots.size(); ++i) {
+      const MapDot a = rebuilt.dots[i], b = built.dots[i];
+      EXPECT_TRUE(a.x == b.x && a.y == b.y && a.value == b.value && a.block == b.block && a.reading == b.reading) << i;
+    }
+    EXPECT_EQ(rebuilt.valued, built.valued);
+    EXPECT_EQ(rebuilt.left_out, built.left_out);
+    EXPECT_EQ(rebuilt.mapped_with, built.mapped_with);
+    if (rebuilt.valued > 0) {
+      EXPECT_EQ(rebuilt.stretch.low, first.low);
+      EXPECT_EQ(rebuilt.stretch.high, first.high);
+    }
+    previous = std::move(rebuilt);
+  }
 }
 
 TEST(ColourStretch, NearestRankPercentilesOnTheirBoundaries) {
