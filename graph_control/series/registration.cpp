@@ -246,8 +246,8 @@ void Vellum32::RegisterMarkerColour(std::span<const qint32> colours, qint32 nGro
   const PointRange r = addressedPoints(store, store.SeriesCount(), qint64(colours.size()), nGroup, nSeries, -1);
   if (r.empty()) return;
   for (qint64 s = r.FirstSeries; s <= r.LastSeries; ++s)
-    for (qint64 p = r.FirstPoint; p <= r.LastPoint; ++p)
-      store.setPointColour(qint32(s), qint32(p), colours[std::size_t(p - 1)]);
+    store.setPointColours(qint32(s), qint32(r.FirstPoint),
+                          colours.subspan(std::size_t(r.FirstPoint - 1), std::size_t(r.LastPoint - r.FirstPoint + 1)));
 }
 
 void Vellum32::SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor, const QString& Legend,

@@ -1,5 +1,7 @@
 #include "series/series_store.h"
 
+#include <algorithm>
+
 #include "vellum32/errors.h"
 
 namespace vellum32 {
@@ -68,6 +70,14 @@ void SeriesStore::setPointColour(qint32 series, qint32 point, qint32 colour) {
   checkPoint(series, point);
   if (colours_.empty()) materialiseColours();
   colours_[pointIndex(series, point)] = colour;
+}
+
+void SeriesStore::setPointColours(qint32 series, qint32 first, std::span<const qint32> colours) {
+  if (colours.empty()) return;
+  checkPoint(series, first);
+  checkPoint(series, qint32(qint64(first) + qint64(colours.size()) - 1));
+  if (colours_.empty()) materialiseColours();
+  std::copy(colours.begin(), colours.end(), colours_.begin() + std::ptrdiff_t(pointIndex(series, first)));
 }
 
 void SeriesStore::materialiseMarkers() { markers_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_), 0); }

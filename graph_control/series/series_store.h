@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <array>
+#include <span>
 #include <vector>
 
 namespace vellum32 {
@@ -29,6 +30,8 @@ public:
 
   void setPointMarker(qint32 series, qint32 point, qint32 code);
   void setPointColour(qint32 series, qint32 point, qint32 colour);
+  // Points first .. first + colours.size() - 1 of `series` take `colours` in turn.
+  void setPointColours(qint32 series, qint32 first, std::span<const qint32> colours);
 
   // Unchecked reads of a series' marker codes and colours, point 1 at [0]: null while
   // none was written (codes then read 0, colours -1 up to FilledPoints and 0 after).

@@ -240,6 +240,10 @@ void MapGraph::registerColours() {
   const SurveyMap& map = *map_;
   const std::size_t n = map.dots.size();
   if (n == 0) return;
+  if (map.colours.size() == n) {
+    control_.RegisterMarkerColour(map.colours, 1, 1);
+    return;
+  }
   std::vector<qint32> colours(n);
   const auto fill = [&](std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) colours[i] = dot_colour(map.dots.values()[i], map.stretch);
@@ -252,7 +256,7 @@ void MapGraph::registerColours() {
 
 void MapGraph::recolour(ColourStretch stretch) {
   if (map_ != &owned_) return;
-  owned_.stretch = stretch;
+  recolour_survey_map(owned_, stretch);
   registerColours();
   draw();
 }

@@ -68,10 +68,12 @@ MapDot MapDots::operator[](std::size_t i) const {
 namespace {
 
 // The map of the ticked field blocks; with `previous`, a block mapped with the same base
-// session as there takes its dots from it.
-SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous) {
+// session as there takes its dots from it. With `colour_on` the dots are coloured on it,
+// those taken from `previous` with their colours there, which must be on the same stretch.
+SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous, const ColourStretch* colour_on) {
   SurveyMap map;
   map.raw = raw;
+  if (colour_on) map.stretch = *colour_on;
   map.mapped_with.assign(std::size_t(std::max(m.block_count, 0)) + 1, not_mapped);
   // Field blocks only; unmatched ones are placed too, without a value.
   ExportOptions options;
@@ -81,6 +83,7 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous) 
   for (std::int32_t b = 1; b <= m.block_count; ++b)
     if (m.block(b).kind == field_kind) readings += static_cast<std::size_t>(std::max(m.block(b).num_readings, 0));
   map.dots.reserve(readings);
+  if (colour_on) map.colours.reserve(readings);
 
   WorkingColumns columns;
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
@@ -90,6 +93,10 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous) 
     if (previous && std::size_t(b) < previous->mapped_with.size() && previous->mapped_with[std::size_t(b)] == with) {
       const auto [first, count] = previous->dots.dots_of(b);
       map.dots.append(previous->dots, first, count);
+      if (colour_on) {
+        const auto colours = previous->colours.begin() + std::ptrdiff_t(first);
+        map.colours.insert(map.colours.end(), colours, colours + std::ptrdiff_t(count));
+      }
       const auto values = previous->dots.values().begin() + std::ptrdiff_t(first);
       map.valued += std::count_if(values, values + std::ptrdiff_t(count), [](float v) { return v != null_value; });
       map.mapped_with[std::size_t(b)] = with;
@@ -113,6 +120,9 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous) 
       map.dots.push_back({at.x, at.y, value, b, block.first_reading + k - 1});
       map.valued += value != null_value;
     }
+    if (colour_on)
+      for (std::size_t i = map.colours.size(); i < map.dots.size(); ++i)
+        map.colours.push_back(dot_colour(map.dots.values()[i], *colour_on));
     map.mapped_with[std::size_t(b)] = with;
   }
   if (!map.dots.empty()) {
@@ -127,18 +137,23 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous) 
 }  // namespace
 
 SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
-  SurveyMap map = map_blocks(m, raw, nullptr);
-  if (map.valued > 0) map.stretch = colour_stretch(map.dots.values());
+  SurveyMap map = map_blocks(m, raw, nullptr, nullptr);
+  recolour_survey_map(map, map.valued > 0 ? colour_stretch(map.dots.values()) : ColourStretch{});
   return map;
 }
 
 SurveyMap rebuild_survey_map(const SurveyModel& m, const SurveyMap& previous) {
-  SurveyMap map = map_blocks(m, previous.raw, &previous);
-  if (previous.valued > 0)
-    map.stretch = previous.stretch;
-  else if (map.valued > 0)
-    map.stretch = colour_stretch(map.dots.values());
+  const bool keeps_colours = previous.valued > 0 && previous.colours.size() == previous.dots.size();
+  SurveyMap map = map_blocks(m, previous.raw, &previous, keeps_colours ? &previous.stretch : nullptr);
+  if (!keeps_colours) recolour_survey_map(map, map.valued > 0 ? colour_stretch(map.dots.values()) : previous.stretch);
   return map;
+}
+
+void recolour_survey_map(SurveyMap& map, ColourStretch stretch) {
+  map.stretch = stretch;
+  const std::vector<float>& values = map.dots.values();
+  map.colours.resize(values.size());
+  std::transform(values.begin(), values.end(), map.colours.begin(), [&](float v) { return dot_colour(v, stretch); });
 }
 
 float percentile_nearest_rank(std::vector<float>& values, int percent) {

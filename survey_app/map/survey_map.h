@@ -69,6 +69,9 @@ struct SurveyMap {
   // How many dots have a value; the stretch spans theirs and means nothing without one.
   std::int64_t valued = 0;
   ColourStretch stretch;
+  // The dots' colours on `stretch`, as dot_colour gives them; empty when they were not
+  // worked out (the graph then works them out).
+  std::vector<std::int32_t> colours;
   // Extent of all dots; empty (min > max) without dots.
   float x_min = 1.0f, x_max = 0.0f, y_min = 1.0f, y_max = 0.0f;
   // Ticked field lines of two or more readings left out: the name is empty or gives no
@@ -88,8 +91,11 @@ SurveyMap build_survey_map(const SurveyModel& model, bool raw);
 // The map of the same model after ticks changed, `previous` being a map of the model's
 // current processing run: the dots of a block mapped with the same base session as before
 // are taken from `previous` rather than worked out again. Values stay raw or corrected as
-// in `previous`, and so does the colour stretch while `previous` had values.
+// in `previous`, and so do the colour stretch and the colours while `previous` had values.
 SurveyMap rebuild_survey_map(const SurveyModel& model, const SurveyMap& previous);
+
+// Colours the dots of `map` on `stretch`.
+void recolour_survey_map(SurveyMap& map, ColourStretch stretch);
 
 // The nearest-rank percentile: the value of rank ceil(percent x n / 100) (at least 1)
 // among the n values in ascending order. Reorders `values`; n must be at least 1.

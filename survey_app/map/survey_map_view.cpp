@@ -106,7 +106,6 @@ void SurveyMapView::mapModel() {
                                             : rebuild_survey_map(*model_, this->map());
     if (rescale_ || !stretch_) stretch_ = map.valued > 0 ? std::optional(map.stretch) : std::nullopt;
     rescale_ = false;
-    if (stretch_) map.stretch = *stretch_;
     map_graph_->show(std::move(map));
   } catch (const vellum32::Vellum32Error& e) {
     emit mapFailed(e.Description());

@@ -102,6 +102,7 @@ TEST_F(MapTest, RebuiltAfterTicksAsIfBuiltAnew) {
     for (std::size_t i = 0; i < built.dots.size(); ++i) {
       const MapDot a = rebuilt.dots[i], b = built.dots[i];
       EXPECT_TRUE(a.x == b.x && a.y == b.y && a.value == b.value && a.block == b.block && a.reading == b.reading) << i;
+      EXPECT_EQ(rebuilt.colours.at(i), dot_colour(a.value, rebuilt.stretch)) << i;
     }
     EXPECT_EQ(rebuilt.valued, built.valued);
     EXPECT_EQ(rebuilt.left_out, built.left_out);
