@@ -30,6 +30,22 @@ inline int RoundToDevice(double v) {
   return int(convert::roundHalfEven(v));
 }
 
+// Twips to device units, as values: scale, offsets, and the quarter turn of a landscape
+// page; halves round to even.
+struct DeviceMapping {
+  double perTwip = 1;
+  double offsetX = 0;
+  double offsetY = 0;
+  bool landscape = false;
+  double pageWidth = 0;  // twips, for the quarter turn
+
+  QPoint operator()(double tx, double ty) const {
+    if (landscape)
+      return QPoint(RoundToDevice((pageWidth - ty) * perTwip + offsetX), RoundToDevice(tx * perTwip + offsetY));
+    return QPoint(RoundToDevice(tx * perTwip + offsetX), RoundToDevice(ty * perTwip + offsetY));
+  }
+};
+
 // While the state's StreamCapture is on the primitives append their records to
 // StreamList and draw nothing; otherwise they draw on `device` (nothing when it is null)
 // with the state's device mapping, pen width and text font.
@@ -39,15 +55,11 @@ public:
 
   DrawingDevice* Device() const { return device_; }
 
-  // Twips to device units: scale DevicePerTwip, offsets, and the quarter turn of
-  // DeviceLandscape; halves round to even.
-  QPoint ToDevice(double tx, double ty) const {
-    const double k = s_.DevicePerTwip;
-    if (s_.DeviceLandscape)
-      return QPoint(RoundToDevice((double(s_.PageWidth) - ty) * k + s_.DeviceOffsetX),
-                    RoundToDevice(tx * k + s_.DeviceOffsetY));
-    return QPoint(RoundToDevice(tx * k + s_.DeviceOffsetX), RoundToDevice(ty * k + s_.DeviceOffsetY));
+  // The state's device mapping: DevicePerTwip, the offsets and DeviceLandscape.
+  DeviceMapping Mapping() const {
+    return {s_.DevicePerTwip, s_.DeviceOffsetX, s_.DeviceOffsetY, s_.DeviceLandscape, double(s_.PageWidth)};
   }
+  QPoint ToDevice(double tx, double ty) const { return Mapping()(tx, ty); }
 
   // Clipped to ClipRect; nothing when the segment lies wholly outside.
   void Line(float x1, float y1, float x2, float y2, qint32 colour, qint32 width);

@@ -390,6 +390,7 @@ bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const 
                     QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())), count))
     return false;
   // One pass: nothing is drawn until every square that paints has been recorded.
+  const DeviceMapping toDevice = draw.Mapping();
   qint32 firstCode = 0;
   for (qint32 p = 1; p <= count; ++p) {
     const double y = ys[p];
@@ -400,8 +401,8 @@ bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const 
     if (!inside(fx, fy, plot) || markers.colour(p, colour) < 0) continue;
     if (firstCode == 0) firstCode = code;
     if (code != firstCode || (code != 1 && code != 2)) return false;
-    const QPoint c1 = draw.ToDevice(fx - half, fy - half);
-    const QPoint c2 = draw.ToDevice(fx + half, fy + half);
+    const QPoint c1 = toDevice(fx - half, fy - half);
+    const QPoint c2 = toDevice(fx + half, fy + half);
     if (!tables.record(QPoint(std::min(c1.x(), c2.x()), std::min(c1.y(), c2.y())),
                        QPoint(std::max(c1.x(), c2.x()), std::max(c1.y(), c2.y())), p))
       return false;
