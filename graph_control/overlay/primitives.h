@@ -23,7 +23,7 @@ QColor ColourOf(qint32 colour);
 
 // A device coordinate: rounded, halves to even. Coordinates stay well inside the range of
 // an int (and of the platform's 32-bit device space); anything beyond is off every page.
-inline int RoundToDevice(double v) {
+[[gnu::always_inline]] inline int RoundToDevice(double v) {
   constexpr double limit = 1 << 30;
   if (!(v >= -limit)) return v != v ? 0 : -(1 << 30);
   if (v > limit) return 1 << 30;
@@ -39,7 +39,7 @@ struct DeviceMapping {
   bool landscape = false;
   double pageWidth = 0;  // twips, for the quarter turn
 
-  QPoint operator()(double tx, double ty) const {
+  [[gnu::always_inline]] QPoint operator()(double tx, double ty) const {
     if (landscape)
       return QPoint(RoundToDevice((pageWidth - ty) * perTwip + offsetX), RoundToDevice(tx * perTwip + offsetY));
     return QPoint(RoundToDevice(tx * perTwip + offsetX), RoundToDevice(ty * perTwip + offsetY));

@@ -269,8 +269,7 @@ void Vellum32::SetSeriesOptions(qint32 nGroup, qint32 Series, qint32 PlotColor, 
   SeriesOptions& o = s_->Options;
   if (!Legend.isEmpty()) option(o.SeriesLegend) = Legend;
   if (PlotColor >= 0) option(o.SeriesColour) = PlotColor;
-  if (iPlotMarker != 0)
-    for (qint32 p = 1; p <= store.MaxPoints(); ++p) store.setPointMarker(qint32(s), p, iPlotMarker);
+  if (iPlotMarker != 0) store.setSeriesMarker(qint32(s), iPlotMarker);
   if (iSelectable >= 0) option(o.SeriesSelectable) = iSelectable != 0;
   if (LineWeight > 0) option(o.SeriesWeight) = LineWeight;
 }

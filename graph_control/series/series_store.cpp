@@ -72,6 +72,14 @@ void SeriesStore::setPointColour(qint32 series, qint32 point, qint32 colour) {
   colours_[pointIndex(series, point)] = colour;
 }
 
+void SeriesStore::setSeriesMarker(qint32 series, qint32 code) {
+  if (maxPoints_ < 1) return;
+  checkPoint(series, 1);
+  if (markers_.empty()) materialiseMarkers();
+  const auto first = markers_.begin() + std::ptrdiff_t(pointIndex(series, 1));
+  std::fill(first, first + maxPoints_, code);
+}
+
 void SeriesStore::setPointColours(qint32 series, qint32 first, std::span<const qint32> colours) {
   if (colours.empty()) return;
   checkPoint(series, first);

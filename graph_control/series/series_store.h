@@ -30,6 +30,8 @@ public:
 
   void setPointMarker(qint32 series, qint32 point, qint32 code);
   void setPointColour(qint32 series, qint32 point, qint32 colour);
+  // Every point of `series` takes marker `code`.
+  void setSeriesMarker(qint32 series, qint32 code);
   // Points first .. first + colours.size() - 1 of `series` take `colours` in turn.
   void setPointColours(qint32 series, qint32 first, std::span<const qint32> colours);
 
