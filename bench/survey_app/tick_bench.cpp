@@ -21,6 +21,7 @@
 #include "dump_generator.h"
 #include "quiet_operator.h"
 #include "ui/form_main.h"
+#include "util/memory_policy.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  corvane::keep_freed_blocks_for_reuse();  // as the window's main does
   QApplication app(argc, argv);
   if (argc < 2) {
     std::fprintf(stderr, "usage: tick_bench DIR [MEGABYTES] [TICKS]\n");

@@ -16,6 +16,7 @@
 
 #include "ui/form_main.h"
 #include "util/date_time.h"
+#include "util/memory_policy.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  corvane::keep_freed_blocks_for_reuse();
   std::optional<std::string> folder;
   std::optional<corvane::DateOrder> order;
   bool keep_settings = true;
