@@ -178,15 +178,22 @@ std::string cover_description(const SurveyModel& m, std::int32_t node) {
 
 namespace {
 
-// "line 100N, envimag_0709.dat, 1996/07/09 08:25–08:44": the parts the block has.
-std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView& view) {
-  std::string text = view.line.empty() ? std::string() : "line " + view.line + ", ";
-  text += m.node_text(m.nodes[static_cast<std::size_t>(node)].parent);
-  if (view.time_start.empty()) return text;
-  const auto hh_mm = [](const std::string& hms) { return hms.substr(0, 5); };
-  text += ", " + view.date_start + " " + hh_mm(view.time_start) + "–";
-  if (view.date_end != view.date_start) text += view.date_end + " ";
-  return text + hh_mm(view.time_end);
+// "line 100N, envimag_0709.dat, 1996/07/09 08:25–08:44": the parts the block has, the
+// file's name only `with_file`, the dates only `with_dates`.
+std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView& view, bool with_file,
+                       bool with_dates) {
+  std::vector<std::string> parts;
+  if (!view.line.empty()) parts.push_back("line " + view.line);
+  if (with_file) parts.push_back(m.node_text(m.nodes[static_cast<std::size_t>(node)].parent));
+  if (!view.time_start.empty()) {
+    const auto hh_mm = [](const std::string& hms) { return hms.substr(0, 5); };
+    std::string times = (with_dates ? view.date_start + " " : "") + hh_mm(view.time_start) + "–";
+    if (with_dates && view.date_end != view.date_start) times += view.date_end + " ";
+    parts.push_back(times + hh_mm(view.time_end));
+  }
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
 }
 
 }  // namespace
@@ -207,7 +214,11 @@ BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
   }
   view.base_view = b.kind != field_kind;
   if (m.selected_block <= 0) return view;
-  view.block = block_text(m, node, view);
+  view.block = block_text(m, node, view, true, true);
+  for (const bool with_dates : {true, false})
+    if (std::string shorter = block_text(m, node, view, false, with_dates);
+        shorter.size() < (view.shorter_blocks.empty() ? view.block : view.shorter_blocks.back()).size())
+      view.shorter_blocks.push_back(std::move(shorter));
   if (!view.base_view && static_cast<std::size_t>(m.selected_block) < m.match.size())
     view.shown_base_block = m.match_of(m.selected_block).base_block;
   if (b.num_readings <= 1) return view;
@@ -264,13 +275,22 @@ std::string graph_title(int index, bool base_view) {
 
 GraphCaption graph_caption(int index, const BlockView& view) {
   GraphCaption c;
+  std::string note;  // left out first where the title does not fit
   switch (index) {
     case 0: c.title = view.base_view ? "Base station readings" : "Raw readings"; break;
     case 1: c.title = "Base station at each reading"; break;
-    case 2: c.title = "Corrected: raw − base (export adds the base field)"; break;
+    case 2:
+      c.title = "Corrected: raw − base";
+      note = " (export adds the base field)";
+      break;
     default: return c;
   }
-  if (!view.block.empty()) c.title += ", " + view.block;
+  const auto with = [](const std::string& caption, const std::string& block) {
+    return block.empty() ? caption : caption + ", " + block;
+  };
+  if (!note.empty()) c.shorter_titles.push_back(with(c.title, view.block));
+  for (const std::string& block : view.shorter_blocks) c.shorter_titles.push_back(with(c.title, block));
+  c.title = with(c.title + note, view.block);
   c.x_label = view.base_view ? "Reading" : "Station";
   c.y_label = "nT";
   return c;

@@ -56,6 +56,9 @@ struct BlockView {
   // Which block it is, for the graphs' titles: "line 100N, envimag_0709.dat, 1996/07/09
   // 08:25–08:44" (the end's date only when it is another day); empty for a file node.
   std::string block;
+  // The same with less in it, each shorter than the one before: without the file's name
+  // ("line 100N, 1996/07/09 08:25–08:44"), then without the dates ("line 100N, 08:25–08:44").
+  std::vector<std::string> shorter_blocks;
   std::vector<GraphData> graphs;  // in index order; the graphs not listed stay empty
 };
 
@@ -94,6 +97,9 @@ std::optional<GraphAxes> shown_axes(const GraphData& graph, float x_min, float x
 // the view's block), and its axis labels. corvane-batch --graphs leaves these out.
 struct GraphCaption {
   std::string title;
+  // The title with less in it, for a graph too narrow for all of it, each shorter than the
+  // one before: without the note on the base field, then with the view's shorter blocks.
+  std::vector<std::string> shorter_titles;
   std::string x_label;
   std::string y_label;
 };

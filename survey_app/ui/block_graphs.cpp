@@ -96,12 +96,19 @@ bool BlockGraphs::eventFilter(QObject* watched, QEvent* event) {
 
 void BlockGraphs::fit_title(int index) {
   vellum32::Vellum32& g = *graphs_[static_cast<std::size_t>(index)];
-  const QString title = QString::fromStdString(graph_caption(index, view_).title);
+  const GraphCaption caption = graph_caption(index, view_);
   // The graph draws its titles in bold in the title font, centred over the plot frame.
   QFont font = g.TitleFont().value_or(g.Font());
   font.setBold(true);
+  const QFontMetrics metrics(font);
   constexpr int edge = 8;  // pixels left free on each side
-  g.setTitle(QFontMetrics(font).elidedText(title, Qt::ElideRight, std::max(g.width() - 2 * edge, 0)));
+  const int room = std::max(g.width() - 2 * edge, 0);
+  QString title = QString::fromStdString(caption.title);
+  for (const std::string& shorter : caption.shorter_titles) {
+    if (metrics.horizontalAdvance(title) <= room) break;
+    title = QString::fromStdString(shorter);
+  }
+  g.setTitle(metrics.elidedText(title, Qt::ElideRight, room));
 }
 
 void BlockGraphs::clear() {

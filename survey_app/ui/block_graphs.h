@@ -3,9 +3,10 @@
 // title naming the block, axis labels) and marks every station; the plot frames share one
 // left edge, so that a station lies at the same place on each; and a zoom or pan of one
 // field graph shows the same stations on the other two, each with its own Y range over
-// the values shown. Reset on one resets all three. A title wider than its graph ends in
-// "…": the window shows all of it once it is wide enough, and so do the printed page, the
-// SVG file and the clipboard, which take the graph as it is drawn.
+// the values shown. Reset on one resets all three. A title wider than its graph leaves out
+// first the note on the base field, then the file's name, and ends in "…" if it is still
+// too wide: the window shows all of it once it is wide enough, and so do the printed page,
+// the SVG file and the clipboard, which take the graph as it is drawn.
 #include <QObject>
 
 #include <array>
@@ -37,7 +38,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  // Sets graph `index`'s title, cut short at the end where it is wider than the graph.
+  // Sets graph `index`'s title, shortened where it is wider than the graph.
   void fit_title(int index);
   // After graph `index` zoomed, panned or was reset: the others follow it.
   void follow_zoom(int index);

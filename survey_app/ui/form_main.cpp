@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -73,6 +74,9 @@ constexpr int graph_tall_height = px(5655);
 constexpr int tree_right = 250;
 constexpr int view_top = 8;
 constexpr int view_height = 493 - view_top;
+// What the block's view gives up for long node names before the tree scrolls them: as much
+// as the line and readings boxes can spare.
+constexpr int names_room = 36;
 
 constexpr int node_role = Qt::UserRole;
 constexpr int key_role = Qt::UserRole + 1;
@@ -298,8 +302,10 @@ void Form_main::build_main_pane() {
   // Right of the tree, in the pane's design coordinates less the view's origin.
   block_view_ = new AnchoredPane(QSize(graph_width, view_height), splitter);
   block_view_->setObjectName(QStringLiteral("block_view"));
-  // The graphs give way down to a third of their design width, so that long names fit.
+  // The graphs give way down to a third of their design width, so that long names fit. The
+  // first pixels come from the line and readings boxes alone, keeping the dates whole.
   block_view_->setMinimumSize(block_view_->designSize().width() / 3, block_view_->designSize().height());
+  block_view_->setFirstShortfall(names_room);
   AnchoredPane* v = block_view_;
   const auto in_view = [](QRect r) { return r.translated(-graph_left, -view_top); };
   splitter->setStretchFactor(0, 1);
@@ -311,12 +317,13 @@ void Form_main::build_main_pane() {
     const char* caption;
     const char* name;
     QLineEdit** box;
-    double share;  // of the boxes' width: the times carry their dates
+    double share;                  // of the boxes' width: the times carry their dates
+    double give_left, give_right;  // fractions of the first shortfall their edges move by
   } boxes[] = {
-      {"Label_line", "Line", "Text_line", &Text_line, 0.18},
-      {"Label_num_readings", "Readings", "Text_num_readings", &Text_num_readings, 0.14},
-      {"Label_time_start", "Start Time", "Text_time_start", &Text_time_start, 0.34},
-      {"Label_time_end", "End Time", "Text_time_end", &Text_time_end, 0.34},
+      {"Label_line", "Line", "Text_line", &Text_line, 0.18, 0, 0.75},
+      {"Label_num_readings", "Readings", "Text_num_readings", &Text_num_readings, 0.14, 0.75, 1},
+      {"Label_time_start", "Start Time", "Text_time_start", &Text_time_start, 0.34, 1, 1},
+      {"Label_time_end", "End Time", "Text_time_end", &Text_time_end, 0.34, 1, 1},
   };
   const int boxes_width = graph_width - 3 * 8;
   int left = graph_left;
@@ -324,10 +331,13 @@ void Form_main::build_main_pane() {
   for (const auto& b : boxes) {
     const int width = static_cast<int>(boxes_width * b.share);
     const Anchors a{share, 0, share + b.share, 0};
-    v->place(label(v, b.label_name, QString::fromLatin1(b.caption)), in_view(QRect(left, 20, width, 20)), a);
+    const Anchors give{b.give_left, 0, b.give_right, 0};
+    // A caption keeps its width over a box that gives way.
+    v->place(label(v, b.label_name, QString::fromLatin1(b.caption)), in_view(QRect(left, 20, width, 20)), a,
+             Anchors{b.give_left, 0, b.give_left, 0});
     *b.box = text_box(v, b.name);
     (*b.box)->setReadOnly(true);
-    v->place(*b.box, in_view(QRect(left, 42, width, 24)), a);
+    v->place(*b.box, in_view(QRect(left, 42, width, 24)), a, give);
     left += width + 8;
     share += b.share;
   }
@@ -359,12 +369,13 @@ void Form_main::build_main_pane() {
            {0, 1.0 / 3.0, 1, 1});
 
   QPushButton* export_data = button(v, "Command_export_data", QStringLiteral("&Export Data"));
-  v->place(export_data, in_view(QRect(graph_left, 465, 140, 28)), {0, 1, 0, 1});
+  // The three buttons share what the view gives up.
+  v->place(export_data, in_view(QRect(graph_left, 465, 128, 28)), {0, 1, 0, 1}, Anchors{0, 1, 1.0 / 3, 1});
   QPushButton* survey_map = button(v, "Command_survey_map", QStringLiteral("Survey &Map"));
-  v->place(survey_map, in_view(QRect(graph_left + 148, 465, 140, 28)), {0, 1, 0, 1});
+  v->place(survey_map, in_view(QRect(graph_left + 136, 465, 128, 28)), {0, 1, 0, 1}, Anchors{1.0 / 3, 1, 2.0 / 3, 1});
   connect(survey_map, &QPushButton::clicked, this, [this] { Command_survey_map_click(); });
   QPushButton* done = button(v, "Command_done_process", QStringLiteral("D&one"));
-  v->place(done, in_view(QRect(graph_left + graph_width - 140, 465, 140, 28)), {1, 1, 1, 1});
+  v->place(done, in_view(QRect(graph_left + graph_width - 140, 465, 140, 28)), {1, 1, 1, 1}, Anchors{2.0 / 3, 1, 1, 1});
   connect(export_data, &QPushButton::clicked, this, [this] { Command_export_data_click(); });
   connect(done, &QPushButton::clicked, this, [this] { Command_done_process_click(); });
 
@@ -595,6 +606,7 @@ void Form_main::fill_tree() {
   }
   TreeView_blocks->expandAll();
   fit_tree_column();
+  widen_tree_for_names();
   // The first node is selected; nothing is shown until the operator clicks a node.
   if (TreeView_blocks->topLevelItemCount() > 0) TreeView_blocks->setCurrentItem(TreeView_blocks->topLevelItem(0));
   filling_tree_ = false;
@@ -620,6 +632,17 @@ void Form_main::fit_tree_column() {
   TreeView_blocks->setColumnWidth(
       0, (widest_depth + decoration) * indentation +
              TreeView_blocks->sizeHintForIndex(TreeView_blocks->indexFromItem(widest)).width());
+}
+
+void Form_main::widen_tree_for_names() {
+  auto* splitter = qobject_cast<QSplitter*>(TreeView_blocks->parentWidget());
+  const QList<int> sizes = splitter ? splitter->sizes() : QList<int>();
+  if (sizes.size() != 2 || model_.node_count < 1) return;
+  int needed = TreeView_blocks->columnWidth(0) + 2 * TreeView_blocks->frameWidth();
+  if (model_.node_count * TreeView_blocks->sizeHintForRow(0) > TreeView_blocks->viewport()->height())
+    needed += TreeView_blocks->verticalScrollBar()->sizeHint().width();
+  const int take = std::min(needed - sizes[0], sizes[1] - (block_view_->designSize().width() - names_room));
+  if (take > 0) splitter->setSizes({sizes[0] + take, sizes[1] - take});
 }
 
 std::vector<Form_main::NodeLook> Form_main::node_looks() const {

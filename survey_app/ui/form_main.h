@@ -125,6 +125,9 @@ private:
   // The tree's one column as wide as its widest node (its text, mark and depth), measured
   // once per processing run so that a tick measures nothing.
   void fit_tree_column();
+  // Gives the tree room for its longest node text, as far as the block's view can spare
+  // it whole; longer names scroll.
+  void widen_tree_for_names();
   // What a node's item shows: its tick, its cover colour and mark, its tooltip's match.
   struct NodeLook {
     bool checked = false;

@@ -172,6 +172,10 @@ TEST_F(DisplayTest, CaptionsSayWhatEachGraphShowsAndOfWhichBlock) {
                      base_session({{"10:00:00", "58000.0"}, {"10:00:30", "58003.0"}})}});
   const BlockView line = show_block(1);
   EXPECT_EQ(line.block, "line 100N, a.dat, 1996/05/12 23:50–1996/05/13 00:10");
+  EXPECT_EQ(graph_caption(2, line).shorter_titles,
+            (std::vector<std::string>{"Corrected: raw − base, " + line.block,
+                                      "Corrected: raw − base, line 100N, 1996/05/12 23:50–1996/05/13 00:10",
+                                      "Corrected: raw − base, line 100N, 23:50–00:10"}));
   const struct {
     int index;
     const BlockView& view;
