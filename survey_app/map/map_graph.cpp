@@ -211,12 +211,17 @@ void MapGraph::show(SurveyMap map) {
   display(owned_);
 }
 
+void MapGraph::showKeepingView(SurveyMap map) {
+  owned_ = std::move(map);
+  display(owned_, view_.isValid());
+}
+
 void MapGraph::showBorrowed(const SurveyMap& map) {
   owned_ = SurveyMap{};
   display(map);
 }
 
-void MapGraph::display(const SurveyMap& map) {
+void MapGraph::display(const SurveyMap& map, bool keep_view) {
   map_ = &map;
   grid_.reset();
   control_.Clear();
@@ -229,9 +234,11 @@ void MapGraph::display(const SurveyMap& map) {
   control_.RegisterData(map.dots.east(), map.dots.north());
   control_.SetSeriesOptions(1, 1, -1, QString(), filled_square, 1);
   registerColours();
-  // A margin of 2 % around the dots; a single line still gets a width.
-  const double pad = std::max({double(map.x_max) - map.x_min, double(map.y_max) - map.y_min, 1.0}) * 0.02;
-  view_ = QRectF(QPointF(map.x_min - pad, map.y_min - pad), QPointF(map.x_max + pad, map.y_max + pad));
+  if (!keep_view) {
+    // A margin of 2 % around the dots; a single line still gets a width.
+    const double pad = std::max({double(map.x_max) - map.x_min, double(map.y_max) - map.y_min, 1.0}) * 0.02;
+    view_ = QRectF(QPointF(map.x_min - pad, map.y_min - pad), QPointF(map.x_max + pad, map.y_max + pad));
+  }
   setView(view_, pictureSize());
   draw();
 }

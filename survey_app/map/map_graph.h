@@ -37,6 +37,8 @@ public:
   // is visible; a hidden control draws it when it is shown (or, never shown, at the
   // caller's Refresh). Errors of the control reach the caller as vellum32::Vellum32Error.
   void show(SurveyMap map);
+  // As show, keeping the part of the plan in view (a map of the same survey after ticks).
+  void showKeepingView(SurveyMap map);
   // As show, for a map the caller keeps, unchanged, for as long as this graph shows it:
   // the map is not copied.
   void showBorrowed(const SurveyMap& map);
@@ -72,7 +74,7 @@ private:
   bool chooseTicks(QSize pixels);
   void registerColours();
   void draw();
-  void display(const SurveyMap& map);
+  void display(const SurveyMap& map, bool keep_view = false);
 
   vellum32::Vellum32& control_;
   SurveyMap owned_;

@@ -99,14 +99,16 @@ void SurveyMapView::rescaleColours() {
 
 void SurveyMapView::mapModel() {
   try {
-    // Ticks that changed keep the stretch, and the dots of the blocks whose values they
-    // left alone.
-    SurveyMap map = !model_                 ? SurveyMap{}
-                    : rescale_ || !stretch_ ? build_survey_map(*model_, raw_->isChecked())
-                                            : rebuild_survey_map(*model_, this->map());
-    if (rescale_ || !stretch_) stretch_ = map.valued > 0 ? std::optional(map.stretch) : std::nullopt;
+    // Ticks that changed keep the stretch, the dots of the blocks whose values they left
+    // alone, and the part of the plan in view.
+    if (model_ && !rescale_ && stretch_) {
+      map_graph_->showKeepingView(rebuild_survey_map(*model_, map()));
+    } else {
+      SurveyMap map = model_ ? build_survey_map(*model_, raw_->isChecked()) : SurveyMap{};
+      stretch_ = map.valued > 0 ? std::optional(map.stretch) : std::nullopt;
+      map_graph_->show(std::move(map));
+    }
     rescale_ = false;
-    map_graph_->show(std::move(map));
   } catch (const vellum32::Vellum32Error& e) {
     emit mapFailed(e.Description());
   } catch (const std::exception& e) {

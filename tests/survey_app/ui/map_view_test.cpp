@@ -179,6 +179,12 @@ TEST_F(MapViewTest, AZoomKeepsFourLabelledTicksOnEachAxis) {
   };
   EXPECT_GE(labelled(g.XAxisMin(), g.XAxisMax(), g.xTickInterval()), 4);
   EXPECT_GE(labelled(g.YAxisMin(), g.YAxisMax(), g.yTickInterval()), 4);
+  // A tick keeps the zoom.
+  const float x_min = g.XAxisMin(), y_max = g.YAxisMax(), span = g.XAxisMax() - g.XAxisMin();
+  set_node_checked(model, model.block(view.map().dots[0].block).node, false);
+  view.refresh();
+  EXPECT_NEAR(g.XAxisMin(), x_min, 1e-3 * span);
+  EXPECT_NEAR(g.YAxisMax(), y_max, 1e-3 * span);
 }
 
 TEST(MapGraph, OfDotsAtOnePlaceThePointerNamesTheOneOnTop) {
