@@ -67,12 +67,8 @@ float BlockGraphs::own_left_margin(const vellum32::Vellum32& g) {
   ruler_->ReadProperties(properties);
   ruler_->setSetMargins(false);
   ruler_->resize(g.size());
-  vellum32::DataTable corners(2, 3);
-  corners(0, 1) = g.XAxisMin();
-  corners(0, 2) = g.XAxisMax();
-  corners(1, 1) = g.YAxisMin();
-  corners(1, 2) = g.YAxisMax();
-  ruler_->RegisterData(corners);
+  const double x[] = {g.XAxisMin(), g.XAxisMax()}, y[] = {g.YAxisMin(), g.YAxisMax()};
+  ruler_->RegisterData(x, y);
   // The last clip window of the drawing records is the plot area.
   qint32 count = 0;
   const QList<QVariant> stream = ruler_->GraphicsStream(count);
@@ -128,13 +124,8 @@ void BlockGraphs::show(const BlockView& view) {
   for (const GraphData& data : view_.graphs) {
     vellum32::Vellum32& g = *graphs_.at(static_cast<std::size_t>(data.index));
     reporting(op_, [&] {
-      // Column 0 stays empty: row 0 is the only group's X row, row 1 its only series.
-      vellum32::DataTable table(2, static_cast<qsizetype>(data.x.size()) + 1);
-      for (std::size_t j = 0; j < data.x.size(); ++j) {
-        table(0, static_cast<qsizetype>(j) + 1) = data.x[j];
-        table(1, static_cast<qsizetype>(j) + 1) = data.y[j];
-      }
-      g.RegisterData(table);
+      const std::vector<double> x(data.x.begin(), data.x.end()), y(data.y.begin(), data.y.end());
+      g.RegisterData(x, y);
       // Stations lie apart; a base session's readings are too close for marks to help.
       if (!view_.base_view) g.SetSeriesOptions(1, 1, -1, QString(), filled_square);
       const GraphCaption caption = graph_caption(data.index, view_);

@@ -447,6 +447,55 @@ TEST(TypedRegistrationTest, StoresAndDrawsAsTheTableForms) {
   EXPECT_EQ(b.MaxPoints(), 6);
 }
 
+// Groups of series sharing their X values: the store the table of the same numbers gives,
+// on a log-linear X axis, with a short series, a missing X and missing Y values.
+TEST(TypedRegistrationTest, GroupsStoreAsTheTableOfTheSameNumbers) {
+  const std::vector<double> x1 = {-5, 0.5, NAN, 40, 1e4}, a = {1, 2, 3, -999, 5}, b = {6, INFINITY, 8};
+  const std::vector<double> x2 = {1, 2}, c = {-1e31, 0.25};
+  DataTable table(5, 6);
+  const auto row = [&](qsizetype r, double header, const std::vector<double>& values) {
+    if (header != 0) table(r, 0) = header;
+    for (std::size_t k = 0; k < values.size(); ++k) table(r, qsizetype(k) + 1) = values[k];
+  };
+  row(0, 0, x1), row(1, 0, a), row(2, 0, b), row(3, 1, x2), row(4, 0, c);
+  Vellum32 byTable, typed;
+  for (Vellum32* control : {&byTable, &typed}) {
+    control->setXAxisType(AxisTypes::LogLinear);
+    control->setXAxisCutoff(2);
+  }
+  byTable.RegisterData(table);
+  const std::vector<GroupData> groups = {{x1, {a, b}}, {x2, {c}}};
+  typed.RegisterData(groups);
+
+  const SeriesStore& t = StateOf(byTable).Store;
+  const SeriesStore& u = StateOf(typed).Store;
+  ASSERT_EQ(u.GroupCount(), 2);
+  ASSERT_EQ(u.SeriesCount(), t.SeriesCount());
+  ASSERT_EQ(u.MaxPoints(), t.MaxPoints());
+  for (qint32 g = 1; g <= 2; ++g) {
+    EXPECT_EQ(u.FirstSeries(g), t.FirstSeries(g));
+    EXPECT_EQ(u.LastSeries(g), t.LastSeries(g));
+    ASSERT_EQ(u.PointCount(g), t.PointCount(g));
+    for (qint32 p = 1; p <= t.PointCount(g); ++p) {
+      const double tx = t.XValue(g, p), ux = u.XValue(g, p);
+      EXPECT_TRUE(tx == ux || (std::isnan(tx) && std::isnan(ux))) << g << " " << p;
+    }
+  }
+  for (qint32 s = 1; s <= t.SeriesCount(); ++s) {
+    EXPECT_EQ(u.filledPoints(s), t.filledPoints(s)) << s;
+    for (qint32 p = 0; p <= t.MaxPoints(); ++p) EXPECT_EQ(u.YValue(s, p), t.YValue(s, p)) << s << " " << p;
+  }
+  EXPECT_EQ(u.YValue(1, 3), NullMark);  // its X is missing
+
+  // A Y array longer than its X, or one series more than the options, is refused.
+  const std::vector<double> longer = {1, 2, 3};
+  expectError(SubscriptOutOfRange, [&] { typed.RegisterData(std::vector<GroupData>{{x2, {longer}}}); });
+  std::vector<GroupData> many(1, {x2, {}});
+  many[0].Y.assign(std::size_t(MaxSeries) + 1, x2);
+  expectError(SubscriptOutOfRange, [&] { typed.RegisterData(many); });
+  EXPECT_EQ(u.GroupCount(), 2);
+}
+
 TEST(PointMarkerTest, ReadsAndWritesThroughGroupAndSeries) {
   Vellum32 c;
   c.RegisterData(makeTable({{0, 1, 2}, {0, 1, 1}, {1, 1, 2, 3}, {0, 1, 1, 1}, {0, 2, 2, 2}}));

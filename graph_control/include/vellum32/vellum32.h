@@ -14,6 +14,7 @@
 #include "vellum32/drawing.h"
 #include "vellum32/errors.h"
 #include "vellum32/export.h"
+#include "vellum32/group_data.h"
 #include "vellum32/property_store.h"
 #include "vellum32/types.h"
 
@@ -250,6 +251,10 @@ public:
   // without a variant per cell. x and y have the same length; a NaN y is missing.
   // Raises 9 when the lengths differ, 6 for more points than a qint32 counts.
   void RegisterData(std::span<const double> x, std::span<const double> y);
+  // The store RegisterData builds from a table of the same numbers, without a variant per
+  // value: each group's X values shared by its series (style codes 0). Raises 9 for a Y
+  // array longer than its group's X or more series than the control has options for.
+  void RegisterData(std::span<const GroupData> groups);
   // Copies marker codes (RegisterMarker) or marker colours (RegisterMarkerColour) from
   // a table addressed by global series index and point. nGroup < 1: every series;
   // nSeries < 1: every series of the group; nPoint < 1: every point.
