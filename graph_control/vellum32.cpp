@@ -279,6 +279,12 @@ void Vellum32::Clear() {
   clearPicture();
 }
 
+void Vellum32::SetImageLayer(const QImage& image, double x0, double y0, double x1, double y1, bool smooth) {
+  s_->Image = ImageLayer{image, x0, y0, x1, y1, smooth};
+}
+
+void Vellum32::ClearImageLayer() { s_->Image.reset(); }
+
 void Vellum32::plotPicture() {
   Picture_graph_->fitImage();
   QPainter painter(&Picture_graph_->image());

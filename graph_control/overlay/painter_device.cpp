@@ -1,5 +1,7 @@
+#include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QTransform>
 #include <algorithm>
 
 #include "vellum32/drawing.h"
@@ -9,6 +11,8 @@ namespace vellum32 {
 DrawingDevice::~DrawingDevice() = default;
 
 void DrawingDevice::Clear(const QColor&) {}
+
+void DrawingDevice::Image(const QImage&, const QTransform&, const QRect&, bool) {}
 
 void DrawingDevice::Lines(const QLine* lines, int count, const QColor& colour, int width) {
   for (int i = 0; i < count; ++i) Line(lines[i].p1(), lines[i].p2(), colour, width);
@@ -109,6 +113,19 @@ void PainterDevice::Text(QPoint origin, const QString& text, const DeviceFont& f
   if (font.Escapement != 0) painter_.rotate(-font.Escapement / 10.0);
   painter_.drawText(QPoint(0, 0), text);
   painter_.setWorldTransform(saved);
+}
+
+void PainterDevice::Image(const QImage& image, const QTransform& imageToDevice, const QRect& clip, bool smooth) {
+  painter_.save();
+  painter_.setClipRect(clip, Qt::IntersectClip);
+  painter_.setTransform(imageToDevice, true);
+  painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+  // A PDF (a printer's file) would otherwise take the image as a JPEG, mixing the colours
+  // of neighbouring pixels.
+  painter_.setRenderHint(QPainter::LosslessImageRendering, true);
+  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);  // never not-xor
+  painter_.drawImage(QPointF(0, 0), image);
+  painter_.restore();
 }
 
 }  // namespace vellum32

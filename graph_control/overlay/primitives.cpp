@@ -1,3 +1,4 @@
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -61,6 +62,22 @@ QPolygon Primitives::mapPolygon(std::initializer_list<QPointF> points) const {
   polygon.reserve(qsizetype(points.size()));
   for (const QPointF& p : points) polygon.append(ToDevice(p.x(), p.y()));
   return polygon;
+}
+
+void Primitives::Image(const QImage& image, QPointF first, QPointF last, const TwipsRect& clip, bool smooth) {
+  if (s_.StreamCapture || !device_ || image.width() < 2 || image.height() < 2) return;
+  const DeviceMapping toDevice = Mapping();
+  // Image space to device: pixel centre (0.5, 0.5) lands on `first`, the last pixel's
+  // centre on `last`; a landscape page turns the image with the rest.
+  const QPointF origin = toDevice.exact(first.x(), first.y());
+  const QPointF along = (toDevice.exact(last.x(), first.y()) - origin) / (image.width() - 1);
+  const QPointF down = (toDevice.exact(first.x(), last.y()) - origin) / (image.height() - 1);
+  const QPointF corner = origin - 0.5 * along - 0.5 * down;
+  const QTransform imageToDevice(along.x(), along.y(), down.x(), down.y(), corner.x(), corner.y());
+  const QPoint a = toDevice(clip.Left, clip.Top), b = toDevice(clip.Right, clip.Bottom);
+  const QRect area(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                   QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+  device_->Image(image, imageToDevice, area, smooth);
 }
 
 void Primitives::ClipWindow() {

@@ -2,6 +2,7 @@
 // The drawing primitives of the control, in twips of the surface, over the control's
 // state: line, marker, polygon, rectangle and text, with clipping and stream capture.
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QVariant>
@@ -39,6 +40,11 @@ struct DeviceMapping {
   bool landscape = false;
   double pageWidth = 0;  // twips, for the quarter turn
 
+  // The device position before rounding.
+  QPointF exact(double tx, double ty) const {
+    if (landscape) return QPointF((pageWidth - ty) * perTwip + offsetX, tx * perTwip + offsetY);
+    return QPointF(tx * perTwip + offsetX, ty * perTwip + offsetY);
+  }
   [[gnu::always_inline]] QPoint operator()(double tx, double ty) const {
     if (landscape)
       return QPoint(RoundToDevice((pageWidth - ty) * perTwip + offsetX), RoundToDevice(tx * perTwip + offsetY));
@@ -75,6 +81,10 @@ public:
   // TextFont at the angle (degrees counter-clockwise), left end of the baseline at the
   // point. Not clipped.
   void Text(float angle, float x, float y, const QString& text);
+  // An image with its first pixel's centre at `first` and its last pixel's at `last`
+  // (twips), drawn only inside `clip` (twips). Left out of a captured stream, and drawn
+  // as nothing when less than two pixels wide or high.
+  void Image(const QImage& image, QPointF first, QPointF last, const TwipsRect& clip, bool smooth);
   // While capturing, appends a clip-window record of the current ClipRect.
   void ClipWindow();
 

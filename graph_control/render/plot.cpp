@@ -53,6 +53,7 @@ void plot(ControlState& s, qint32 mode, const PlotTarget& target, const PlotSurf
   if (s.DisplayAxes && s.DisplayLegend) DrawLegend(s, draw, layout, measure, false);
   PlotAxes(s, layout, draw, measure);
   s.PickToleranceX = s.PickToleranceY = 100;
+  DrawImageLayer(s, draw);
   DrawSeries(s, draw, target.ScreenPicture);
   DrawSelectionMark(s, draw);
   ReplayOverlay(s, draw);

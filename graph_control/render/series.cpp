@@ -441,6 +441,17 @@ void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture) {
       drawSeries(s, draw, group, series, screenPicture);
 }
 
+void DrawImageLayer(const ControlState& s, Primitives& draw) {
+  if (!s.Image) return;
+  const ImageLayer& layer = *s.Image;
+  const SeriesGeometry g(s);
+  const AxisScale xAxis = XAxisScaleOf(s), yAxis = YAxisScaleOf(s);
+  const auto at = [&](double x, double y) {
+    return QPointF(g.x(AxisTransform(x, xAxis)), g.y(AxisTransform(y, yAxis)));
+  };
+  draw.Image(layer.Image, at(layer.X0, layer.Y0), at(layer.X1, layer.Y1), s.PlotRect, layer.Smooth);
+}
+
 QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point) {
   const SeriesStore& store = s.Store;
   const double px = s.PlotRect.Left + (store.XValue(group, point) - s.ViewRange.XMin) * s.XScale;

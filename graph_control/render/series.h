@@ -26,6 +26,9 @@ SeriesStyle SeriesStyleOf(const ControlState& s, qint32 series);
 // Captured streams always get every record.
 void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture);
 
+// The host's image under the series, clipped to PlotRect; nothing without one.
+void DrawImageLayer(const ControlState& s, Primitives& draw);
+
 // The surface position of point `point` of series `series` (global index) of `group`,
 // rounded to whole twips. Raises 9 outside the store.
 QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QString>
@@ -42,6 +43,14 @@ struct SeriesOptions {
     SeriesSelectable.fill(true);
     SeriesWeight.fill(1);
   }
+};
+
+// A host's image under the series: the centres of its first pixel (top left) and of its
+// last (bottom right) in data units, and how it is scaled.
+struct ImageLayer {
+  QImage Image;
+  double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  bool Smooth = false;
 };
 
 // The plain state of one control: its property fields, the axis state, the series
@@ -159,6 +168,8 @@ struct ControlState {
 
   // Right edge of the drawing area, twips, as the plot routine last computed it.
   qint32 RightLimit = 0;
+
+  std::optional<ImageLayer> Image;  // none until the host sets one
 };
 
 // The axis settings data values are converted with.

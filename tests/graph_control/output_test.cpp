@@ -86,6 +86,17 @@ QImage renderPage(const QString& pdf, int dpi) {
   return QImage(stem + QStringLiteral(".png"));
 }
 
+// A PDF printer of an A4 page without margins at `dpi`, writing `pdf`.
+std::unique_ptr<QPrinter> pdfPrinter(const QString& pdf, int dpi) {
+  auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer->setOutputFormat(QPrinter::PdfFormat);
+  printer->setOutputFileName(pdf);
+  printer->setResolution(dpi);
+  printer->setPageSize(QPageSize(QPageSize::A4));
+  printer->setPageMargins(QMarginsF(0, 0, 0, 0));
+  return printer;
+}
+
 TEST(PrintTest, UprightAndLandscapeOnAPdfPrinter) {
   constexpr int Dpi = 250;  // a screen pixel of 96 dpi is 3 dots on paper
   for (const bool landscape : {false, true}) {
@@ -95,15 +106,7 @@ TEST(PrintTest, UprightAndLandscapeOnAPdfPrinter) {
     Plotted g;
     const QImage screen = g.control.Picture().copy();
     g.person.answer = landscape;
-    g.person.printer = [&] {
-      auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-      printer->setOutputFormat(QPrinter::PdfFormat);
-      printer->setOutputFileName(pdf);
-      printer->setResolution(Dpi);
-      printer->setPageSize(QPageSize(QPageSize::A4));
-      printer->setPageMargins(QMarginsF(0, 0, 0, 0));
-      return printer;
-    };
+    g.person.printer = [&] { return pdfPrinter(pdf, Dpi); };
     g.choose("mnuPrint");
     EXPECT_EQ(g.person.questions, QStringList{"Print in Landscape Mode?"});
     EXPECT_EQ(g.person.texts, QStringList{"Printing Finished"});
@@ -134,6 +137,66 @@ TEST(PrintTest, UprightAndLandscapeOnAPdfPrinter) {
     EXPECT_GE(std::min(line.width(), line.height()), 3);
     EXPECT_LE(std::min(line.width(), line.height()), 4);
   }
+}
+
+// A 2 x 2 image under the profile, its pixel centres at 30 and 70 on both axes: each
+// pixel a square of 40 units, on the screen, the printed page and in an SVG file.
+TEST(ImageLayerTest, PixelsLandWhereTheirCentresSayOnEveryTarget) {
+  const QColor colours[] = {QColor(0, 200, 0), QColor(255, 0, 255), QColor(0, 255, 255), QColor(255, 255, 0)};
+  QImage image(2, 2, QImage::Format_RGB32);
+  for (int k = 0; k < 4; ++k) image.setPixelColor(k % 2, k / 2, colours[k]);
+  Plotted g;
+  for (const auto set : {&Vellum32::setXAxisMin, &Vellum32::setYAxisMin}) (g.control.*set)(0);
+  for (const auto set : {&Vellum32::setXAxisMax, &Vellum32::setYAxisMax}) (g.control.*set)(100);
+  g.control.SetImageLayer(image, 30, 70, 70, 30);
+  g.control.Refresh();
+  const QImage screen = g.control.Picture().convertToFormat(QImage::Format_RGB32);
+  const ControlState& s = StateOf(g.control);
+  const auto pixel = [&](double x, double y) {
+    return QPoint(int(std::floor((s.PlotRect.Left + (x - s.ViewRange.XMin) * s.XScale) * s.DevicePerTwip)),
+                  int(std::floor((s.PlotRect.Bottom - (y - s.ViewRange.YMin) * s.YScale) * s.DevicePerTwip)));
+  };
+  // Each quarter's colour a pixel inside its edges, and none a pixel outside.
+  const struct {
+    double x, y;
+    QColor colour;
+  } spots[] = {{11, 88, colours[0]}, {49, 52, colours[0]}, {51, 88, colours[1]}, {89, 52, colours[1]},
+               {11, 12, colours[2]}, {49, 48, colours[2]}, {51, 12, colours[3]}, {89, 48, colours[3]},
+               {8, 50, Qt::white},   {50, 92, Qt::white}};
+  for (const auto& spot : spots)
+    EXPECT_EQ(screen.pixelColor(pixel(spot.x, spot.y)), spot.colour) << spot.x << "," << spot.y;
+
+  // On paper and in an SVG file: the quarters in their places, each the size it has on
+  // the screen against the profile.
+  const auto placed = [&](const QImage& picture, const char* where) {
+    SCOPED_TRACE(where);
+    QRect quarter[4];
+    for (int k = 0; k < 4; ++k) quarter[k] = boxOf(picture, colours[k]);
+    const QRect profile = boxOf(picture, Qt::red), onScreen = boxOf(screen, Qt::red);
+    ASSERT_TRUE(profile.isValid() && quarter[0].isValid() && quarter[3].isValid());
+    EXPECT_LT(quarter[0].right(), quarter[1].left());
+    EXPECT_LT(quarter[0].bottom(), quarter[2].top());
+    EXPECT_NEAR(double(quarter[3].width()) / profile.width(),
+                double(boxOf(screen, colours[3]).width()) / onScreen.width(), 0.03);
+  };
+  QTemporaryDir dir;
+  const QString pdf = dir.filePath(QStringLiteral("plot.pdf"));
+  g.person.printer = [&] { return pdfPrinter(pdf, 150); };
+  g.choose("mnuPrint");
+  placed(renderPage(pdf, 150), "printed");
+  g.person.fileName = dir.filePath(QStringLiteral("plot.svg"));
+  g.choose("mnuEMF");
+  QSvgRenderer svg(g.person.fileName);
+  QImage drawn(svg.defaultSize(), QImage::Format_RGB32);
+  drawn.fill(Qt::white);
+  QPainter painter(&drawn);
+  svg.render(&painter);
+  painter.end();
+  placed(drawn, "svg");
+
+  g.control.ClearImageLayer();
+  g.control.Refresh();
+  EXPECT_FALSE(boxOf(g.control.Picture(), colours[0]).isValid());
 }
 
 TEST(PrintTest, WithoutAPrinterOnlySaysSo) {

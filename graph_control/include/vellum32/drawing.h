@@ -5,11 +5,14 @@
 #include <QLine>
 #include <QPoint>
 #include <QPolygon>
+#include <QRect>
 #include <QString>
 
 #include "vellum32/export.h"
 
+class QImage;
 class QPainter;
+class QTransform;
 
 namespace vellum32 {
 
@@ -68,6 +71,10 @@ public:
   virtual void PolygonFill(const QPolygon& points, const QColor& colour) = 0;
   // Black text with the left end of its baseline at `origin`, no background.
   virtual void Text(QPoint origin, const QString& text, const DeviceFont& font) = 0;
+  // An image whose pixel (u, v) covers [u, u + 1) x [v, v + 1) of image space, placed on
+  // the device through `imageToDevice`, drawn only inside `clip`, with smooth or nearest
+  // sampling. A device that cannot draw images leaves them out (the default).
+  virtual void Image(const QImage& image, const QTransform& imageToDevice, const QRect& clip, bool smooth);
 };
 
 // A device that draws with a QPainter. The painter belongs to the caller and stays
@@ -86,6 +93,7 @@ public:
   void PolygonOutline(const QPolygon& points, const QColor& colour, int width) override;
   void PolygonFill(const QPolygon& points, const QColor& colour) override;
   void Text(QPoint origin, const QString& text, const DeviceFont& font) override;
+  void Image(const QImage& image, const QTransform& imageToDevice, const QRect& clip, bool smooth) override;
 
 private:
   void usePen(const QColor& colour, int width);

@@ -255,6 +255,15 @@ public:
   // value: each group's X values shared by its series (style codes 0). Raises 9 for a Y
   // array longer than its group's X or more series than the control has options for.
   void RegisterData(std::span<const GroupData> groups);
+  // An image drawn under the series: the centre of its first pixel (top left) at (x0, y0)
+  // and of its last (bottom right) at (x1, y1), data units, so that a north-up grid has
+  // y0 > y1. It is drawn on every target, the screen, the printed page and SVG files,
+  // clipped to the plot area and scaled with smooth sampling or, without, nearest; it
+  // does not move the automatic limits. Graphics streams leave it out. An image less than
+  // two pixels wide or high draws nothing, and so does a control without data. Does not
+  // draw; Clear keeps it and ClearImageLayer removes it.
+  void SetImageLayer(const QImage& image, double x0, double y0, double x1, double y1, bool smooth = false);
+  void ClearImageLayer();
   // Copies marker codes (RegisterMarker) or marker colours (RegisterMarkerColour) from
   // a table addressed by global series index and point. nGroup < 1: every series;
   // nSeries < 1: every series of the group; nPoint < 1: every point.
@@ -312,7 +321,8 @@ public:
   // 12 polygon: point count (qint32), xs, ys (QList<float>, element 0 unused), border,
   //    fill, width (qint32) -- rectangles come as 4-point polygons
   // 14 text: angle in degrees, x, y (float), text (QString)
-  // The picture on the screen is not touched. Errors are passed over.
+  // The image layer has no record and is left out. The picture on the screen is not
+  // touched. Errors are passed over.
   QList<QVariant> GraphicsStream(qint32& numgraphics);
   // Plays a stream back onto `devhDC` (used only during the call, its state restored):
   // twips map to device units as devScale x the device's resolution / 1440, plus the
