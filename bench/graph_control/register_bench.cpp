@@ -16,7 +16,7 @@
 #include <span>
 #include <vector>
 
-#include "state/control_access.h"
+#include "control_access.h"
 #include "vellum32/vellum32.h"
 
 // --- Heap accounting: every operator new of the process (the library's too) ---------------

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "state/control_access.h"
+#include "control_access.h"
 #include "vellum32/vellum32.h"
 
 namespace vellum32::test {
