@@ -2,7 +2,9 @@
 #include <cmath>
 #include <optional>
 #include <type_traits>
+#include <vector>
 
+#include "control_access.h"
 #include "state/control_state.h"
 #include "state/variant_convert.h"
 #include "vellum32/vellum32.h"
@@ -17,156 +19,174 @@ QVariant f32(float v) { return QVariant::fromValue(v); }
 
 float checkedBase(float base) { return base > 0 ? base : 10.0f; }
 
-// Reads keys from a store, each converted to its property's type (or taken by `take`). A
-// stored value that cannot be converted or taken gives the key's default instead, and its
-// error is kept: the first one is raised once every key has been read.
-class KeyReader {
-public:
-  explicit KeyReader(const PropertyStore& store) : store_(store) {}
+}  // namespace
 
-  qint32 Long(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toLong); }
-  float Single(const char* key, const QVariant& defaultValue) {
-    return read(key, defaultValue, [](const QVariant& v) { return convert::toSingle(v); });
-  }
-  bool Boolean(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toBoolean); }
-  QString Text(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toText); }
-  QFont Font(const char* key, const QVariant& defaultValue) { return read(key, defaultValue, convert::toFont); }
-
-  template <class Take>
-  std::invoke_result_t<Take, const QVariant&> read(const char* key, const QVariant& defaultValue, Take take) {
-    try {
-      return take(store_.ReadProperty(QString::fromLatin1(key), defaultValue));
-    } catch (const Vellum32Error& e) {
-      if (!firstError_) firstError_ = e;
-      return take(defaultValue);
-    }
-  }
-
-  void raiseFirstError() const {
-    if (firstError_) throw *firstError_;
-  }
-
-private:
-  const PropertyStore& store_;
-  std::optional<Vellum32Error> firstError_;
+// One persisted key: the key loading reads and the one saving writes (they differ in two
+// letter cases only), the default a missing key loads and the default a saved value is
+// left out for (invalid: always written; the ambient font where `ambientDefault`), and
+// how its value reaches and leaves the control. `load` throws for a value it cannot
+// take, before changing anything.
+struct PersistedKey {
+  const char* readKey;
+  const char* writtenKey;
+  QVariant readDefault;
+  QVariant writeDefault;
+  bool ambientDefault = false;
+  void (*load)(Vellum32& control, const QVariant& value);
+  QVariant (*save)(const Vellum32& control);
 };
+
+namespace {
+
+// A key stored straight in a field of the plot state, with the field's type: enumerations
+// and whole numbers as 32-bit integers, floats as singles.
+template <auto Field>
+PersistedKey field(const char* readKey, const char* writtenKey, QVariant readDefault,
+                   QVariant writeDefault = QVariant()) {
+  using T = std::remove_reference_t<decltype(std::declval<ControlState&>().*Field)>;
+  PersistedKey key{readKey, writtenKey, std::move(readDefault), std::move(writeDefault), false, nullptr, nullptr};
+  key.load = [](Vellum32& control, const QVariant& value) {
+    T& target = ControlAccess::State(control).*Field;
+    if constexpr (std::is_enum_v<T>)
+      target = T(convert::toLong(value));
+    else if constexpr (std::is_same_v<T, bool>)
+      target = convert::toBoolean(value);
+    else if constexpr (std::is_same_v<T, float>)
+      target = convert::toSingle(value);
+    else if constexpr (std::is_same_v<T, QString>)
+      target = convert::toText(value);
+    else
+      target = T(convert::toLong(value));
+  };
+  key.save = [](const Vellum32& control) -> QVariant {
+    const T& value = ControlAccess::State(control).*Field;
+    if constexpr (std::is_enum_v<T>)
+      return i32(qint32(value));
+    else if constexpr (std::is_same_v<T, bool>)
+      return value;
+    else if constexpr (std::is_same_v<T, float>)
+      return f32(value);
+    else if constexpr (std::is_same_v<T, QString>)
+      return value;
+    else
+      return i32(qint32(value));
+  };
+  return key;
+}
 
 }  // namespace
 
+// Every persisted key, in the order loading reads and saving writes them.
+const std::vector<PersistedKey>& ControlAccess::PersistedKeys() {
+  using S = ControlState;
+  static const std::vector<PersistedKey> keys = [] {
+    std::vector<PersistedKey> k;
+    // The control surface's own properties, without marking anything changed.
+    k.push_back({"BackColor", "BackColor", i32(SystemButtonFace), i32(SystemButtonFace), false,
+                 [](Vellum32& c, const QVariant& v) { c.surfaceBackColor_ = convert::toLong(v); },
+                 [](const Vellum32& c) { return i32(c.surfaceBackColor_); }});
+    k.push_back({"ForeColor", "ForeColor", i32(SystemButtonText), i32(SystemButtonText), false,
+                 [](Vellum32& c, const QVariant& v) {
+                   c.surfaceForeColor_ = convert::toLong(v);
+                   c.applySurfaceColours();
+                 },
+                 [](const Vellum32& c) { return i32(c.surfaceForeColor_); }});
+    k.push_back({"Enabled", "Enabled", true, true, false,
+                 [](Vellum32& c, const QVariant& v) { c.QWidget::setEnabled(convert::toBoolean(v)); },
+                 [](const Vellum32& c) { return QVariant(c.Enabled()); }});
+    k.push_back({"Font", "Font", QVariant(), QVariant(), true,
+                 [](Vellum32& c, const QVariant& v) { c.setFont(convert::toFont(v)); },
+                 [](const Vellum32& c) { return QVariant::fromValue(c.Font()); }});
+    k.push_back({"BackStyle", "BackStyle", i16(1), i16(1), false,
+                 [](Vellum32& c, const QVariant& v) { c.applyBackStyle(convert::toInteger(v)); },
+                 [](const Vellum32& c) { return i16(c.surfaceBackStyle_); }});
+    k.push_back({"BorderStyle", "BorderStyle", i16(1), i16(1), false,
+                 [](Vellum32& c, const QVariant& v) { c.applyBorderStyle(convert::toInteger(v)); },
+                 [](const Vellum32& c) { return i16(c.surfaceBorderStyle_); }});
+    // The plot's fields, read straight in: the checks of the property assignments do not run.
+    k.push_back(field<&S::ChartType>("ChartType", "ChartType", i32(0), i32(0)));
+    k.push_back(field<&S::DisplayLegend>("DisplayLegend", "DisplayLegend", false, false));
+    k.push_back(field<&S::DisplayAxes>("DisplayAxes", "DisplayAxes", true, true));
+    k.push_back(field<&S::PlotPoints>("PlotPoints", "PlotPoints", i32(0), false));
+    k.push_back(field<&S::Title>("Title", "Title", QString(), QString(QLatin1String(""))));
+    // No title font writes nothing, so loading gives the ambient font.
+    k.push_back({"TitleFont", "TitleFont", QVariant(), QVariant(), true,
+                 [](Vellum32& c, const QVariant& v) { ControlAccess::State(c).TitleFont = convert::toFont(v); },
+                 [](const Vellum32& c) {
+                   const std::optional<QFont>& font = ControlAccess::State(c).TitleFont;
+                   return font ? QVariant::fromValue(*font) : QVariant();
+                 }});
+    k.push_back(field<&S::YAxisMin>("YAxisMin", "YAxisMin", f32(AutoLimit)));
+    k.push_back(field<&S::YAxisMax>("YAxisMax", "YAxisMax", f32(AutoLimit)));
+    k.push_back(field<&S::yTickInterval>("YTickInterval", "YTickInterval", f32(1), f32(1)));
+    k.push_back(field<&S::YAxisType>("YAxisType", "YAxisType", i32(0), i32(0)));
+    k.push_back(field<&S::YAxisCutoff>("YAxisCutoff", "YAxisCutoff", f32(1), f32(1)));
+    k.push_back(field<&S::YAxisLabel>("YAxisLabel", "YAxisLabel", QString(), QString(QLatin1String(""))));
+    k.push_back(field<&S::XAxisMin>("XAxisMin", "XAxisMin", f32(AutoLimit)));
+    k.push_back(field<&S::XAxisMax>("XAxisMax", "XAxisMax", f32(AutoLimit)));
+    k.push_back(field<&S::xTickInterval>("XTickInterval", "XTickInterval", f32(1), f32(1)));
+    k.push_back(field<&S::XAxisType>("xAxisType", "XAxisType", i32(0), i32(0)));
+    k.push_back(field<&S::XAxisCutoff>("xAxisCutoff", "XAxisCutoff", f32(1), f32(1)));
+    k.push_back(field<&S::XAxisLabel>("XAxisLabel", "XAxisLabel", QString(), QString(QLatin1String(""))));
+    k.push_back(field<&S::DataNull>("DataNull", "DataNull", f32(-999)));
+    k.push_back(field<&S::MarkerSize>("MarkerSize", "MarkerSize", i32(35)));
+    k.push_back(field<&S::XBaseLog>("XBaseLog", "XBaseLog", f32(10)));
+    k.push_back(field<&S::YBaseLog>("YBaseLog", "YBaseLog", f32(10)));
+    k.push_back(field<&S::SetMargins>("SetMargins", "SetMargins", false));
+    k.push_back(field<&S::YAxisTopMargin>("YAxisTopMargin", "YAxisTopMargin", f32(0)));
+    k.push_back(field<&S::YAxisBottomMargin>("YAxisBottomMargin", "YAxisBottomMargin", f32(0)));
+    k.push_back(field<&S::XAxisLeftMargin>("XAxisLeftMargin", "XAxisLeftMargin", f32(0)));
+    k.push_back(field<&S::XAxisRightMargin>("XAxisRightMargin", "XAxisRightMargin", f32(0)));
+    k.push_back(field<&S::DoZoom>("DoZoom", "DoZoom", false));
+    k.push_back(field<&S::ZoomXSplit>("ZoomXSplit", "ZoomXSplit", i32(-1)));
+    k.push_back(field<&S::ZoomXSplitLeft>("ZoomXSplitLeft", "ZoomXSplitLeft", i32(255)));
+    k.push_back(field<&S::ZoomXSplitRight>("ZoomXSplitRight", "ZoomXSplitRight", i32(65280)));
+    k.push_back(field<&S::ZoomYSplit>("ZoomYSplit", "ZoomYSplit", i32(-1)));
+    k.push_back(field<&S::ZoomYSplitTop>("ZoomYSplitTop", "ZoomYSplitTop", i32(255)));
+    k.push_back(field<&S::ZoomYSplitBottom>("ZoomYSplitBottom", "ZoomYSplitBottom", i32(65280)));
+    k.push_back(field<&S::ZoomXType>("ZoomXType", "ZoomXType", i32(1)));
+    k.push_back(field<&S::ZoomYType>("ZoomYType", "ZoomYType", i32(1)));
+    // Added after the first 42 keys: a store written before it lacks the key and keeps
+    // the default.
+    k.push_back(field<&S::WheelZoom>("WheelZoom", "WheelZoom", true, true));
+    return k;
+  }();
+  return keys;
+}
+
 void Vellum32::ReadProperties(const PropertyStore& PropBag) {
-  KeyReader in(PropBag);
+  const QFont ambient = AmbientFont();
+  std::optional<Vellum32Error> firstError;
+  for (const PersistedKey& key : ControlAccess::PersistedKeys()) {
+    const QVariant fallback = key.ambientDefault ? QVariant::fromValue(ambient) : key.readDefault;
+    // A stored value that cannot be taken gives the key's default instead, and its error
+    // is raised once every key has been read.
+    try {
+      key.load(*this, PropBag.ReadProperty(QString::fromLatin1(key.readKey), fallback));
+    } catch (const Vellum32Error& e) {
+      if (!firstError) firstError = e;
+      key.load(*this, fallback);
+    }
+  }
+  // What loading derives from the fields it read.
   ControlState& s = *s_;
-
-  // The control surface's own properties, without marking anything changed.
-  surfaceBackColor_ = in.Long("BackColor", i32(SystemButtonFace));
-  surfaceForeColor_ = in.Long("ForeColor", i32(SystemButtonText));
-  applySurfaceColours();
-  QWidget::setEnabled(in.Boolean("Enabled", true));
-  setFont(in.Font("Font", AmbientFont()));
-  in.read("BackStyle", i16(1), [this](const QVariant& v) { applyBackStyle(convert::toInteger(v)); });
-  in.read("BorderStyle", i16(1), [this](const QVariant& v) { applyBorderStyle(convert::toInteger(v)); });
-
-  // The plot's fields, read straight in: the checks of the property assignments do not run.
-  s.ChartType = ChartTypes(in.Long("ChartType", i32(0)));
-  s.DisplayLegend = in.Boolean("DisplayLegend", false);
-  s.DisplayAxes = in.Boolean("DisplayAxes", true);
-  s.PlotPoints = in.Boolean("PlotPoints", i32(0));
-  s.Title = in.Text("Title", QString());
-  s.TitleFont = in.Font("TitleFont", AmbientFont());
-  s.YAxisMin = in.Single("YAxisMin", f32(AutoLimit));
-  s.YAxisMax = in.Single("YAxisMax", f32(AutoLimit));
-  s.yTickInterval = in.Single("YTickInterval", f32(1));
-  s.YAxisType = AxisTypes(in.Long("YAxisType", i32(0)));
-  s.YAxisCutoff = in.Single("YAxisCutoff", f32(1));
-  s.YAxisLabel = in.Text("YAxisLabel", QString());
   s.HomeYMin = s.YAxisMin;
   s.HomeYMax = s.YAxisMax;
-  s.XAxisMin = in.Single("XAxisMin", f32(AutoLimit));
-  s.XAxisMax = in.Single("XAxisMax", f32(AutoLimit));
-  s.xTickInterval = in.Single("XTickInterval", f32(1));
-  s.XAxisType = AxisTypes(in.Long("xAxisType", i32(0)));
-  s.XAxisCutoff = in.Single("xAxisCutoff", f32(1));
-  s.XAxisLabel = in.Text("XAxisLabel", QString());
   s.HomeXMin = s.XAxisMin;
   s.HomeXMax = s.XAxisMax;
-  s.DataNull = in.Single("DataNull", f32(-999));
-  s.MarkerSize = in.Long("MarkerSize", i32(35));
-  s.XBaseLog = checkedBase(in.Single("XBaseLog", f32(10)));
+  s.XBaseLog = checkedBase(s.XBaseLog);
   s.LnXBase = float(std::log(double(s.XBaseLog)));
-  s.YBaseLog = checkedBase(in.Single("YBaseLog", f32(10)));
+  s.YBaseLog = checkedBase(s.YBaseLog);
   s.LnYBase = float(std::log(double(s.YBaseLog)));
-  s.SetMargins = in.Boolean("SetMargins", false);
-  s.YAxisTopMargin = in.Single("YAxisTopMargin", f32(0));
-  s.YAxisBottomMargin = in.Single("YAxisBottomMargin", f32(0));
-  s.XAxisLeftMargin = in.Single("XAxisLeftMargin", f32(0));
-  s.XAxisRightMargin = in.Single("XAxisRightMargin", f32(0));
-  s.DoZoom = in.Boolean("DoZoom", false);
   mnuZoom_->setChecked(s.DoZoom);
-  s.ZoomXSplit = in.Long("ZoomXSplit", i32(-1));
-  s.ZoomXSplitLeft = in.Long("ZoomXSplitLeft", i32(255));
-  s.ZoomXSplitRight = in.Long("ZoomXSplitRight", i32(65280));
-  s.ZoomYSplit = in.Long("ZoomYSplit", i32(-1));
-  s.ZoomYSplitTop = in.Long("ZoomYSplitTop", i32(255));
-  s.ZoomYSplitBottom = in.Long("ZoomYSplitBottom", i32(65280));
-  s.ZoomXType = ZoomXTypes(in.Long("ZoomXType", i32(1)));
-  s.ZoomYType = ZoomYTypes(in.Long("ZoomYType", i32(1)));
-  // Added after the first 42 keys: a store written before it lacks the key and keeps
-  // the default.
-  s.WheelZoom = in.Boolean("WheelZoom", true);
-  in.raiseFirstError();
+  if (firstError) throw *firstError;
 }
 
 void Vellum32::WriteProperties(PropertyStore& PropBag) const {
-  const auto write = [&PropBag](const char* key, const QVariant& value, const QVariant& defaultValue = QVariant()) {
-    PropBag.WriteProperty(QString::fromLatin1(key), value, defaultValue);
-  };
-  const ControlState& s = *s_;
   const QFont ambient = AmbientFont();
-
-  write("BackColor", i32(surfaceBackColor_), i32(SystemButtonFace));
-  write("ForeColor", i32(surfaceForeColor_), i32(SystemButtonText));
-  write("Enabled", Enabled(), true);
-  write("Font", Font(), ambient);
-  write("BackStyle", i16(surfaceBackStyle_), i16(1));
-  write("BorderStyle", i16(surfaceBorderStyle_), i16(1));
-  write("ChartType", i32(qint32(s.ChartType)), i32(0));
-  write("DisplayLegend", s.DisplayLegend, false);
-  write("DisplayAxes", s.DisplayAxes, true);
-  write("PlotPoints", s.PlotPoints, false);
-  write("Title", s.Title, QString(QLatin1String("")));
-  // No title font writes nothing, so loading gives the ambient font.
-  write("TitleFont", s.TitleFont ? QVariant::fromValue(*s.TitleFont) : QVariant(), ambient);
-  write("YAxisMin", f32(s.YAxisMin));
-  write("YAxisMax", f32(s.YAxisMax));
-  write("YTickInterval", f32(s.yTickInterval), f32(1));
-  write("YAxisType", i32(qint32(s.YAxisType)), i32(0));
-  write("YAxisCutoff", f32(s.YAxisCutoff), f32(1));
-  write("YAxisLabel", s.YAxisLabel, QString(QLatin1String("")));
-  write("XAxisMin", f32(s.XAxisMin));
-  write("XAxisMax", f32(s.XAxisMax));
-  write("XTickInterval", f32(s.xTickInterval), f32(1));
-  write("XAxisType", i32(qint32(s.XAxisType)), i32(0));
-  write("XAxisCutoff", f32(s.XAxisCutoff), f32(1));
-  write("XAxisLabel", s.XAxisLabel, QString(QLatin1String("")));
-  write("DataNull", f32(s.DataNull));
-  write("MarkerSize", i32(s.MarkerSize));
-  write("XBaseLog", f32(s.XBaseLog));
-  write("YBaseLog", f32(s.YBaseLog));
-  write("SetMargins", s.SetMargins);
-  write("YAxisTopMargin", f32(s.YAxisTopMargin));
-  write("YAxisBottomMargin", f32(s.YAxisBottomMargin));
-  write("XAxisLeftMargin", f32(s.XAxisLeftMargin));
-  write("XAxisRightMargin", f32(s.XAxisRightMargin));
-  write("DoZoom", s.DoZoom);
-  write("ZoomXSplit", i32(s.ZoomXSplit));
-  write("ZoomXSplitLeft", i32(s.ZoomXSplitLeft));
-  write("ZoomXSplitRight", i32(s.ZoomXSplitRight));
-  write("ZoomYSplit", i32(s.ZoomYSplit));
-  write("ZoomYSplitTop", i32(s.ZoomYSplitTop));
-  write("ZoomYSplitBottom", i32(s.ZoomYSplitBottom));
-  write("ZoomXType", i32(qint32(s.ZoomXType)));
-  write("ZoomYType", i32(qint32(s.ZoomYType)));
-  write("WheelZoom", s.WheelZoom, true);
+  for (const PersistedKey& key : ControlAccess::PersistedKeys())
+    PropBag.WriteProperty(QString::fromLatin1(key.writtenKey), key.save(*this),
+                          key.ambientDefault ? QVariant::fromValue(ambient) : key.writeDefault);
 }
 
 }  // namespace vellum32
