@@ -86,7 +86,7 @@ void Vellum32::set_pen_colour(qint32 irpt, qint32& pcol) const { pcol = DefaultP
 
 namespace {
 
-RegistrationAxes registrationAxesOf(const ControlState& s) { return {XAxisScaleOf(s), YAxisScaleOf(s), s.DataNull}; }
+RegistrationAxes registrationAxesOf(const ControlState& s) { return {AxisScaleOf(s.X), AxisScaleOf(s.Y), s.DataNull}; }
 
 }  // namespace
 

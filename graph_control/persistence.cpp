@@ -38,15 +38,16 @@ struct PersistedKey {
 
 namespace {
 
-// A key stored straight in a field of the plot state, with the field's type: enumerations
-// and whole numbers as 32-bit integers, floats as singles.
-template <auto Field>
+// A key stored straight in a field of the plot state (reached through the member
+// pointers of `Path`), with the field's type: enumerations and whole numbers as 32-bit
+// integers, floats as singles.
+template <auto... Path>
 PersistedKey field(const char* readKey, const char* writtenKey, QVariant readDefault,
                    QVariant writeDefault = QVariant()) {
-  using T = std::remove_reference_t<decltype(std::declval<ControlState&>().*Field)>;
+  using T = std::remove_reference_t<decltype((std::declval<ControlState&>().*....*Path))>;
   PersistedKey key{readKey, writtenKey, std::move(readDefault), std::move(writeDefault), false, nullptr, nullptr};
   key.load = [](Vellum32& control, const QVariant& value) {
-    T& target = ControlAccess::State(control).*Field;
+    T& target = (ControlAccess::State(control).*....*Path);
     if constexpr (std::is_enum_v<T>)
       target = T(convert::toLong(value));
     else if constexpr (std::is_same_v<T, bool>)
@@ -59,7 +60,7 @@ PersistedKey field(const char* readKey, const char* writtenKey, QVariant readDef
       target = T(convert::toLong(value));
   };
   key.save = [](const Vellum32& control) -> QVariant {
-    const T& value = ControlAccess::State(control).*Field;
+    const T& value = (ControlAccess::State(control).*....*Path);
     if constexpr (std::is_enum_v<T>)
       return i32(qint32(value));
     else if constexpr (std::is_same_v<T, bool>)
@@ -116,22 +117,22 @@ const std::vector<PersistedKey>& ControlAccess::PersistedKeys() {
                    const std::optional<QFont>& font = ControlAccess::State(c).TitleFont;
                    return font ? QVariant::fromValue(*font) : QVariant();
                  }});
-    k.push_back(field<&S::YAxisMin>("YAxisMin", "YAxisMin", f32(AutoLimit)));
-    k.push_back(field<&S::YAxisMax>("YAxisMax", "YAxisMax", f32(AutoLimit)));
-    k.push_back(field<&S::yTickInterval>("YTickInterval", "YTickInterval", f32(1), f32(1)));
-    k.push_back(field<&S::YAxisType>("YAxisType", "YAxisType", i32(0), i32(0)));
-    k.push_back(field<&S::YAxisCutoff>("YAxisCutoff", "YAxisCutoff", f32(1), f32(1)));
-    k.push_back(field<&S::YAxisLabel>("YAxisLabel", "YAxisLabel", QString(), QString(QLatin1String(""))));
-    k.push_back(field<&S::XAxisMin>("XAxisMin", "XAxisMin", f32(AutoLimit)));
-    k.push_back(field<&S::XAxisMax>("XAxisMax", "XAxisMax", f32(AutoLimit)));
-    k.push_back(field<&S::xTickInterval>("XTickInterval", "XTickInterval", f32(1), f32(1)));
-    k.push_back(field<&S::XAxisType>("xAxisType", "XAxisType", i32(0), i32(0)));
-    k.push_back(field<&S::XAxisCutoff>("xAxisCutoff", "XAxisCutoff", f32(1), f32(1)));
-    k.push_back(field<&S::XAxisLabel>("XAxisLabel", "XAxisLabel", QString(), QString(QLatin1String(""))));
+    k.push_back(field<&S::Y, &AxisState::Min>("YAxisMin", "YAxisMin", f32(AutoLimit)));
+    k.push_back(field<&S::Y, &AxisState::Max>("YAxisMax", "YAxisMax", f32(AutoLimit)));
+    k.push_back(field<&S::Y, &AxisState::TickInterval>("YTickInterval", "YTickInterval", f32(1), f32(1)));
+    k.push_back(field<&S::Y, &AxisState::Type>("YAxisType", "YAxisType", i32(0), i32(0)));
+    k.push_back(field<&S::Y, &AxisState::Cutoff>("YAxisCutoff", "YAxisCutoff", f32(1), f32(1)));
+    k.push_back(field<&S::Y, &AxisState::Label>("YAxisLabel", "YAxisLabel", QString(), QString(QLatin1String(""))));
+    k.push_back(field<&S::X, &AxisState::Min>("XAxisMin", "XAxisMin", f32(AutoLimit)));
+    k.push_back(field<&S::X, &AxisState::Max>("XAxisMax", "XAxisMax", f32(AutoLimit)));
+    k.push_back(field<&S::X, &AxisState::TickInterval>("XTickInterval", "XTickInterval", f32(1), f32(1)));
+    k.push_back(field<&S::X, &AxisState::Type>("xAxisType", "XAxisType", i32(0), i32(0)));
+    k.push_back(field<&S::X, &AxisState::Cutoff>("xAxisCutoff", "XAxisCutoff", f32(1), f32(1)));
+    k.push_back(field<&S::X, &AxisState::Label>("XAxisLabel", "XAxisLabel", QString(), QString(QLatin1String(""))));
     k.push_back(field<&S::DataNull>("DataNull", "DataNull", f32(-999)));
     k.push_back(field<&S::MarkerSize>("MarkerSize", "MarkerSize", i32(35)));
-    k.push_back(field<&S::XBaseLog>("XBaseLog", "XBaseLog", f32(10)));
-    k.push_back(field<&S::YBaseLog>("YBaseLog", "YBaseLog", f32(10)));
+    k.push_back(field<&S::X, &AxisState::BaseLog>("XBaseLog", "XBaseLog", f32(10)));
+    k.push_back(field<&S::Y, &AxisState::BaseLog>("YBaseLog", "YBaseLog", f32(10)));
     k.push_back(field<&S::SetMargins>("SetMargins", "SetMargins", false));
     k.push_back(field<&S::YAxisTopMargin>("YAxisTopMargin", "YAxisTopMargin", f32(0)));
     k.push_back(field<&S::YAxisBottomMargin>("YAxisBottomMargin", "YAxisBottomMargin", f32(0)));
@@ -170,14 +171,14 @@ void Vellum32::ReadProperties(const PropertyStore& PropBag) {
   }
   // What loading derives from the fields it read.
   ControlState& s = *s_;
-  s.HomeYMin = s.YAxisMin;
-  s.HomeYMax = s.YAxisMax;
-  s.HomeXMin = s.XAxisMin;
-  s.HomeXMax = s.XAxisMax;
-  s.XBaseLog = checkedBase(s.XBaseLog);
-  s.LnXBase = float(std::log(double(s.XBaseLog)));
-  s.YBaseLog = checkedBase(s.YBaseLog);
-  s.LnYBase = float(std::log(double(s.YBaseLog)));
+  s.Y.HomeMin = s.Y.Min;
+  s.Y.HomeMax = s.Y.Max;
+  s.X.HomeMin = s.X.Min;
+  s.X.HomeMax = s.X.Max;
+  s.X.BaseLog = checkedBase(s.X.BaseLog);
+  s.X.LnBase = float(std::log(double(s.X.BaseLog)));
+  s.Y.BaseLog = checkedBase(s.Y.BaseLog);
+  s.Y.LnBase = float(std::log(double(s.Y.BaseLog)));
   mnuZoom_->setChecked(s.DoZoom);
   if (firstError) throw *firstError;
 }

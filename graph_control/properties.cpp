@@ -7,27 +7,28 @@
 
 namespace vellum32 {
 
-// Properties whose assignment stores the value and marks it changed; nothing is
-// redrawn until the host calls Refresh.
-#define VELLUM32_STORED_PROPERTY(Type, Name)  \
-  void Vellum32::set##Name(Type New_##Name) { \
-    s_->Name = std::move(New_##Name);         \
-    markChanged(#Name);                       \
+// Properties whose assignment stores the value in `Field` of the state and marks it
+// changed; nothing is redrawn until the host calls Refresh.
+#define VELLUM32_STORED_PROPERTY_IN(Type, Name, Field) \
+  void Vellum32::set##Name(Type New_##Name) {          \
+    s_->Field = std::move(New_##Name);                 \
+    markChanged(#Name);                                \
   }
+#define VELLUM32_STORED_PROPERTY(Type, Name) VELLUM32_STORED_PROPERTY_IN(Type, Name, Name)
 
 VELLUM32_STORED_PROPERTY(QString, Title)
 VELLUM32_STORED_PROPERTY(std::optional<QFont>, TitleFont)
-VELLUM32_STORED_PROPERTY(QString, XAxisLabel)
-VELLUM32_STORED_PROPERTY(QString, YAxisLabel)
+VELLUM32_STORED_PROPERTY_IN(QString, XAxisLabel, X.Label)
+VELLUM32_STORED_PROPERTY_IN(QString, YAxisLabel, Y.Label)
 VELLUM32_STORED_PROPERTY(ChartTypes, ChartType)
-VELLUM32_STORED_PROPERTY(AxisTypes, XAxisType)
-VELLUM32_STORED_PROPERTY(AxisTypes, YAxisType)
+VELLUM32_STORED_PROPERTY_IN(AxisTypes, XAxisType, X.Type)
+VELLUM32_STORED_PROPERTY_IN(AxisTypes, YAxisType, Y.Type)
 VELLUM32_STORED_PROPERTY(bool, PlotPoints)
 VELLUM32_STORED_PROPERTY(bool, DisplayLegend)
 VELLUM32_STORED_PROPERTY(bool, DisplayAxes)
 VELLUM32_STORED_PROPERTY(bool, SetMargins)
-VELLUM32_STORED_PROPERTY(float, xTickInterval)
-VELLUM32_STORED_PROPERTY(float, yTickInterval)
+VELLUM32_STORED_PROPERTY_IN(float, xTickInterval, X.TickInterval)
+VELLUM32_STORED_PROPERTY_IN(float, yTickInterval, Y.TickInterval)
 VELLUM32_STORED_PROPERTY(float, XAxisLeftMargin)
 VELLUM32_STORED_PROPERTY(float, XAxisRightMargin)
 VELLUM32_STORED_PROPERTY(float, YAxisTopMargin)
@@ -44,40 +45,41 @@ VELLUM32_STORED_PROPERTY(qint32, ZoomYSplitBottom)
 VELLUM32_STORED_PROPERTY(ZoomYTypes, ZoomYType)
 
 #undef VELLUM32_STORED_PROPERTY
+#undef VELLUM32_STORED_PROPERTY_IN
 
 // An axis limit sets the shown limit and the home (unzoomed) limit together.
 void Vellum32::setXAxisMin(float New_XAxisMin) {
-  s_->XAxisMin = s_->HomeXMin = New_XAxisMin;
+  s_->X.Min = s_->X.HomeMin = New_XAxisMin;
   markChanged("XAxisMin");
 }
 
 void Vellum32::setXAxisMax(float New_XAxisMax) {
-  s_->XAxisMax = s_->HomeXMax = New_XAxisMax;
+  s_->X.Max = s_->X.HomeMax = New_XAxisMax;
   markChanged("XAxisMax");
 }
 
 void Vellum32::setYAxisMin(float New_YAxisMin) {
-  s_->YAxisMin = s_->HomeYMin = New_YAxisMin;
+  s_->Y.Min = s_->Y.HomeMin = New_YAxisMin;
   markChanged("YAxisMin");
 }
 
 void Vellum32::setYAxisMax(float New_YAxisMax) {
-  s_->YAxisMax = s_->HomeYMax = New_YAxisMax;
+  s_->Y.Max = s_->Y.HomeMax = New_YAxisMax;
   markChanged("YAxisMax");
 }
 
 // A base that is not positive is ignored without a word.
 void Vellum32::setXBaseLog(float New_XBaseLog) {
   if (!(New_XBaseLog > 0)) return;
-  s_->XBaseLog = New_XBaseLog;
-  s_->LnXBase = float(std::log(double(New_XBaseLog)));
+  s_->X.BaseLog = New_XBaseLog;
+  s_->X.LnBase = float(std::log(double(New_XBaseLog)));
   markChanged("XBaseLog");
 }
 
 void Vellum32::setYBaseLog(float New_YBaseLog) {
   if (!(New_YBaseLog > 0)) return;
-  s_->YBaseLog = New_YBaseLog;
-  s_->LnYBase = float(std::log(double(New_YBaseLog)));
+  s_->Y.BaseLog = New_YBaseLog;
+  s_->Y.LnBase = float(std::log(double(New_YBaseLog)));
   markChanged("YBaseLog");
 }
 
@@ -94,12 +96,12 @@ float Vellum32::snapCutoff(float v, float base, float lnBase) const {
 }
 
 void Vellum32::setXAxisCutoff(float New_XAxisCutoff) {
-  s_->XAxisCutoff = snapCutoff(New_XAxisCutoff, s_->XBaseLog, s_->LnXBase);
+  s_->X.Cutoff = snapCutoff(New_XAxisCutoff, s_->X.BaseLog, s_->X.LnBase);
   markChanged("XAxisCutoff");
 }
 
 void Vellum32::setYAxisCutoff(float New_YAxisCutoff) {
-  s_->YAxisCutoff = snapCutoff(New_YAxisCutoff, s_->YBaseLog, s_->LnYBase);
+  s_->Y.Cutoff = snapCutoff(New_YAxisCutoff, s_->Y.BaseLog, s_->Y.LnBase);
   markChanged("YAxisCutoff");
 }
 
@@ -137,21 +139,21 @@ bool scaleRange(float& range, float r, float& min, float& max) {
 }  // namespace
 
 void Vellum32::setXaxisZoomCentre(float New_XaxisZoomCentre) {
-  if (moveCentre(s_->XaxisZoomCentre, New_XaxisZoomCentre, s_->HomeXMin, s_->HomeXMax, s_->XAxisMin, s_->XAxisMax))
+  if (moveCentre(s_->XaxisZoomCentre, New_XaxisZoomCentre, s_->X.HomeMin, s_->X.HomeMax, s_->X.Min, s_->X.Max))
     Refresh();
 }
 
 void Vellum32::setYAxisZoomCentre(float New_YAxisZoomCentre) {
-  if (moveCentre(s_->YAxisZoomCentre, New_YAxisZoomCentre, s_->HomeYMin, s_->HomeYMax, s_->YAxisMin, s_->YAxisMax))
+  if (moveCentre(s_->YAxisZoomCentre, New_YAxisZoomCentre, s_->Y.HomeMin, s_->Y.HomeMax, s_->Y.Min, s_->Y.Max))
     Refresh();
 }
 
 void Vellum32::setXaxisZoomRange(float New_XaxisZoomRange) {
-  if (scaleRange(s_->XaxisZoomRange, New_XaxisZoomRange, s_->XAxisMin, s_->XAxisMax)) Refresh();
+  if (scaleRange(s_->XaxisZoomRange, New_XaxisZoomRange, s_->X.Min, s_->X.Max)) Refresh();
 }
 
 void Vellum32::setYAxisZoomRange(float New_YAxisZoomRange) {
-  if (scaleRange(s_->YAxisZoomRange, New_YAxisZoomRange, s_->YAxisMin, s_->YAxisMax)) Refresh();
+  if (scaleRange(s_->YAxisZoomRange, New_YAxisZoomRange, s_->Y.Min, s_->Y.Max)) Refresh();
 }
 
 // Getters of the plot properties: the stored fields.
@@ -174,26 +176,26 @@ float Vellum32::XaxisZoomCentre() const { return s_->XaxisZoomCentre; }
 float Vellum32::XaxisZoomRange() const { return s_->XaxisZoomRange; }
 float Vellum32::YAxisZoomCentre() const { return s_->YAxisZoomCentre; }
 float Vellum32::YAxisZoomRange() const { return s_->YAxisZoomRange; }
-float Vellum32::YAxisMin() const { return s_->YAxisMin; }
-float Vellum32::YAxisMax() const { return s_->YAxisMax; }
-float Vellum32::XAxisMin() const { return s_->XAxisMin; }
-float Vellum32::XAxisMax() const { return s_->XAxisMax; }
-float Vellum32::yTickInterval() const { return s_->yTickInterval; }
-float Vellum32::xTickInterval() const { return s_->xTickInterval; }
-float Vellum32::YAxisCutoff() const { return s_->YAxisCutoff; }
-float Vellum32::XAxisCutoff() const { return s_->XAxisCutoff; }
-AxisTypes Vellum32::YAxisType() const { return s_->YAxisType; }
-AxisTypes Vellum32::XAxisType() const { return s_->XAxisType; }
-QString Vellum32::YAxisLabel() const { return s_->YAxisLabel; }
-QString Vellum32::XAxisLabel() const { return s_->XAxisLabel; }
+float Vellum32::YAxisMin() const { return s_->Y.Min; }
+float Vellum32::YAxisMax() const { return s_->Y.Max; }
+float Vellum32::XAxisMin() const { return s_->X.Min; }
+float Vellum32::XAxisMax() const { return s_->X.Max; }
+float Vellum32::yTickInterval() const { return s_->Y.TickInterval; }
+float Vellum32::xTickInterval() const { return s_->X.TickInterval; }
+float Vellum32::YAxisCutoff() const { return s_->Y.Cutoff; }
+float Vellum32::XAxisCutoff() const { return s_->X.Cutoff; }
+AxisTypes Vellum32::YAxisType() const { return s_->Y.Type; }
+AxisTypes Vellum32::XAxisType() const { return s_->X.Type; }
+QString Vellum32::YAxisLabel() const { return s_->Y.Label; }
+QString Vellum32::XAxisLabel() const { return s_->X.Label; }
 float Vellum32::YAxisTopMargin() const { return s_->YAxisTopMargin; }
 float Vellum32::YAxisBottomMargin() const { return s_->YAxisBottomMargin; }
 float Vellum32::XAxisLeftMargin() const { return s_->XAxisLeftMargin; }
 float Vellum32::XAxisRightMargin() const { return s_->XAxisRightMargin; }
 float Vellum32::DataNull() const { return s_->DataNull; }
 qint32 Vellum32::MarkerSize() const { return s_->MarkerSize; }
-float Vellum32::XBaseLog() const { return s_->XBaseLog; }
-float Vellum32::YBaseLog() const { return s_->YBaseLog; }
+float Vellum32::XBaseLog() const { return s_->X.BaseLog; }
+float Vellum32::YBaseLog() const { return s_->Y.BaseLog; }
 ChartTypes Vellum32::ChartType() const { return s_->ChartType; }
 
 }  // namespace vellum32

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 #include "axes/tick_labels.h"
 #include "series/axis_transform.h"
@@ -56,8 +58,29 @@ qint64 mostXTicks(const ControlState& s, const AxisLayout& layout) {
 
 }  // namespace
 
+namespace {
+
+// The extremes of an axis's registered values (axis units) as its shown and home limits,
+// in data units.
+void takeAutomaticLimits(AxisState& axis, Extremes e) {
+  if (axis.Type == AxisTypes::LogLinear) {
+    e.Min = toSingle(InverseAxisTransform(e.Min, axis.Cutoff, axis.BaseLog));
+    e.Max = toSingle(InverseAxisTransform(e.Max, axis.Cutoff, axis.BaseLog));
+  }
+  axis.Min = axis.HomeMin = e.Min;
+  axis.Max = axis.HomeMax = e.Max;
+}
+
+// An axis's shown limits in axis units.
+std::pair<float, float> viewLimits(const AxisState& axis) {
+  if (axis.Type == AxisTypes::linear) return {axis.Min, axis.Max};
+  return {toSingle(AxisTransform(axis.Min, AxisScaleOf(axis))), toSingle(AxisTransform(axis.Max, AxisScaleOf(axis)))};
+}
+
+}  // namespace
+
 void AutomaticYLimits(ControlState& s) {
-  if (keptLimits(s.YAxisMin, s.YAxisMax)) return;
+  if (keptLimits(s.Y.Min, s.Y.Max)) return;
   Extremes e;
   const SeriesStore& store = s.Store;
   for (qint32 g = 1; g <= store.GroupCount(); ++g) {
@@ -68,46 +91,26 @@ void AutomaticYLimits(ControlState& s) {
         if (!(v < -1e30)) e.take(v);
       }
   }
-  if (s.YAxisType == AxisTypes::LogLinear) {
-    e.Min = toSingle(InverseAxisTransform(e.Min, s.YAxisCutoff, s.YBaseLog));
-    e.Max = toSingle(InverseAxisTransform(e.Max, s.YAxisCutoff, s.YBaseLog));
-  }
-  s.YAxisMin = s.HomeYMin = e.Min;
-  s.YAxisMax = s.HomeYMax = e.Max;
+  takeAutomaticLimits(s.Y, e);
 }
 
 void AutomaticXLimits(ControlState& s) {
-  if (keptLimits(s.XAxisMin, s.XAxisMax)) return;
+  if (keptLimits(s.X.Min, s.X.Max)) return;
   Extremes e;
   const SeriesStore& store = s.Store;
   for (qint32 g = 1; g <= store.GroupCount(); ++g)
     for (qint32 p = 1; p <= store.PointCount(g); ++p) e.take(store.XValue(g, p));
-  if (s.XAxisType == AxisTypes::LogLinear) {
-    e.Min = toSingle(InverseAxisTransform(e.Min, s.XAxisCutoff, s.XBaseLog));
-    e.Max = toSingle(InverseAxisTransform(e.Max, s.XAxisCutoff, s.XBaseLog));
-  }
-  s.XAxisMin = s.HomeXMin = e.Min;
-  s.XAxisMax = s.HomeXMax = e.Max;
+  takeAutomaticLimits(s.X, e);
 }
 
 void SetViewRange(ControlState& s, AxisLayout& layout) {
   AxisRange& v = s.ViewRange;
-  if (s.XAxisType == AxisTypes::linear) {
-    v.XMin = s.XAxisMin;
-    v.XMax = s.XAxisMax;
-    layout.XInterval = s.xTickInterval;
+  std::tie(v.XMin, v.XMax) = viewLimits(s.X);
+  std::tie(v.YMin, v.YMax) = viewLimits(s.Y);
+  layout.XInterval = s.X.Type == AxisTypes::linear ? s.X.TickInterval : 1.0f;
+  if (s.Y.Type == AxisTypes::linear) {
+    layout.YInterval = s.Y.TickInterval;
   } else {
-    v.XMin = toSingle(AxisTransform(s.XAxisMin, XAxisScaleOf(s)));
-    v.XMax = toSingle(AxisTransform(s.XAxisMax, XAxisScaleOf(s)));
-    layout.XInterval = 1;
-  }
-  if (s.YAxisType == AxisTypes::linear) {
-    v.YMin = s.YAxisMin;
-    v.YMax = s.YAxisMax;
-    layout.YInterval = s.yTickInterval;
-  } else {
-    v.YMin = toSingle(AxisTransform(s.YAxisMin, YAxisScaleOf(s)));
-    v.YMax = toSingle(AxisTransform(s.YAxisMax, YAxisScaleOf(s)));
     // The smallest whole interval n with span \ n <= 10 (integer division).
     const qint32 span = toLong(double(v.YMax - v.YMin));
     layout.YInterval = span > 10 ? float(span / 11 + 1) : 1.0f;
@@ -121,8 +124,8 @@ void SetRightLimit(ControlState& s, const AxisLayout& layout) {
 
 void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
   layout.TopMargin = !s.DisplayAxes ? 0 : (s.Title.isEmpty() ? 120 : 320);
-  layout.YLabelHeight = s.DisplayAxes && !s.YAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.YAxisLabel)) : 0;
-  layout.XLabelHeight = s.DisplayAxes && !s.XAxisLabel.isEmpty() ? toLong(measure.TextHeight(s.XAxisLabel)) : 0;
+  layout.YLabelHeight = s.DisplayAxes && !s.Y.Label.isEmpty() ? toLong(measure.TextHeight(s.Y.Label)) : 0;
+  layout.XLabelHeight = s.DisplayAxes && !s.X.Label.isEmpty() ? toLong(measure.TextHeight(s.X.Label)) : 0;
 }
 
 void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout) {
@@ -175,10 +178,10 @@ void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& mea
   const AxisRange& v = s.ViewRange;
   layout.Y0 = FirstTick(v.YMin, layout.YInterval);
   layout.YFormat = DecimalsFormat(layout.YInterval);
-  const bool log = s.YAxisType == AxisTypes::LogLinear;
+  const bool log = s.Y.Type == AxisTypes::LogLinear;
   float& left = s.PlotRect.Left;
   for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
-    const QString label = TickLabel(y, log, s.YAxisCutoff, layout.YFormat, s.YBaseLog);
+    const QString label = TickLabel(y, log, s.Y.Cutoff, layout.YFormat, s.Y.BaseLog);
     left = std::max(left, float(measure.TextWidth(label) + layout.YLabelHeight + 180));
   }
   left = std::max(left, float(measure.TextWidth(PlainNumber(layout.Y0)) / 2 + layout.YLabelHeight + 120));
@@ -202,13 +205,13 @@ void SetYScale(ControlState& s) {
 
 void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
   const AxisRange& v = s.ViewRange;
-  const bool log = s.YAxisType == AxisTypes::LogLinear;
+  const bool log = s.Y.Type == AxisTypes::LogLinear;
   const double quarterX = measure.TextHeight(QStringLiteral("X")) / 4;
   for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
     const TwipsRect r = s.PlotRect;
     const float py = r.Bottom - (y - v.YMin) * s.YScale;
     draw.Line(r.Left, py, r.Left + TickLength, py, Black, 1);
-    const QString label = TickLabel(y, log, s.YAxisCutoff, layout.YFormat, s.YBaseLog);
+    const QString label = TickLabel(y, log, s.Y.Cutoff, layout.YFormat, s.Y.BaseLog);
     draw.Text(0, float(r.Left - measure.TextWidth(label) - TickLength), float(py + quarterX), label);
   }
 }
@@ -226,14 +229,13 @@ void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& d
     draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.Title) / 2),
               float(measure.TextHeight(s.Title)), s.Title);
   }
-  if (!s.YAxisLabel.isEmpty()) {
-    draw.Text(90, float(measure.TextHeight(s.YAxisLabel)),
-              float((r.Top + r.Bottom + 1.15 * measure.TextWidth(s.YAxisLabel)) / 2), s.YAxisLabel);
+  if (!s.Y.Label.isEmpty()) {
+    draw.Text(90, float(measure.TextHeight(s.Y.Label)),
+              float((r.Top + r.Bottom + 1.15 * measure.TextWidth(s.Y.Label)) / 2), s.Y.Label);
   }
-  if (!s.XAxisLabel.isEmpty()) {
-    draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.XAxisLabel) / 2),
-              float(layout.PictureHeight - layout.ScreenTwipsPerPixelY - measure.TextHeight(s.XAxisLabel) / 2),
-              s.XAxisLabel);
+  if (!s.X.Label.isEmpty()) {
+    draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.X.Label) / 2),
+              float(layout.PictureHeight - layout.ScreenTwipsPerPixelY - measure.TextHeight(s.X.Label) / 2), s.X.Label);
   }
   s.TextWeight = 400;
 }
@@ -244,12 +246,12 @@ void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const Tex
   layout.XFormat = DecimalsFormat(layout.XInterval);
   const TwipsRect r = s.PlotRect;
   s.XScale = float(divide(double(r.Right - r.Left), double(v.XMax - v.XMin)));
-  const bool log = s.XAxisType == AxisTypes::LogLinear;
+  const bool log = s.X.Type == AxisTypes::LogLinear;
   const double heightX = measure.TextHeight(QStringLiteral("X"));
   for (float x : TickValues(layout.X0, layout.XInterval, v.XMin, v.XMax, mostXTicks(s, layout))) {
     const float px = r.Left + (x - v.XMin) * s.XScale;
     draw.Line(px, r.Bottom, px, r.Bottom - TickLength, Black, 1);
-    const QString label = TickLabel(x, log, s.XAxisCutoff, layout.XFormat, s.XBaseLog);
+    const QString label = TickLabel(x, log, s.X.Cutoff, layout.XFormat, s.X.BaseLog);
     draw.Text(0, float(px - measure.TextWidth(label) / 2), float(r.Bottom + heightX), label);
   }
 }

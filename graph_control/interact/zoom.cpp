@@ -21,8 +21,8 @@ struct AxisLimits {
 };
 
 AxisLimits limitsOf(ControlState& s, bool yAxis) {
-  if (yAxis) return {s.YAxisMin, s.YAxisMax, s.HomeYMin, s.HomeYMax};
-  return {s.XAxisMin, s.XAxisMax, s.HomeXMin, s.HomeXMax};
+  if (yAxis) return {s.Y.Min, s.Y.Max, s.Y.HomeMin, s.Y.HomeMax};
+  return {s.X.Min, s.X.Max, s.X.HomeMin, s.X.HomeMax};
 }
 
 // The shown span against the home extent.
@@ -68,10 +68,10 @@ void PanStep(ControlState& s, bool yAxis, int value) {
 }
 
 void ResetLimits(ControlState& s) {
-  s.XAxisMin = s.HomeXMin;
-  s.XAxisMax = s.HomeXMax;
-  s.YAxisMin = s.HomeYMin;
-  s.YAxisMax = s.HomeYMax;
+  s.X.Min = s.X.HomeMin;
+  s.X.Max = s.X.HomeMax;
+  s.Y.Min = s.Y.HomeMin;
+  s.Y.Max = s.Y.HomeMax;
 }
 
 bool ZoomAbout(ControlState& s, float x, float y, double factor) {
@@ -90,8 +90,8 @@ bool ZoomAbout(ControlState& s, float x, float y, double factor) {
     changed = true;
   };
   const QPointF pointer = AxisUnitsAt(s, x, y);
-  zoomAxis(false, pointer.x(), v.XMin, v.XMax, s.XAxisType, s.XAxisCutoff, s.XBaseLog);
-  zoomAxis(true, pointer.y(), v.YMin, v.YMax, s.YAxisType, s.YAxisCutoff, s.YBaseLog);
+  zoomAxis(false, pointer.x(), v.XMin, v.XMax, s.X.Type, s.X.Cutoff, s.X.BaseLog);
+  zoomAxis(true, pointer.y(), v.YMin, v.YMax, s.Y.Type, s.Y.Cutoff, s.Y.BaseLog);
   return changed;
 }
 
@@ -105,17 +105,17 @@ void KeepUnderPoint(ControlState& s, float x, float y, QPointF units) {
   if (!(s.XScale > 0) || !(s.YScale > 0)) return;
   const QPointF shift = units - AxisUnitsAt(s, x, y);
   const AxisRange v = s.ViewRange;
-  const float xMin = convert::toSingle(dataValue(v.XMin + shift.x(), s.XAxisType, s.XAxisCutoff, s.XBaseLog));
-  const float xMax = convert::toSingle(dataValue(v.XMax + shift.x(), s.XAxisType, s.XAxisCutoff, s.XBaseLog));
-  const float yMin = convert::toSingle(dataValue(v.YMin + shift.y(), s.YAxisType, s.YAxisCutoff, s.YBaseLog));
-  const float yMax = convert::toSingle(dataValue(v.YMax + shift.y(), s.YAxisType, s.YAxisCutoff, s.YBaseLog));
+  const float xMin = convert::toSingle(dataValue(v.XMin + shift.x(), s.X.Type, s.X.Cutoff, s.X.BaseLog));
+  const float xMax = convert::toSingle(dataValue(v.XMax + shift.x(), s.X.Type, s.X.Cutoff, s.X.BaseLog));
+  const float yMin = convert::toSingle(dataValue(v.YMin + shift.y(), s.Y.Type, s.Y.Cutoff, s.Y.BaseLog));
+  const float yMax = convert::toSingle(dataValue(v.YMax + shift.y(), s.Y.Type, s.Y.Cutoff, s.Y.BaseLog));
   if (xMin < xMax) {
-    s.XAxisMin = xMin;
-    s.XAxisMax = xMax;
+    s.X.Min = xMin;
+    s.X.Max = xMax;
   }
   if (yMin < yMax) {
-    s.YAxisMin = yMin;
-    s.YAxisMax = yMax;
+    s.Y.Min = yMin;
+    s.Y.Max = yMax;
   }
 }
 
@@ -128,16 +128,16 @@ bool ZoomToRectangle(ControlState& s, const QRectF& twips) {
   const double x2 = (r.right() - s.PlotRect.Left) / s.XScale + v.XMin;
   const double y1 = (s.PlotRect.Bottom - r.bottom()) / s.YScale + v.YMin;
   const double y2 = (s.PlotRect.Bottom - r.top()) / s.YScale + v.YMin;
-  const float xMin = convert::toSingle(dataValue(x1, s.XAxisType, s.XAxisCutoff, s.XBaseLog));
-  const float xMax = convert::toSingle(dataValue(x2, s.XAxisType, s.XAxisCutoff, s.XBaseLog));
-  const float yMin = convert::toSingle(dataValue(y1, s.YAxisType, s.YAxisCutoff, s.YBaseLog));
-  const float yMax = convert::toSingle(dataValue(y2, s.YAxisType, s.YAxisCutoff, s.YBaseLog));
+  const float xMin = convert::toSingle(dataValue(x1, s.X.Type, s.X.Cutoff, s.X.BaseLog));
+  const float xMax = convert::toSingle(dataValue(x2, s.X.Type, s.X.Cutoff, s.X.BaseLog));
+  const float yMin = convert::toSingle(dataValue(y1, s.Y.Type, s.Y.Cutoff, s.Y.BaseLog));
+  const float yMax = convert::toSingle(dataValue(y2, s.Y.Type, s.Y.Cutoff, s.Y.BaseLog));
   // A band too small for single limits to tell its edges apart changes nothing.
   if (!(xMin < xMax) || !(yMin < yMax)) return false;
-  s.XAxisMin = xMin;
-  s.XAxisMax = xMax;
-  s.YAxisMin = yMin;
-  s.YAxisMax = yMax;
+  s.X.Min = xMin;
+  s.X.Max = xMax;
+  s.Y.Min = yMin;
+  s.Y.Max = yMax;
   return true;
 }
 
@@ -147,8 +147,8 @@ PointerPosition PointerAt(const ControlState& s, float x, float y) {
   const TwipsRect& r = s.PlotRect;
   double xp = (x - r.Left) / double(s.XScale) + s.ViewRange.XMin;
   double yp = (r.Bottom - y) / double(s.YScale) + s.ViewRange.YMin;
-  if (s.XAxisType == AxisTypes::LogLinear) xp = InverseAxisTransform(xp, s.XAxisCutoff, s.XBaseLog);
-  if (s.YAxisType == AxisTypes::LogLinear) yp = InverseAxisTransform(yp, s.YAxisCutoff, s.YBaseLog);
+  if (s.X.Type == AxisTypes::LogLinear) xp = InverseAxisTransform(xp, s.X.Cutoff, s.X.BaseLog);
+  if (s.Y.Type == AxisTypes::LogLinear) yp = InverseAxisTransform(yp, s.Y.Cutoff, s.Y.BaseLog);
   at.inview = RegionCode(x, y, r);
   at.xp = convert::toSingle(xp);
   at.yp = convert::toSingle(yp);
@@ -230,7 +230,7 @@ void DrawZoomIndicatorX(ControlState& s, QImage& strip, double tx, double ty) {
     fillBox(painter, tx, ty, split, 0, w, h, s.ZoomXSplitRight);
   }
   const WindowShare share =
-      shareOf(s.XAxisMin, s.XAxisMax, s.HomeXMin, s.HomeXMax, s.XaxisZoomCentre, s.XaxisZoomRange);
+      shareOf(s.X.Min, s.X.Max, s.X.HomeMin, s.X.HomeMax, s.XaxisZoomCentre, s.XaxisZoomRange);
   if (share.Valid) fillBox(painter, tx, ty, share.A * w, h / 3 - 2, share.B * w, 3 * h / 4 - 20, 0);
 }
 
@@ -246,7 +246,7 @@ void DrawZoomIndicatorY(ControlState& s, QImage& strip, double tx, double ty) {
     fillBox(painter, tx, ty, 0, split, w, h, s.ZoomYSplitBottom);
   }
   const WindowShare share =
-      shareOf(s.YAxisMin, s.YAxisMax, s.HomeYMin, s.HomeYMax, s.YAxisZoomCentre, s.YAxisZoomRange);
+      shareOf(s.Y.Min, s.Y.Max, s.Y.HomeMin, s.Y.HomeMax, s.YAxisZoomCentre, s.YAxisZoomRange);
   // y grows downwards on the strip.
   if (share.Valid) fillBox(painter, tx, ty, w / 3 - 2, (1 - share.A) * h, 3 * w / 4 - 20, (1 - share.B) * h, 0);
 }

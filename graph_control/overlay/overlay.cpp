@@ -15,8 +15,8 @@ void record(ControlState& s, std::initializer_list<QVariant> entries) {
 }  // namespace
 
 QPointF DataToSurface(const ControlState& s, float x, float y) {
-  const double xt = AxisTransform(x, XAxisScaleOf(s));
-  const double yt = AxisTransform(y, YAxisScaleOf(s));
+  const double xt = AxisTransform(x, AxisScaleOf(s.X));
+  const double yt = AxisTransform(y, AxisScaleOf(s.Y));
   return QPointF(float(s.PlotRect.Left + (xt - s.ViewRange.XMin) * s.XScale),
                  float(s.PlotRect.Bottom - (yt - s.ViewRange.YMin) * s.YScale));
 }

@@ -445,7 +445,7 @@ void DrawImageLayer(const ControlState& s, Primitives& draw) {
   if (!s.Image) return;
   const ImageLayer& layer = *s.Image;
   const SeriesGeometry g(s);
-  const AxisScale xAxis = XAxisScaleOf(s), yAxis = YAxisScaleOf(s);
+  const AxisScale xAxis = AxisScaleOf(s.X), yAxis = AxisScaleOf(s.Y);
   const auto at = [&](double x, double y) {
     return QPointF(g.x(AxisTransform(x, xAxis)), g.y(AxisTransform(y, yAxis)));
   };

@@ -55,7 +55,26 @@ struct ImageLayer {
 
 // The plain state of one control: its property fields, the axis state, the series
 // store with the per-series options, the selection and the drawing geometry.
+// The settings of one axis and its home limits: the X axis and the Y axis alike.
+struct AxisState {
+  float Min = AutoLimit;
+  float Max = AutoLimit;
+  float TickInterval = 1;
+  float Cutoff = 1;  // linear half-width of a LogLinear axis
+  AxisTypes Type = AxisTypes::linear;
+  QString Label;
+  float BaseLog = 10;
+  float LnBase = 2.302585093f;  // ln BaseLog
+  // The limits ResetZoom returns to.
+  float HomeMin = AutoLimit;
+  float HomeMax = AutoLimit;
+};
+
 struct ControlState {
+  // The two axes.
+  AxisState X;
+  AxisState Y;
+
   // Property fields.
   QString Title;
   std::optional<QFont> TitleFont;  // none until assigned or loaded
@@ -76,35 +95,13 @@ struct ControlState {
   float YAxisZoomCentre = 50;
   float YAxisZoomRange = 100;
   ZoomYTypes ZoomYType = ZoomYTypes::ZoomyCentre;
-  float YAxisMin = AutoLimit;
-  float YAxisMax = AutoLimit;
-  float yTickInterval = 1;
-  float YAxisCutoff = 1;
-  AxisTypes YAxisType = AxisTypes::linear;
-  QString YAxisLabel;
   float YAxisTopMargin = 0;
   float YAxisBottomMargin = 0;
-  float XAxisMin = AutoLimit;
-  float XAxisMax = AutoLimit;
-  float xTickInterval = 1;
-  float XAxisCutoff = 1;
-  AxisTypes XAxisType = AxisTypes::linear;
-  QString XAxisLabel;
   float XAxisLeftMargin = 0;
   float XAxisRightMargin = 0;
   float DataNull = -999;
   qint32 MarkerSize = 35;
-  float XBaseLog = 10;
-  float YBaseLog = 10;
   ChartTypes ChartType = ChartTypes::Point;
-
-  // Axis state.
-  float HomeXMin = AutoLimit;
-  float HomeXMax = AutoLimit;
-  float HomeYMin = AutoLimit;
-  float HomeYMax = AutoLimit;
-  float LnXBase = 2.302585093f;  // ln 10
-  float LnYBase = 2.302585093f;
 
   // Registered data and per-series options.
   SeriesStore Store;
@@ -173,7 +170,6 @@ struct ControlState {
 };
 
 // The axis settings data values are converted with.
-inline AxisScale XAxisScaleOf(const ControlState& s) { return AxisScale{s.XAxisType, s.XAxisCutoff, s.LnXBase}; }
-inline AxisScale YAxisScaleOf(const ControlState& s) { return AxisScale{s.YAxisType, s.YAxisCutoff, s.LnYBase}; }
+inline AxisScale AxisScaleOf(const AxisState& axis) { return AxisScale{axis.Type, axis.Cutoff, axis.LnBase}; }
 
 }  // namespace vellum32

@@ -63,43 +63,43 @@ TEST(AutomaticLimitsTest, DataRangeSkippingMissingValues) {
   ControlState s = registered(ThreeSevenNullFive);
   AutomaticYLimits(s);
   AutomaticXLimits(s);
-  EXPECT_EQ(s.YAxisMin, 3);
-  EXPECT_EQ(s.YAxisMax, 7);
-  EXPECT_EQ(s.HomeYMin, 3);
-  EXPECT_EQ(s.HomeYMax, 7);
-  EXPECT_EQ(s.XAxisMin, 1);
-  EXPECT_EQ(s.XAxisMax, 4);
-  EXPECT_EQ(s.HomeXMax, 4);
+  EXPECT_EQ(s.Y.Min, 3);
+  EXPECT_EQ(s.Y.Max, 7);
+  EXPECT_EQ(s.Y.HomeMin, 3);
+  EXPECT_EQ(s.Y.HomeMax, 7);
+  EXPECT_EQ(s.X.Min, 1);
+  EXPECT_EQ(s.X.Max, 4);
+  EXPECT_EQ(s.X.HomeMax, 4);
 }
 
 // Reversed limits, and a limit that is not finite (a range running to infinity).
 TEST(AutomaticLimitsTest, ReversedOrInfiniteLimitsCountAsAutomatic) {
   for (const auto& [min, max] : {std::pair{10.0f, 2.0f}, {-INFINITY, 10.0f}, {0.0f, INFINITY}, {NAN, 1.0f}}) {
     ControlState s = registered(ThreeSevenNullFive);
-    s.YAxisMin = min;
-    s.YAxisMax = max;
+    s.Y.Min = min;
+    s.Y.Max = max;
     AutomaticYLimits(s);
-    EXPECT_EQ(s.YAxisMin, 3) << min;
-    EXPECT_EQ(s.YAxisMax, 7) << max;
+    EXPECT_EQ(s.Y.Min, 3) << min;
+    EXPECT_EQ(s.Y.Max, 7) << max;
   }
 }
 
 TEST(AutomaticLimitsTest, SetLimitsAreKeptWithoutTouchingTheHomeLimits) {
   ControlState s = registered(ThreeSevenNullFive);
-  s.YAxisMin = -1;
-  s.YAxisMax = 20;
-  s.HomeYMin = -5;
-  s.HomeYMax = 50;
+  s.Y.Min = -1;
+  s.Y.Max = 20;
+  s.Y.HomeMin = -5;
+  s.Y.HomeMax = 50;
   AutomaticYLimits(s);
-  EXPECT_EQ(s.YAxisMin, -1);
-  EXPECT_EQ(s.YAxisMax, 20);
-  EXPECT_EQ(s.HomeYMin, -5);
-  EXPECT_EQ(s.HomeYMax, 50);
+  EXPECT_EQ(s.Y.Min, -1);
+  EXPECT_EQ(s.Y.Max, 20);
+  EXPECT_EQ(s.Y.HomeMin, -5);
+  EXPECT_EQ(s.Y.HomeMax, 50);
 }
 
 TEST(AutomaticLimitsTest, LimitBeyondTheRangeOfASingleIsAnOverflow) {
   ControlState s;
-  s.YAxisType = AxisTypes::LogLinear;
+  s.Y.Type = AxisTypes::LogLinear;
   s.Store.reset({SeriesStore::Group{1, 1, 1}}, 1, 1);
   s.Store.yRow(1)[1] = 40;  // 10^39 in data units
   expectError(Overflow, [&] { AutomaticYLimits(s); });
@@ -110,26 +110,26 @@ TEST(AutomaticLimitsTest, OtherAxisTypesTransformLikeLogLinearButConvertBackLike
   s.Store.reset({SeriesStore::Group{1, 1, 2}}, 1, 2);
   s.Store.yRow(1)[1] = 2;
   s.Store.yRow(1)[2] = 3;
-  s.YAxisType = AxisTypes(2);
+  s.Y.Type = AxisTypes(2);
   AutomaticYLimits(s);
-  EXPECT_EQ(s.YAxisMin, 2);  // axis units kept as they are
-  EXPECT_EQ(s.YAxisMax, 3);
-  s.YAxisMin = 1;
-  s.YAxisMax = 1000;
-  s.XAxisMin = 0;
-  s.XAxisMax = 1;
+  EXPECT_EQ(s.Y.Min, 2);  // axis units kept as they are
+  EXPECT_EQ(s.Y.Max, 3);
+  s.Y.Min = 1;
+  s.Y.Max = 1000;
+  s.X.Min = 0;
+  s.X.Max = 1;
   AxisLayout layout;
   SetViewRange(s, layout);
   EXPECT_FLOAT_EQ(s.ViewRange.YMin, 1);
   EXPECT_NEAR(s.ViewRange.YMax, 4, 1e-5);
-  EXPECT_EQ(TickLabel(3, s.YAxisType == AxisTypes::LogLinear, 1, DecimalsFormat(1), 10), "3");
+  EXPECT_EQ(TickLabel(3, s.Y.Type == AxisTypes::LogLinear, 1, DecimalsFormat(1), 10), "3");
 }
 
 TEST(AxisStepsTest, LogLinearLimitsAndLabels) {
   Captured c(registered(makeTable({{0, 1, 2, 3, 4}, {0, 0.5, 10, 100, 1000}}), AxisTypes::LogLinear));
   c.plot();
-  EXPECT_FLOAT_EQ(c.s.YAxisMin, 0.5f);
-  EXPECT_FLOAT_EQ(c.s.YAxisMax, 1000);
+  EXPECT_FLOAT_EQ(c.s.Y.Min, 0.5f);
+  EXPECT_FLOAT_EQ(c.s.Y.Max, 1000);
   EXPECT_EQ(c.layout.YInterval, 1);
   EXPECT_FLOAT_EQ(c.s.ViewRange.YMin, 0.5f);
   EXPECT_NEAR(c.s.ViewRange.YMax, 4, 1e-5);
@@ -139,34 +139,34 @@ TEST(AxisStepsTest, LogLinearLimitsAndLabels) {
 
 TEST(AxisStepsTest, LogLinearIntervalGrowsToThreeOverTwentyFourUnits) {
   ControlState s;
-  s.YAxisType = AxisTypes::LogLinear;
-  s.YAxisMin = -1e11f;
-  s.YAxisMax = 1e11f;
-  s.XAxisMin = 0;
-  s.XAxisMax = 1;
+  s.Y.Type = AxisTypes::LogLinear;
+  s.Y.Min = -1e11f;
+  s.Y.Max = 1e11f;
+  s.X.Min = 0;
+  s.X.Max = 1;
   AxisLayout layout;
   SetViewRange(s, layout);
   EXPECT_NEAR(s.ViewRange.YMin, -12, 1e-4);
   EXPECT_NEAR(s.ViewRange.YMax, 12, 1e-4);
   EXPECT_EQ(layout.YInterval, 3);
-  s.YAxisMin = -1e4f;  // -5 .. 12: 17 \ 2 = 8
+  s.Y.Min = -1e4f;  // -5 .. 12: 17 \ 2 = 8
   SetViewRange(s, layout);
   EXPECT_EQ(layout.YInterval, 2);
-  s.XAxisType = AxisTypes::LogLinear;
-  s.XAxisMin = 1;
-  s.XAxisMax = 1e20f;
+  s.X.Type = AxisTypes::LogLinear;
+  s.X.Min = 1;
+  s.X.Max = 1e20f;
   SetViewRange(s, layout);
   EXPECT_EQ(layout.XInterval, 1);
 }
 
 TEST(AxisStepsTest, LinearQuarterTicksAndFrame) {
   ControlState s;
-  s.YAxisMin = 0;
-  s.YAxisMax = 1;
-  s.yTickInterval = 0.25f;
-  s.XAxisMin = 0.1f;
-  s.XAxisMax = 1;
-  s.xTickInterval = 0.25f;
+  s.Y.Min = 0;
+  s.Y.Max = 1;
+  s.Y.TickInterval = 0.25f;
+  s.X.Min = 0.1f;
+  s.X.Max = 1;
+  s.X.TickInterval = 0.25f;
   Captured c(s);
   c.plot();
   EXPECT_EQ(c.texts, QStringList({"0.00", "0.25", "0.50", "0.75", "1.00", "0.25", "0.50", "0.75", "1.00"}));
@@ -194,8 +194,8 @@ TEST(AxisStepsTest, LinearQuarterTicksAndFrame) {
 TEST(AxisStepsTest, TitleAndLabelsWidenTheMargins) {
   ControlState s = registered(ThreeSevenNullFive);
   s.Title = QStringLiteral("Total field");
-  s.YAxisLabel = QStringLiteral("nT");
-  s.XAxisLabel = QStringLiteral("Station");
+  s.Y.Label = QStringLiteral("nT");
+  s.X.Label = QStringLiteral("Station");
   Captured c(s);
   c.plot();
   EXPECT_EQ(c.layout.TopMargin, 320);
@@ -242,7 +242,7 @@ TEST(AxisStepsTest, WithoutAxesThePlotIsInsetByAPixel) {
 
 TEST(AxisStepsTest, NegativeIntervalDrawsNoTicks) {
   ControlState s = registered(ThreeSevenNullFive);
-  s.yTickInterval = -1;
+  s.Y.TickInterval = -1;
   Captured c(s);
   c.plot();
   EXPECT_EQ(c.texts, QStringList({"1", "2", "3", "4"}));  // X labels only
@@ -265,8 +265,8 @@ TEST(AxisStepsTest, TicksAreBoundedByTheAxisLength) {
   };
   for (Case& k : cases) {
     ControlState s = registered(k.table);
-    s.YAxisMin = k.yMin;
-    s.YAxisMax = k.yMax;
+    s.Y.Min = k.yMin;
+    s.Y.Max = k.yMax;
     Captured c(s);
     c.plot();
     const TwipsRect r = c.s.PlotRect;
@@ -281,7 +281,7 @@ TEST(AxisStepsTest, TicksAreBoundedByTheAxisLength) {
 
 TEST(AxisStepsTest, ZeroIntervalOrEmptyRangeRaises) {
   ControlState s = registered(ThreeSevenNullFive);
-  s.yTickInterval = 0;
+  s.Y.TickInterval = 0;
   expectError(DivisionByZero, [&] { Captured(s).plot(); });
   ControlState single = registered(makeTable({{0, 2}, {0, 5}}));
   expectError(DivisionByZero, [&] { Captured(single).plot(); });
@@ -303,7 +303,7 @@ TEST(PlotAxesTest, ControlDrawsTheFrameOnItsPicture) {
   EXPECT_EQ(picture.pixel(left, (top + bottom) / 2), qRgb(0, 0, 0));
   EXPECT_EQ(picture.pixel((left + right) / 2, top), qRgb(0, 0, 0));
   EXPECT_EQ(picture.pixel((left + right) / 2, (top + bottom) / 2), qRgb(255, 255, 255));
-  EXPECT_EQ(s.YAxisMin, 3);
+  EXPECT_EQ(s.Y.Min, 3);
   EXPECT_EQ(control.YAxisMax(), 7);
   EXPECT_EQ(s.ClipRect, s.PlotRect);
   EXPECT_TRUE(s.OverlayRecording);

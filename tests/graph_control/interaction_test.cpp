@@ -99,7 +99,7 @@ TEST(ZoomStripTest, WindowsOfAThousandthOrAThousandTimesStopThere) {
     Strip strip;
     strip.setLimits(0, 1000);
     strip.control.setxTickInterval(1e5f);
-    StateOf(strip.control).XAxisMax = c.max;
+    StateOf(strip.control).X.Max = c.max;
     strip.step("HScroll_zoom", c.value);
     EXPECT_EQ(strip.control.XAxisMax() != c.max, c.zooms) << c.max << " " << c.value;
     EXPECT_EQ(strip.zoomChanged, c.zooms ? 1 : 0);
@@ -123,8 +123,8 @@ TEST(ZoomStripTest, FailuresOfZoomAreSilentAndOfPanAreReported) {
   Strip strip;
   int errors = 0;
   QObject::connect(&strip.control, &Vellum32::Error, [&](qint32, const QString&) { ++errors; });
-  StateOf(strip.control).HomeXMax = 0;
-  StateOf(strip.control).HomeXMin = 0;
+  StateOf(strip.control).X.HomeMax = 0;
+  StateOf(strip.control).X.HomeMin = 0;
   strip.step("HScroll_zoom", 1);
   EXPECT_EQ(strip.zoomChanged + errors, 0);
   EXPECT_EQ(strip.bar("HScroll_zoom")->value(), 0);
@@ -213,7 +213,7 @@ TEST(PickTest, ASecondSelectionErasesTheFirstMark) {
 TEST(PointerTest, LogLinearAxesReportDataValues) {
   Vellum32 control;
   ControlState& s = StateOf(control);
-  s.XAxisType = AxisTypes::LogLinear;
+  s.X.Type = AxisTypes::LogLinear;
   s.PlotRect = TwipsRect{0, 1000, 0, 1000};
   s.ViewRange = AxisRange{0, 10, 0, 10};
   s.XScale = s.YScale = 1;

@@ -288,10 +288,10 @@ TEST(Vellum32Persistence, LoadingCopiesLimitsIntoTheHomeLimits) {
   store.WriteProperty(QStringLiteral("YAxisMax"), QVariant::fromValue(1.0f));
   Vellum32 c;
   c.ReadProperties(store);
-  EXPECT_EQ(StateOf(c).HomeXMin, 2.0f);
-  EXPECT_EQ(StateOf(c).HomeXMax, 8.0f);
-  EXPECT_EQ(StateOf(c).HomeYMin, -1.0f);
-  EXPECT_EQ(StateOf(c).HomeYMax, 1.0f);
+  EXPECT_EQ(StateOf(c).X.HomeMin, 2.0f);
+  EXPECT_EQ(StateOf(c).X.HomeMax, 8.0f);
+  EXPECT_EQ(StateOf(c).Y.HomeMin, -1.0f);
+  EXPECT_EQ(StateOf(c).Y.HomeMax, 1.0f);
 }
 
 TEST(Vellum32Persistence, SavingWhileZoomedMakesTheZoomedRangeTheNewHome) {
@@ -305,8 +305,8 @@ TEST(Vellum32Persistence, SavingWhileZoomedMakesTheZoomedRangeTheNewHome) {
   back.ReadProperties(store);
   EXPECT_FLOAT_EQ(back.XAxisMin(), 25);
   EXPECT_FLOAT_EQ(back.XAxisMax(), 75);
-  EXPECT_FLOAT_EQ(StateOf(back).HomeXMin, 25);
-  EXPECT_FLOAT_EQ(StateOf(back).HomeXMax, 75);
+  EXPECT_FLOAT_EQ(StateOf(back).X.HomeMin, 25);
+  EXPECT_FLOAT_EQ(StateOf(back).X.HomeMax, 75);
   EXPECT_EQ(back.XaxisZoomRange(), 100.0f);  // percentages are not persisted
 }
 
@@ -318,9 +318,9 @@ TEST(Vellum32Persistence, LoadedBaseNotAboveZeroBecomesTen) {
   c.setXBaseLog(5);
   c.ReadProperties(store);
   EXPECT_EQ(c.XBaseLog(), 10.0f);
-  EXPECT_FLOAT_EQ(StateOf(c).LnXBase, float(std::log(10.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).X.LnBase, float(std::log(10.0)));
   EXPECT_EQ(c.YBaseLog(), 2.0f);
-  EXPECT_FLOAT_EQ(StateOf(c).LnYBase, float(std::log(2.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).Y.LnBase, float(std::log(2.0)));
 }
 
 TEST(Vellum32Persistence, SurfaceKeysBypassThePublicPropertiesAndFontGoesThroughIt) {
@@ -445,7 +445,7 @@ TEST(Vellum32Persistence, FullRoundTripThroughAFile) {
   EXPECT_EQ(c.MarkerSize(), 60);
   EXPECT_EQ(c.XBaseLog(), 2.0f);
   EXPECT_EQ(c.YBaseLog(), 3.0f);
-  EXPECT_FLOAT_EQ(StateOf(c).LnYBase, float(std::log(3.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).Y.LnBase, float(std::log(3.0)));
   EXPECT_TRUE(c.SetMargins());
   EXPECT_EQ(c.YAxisTopMargin(), 500.0f);
   EXPECT_EQ(c.YAxisBottomMargin(), 400.0f);

@@ -60,8 +60,8 @@ TEST(Vellum32Properties, NewControlReportsItsInitialValues) {
   EXPECT_EQ(s.Store.GroupCount(), 0);
   EXPECT_EQ(s.Store.SeriesCount(), 0);
   EXPECT_EQ(s.Store.MaxPoints(), 0);
-  EXPECT_FLOAT_EQ(s.LnXBase, float(std::log(10.0)));
-  EXPECT_FLOAT_EQ(s.LnYBase, float(std::log(10.0)));
+  EXPECT_FLOAT_EQ(s.X.LnBase, float(std::log(10.0)));
+  EXPECT_FLOAT_EQ(s.Y.LnBase, float(std::log(10.0)));
   EXPECT_EQ(s.PlotRect, (TwipsRect{0, 100, 0, 100}));
   EXPECT_EQ(s.XScale, 1.0f);
   EXPECT_EQ(s.YScale, 1.0f);
@@ -141,14 +141,14 @@ TEST(Vellum32Properties, AxisLimitSetsCurrentAndHomeLimit) {
   ASSERT_FLOAT_EQ(c.XAxisMin(), 25);
   c.setXAxisMin(5);
   EXPECT_EQ(c.XAxisMin(), 5.0f);
-  EXPECT_EQ(StateOf(c).HomeXMin, 5.0f);
-  EXPECT_FLOAT_EQ(StateOf(c).HomeXMax, 100);
+  EXPECT_EQ(StateOf(c).X.HomeMin, 5.0f);
+  EXPECT_FLOAT_EQ(StateOf(c).X.HomeMax, 100);
   EXPECT_FLOAT_EQ(c.XAxisMax(), 75);
 
   c.setYAxisMax(7);
   c.setYAxisMin(3);
-  EXPECT_EQ(StateOf(c).HomeYMax, 7.0f);
-  EXPECT_EQ(StateOf(c).HomeYMin, 3.0f);
+  EXPECT_EQ(StateOf(c).Y.HomeMax, 7.0f);
+  EXPECT_EQ(StateOf(c).Y.HomeMin, 3.0f);
 }
 
 TEST(Vellum32Properties, BaseNotAboveZeroIsIgnoredSilently) {
@@ -162,8 +162,8 @@ TEST(Vellum32Properties, BaseNotAboveZeroIsIgnoredSilently) {
 
   c.setXBaseLog(2);
   EXPECT_EQ(c.XBaseLog(), 2.0f);
-  EXPECT_FLOAT_EQ(StateOf(c).LnXBase, float(std::log(2.0)));
-  EXPECT_FLOAT_EQ(StateOf(c).LnYBase, float(std::log(10.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).X.LnBase, float(std::log(2.0)));
+  EXPECT_FLOAT_EQ(StateOf(c).Y.LnBase, float(std::log(10.0)));
   EXPECT_EQ(changes.names, QStringList{"XBaseLog"});
 }
 
@@ -219,8 +219,8 @@ TEST(Vellum32Properties, ZoomRangeScalesTheShownRangeAboutItsMiddle) {
   EXPECT_FLOAT_EQ(c.XAxisMin(), 25);
   EXPECT_FLOAT_EQ(c.XAxisMax(), 75);
   EXPECT_EQ(c.XaxisZoomRange(), 50.0f);
-  EXPECT_EQ(StateOf(c).HomeXMin, 0.0f);
-  EXPECT_EQ(StateOf(c).HomeXMax, 100.0f);
+  EXPECT_EQ(StateOf(c).X.HomeMin, 0.0f);
+  EXPECT_EQ(StateOf(c).X.HomeMax, 100.0f);
   EXPECT_EQ(c.Picture().pixelColor(1, 1), QColor(0, 0, 255));  // redrawn
 
   c.setBackColor(RGBColour(255, 0, 0));
