@@ -209,7 +209,7 @@ void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, con
   const double quarterX = measure.TextHeight(QStringLiteral("X")) / 4;
   for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
     const TwipsRect r = s.PlotRect;
-    const float py = r.Bottom - (y - v.YMin) * s.YScale;
+    const float py = float(YMapOf(s).transform(y));
     draw.Line(r.Left, py, r.Left + TickLength, py, Black, 1);
     const QString label = TickLabel(y, log, s.Y.Cutoff, layout.YFormat, s.Y.BaseLog);
     draw.Text(0, float(r.Left - measure.TextWidth(label) - TickLength), float(py + quarterX), label);
@@ -249,7 +249,7 @@ void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const Tex
   const bool log = s.X.Type == AxisTypes::LogLinear;
   const double heightX = measure.TextHeight(QStringLiteral("X"));
   for (float x : TickValues(layout.X0, layout.XInterval, v.XMin, v.XMax, mostXTicks(s, layout))) {
-    const float px = r.Left + (x - v.XMin) * s.XScale;
+    const float px = float(XMapOf(s).transform(x));
     draw.Line(px, r.Bottom, px, r.Bottom - TickLength, Black, 1);
     const QString label = TickLabel(x, log, s.X.Cutoff, layout.XFormat, s.X.BaseLog);
     draw.Text(0, float(px - measure.TextWidth(label) / 2), float(r.Bottom + heightX), label);

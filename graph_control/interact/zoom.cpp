@@ -97,8 +97,7 @@ bool ZoomAbout(ControlState& s, float x, float y, double factor) {
 
 QPointF AxisUnitsAt(const ControlState& s, float x, float y) {
   if (!(s.XScale > 0) || !(s.YScale > 0)) return QPointF();
-  return QPointF((x - s.PlotRect.Left) / double(s.XScale) + s.ViewRange.XMin,
-                 (s.PlotRect.Bottom - y) / double(s.YScale) + s.ViewRange.YMin);
+  return QPointF(XMapOf(s).invTransform(x), YMapOf(s).invTransform(y));
 }
 
 void KeepUnderPoint(ControlState& s, float x, float y, QPointF units) {
@@ -123,11 +122,11 @@ bool ZoomToRectangle(ControlState& s, const QRectF& twips) {
   if (!(s.XScale > 0) || !(s.YScale > 0)) return false;
   const QRectF r = twips.normalized();
   if (!(r.width() > 0) || !(r.height() > 0)) return false;
-  const AxisRange v = s.ViewRange;
-  const double x1 = (r.left() - s.PlotRect.Left) / s.XScale + v.XMin;
-  const double x2 = (r.right() - s.PlotRect.Left) / s.XScale + v.XMin;
-  const double y1 = (s.PlotRect.Bottom - r.bottom()) / s.YScale + v.YMin;
-  const double y2 = (s.PlotRect.Bottom - r.top()) / s.YScale + v.YMin;
+  const ScaleMap xMap = XMapOf(s), yMap = YMapOf(s);
+  const double x1 = xMap.invTransform(r.left());
+  const double x2 = xMap.invTransform(r.right());
+  const double y1 = yMap.invTransform(r.bottom());
+  const double y2 = yMap.invTransform(r.top());
   const float xMin = convert::toSingle(dataValue(x1, s.X.Type, s.X.Cutoff, s.X.BaseLog));
   const float xMax = convert::toSingle(dataValue(x2, s.X.Type, s.X.Cutoff, s.X.BaseLog));
   const float yMin = convert::toSingle(dataValue(y1, s.Y.Type, s.Y.Cutoff, s.Y.BaseLog));
@@ -145,8 +144,8 @@ PointerPosition PointerAt(const ControlState& s, float x, float y) {
   PointerPosition at;
   if (!(s.XScale > 0) || !(s.YScale > 0)) return at;
   const TwipsRect& r = s.PlotRect;
-  double xp = (x - r.Left) / double(s.XScale) + s.ViewRange.XMin;
-  double yp = (r.Bottom - y) / double(s.YScale) + s.ViewRange.YMin;
+  double xp = XMapOf(s).invTransform(x);
+  double yp = YMapOf(s).invTransform(y);
   if (s.X.Type == AxisTypes::LogLinear) xp = InverseAxisTransform(xp, s.X.Cutoff, s.X.BaseLog);
   if (s.Y.Type == AxisTypes::LogLinear) yp = InverseAxisTransform(yp, s.Y.Cutoff, s.Y.BaseLog);
   at.inview = RegionCode(x, y, r);
@@ -157,6 +156,7 @@ PointerPosition PointerAt(const ControlState& s, float x, float y) {
 
 std::optional<PickedPoint> NearestPoint(const ControlState& s, float x, float y) {
   const SeriesStore& store = s.Store;
+  const ScaleMap xMap = XMapOf(s), yMap = YMapOf(s);
   double best = 1e32;
   PickedPoint picked;
   for (qint32 g = store.GroupCount(); g >= 1; --g) {
@@ -168,8 +168,8 @@ std::optional<PickedPoint> NearestPoint(const ControlState& s, float x, float y)
       const double* ys = store.yRow(series);
       for (qint32 p = 1; p <= count; ++p) {
         if (ys[p] <= -1e30) continue;
-        const double px = s.PlotRect.Left + (xs[p - 1] - s.ViewRange.XMin) * s.XScale;
-        const double py = s.PlotRect.Bottom - (ys[p] - s.ViewRange.YMin) * s.YScale;
+        const double px = xMap.transform(xs[p - 1]);
+        const double py = yMap.transform(ys[p]);
         const double distance = std::hypot(x - px, y - py);
         if (distance < best) {
           best = distance;
@@ -229,8 +229,7 @@ void DrawZoomIndicatorX(ControlState& s, QImage& strip, double tx, double ty) {
     fillBox(painter, tx, ty, 0, 0, split, h, s.ZoomXSplitLeft);
     fillBox(painter, tx, ty, split, 0, w, h, s.ZoomXSplitRight);
   }
-  const WindowShare share =
-      shareOf(s.X.Min, s.X.Max, s.X.HomeMin, s.X.HomeMax, s.XaxisZoomCentre, s.XaxisZoomRange);
+  const WindowShare share = shareOf(s.X.Min, s.X.Max, s.X.HomeMin, s.X.HomeMax, s.XaxisZoomCentre, s.XaxisZoomRange);
   if (share.Valid) fillBox(painter, tx, ty, share.A * w, h / 3 - 2, share.B * w, 3 * h / 4 - 20, 0);
 }
 
@@ -245,8 +244,7 @@ void DrawZoomIndicatorY(ControlState& s, QImage& strip, double tx, double ty) {
     fillBox(painter, tx, ty, 0, 0, w, split, s.ZoomYSplitTop);
     fillBox(painter, tx, ty, 0, split, w, h, s.ZoomYSplitBottom);
   }
-  const WindowShare share =
-      shareOf(s.Y.Min, s.Y.Max, s.Y.HomeMin, s.Y.HomeMax, s.YAxisZoomCentre, s.YAxisZoomRange);
+  const WindowShare share = shareOf(s.Y.Min, s.Y.Max, s.Y.HomeMin, s.Y.HomeMax, s.YAxisZoomCentre, s.YAxisZoomRange);
   // y grows downwards on the strip.
   if (share.Valid) fillBox(painter, tx, ty, w / 3 - 2, (1 - share.A) * h, 3 * w / 4 - 20, (1 - share.B) * h, 0);
 }

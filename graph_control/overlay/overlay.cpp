@@ -17,8 +17,7 @@ void record(ControlState& s, std::initializer_list<QVariant> entries) {
 QPointF DataToSurface(const ControlState& s, float x, float y) {
   const double xt = AxisTransform(x, AxisScaleOf(s.X));
   const double yt = AxisTransform(y, AxisScaleOf(s.Y));
-  return QPointF(float(s.PlotRect.Left + (xt - s.ViewRange.XMin) * s.XScale),
-                 float(s.PlotRect.Bottom - (yt - s.ViewRange.YMin) * s.YScale));
+  return QPointF(float(XMapOf(s).transform(xt)), float(YMapOf(s).transform(yt)));
 }
 
 void OverlayMarker(ControlState& s, Primitives& draw, float x, float y, qint32 marker_ind, qint32 LineColour) {

@@ -51,16 +51,10 @@ struct MarkerRow {
 
 // Where the points of a series land: twips of the surface from axis units.
 struct SeriesGeometry {
-  double left, bottom, xMin, yMin, xScale, yScale;
-  explicit SeriesGeometry(const ControlState& s)
-      : left(s.PlotRect.Left),
-        bottom(s.PlotRect.Bottom),
-        xMin(s.ViewRange.XMin),
-        yMin(s.ViewRange.YMin),
-        xScale(s.XScale),
-        yScale(s.YScale) {}
-  double x(double xValue) const { return left + (xValue - xMin) * xScale; }
-  double y(double yValue) const { return bottom - (yValue - yMin) * yScale; }
+  ScaleMap xMap, yMap;
+  explicit SeriesGeometry(const ControlState& s) : xMap(XMapOf(s)), yMap(YMapOf(s)) {}
+  double x(double xValue) const { return xMap.transform(xValue); }
+  double y(double yValue) const { return yMap.transform(yValue); }
 };
 
 // Region code 0: the edges count as inside (and so, as for the region code, does NaN).
@@ -454,8 +448,8 @@ void DrawImageLayer(const ControlState& s, Primitives& draw) {
 
 QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point) {
   const SeriesStore& store = s.Store;
-  const double px = s.PlotRect.Left + (store.XValue(group, point) - s.ViewRange.XMin) * s.XScale;
-  const double py = s.PlotRect.Bottom - (store.YValue(series, point) - s.ViewRange.YMin) * s.YScale;
+  const double px = XMapOf(s).transform(store.XValue(group, point));
+  const double py = YMapOf(s).transform(store.YValue(series, point));
   return QPoint(convert::roundToLong(px), convert::roundToLong(py));
 }
 

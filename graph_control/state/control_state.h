@@ -169,6 +169,21 @@ struct ControlState {
   std::optional<ImageLayer> Image;  // none until the host sets one
 };
 
+// Axis units to twips of the plot surface along one axis, and back: twips = Origin + (v -
+// Min) x Scale. The X axis runs right from the plot's left edge, the Y axis up from its
+// bottom edge (a negative scale).
+struct ScaleMap {
+  double Origin = 0;
+  double Min = 0;
+  double Scale = 1;
+  double transform(double v) const { return Origin + (v - Min) * Scale; }
+  double invTransform(double twips) const { return (twips - Origin) / Scale + Min; }
+};
+
+// The axes' maps as the plot routine last laid them out.
+inline ScaleMap XMapOf(const ControlState& s) { return {s.PlotRect.Left, s.ViewRange.XMin, s.XScale}; }
+inline ScaleMap YMapOf(const ControlState& s) { return {s.PlotRect.Bottom, s.ViewRange.YMin, -double(s.YScale)}; }
+
 // The axis settings data values are converted with.
 inline AxisScale AxisScaleOf(const AxisState& axis) { return AxisScale{axis.Type, axis.Cutoff, axis.LnBase}; }
 
