@@ -1,10 +1,13 @@
 #include "map/map_graph.h"
 
+#include <QBuffer>
 #include <QEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <QSvgRenderer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -435,6 +438,23 @@ QImage map_image(vellum32::Vellum32& control, const SurveyMap& map) {
   QPainter painter(&image);
   paint_map(painter, control, map, PlotAs::picture);
   return image;
+}
+
+QString print_map(vellum32::Vellum32& control, const SurveyMap& map, QPrinter& printer) {
+  // Drawn as SVG at the screen's resolution and played onto the page, fitted whole.
+  QBuffer svg;
+  svg.open(QIODevice::WriteOnly);
+  if (const QString failure = write_map_svg(control, map, svg); !failure.isEmpty()) return failure;
+  QPainter painter;
+  if (!painter.begin(&printer)) return QStringLiteral("the print job did not start");
+  // A PDF would otherwise take a dense map's picture as a JPEG, mixing neighbouring colours.
+  painter.setRenderHint(QPainter::LosslessImageRendering, true);
+  QSvgRenderer renderer(svg.data());
+  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const QSizeF picture = QSizeF(map_picture_size(control)).scaled(page.size(), Qt::KeepAspectRatio);
+  renderer.render(&painter, QRectF(QPointF(0, 0), picture));
+  painter.end();
+  return {};
 }
 
 QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device) {

@@ -15,6 +15,7 @@
 #include "map/survey_map.h"
 
 class QIODevice;
+class QPrinter;
 class QPainter;
 
 namespace vellum32 {
@@ -115,6 +116,9 @@ enum class PlotAs { picture, drawing };
 QSize map_picture_size(const vellum32::Vellum32& control);
 void paint_map(QPainter& painter, vellum32::Vellum32& control, const SurveyMap& map, PlotAs how);
 QImage map_image(vellum32::Vellum32& control, const SurveyMap& map);
+// The map picture on `printer`'s page in its orientation, fitted whole; its plot keeps its
+// colours exactly. Returns the failure's text, empty on success.
+QString print_map(vellum32::Vellum32& control, const SurveyMap& map, QPrinter& printer);
 // The map picture as SVG into `device`, open for writing. Returns the failure's text,
 // empty on success.
 QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device);

@@ -1,14 +1,11 @@
 #include "map/survey_map_view.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QPainter>
 #include <QPushButton>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -151,23 +148,12 @@ void SurveyMapView::printMap() {
     }
     const bool landscape = person_->Question(this, QStringLiteral("Print in Landscape Mode?"));
     printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    // Drawn as SVG at the screen's resolution and played onto the page, fitted whole.
-    QBuffer svg;
-    svg.open(QIODevice::WriteOnly);
-    const QString failure = write_map_svg(*graph_, map(), svg);
-    const QString name = printer->outputFileName().isEmpty() ? printer->printerName() : printer->outputFileName();
-    QPainter painter;
-    if (!failure.isEmpty() || !painter.begin(printer.get())) {
-      person_->Message(this,
-                       QStringLiteral("The map could not be printed on %1: %2")
-                           .arg(name, failure.isEmpty() ? QStringLiteral("the print job did not start") : failure));
+    const QString failure = print_map(*graph_, map(), *printer);
+    if (!failure.isEmpty()) {
+      const QString name = printer->outputFileName().isEmpty() ? printer->printerName() : printer->outputFileName();
+      person_->Message(this, QStringLiteral("The map could not be printed on %1: %2").arg(name, failure));
       return;
     }
-    QSvgRenderer renderer(svg.data());
-    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
-    const QSizeF picture = QSizeF(map_picture_size(*graph_)).scaled(page.size(), Qt::KeepAspectRatio);
-    renderer.render(&painter, QRectF(QPointF(0, 0), picture));
-    painter.end();
     person_->LetEventsRun();
     person_->Message(this, QStringLiteral("Printing Finished"));
   } catch (const std::exception& e) {
