@@ -14,10 +14,9 @@ void record(ControlState& s, std::initializer_list<QVariant> entries) {
 
 }  // namespace
 
-QPointF DataToSurface(const ControlState& s, float x, float y) {
-  const double xt = AxisTransform(x, AxisScaleOf(s.X));
-  const double yt = AxisTransform(y, AxisScaleOf(s.Y));
-  return QPointF(float(XMapOf(s).transform(xt)), float(YMapOf(s).transform(yt)));
+QPointF DataToSurface(const ControlState& s, double x, double y) {
+  return QPointF(XMapOf(s).transform(AxisTransform(x, AxisScaleOf(s.X))),
+                 YMapOf(s).transform(AxisTransform(y, AxisScaleOf(s.Y))));
 }
 
 void OverlayMarker(ControlState& s, Primitives& draw, float x, float y, qint32 marker_ind, qint32 LineColour) {

@@ -14,7 +14,7 @@
 namespace vellum32 {
 
 // Data values to twips of the surface with the current axes and scales.
-QPointF DataToSurface(const ControlState& s, float x, float y);
+QPointF DataToSurface(const ControlState& s, double x, double y);
 
 void OverlayMarker(ControlState& s, Primitives& draw, float x, float y, qint32 marker_ind, qint32 LineColour);
 void OverlayText(ControlState& s, Primitives& draw, float text_angle, float x, float y, const QString& chstr);

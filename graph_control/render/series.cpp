@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cmath>
 #include <memory>
 #include <vector>
 
+#include "overlay/overlay.h"
 #include "state/scoped_value.h"
 #include "state/variant_convert.h"
 #include "vellum32/errors.h"
@@ -377,14 +377,14 @@ bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const 
   const double half = s.MarkerSize;  // as the marker primitive takes it
   // A square drawn has its centre in the plot, so its corners lie in the device rectangle
   // of the plot widened by the half size; rounding keeps that order.
-  const QPoint a = draw.ToDevice(plot.Left - half, plot.Top - half);
-  const QPoint b = draw.ToDevice(plot.Right + half, plot.Bottom + half);
+  const DeviceMapping toDevice = draw.Mapping();
+  const QPoint a = toDevice(plot.Left - half, plot.Top - half);
+  const QPoint b = toDevice(plot.Right + half, plot.Bottom + half);
   CornerTables tables;
   if (!tables.start(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
                     QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())), count))
     return false;
   // One pass: nothing is drawn until every square that paints has been recorded.
-  const DeviceMapping toDevice = draw.Mapping();
   qint32 firstCode = 0;
   for (qint32 p = 1; p <= count; ++p) {
     const double y = ys[p];
@@ -438,12 +438,8 @@ void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture) {
 void DrawImageLayer(const ControlState& s, Primitives& draw) {
   if (!s.Image) return;
   const ImageLayer& layer = *s.Image;
-  const SeriesGeometry g(s);
-  const AxisScale xAxis = AxisScaleOf(s.X), yAxis = AxisScaleOf(s.Y);
-  const auto at = [&](double x, double y) {
-    return QPointF(g.x(AxisTransform(x, xAxis)), g.y(AxisTransform(y, yAxis)));
-  };
-  draw.Image(layer.Image, at(layer.X0, layer.Y0), at(layer.X1, layer.Y1), s.PlotRect, layer.Smooth);
+  draw.Image(layer.Image, DataToSurface(s, layer.X0, layer.Y0), DataToSurface(s, layer.X1, layer.Y1), s.PlotRect,
+             layer.Smooth);
 }
 
 QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point) {
