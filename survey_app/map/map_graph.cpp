@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #include "display/block_display.h"
@@ -248,20 +247,11 @@ void MapGraph::display(const SurveyMap& map, bool keep_view) {
 
 void MapGraph::registerColours() {
   const SurveyMap& map = *map_;
-  const std::size_t n = map.dots.size();
-  if (n == 0) return;
-  if (map.colours.size() == n) {
+  if (map.dots.empty()) return;
+  if (map.colours.size() == map.dots.size())
     control_.RegisterMarkerColour(map.colours, 1, 1);
-    return;
-  }
-  std::vector<qint32> colours(n);
-  const auto fill = [&](std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) colours[i] = dot_colour(map.dots.values()[i], map.stretch);
-  };
-  std::thread half([&] { fill(0, n / 2); });
-  fill(n / 2, n);
-  half.join();
-  control_.RegisterMarkerColour(colours, 1, 1);
+  else  // a map put together by hand may come without its colours
+    control_.RegisterMarkerColour(dot_colours(map.dots.values(), map.stretch), 1, 1);
 }
 
 void MapGraph::recolour(ColourStretch stretch) {

@@ -151,9 +151,13 @@ SurveyMap rebuild_survey_map(const SurveyModel& m, const SurveyMap& previous) {
 
 void recolour_survey_map(SurveyMap& map, ColourStretch stretch) {
   map.stretch = stretch;
-  const std::vector<float>& values = map.dots.values();
-  map.colours.resize(values.size());
-  std::transform(values.begin(), values.end(), map.colours.begin(), [&](float v) { return dot_colour(v, stretch); });
+  map.colours = dot_colours(map.dots.values(), stretch);
+}
+
+std::vector<std::int32_t> dot_colours(const std::vector<float>& values, const ColourStretch& stretch) {
+  std::vector<std::int32_t> colours(values.size());
+  std::transform(values.begin(), values.end(), colours.begin(), [&](float v) { return dot_colour(v, stretch); });
+  return colours;
 }
 
 float percentile_nearest_rank(std::vector<float>& values, int percent) {

@@ -96,6 +96,8 @@ SurveyMap rebuild_survey_map(const SurveyModel& model, const SurveyMap& previous
 
 // Colours the dots of `map` on `stretch`.
 void recolour_survey_map(SurveyMap& map, ColourStretch stretch);
+// The colour of each value on `stretch`, as dot_colour gives it.
+std::vector<std::int32_t> dot_colours(const std::vector<float>& values, const ColourStretch& stretch);
 
 // The nearest-rank percentile: the value of rank ceil(percent x n / 100) (at least 1)
 // among the n values in ascending order. Reorders `values`; n must be at least 1.
