@@ -1,5 +1,7 @@
 #include "axes/axis_steps.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -16,9 +18,20 @@ namespace vellum32 {
 TextMeasure::~TextMeasure() = default;
 
 FontMeasure::FontMeasure(const QFont& font, double twipsPerPixelX, double twipsPerPixelY)
-    : metrics_(font), tx_(twipsPerPixelX), ty_(twipsPerPixelY) {}
+    : metrics_(font), fontKey_(font.key()), tx_(twipsPerPixelX), ty_(twipsPerPixelY) {}
 
-double FontMeasure::TextWidth(const QString& text) const { return metrics_.horizontalAdvance(text) * tx_; }
+double FontMeasure::TextWidth(const QString& text) const {
+  // Widths kept per thread: a plot measures the same labels at every refresh, and each
+  // measure shapes the text.
+  thread_local QHash<QString, qreal> widths;
+  const QString key = text + u'\x1f' + fontKey_;
+  auto found = widths.constFind(key);
+  if (found == widths.cend()) {
+    if (widths.size() >= 4096) widths.clear();
+    found = widths.insert(key, metrics_.horizontalAdvance(text));
+  }
+  return *found * tx_;
+}
 
 double FontMeasure::TextHeight(const QString&) const { return metrics_.height() * ty_; }
 

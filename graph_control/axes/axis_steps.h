@@ -32,6 +32,7 @@ public:
 
 private:
   QFontMetricsF metrics_;
+  QString fontKey_;
   double tx_;
   double ty_;
 };

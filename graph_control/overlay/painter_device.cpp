@@ -1,12 +1,44 @@
+#include <QGlyphRun>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QTextLayout>
 #include <QTransform>
 #include <algorithm>
 
 #include "vellum32/drawing.h"
 
 namespace vellum32 {
+namespace {
+
+// A line of text shaped once: its glyph runs with the baseline at 0.
+struct ShapedText {
+  QList<QGlyphRun> Runs;
+  qreal Ascent = 0;
+};
+
+// Texts shaped in the painter's font (made from `device`), kept per thread: a plot draws
+// the same labels at every refresh, and shaping is most of the cost of drawing them. Only
+// texts of one line are kept.
+const ShapedText* shapedText(const QFont& font, const DeviceFont& device, const QString& text) {
+  if (text.contains(u'\n') || text.contains(u'\r')) return nullptr;
+  thread_local QHash<QString, ShapedText> cache;
+  const QString key = text + u'\x1f' + QChar(char16_t(device.Height)) + QChar(char16_t(device.Weight)) + device.Face;
+  if (const auto found = cache.constFind(key); found != cache.cend()) return &*found;
+  if (cache.size() >= 2048) cache.clear();
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  if (!line.isValid()) return nullptr;
+  layout.endLayout();
+  return &*cache.insert(key, ShapedText{layout.glyphRuns(), line.ascent()});
+}
+
+}  // namespace
 
 DrawingDevice::~DrawingDevice() = default;
 
@@ -111,7 +143,14 @@ void PainterDevice::Text(QPoint origin, const QString& text, const DeviceFont& f
   const QTransform saved = painter_.worldTransform();
   painter_.translate(origin);
   if (font.Escapement != 0) painter_.rotate(-font.Escapement / 10.0);
-  painter_.drawText(QPoint(0, 0), text);
+  // Pictures take the shaped text from the cache; printers and SVG files shape it anew.
+  const ShapedText* shaped = painter_.device() && painter_.device()->devType() == QInternal::Image
+                                 ? shapedText(painter_.font(), font, text)
+                                 : nullptr;
+  if (shaped)
+    for (const QGlyphRun& run : shaped->Runs) painter_.drawGlyphRun(QPointF(0, -shaped->Ascent), run);
+  else
+    painter_.drawText(QPoint(0, 0), text);
   painter_.setWorldTransform(saved);
 }
 
