@@ -4,9 +4,11 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "overlay/overlay.h"
+#include "render/span_kernels.h"
 #include "state/scoped_value.h"
 #include "state/variant_convert.h"
 #include "vellum32/errors.h"
@@ -39,8 +41,12 @@ struct MarkerRow {
   const qint32* codes;
   const qint32* colours;
   qint32 filled;
+  std::optional<qint32> uniform;  // the code of every point, when known
   MarkerRow(const SeriesStore& store, qint32 series)
-      : codes(store.markerRow(series)), colours(store.colourRow(series)), filled(store.filledPoints(series)) {}
+      : codes(store.markerRow(series)),
+        colours(store.colourRow(series)),
+        filled(store.filledPoints(series)),
+        uniform(store.uniformMarker(series)) {}
   qint32 code(qint32 p) const { return codes ? codes[p - 1] : 0; }
   // The colour the marker is drawn in.
   qint32 colour(qint32 p, qint32 seriesColour) const {
@@ -119,16 +125,19 @@ public:
       addLine(QLine(ax, ay, bx, by));
       return;
     }
-    const int low = std::min(ay, by);
-    const int high = ay == by ? low : std::max(ay, by) - 1;
-    if (spanOpen_ & (ax == spanX_) & (low <= spanHigh_ + 1) & (high >= spanLow_ - 1)) {
+    rows(ax, std::min(ay, by), ay == by ? ay : std::max(ay, by) - 1);
+  }
+
+  // The rows from low to high of column x, both painted.
+  void rows(int x, int low, int high) {
+    if (spanOpen_ & (x == spanX_) & (low <= spanHigh_ + 1) & (high >= spanLow_ - 1)) {
       spanLow_ = std::min(spanLow_, low);
       spanHigh_ = std::max(spanHigh_, high);
       return;
     }
     flushSpan();
     spanOpen_ = true;
-    spanX_ = ax;
+    spanX_ = x;
     spanLow_ = low;
     spanHigh_ = high;
   }
@@ -188,6 +197,11 @@ bool paintsInOneColour(const ControlState& s, const SeriesStyle& style, const Ma
                        qint32 colour, qint32 weight) {
   if (colour < 0 || s.PenWidth != 1 || (style.Lines && weight > 1)) return false;
   if (!style.Markers || !markers.codes) return true;
+  if (markers.uniform && !markers.colours) {
+    // Markers past the filled points are drawn in colour 0.
+    const qint32 code = *markers.uniform;
+    return code == 0 || (!isLetterMarker(code) && (count <= markers.filled || colour == 0));
+  }
   for (qint32 p = 1; p <= count; ++p) {
     const qint32 code = markers.codes[p - 1];
     if (code != 0 && (isLetterMarker(code) || markers.colour(p, colour) != colour)) return false;
@@ -217,103 +231,239 @@ bool strictlyInside(float x, float y, const TwipsRect& r) {
   return (x >= r.Left) & (x <= r.Right) & (y >= r.Top) & (y <= r.Bottom);
 }
 
-// The device positions of a block of points, computed without branches so that the
-// processor keeps its pipeline full: for each point the position of the point itself
-// (a, where a segment ends) and of the point rounded to whole twips (b, where the next
-// segment starts), and whether each lies strictly inside the clip window.
-struct DeviceBlock {
-  static constexpr int Size = 1024;
-  int ax[Size], ay[Size], bx[Size], by[Size];
-  bool valid[Size], insideA[Size], insideB[Size];
-
-  // The values are copied into locals first: the flag stores could alias anything.
-  void map(const SeriesGeometry& geometry, const double* xs, const double* ys, qint32 first, int n,
-           const TwipsRect& window, double k, double offsetX, double offsetY) {
-    const SeriesGeometry g = geometry;
-    const TwipsRect clip = window;
-    int* const outAX = ax;
-    int* const outAY = ay;
-    int* const outBX = bx;
-    int* const outBY = by;
-    for (int i = 0; i < n; ++i) {
-      const qint32 p = first + i;
-      const double y = ys[p];
-      const double px = g.x(xs[p - 1]);
-      const double py = g.y(y);
-      const float fx = float(px);
-      const float fy = float(py);
-      const float rx = float(wholeTwips(px));
-      const float ry = float(wholeTwips(py));
-      valid[i] = !(y < MissingBelow);
-      insideA[i] = strictlyInside(fx, fy, clip);
-      insideB[i] = strictlyInside(rx, ry, clip);  // a clamped value lies far outside
-      outAX[i] = deviceCoordinate(fx * k + offsetX);
-      outAY[i] = deviceCoordinate(fy * k + offsetY);
-      outBX[i] = deviceCoordinate(rx * k + offsetX);
-      outBY[i] = deviceCoordinate(ry * k + offsetY);
+// The last point of the run that starts at `first`: the points whose key equals the first
+// point's. Keys of a series whose X is monotone change at most once per value, so the run
+// is found by trying its guessed length, then galloping and halving.
+template <typename Key>
+qint32 runEnd(qint32 first, qint32 count, const Key& key, qint32 guess) {
+  const auto k0 = key(first);
+  qint32 lo = first;      // key(lo) == k0
+  qint32 hi = count + 1;  // key(hi) != k0, or past the end
+  const qint32 guessed = first + std::max<qint32>(guess, 1) - 1;
+  if (guessed > lo && guessed < hi) (key(guessed) == k0 ? lo : hi) = guessed;
+  for (qint32 step = 1; lo + step < hi; step *= 2) {
+    if (key(lo + step) != k0) {
+      hi = lo + step;
+      break;
     }
+    lo += step;
   }
-};
-
-// The same pixels as drawEverySegment for a series that paints in one colour on a screen
-// picture. Segments with both ends strictly inside the clip window are mapped here, as
-// the line primitive would map them; the others go through the primitive.
-void drawInOneColour(ControlState& s, Primitives& draw, const SeriesStyle& style, const double* xs, const double* ys,
-                     qint32 count, const MarkerRow& markers, qint32 colour) {
-  const SeriesGeometry g(s);
-  const TwipsRect plot = s.PlotRect;
-  const TwipsRect clip = s.ClipRect;
-  const double k = s.DevicePerTwip;
-  const double offsetX = s.DeviceOffsetX;
-  const double offsetY = s.DeviceOffsetY;
-  const double half = s.MarkerSize;
-  OneColourPainter paint(*draw.Device(), ColourOf(colour));
-  auto block = std::make_unique_for_overwrite<DeviceBlock>();
-  bool previousValid = false;
-  bool previousInside = false;
-  qint32 previous = 0;
-  int previousX = 0;
-  int previousY = 0;
-  for (qint32 first = 1; first <= count; first += DeviceBlock::Size) {
-    const int n = int(std::min<qint32>(DeviceBlock::Size, count - first + 1));
-    block->map(g, xs, ys, first, n, clip, k, offsetX, offsetY);
-    for (int i = 0; i < n; ++i) {
-      if (!block->valid[i]) {
-        previousValid = false;
-        continue;
-      }
-      const qint32 p = first + i;
-      if (style.Lines && previousValid) {
-        if (previousInside && block->insideA[i]) {
-          paint.line(block->ax[i], block->ay[i], previousX, previousY);
-        } else {
-          draw.Line(float(g.x(xs[p - 1])), float(g.y(ys[p])), float(convert::roundHalfEven(g.x(xs[previous - 1]))),
-                    float(convert::roundHalfEven(g.y(ys[previous]))), colour, 1);
-        }
-      }
-      if (style.Markers) {
-        const float fx = float(g.x(xs[p - 1]));
-        const float fy = float(g.y(ys[p]));
-        const qint32 code = markers.code(p);
-        if (code != 0 && inside(fx, fy, plot)) {
-          const int left = RoundToDevice((fx - half) * k + offsetX);
-          const int right = RoundToDevice((fx + half) * k + offsetX);
-          const int top = RoundToDevice((fy - half) * k + offsetY);
-          const int bottom = RoundToDevice((fy + half) * k + offsetY);
-          if (code == FilledSquare && left < right && top < bottom)
-            paint.square(left, top, right, bottom);
-          else
-            draw.Marker(fx, fy, code, colour);
-        }
-      }
-      previous = p;
-      previousValid = true;
-      previousInside = block->insideB[i];
-      previousX = block->bx[i];
-      previousY = block->by[i];
-    }
+  while (hi - lo > 1) {
+    const qint32 mid = lo + (hi - lo) / 2;
+    (key(mid) == k0 ? lo : hi) = mid;
   }
+  return lo;
 }
+
+// Runs shorter than this are drawn point by point, and so is a series with fewer points
+// than this many per device column of the plot.
+constexpr qint32 KernelRun = 8;
+
+// A series that paints in one colour, drawn on a screen picture with the same pixels as
+// drawEverySegment: its lines first, then its markers (in one colour the order does not
+// matter). Segments with both ends strictly inside the clip window are mapped here, as
+// the line primitive would map them; the others go through the primitive. A series whose
+// X is monotone is taken a pixel column at a time: the rows its lines or squares paint in
+// a column come from a kernel over the Y values alone.
+class OneColourSeries {
+public:
+  OneColourSeries(const ControlState& s, Primitives& draw, const double* xs, const double* ys, qint32 count,
+                  const MarkerRow& markers, qint32 colour)
+      : g_(s),
+        plot_(s.PlotRect),
+        clip_(s.ClipRect),
+        k_(s.DevicePerTwip),
+        offsetX_(s.DeviceOffsetX),
+        offsetY_(s.DeviceOffsetY),
+        half_(s.MarkerSize),
+        draw_(draw),
+        paint_(*draw.Device(), ColourOf(colour)),
+        xs_(xs),
+        ys_(ys),
+        count_(count),
+        markers_(markers),
+        colour_(colour) {}
+
+  void lines(bool monotone) {
+    const std::optional<RowMapping> rows = rowMapping(clip_, 0);
+    if (!monotone || !rows || !dense()) {
+      for (qint32 p = 1; p <= count_; ++p) linePoint(p);
+      return;
+    }
+    // A run's key: the device columns of its points and of its points in whole twips.
+    const auto key = [this](qint32 p) {
+      const double px = g_.x(xs_[p - 1]);
+      return std::pair(deviceCoordinate(float(px) * k_ + offsetX_),
+                       deviceCoordinate(float(wholeTwips(px)) * k_ + offsetX_));
+    };
+    const KernelLevel level = FastestKernel();
+    qint32 guess[2] = {1, 1};  // the last run's length, with different and with equal columns
+    for (qint32 p = 1; p <= count_;) {
+      const auto [column, wholeColumn] = key(p);
+      const bool oneColumn = column == wholeColumn;
+      const qint32 q = runEnd(p, count_, key, guess[oneColumn]);
+      guess[oneColumn] = q - p + 1;
+      // Runs of one column and of two alternate.
+      prefetchX(q + guess[!oneColumn]);
+      prefetchX(q + guess[0] + guess[1]);
+      if (oneColumn && q - p + 1 >= KernelRun && insideX(p) && insideX(q)) {
+        linePoint(p);
+        const RowSpan span = LineRows(level, ys_ + p, std::size_t(q - p + 1), *rows);
+        if (span.Whole) {
+          paint_.rows(column, span.Low, span.High);
+          const Mapped last = map(q);
+          previous_ = q, previousValid_ = true, previousInside_ = true;
+          previousX_ = last.bx, previousY_ = last.by;
+        } else {
+          for (qint32 r = p + 1; r <= q; ++r) linePoint(r);
+        }
+      } else {
+        for (qint32 r = p; r <= q; ++r) linePoint(r);
+      }
+      p = q + 1;
+    }
+  }
+
+  void markers(bool monotone) {
+    if (!markers_.codes) return;  // every code 0: nothing to draw
+    const std::optional<RowMapping> rows = rowMapping(plot_, half_);
+    if (!monotone || !rows || !dense()) {
+      for (qint32 p = 1; p <= count_; ++p) markerPoint(p);
+      return;
+    }
+    // A run's key: the device columns of its squares' left and right edges.
+    const auto key = [this](qint32 p) {
+      const float fx = float(g_.x(xs_[p - 1]));
+      return std::pair(RoundToDevice((fx - half_) * k_ + offsetX_), RoundToDevice((fx + half_) * k_ + offsetX_));
+    };
+    const KernelLevel level = FastestKernel();
+    qint32 guess = 1;
+    for (qint32 p = 1; p <= count_;) {
+      const qint32 q = runEnd(p, count_, key, guess);
+      guess = q - p + 1;
+      prefetchX(q + guess);
+      const auto [left, right] = key(p);
+      RowSpan span;
+      if (q - p + 1 >= KernelRun && left < right && onPlotX(p) && onPlotX(q) && allFilledSquares(p, q))
+        span = SquareRows(level, ys_ + p, std::size_t(q - p + 1), *rows, half_);
+      if (span.Whole) {
+        paint_.square(left, span.Low, right, span.High);
+      } else {
+        for (qint32 r = p; r <= q; ++r) markerPoint(r);
+      }
+      p = q + 1;
+    }
+  }
+
+private:
+  // A point on the device: where it is (a, where a segment ends) and where it is rounded
+  // to whole twips (b, where the next segment starts), and whether each lies strictly
+  // inside the clip window.
+  struct Mapped {
+    float fx, fy;
+    bool insideA, insideB;
+    int ax, ay, bx, by;
+  };
+  Mapped map(qint32 p) const {
+    const double px = g_.x(xs_[p - 1]);
+    const double py = g_.y(ys_[p]);
+    Mapped m;
+    m.fx = float(px), m.fy = float(py);
+    const float rx = float(wholeTwips(px));
+    const float ry = float(wholeTwips(py));
+    m.insideA = strictlyInside(m.fx, m.fy, clip_);
+    m.insideB = strictlyInside(rx, ry, clip_);  // a clamped value lies far outside
+    m.ax = deviceCoordinate(m.fx * k_ + offsetX_);
+    m.ay = deviceCoordinate(m.fy * k_ + offsetY_);
+    m.bx = deviceCoordinate(rx * k_ + offsetX_);
+    m.by = deviceCoordinate(ry * k_ + offsetY_);
+    return m;
+  }
+
+  // The Y side of the device mapping over a window whose points reach `reach` twips up
+  // and down; none when the device rows they reach are not well inside the kernels' range.
+  std::optional<RowMapping> rowMapping(const TwipsRect& window, double reach) const {
+    const double top = window.Top - reach, bottom = window.Bottom + reach;
+    if (!(std::fabs(top * k_ + offsetY_) < 1e8 && std::fabs(bottom * k_ + offsetY_) < 1e8)) return std::nullopt;
+    return RowMapping{g_.yMap.Origin, g_.yMap.Min, g_.yMap.Scale, k_, offsetY_, window.Top, window.Bottom};
+  }
+
+  // The X values where the next run is looked for are otherwise not read: fetched while
+  // this run is drawn, they are in the cache when the search needs them.
+  void prefetchX(qint32 p) const {
+    for (qint32 at = p - 8; at <= p + 8; at += 8)
+      if (at >= 1 && at <= count_) __builtin_prefetch(xs_ + at - 1);
+  }
+
+  bool dense() const { return count_ >= KernelRun * (plot_.Right - plot_.Left) * k_; }
+
+  // The point and its whole-twips position are inside the clip window along X.
+  bool insideX(qint32 p) const {
+    const double px = g_.x(xs_[p - 1]);
+    const float fx = float(px), rx = float(wholeTwips(px));
+    return (fx >= clip_.Left) & (fx <= clip_.Right) & (rx >= clip_.Left) & (rx <= clip_.Right);
+  }
+  bool onPlotX(qint32 p) const {
+    const float fx = float(g_.x(xs_[p - 1]));
+    return !(fx < plot_.Left) && !(fx > plot_.Right);
+  }
+  bool allFilledSquares(qint32 first, qint32 last) const {
+    if (markers_.uniform) return *markers_.uniform == FilledSquare;
+    bool all = true;
+    for (qint32 p = first; p <= last; ++p) all &= markers_.codes[p - 1] == FilledSquare;
+    return all;
+  }
+
+  void linePoint(qint32 p) {
+    if (ys_[p] < MissingBelow) {
+      previousValid_ = false;
+      return;
+    }
+    const Mapped m = map(p);
+    if (previousValid_) {
+      if (previousInside_ && m.insideA)
+        paint_.line(m.ax, m.ay, previousX_, previousY_);
+      else
+        draw_.Line(m.fx, m.fy, float(convert::roundHalfEven(g_.x(xs_[previous_ - 1]))),
+                   float(convert::roundHalfEven(g_.y(ys_[previous_]))), colour_, 1);
+    }
+    previous_ = p, previousValid_ = true, previousInside_ = m.insideB;
+    previousX_ = m.bx, previousY_ = m.by;
+  }
+
+  void markerPoint(qint32 p) {
+    const qint32 code = markers_.code(p);
+    if (ys_[p] < MissingBelow || code == 0) return;
+    const float fx = float(g_.x(xs_[p - 1]));
+    const float fy = float(g_.y(ys_[p]));
+    if (!inside(fx, fy, plot_)) return;
+    const int left = RoundToDevice((fx - half_) * k_ + offsetX_);
+    const int right = RoundToDevice((fx + half_) * k_ + offsetX_);
+    const int top = RoundToDevice((fy - half_) * k_ + offsetY_);
+    const int bottom = RoundToDevice((fy + half_) * k_ + offsetY_);
+    if (code == FilledSquare && left < right && top < bottom)
+      paint_.square(left, top, right, bottom);
+    else
+      draw_.Marker(fx, fy, code, colour_);
+  }
+
+  const SeriesGeometry g_;
+  const TwipsRect plot_, clip_;
+  const double k_, offsetX_, offsetY_, half_;
+  Primitives& draw_;
+  OneColourPainter paint_;
+  const double* xs_;
+  const double* ys_;
+  const qint32 count_;
+  const MarkerRow& markers_;
+  const qint32 colour_;
+  // The last point a line passed, as linePoint left it.
+  qint32 previous_ = 0;
+  bool previousValid_ = false;
+  bool previousInside_ = false;
+  int previousX_ = 0;
+  int previousY_ = 0;
+};
 
 // Markers only, many more than the device has room for: each square ends as the last
 // square drawn with the same device corners left it, so only the last square of each
@@ -419,9 +569,11 @@ void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, 
   const qint32 colour = s.Options.SeriesColour[std::size_t(series)];
   const qint32 weight = s.Options.SeriesWeight[std::size_t(series)];
   if (screenPicture && draw.Device() && !s.StreamCapture && !s.DeviceLandscape &&
-      paintsInOneColour(s, style, markers, count, colour, weight))
-    drawInOneColour(s, draw, style, xs, ys, count, markers, colour);
-  else if (style.Lines || !drawLastSquares(s, draw, xs, ys, count, markers, colour))
+      paintsInOneColour(s, style, markers, count, colour, weight)) {
+    OneColourSeries one(s, draw, xs, ys, count, markers, colour);
+    if (style.Lines) one.lines(store.XIsMonotone(group));
+    if (style.Markers) one.markers(store.XIsMonotone(group));
+  } else if (style.Lines || !drawLastSquares(s, draw, xs, ys, count, markers, colour))
     drawEverySegment(s, draw, style, xs, ys, count, markers, colour, weight);
 }
 

@@ -64,6 +64,8 @@ void SeriesStore::setPointMarker(qint32 series, qint32 point, qint32 code) {
     materialiseMarkers();
   }
   markers_[pointIndex(series, point)] = code;
+  qint32& uniform = uniformMarkers_[std::size_t(series - 1)];
+  if (uniform != code) uniform = MixedMarkers;
 }
 
 void SeriesStore::setPointColour(qint32 series, qint32 point, qint32 colour) {
@@ -78,6 +80,7 @@ void SeriesStore::setSeriesMarker(qint32 series, qint32 code) {
   if (markers_.empty()) materialiseMarkers();
   const auto first = markers_.begin() + std::ptrdiff_t(pointIndex(series, 1));
   std::fill(first, first + maxPoints_, code);
+  uniformMarkers_[std::size_t(series - 1)] = code;
 }
 
 void SeriesStore::setPointColours(qint32 series, qint32 first, std::span<const qint32> colours) {
@@ -105,6 +108,8 @@ void SeriesStore::reset(std::vector<Group> groups, qint32 seriesCount, qint32 ma
   markers_ = {};
   colours_ = {};
   filled_ = {};
+  xMonotone_ = {};
+  uniformMarkers_ = {};
   groups_ = std::move(groups);
   groupCount_ = qint32(groups_.size());
   seriesCount_ = seriesCount;
@@ -112,6 +117,23 @@ void SeriesStore::reset(std::vector<Group> groups, qint32 seriesCount, qint32 ma
   xValues_.assign(std::size_t(groupCount_) * std::size_t(maxPoints_), 0.0);
   yValues_.assign(std::size_t(seriesCount_) * std::size_t(maxPoints_ + 1), 0.0);
   filled_.assign(std::size_t(seriesCount_), 0);
+  xMonotone_.assign(std::size_t(groupCount_), 0);
+  uniformMarkers_.assign(std::size_t(seriesCount_), 0);
+}
+
+void SeriesStore::NoteXOrder() {
+  for (qint32 g = 1; g <= groupCount_; ++g) {
+    const double* x = xRow(g);
+    const qint32 n = groups_[std::size_t(g - 1)].PointCount;
+    // Comparisons with NaN are false, so a NaN anywhere breaks both orders.
+    bool rising = true, falling = true;
+    for (qint32 p = 1; p < n; ++p) {
+      rising &= x[p] >= x[p - 1];
+      falling &= x[p] <= x[p - 1];
+    }
+    if (n == 1) rising = x[0] == x[0];
+    xMonotone_[std::size_t(g - 1)] = rising || falling;
+  }
 }
 
 std::size_t SeriesStore::allocatedBytes() const noexcept {

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 #include <array>
+#include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -44,6 +46,18 @@ public:
     return colours_.empty() ? nullptr : &colours_[pointIndex(series, 1)];
   }
   qint32 filledPoints(qint32 series) const noexcept { return filled_[std::size_t(series - 1)]; }
+  // The marker code every point of `series` carries, when one is known to: after no
+  // marker was written, or after setSeriesMarker and only writes of the same code.
+  std::optional<qint32> uniformMarker(qint32 series) const noexcept {
+    const qint32 code = uniformMarkers_[std::size_t(series - 1)];
+    return code == MixedMarkers ? std::nullopt : std::optional(code);
+  }
+
+  // Whether the X values of `group` never decrease or never increase (none NaN), as the
+  // last NoteXOrder found them.
+  bool XIsMonotone(qint32 group) const noexcept { return xMonotone_[std::size_t(group - 1)] != 0; }
+  // Finds the order of every group's X values; called once the X rows are written.
+  void NoteXOrder();
 
   // Whether (series, point) lies inside the store.
   bool containsPoint(qint32 series, qint32 point) const noexcept {
@@ -94,6 +108,9 @@ private:
   std::vector<double> xValues_;  // group-major, MaxPoints per group
   std::vector<double> yValues_;  // series-major, MaxPoints + 1 per series
   std::vector<qint32> filled_;   // per series
+  std::vector<char> xMonotone_;  // per group
+  static constexpr qint32 MixedMarkers = std::numeric_limits<qint32>::min();
+  std::vector<qint32> uniformMarkers_;  // per series: the one code, or MixedMarkers
   // Marker codes and colours are allocated on their first write; until then every
   // marker reads 0 and every colour -1 (0 past the filled part of a series).
   std::vector<qint32> markers_;

@@ -115,6 +115,7 @@ SeriesStore StoreFromTable(const DataTable& RegData, const RegistrationAxes& axe
     }
   }
   missingWhereXIsNotFinite(next);
+  next.NoteXOrder();
   return next;
 }
 
@@ -146,6 +147,7 @@ SeriesStore StoreFromArrays(std::span<const GroupData> groups, const Registratio
     }
   }
   missingWhereXIsNotFinite(next);
+  next.NoteXOrder();
   return next;
 }
 

@@ -275,22 +275,27 @@ TEST(LegendTest, NoTextNoAxesOrLegendOnly) {
 }
 
 // The screen picture draws dense series per pixel column; the pixels must be those of
-// drawing every segment.
+// drawing every segment: walks with missing points and markers, a group in random order,
+// and a group whose X falls, with values over the whole height (so that no column is one
+// short span), all clipped at every edge.
 TEST(PlotTest, ColumnSpansGiveThePixelsOfEverySegment) {
   Graph g;
   g.control.setChartType(ChartTypes::Line);
   g.control.setPlotPoints(true);
-  const int n = 20000;
-  DataTable table(5, n + 1);
+  const int n = 60000;
+  DataTable table(7, n + 1);
   table(3, 0) = 1;
+  table(5, 0) = 1;
   std::mt19937 random(11);
   std::uniform_real_distribution<double> value(-20, 120);
   std::normal_distribution<double> step(0, 0.5);
   double walk[] = {50, 50};
   for (int k = 1; k <= n; ++k) {
-    table(0, k) = k;
-    table(3, k) = value(random) * 200;  // a group in random order
+    table(0, k) = k / 3.0;
+    table(3, k) = value(random) * 200 / 3;  // a group in random order
     table(4, k) = value(random);
+    table(5, k) = (n + 1 - k) / 3.0;  // a group whose X falls
+    table(6, k) = k % 89 == 0 ? Missing : value(random);
     for (int row : {1, 2}) {
       double& w = walk[row - 1];
       w = std::clamp(w + step(random), -20.0, 120.0);
@@ -301,6 +306,7 @@ TEST(PlotTest, ColumnSpansGiveThePixelsOfEverySegment) {
   g.control.SetSeriesOptions(1, 1, Red);
   g.control.SetSeriesOptions(1, 2, RGBColour(0, 0, 255), QString(), 1);
   g.control.SetSeriesOptions(2, 1, RGBColour(0, 160, 0), QString(), 2);
+  g.control.SetSeriesOptions(3, 1, RGBColour(160, 0, 160), QString(), 1);
   for (qint32 p = 1; p <= n; p += 5) g.control.setPointMarker(2, 1, p, 7);
   // Limits inside the data, so that lines are clipped at every edge.
   g.control.setXAxisMin(2000);
