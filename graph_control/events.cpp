@@ -235,10 +235,10 @@ void Vellum32::pick(qint16 button, qint16 shift, QPointF at) {
   }
   const QPoint mark(int(std::lround(picked->X)), int(std::lround(picked->Y)));
   onPicture([&](Primitives& draw) {
-    if (s.PointIsSelected) DrawSelectionRectangle(s, draw, s.MarkerPos.x(), s.MarkerPos.y());
-    s.MarkerPos = mark;
+    if (s.PointIsSelected) DrawSelectionRectangle(draw, s.Layout.MarkerPos.x(), s.Layout.MarkerPos.y());
+    s.Layout.MarkerPos = mark;
     s.SelectedPoint = {picked->Group, picked->Series - s.Store.FirstSeries(picked->Group) + 1, picked->Point};
-    DrawSelectionRectangle(s, draw, mark.x(), mark.y());
+    DrawSelectionRectangle(draw, mark.x(), mark.y());
     s.PointIsSelected = true;
   });
   qint32 group = s.SelectedPoint[0];
@@ -304,10 +304,13 @@ void Vellum32::wheel(QWheelEvent* event, QPointF at) {
 
 void Vellum32::drawBand() {
   onPicture([&](Primitives& draw) {
-    const ScopedValue<bool> notXor(s_->NotXorMode, true);
-    const ScopedValue<TwipsRect> whole(s_->ClipRect, TwipsRect{0, float(Picture_graph_->width() * TwipsPerPixelX()), 0,
-                                                               float(Picture_graph_->height() * TwipsPerPixelY())});
-    draw.Rectangle(float(bandStart_.x()), float(bandStart_.y()), float(bandEnd_.x()), float(bandEnd_.y()), 0, NoColour);
+    // Not-xor over the whole picture: drawn twice, the band leaves the picture as it was.
+    DrawContext band = draw.Context();
+    band.NotXor = true;
+    band.Clip = TwipsRect{0, float(Picture_graph_->width() * TwipsPerPixelX()), 0,
+                          float(Picture_graph_->height() * TwipsPerPixelY())};
+    Primitives(band, draw.Device())
+        .Rectangle(float(bandStart_.x()), float(bandStart_.y()), float(bandEnd_.x()), float(bandEnd_.y()), 0, NoColour);
   });
   bandShown_ = !bandShown_;
 }

@@ -22,14 +22,14 @@ void Vellum32::setSelectPoint(qint32 nGroup, qint32 Series, qint32 DataPoint, bo
   const qint64 series = qint64(store.FirstSeries(nGroup)) + Series - 1;
   if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);
   if (!s_->Options.SeriesSelectable[std::size_t(series)]) return;
-  const QPoint at = New_SelectPoint ? PointPosition(*s_, nGroup, qint32(series), DataPoint) : QPoint();
+  const QPoint at = New_SelectPoint ? PointPosition(*s_, s_->Layout, nGroup, qint32(series), DataPoint) : QPoint();
   onPicture([&](Primitives& draw) {
-    if (s_->PointIsSelected) DrawSelectionRectangle(*s_, draw, s_->MarkerPos.x(), s_->MarkerPos.y());
+    if (s_->PointIsSelected) DrawSelectionRectangle(draw, s_->Layout.MarkerPos.x(), s_->Layout.MarkerPos.y());
     s_->PointIsSelected = false;
     if (!New_SelectPoint) return;
-    s_->MarkerPos = at;
+    s_->Layout.MarkerPos = at;
     s_->SelectedPoint = {nGroup, Series, DataPoint};
-    DrawSelectionRectangle(*s_, draw, at.x(), at.y());
+    DrawSelectionRectangle(draw, at.x(), at.y());
     s_->PointIsSelected = true;
   });
 }

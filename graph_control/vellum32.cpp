@@ -111,11 +111,9 @@ Vellum32::Vellum32(QWidget* parent) : QFrame(parent), s_(std::make_unique<Contro
   layoutChildren();
   Picture_graph_->clearToBack();
 
-  // Screen mapping of the primitives until the first plot sets it.
-  s_->TwipsPerPixelX = float(TwipsPerPixelX());
-  s_->TwipsPerPixelY = float(TwipsPerPixelY());
-  s_->DevicePerTwip = s_->DeviceScale / s_->TwipsPerPixelX;
-  s_->TextFont = font();
+  // The screen's pixels until the first plot lays the picture out.
+  s_->Layout.TwipsPerPixelX = float(TwipsPerPixelX());
+  s_->Layout.TwipsPerPixelY = float(TwipsPerPixelY());
   ClearOverlay(*s_);
 }
 
@@ -293,10 +291,9 @@ void Vellum32::plotPicture() {
   target.Device = &device;
   target.ClearColour = Picture_graph_->backColour();
   target.ScreenPicture = true;
-  s_->MetafileOutput = false;
   // What was drawn up to a failure stays on the picture and is shown.
   const auto show = qScopeGuard([this] { Picture_graph_->update(); });
-  PlotGraph(*s_, WholePlot, target, plotSurface());
+  s_->Layout = PlotGraph(*s_, WholePlot, target, plotSurface(), ScreenContext(*s_, s_->Layout, font()));
 }
 
 PlotSurface Vellum32::plotSurface() const {
@@ -327,15 +324,11 @@ void Vellum32::refreshReporting() {
 }
 
 void Vellum32::onPicture(const std::function<void(Primitives&)>& paint) {
-  if (s_->StreamCapture) {
-    Primitives draw(*s_, nullptr);
-    paint(draw);
-    return;
-  }
   Picture_graph_->fitImage();
   QPainter painter(&Picture_graph_->image());
   PainterDevice device(painter, logicalDpiX(), logicalDpiY());
-  Primitives draw(*s_, &device);
+  DrawContext context = ScreenContext(*s_, s_->Layout, font());
+  Primitives draw(context, &device);
   const auto show = qScopeGuard([this] { Picture_graph_->update(); });
   paint(draw);
 }
@@ -344,35 +337,37 @@ void Vellum32::onPicture(const std::function<void(Primitives&)>& paint) {
 // Graphics overlay
 
 void Vellum32::DrawMarker(float x, float y, qint32 marker_ind, qint32 LineColour) {
-  onPicture([&](Primitives& draw) { OverlayMarker(*s_, draw, x, y, marker_ind, LineColour); });
+  onPicture([&](Primitives& draw) { OverlayMarker(*s_, s_->Layout, draw, x, y, marker_ind, LineColour); });
 }
 
 void Vellum32::DrawText(float text_angle, float x, float y, const QString& chstr) {
-  onPicture([&](Primitives& draw) { OverlayText(*s_, draw, text_angle, x, y, chstr); });
+  onPicture([&](Primitives& draw) { OverlayText(*s_, s_->Layout, draw, text_angle, x, y, chstr); });
 }
 
 void Vellum32::DrawRectangle(float xdp1, float ydp1, float xdp2, float ydp2, qint32 BorderColour, qint32 FillColour,
                              qint32 LineWidth) {
   onPicture([&](Primitives& draw) {
-    OverlayRectangle(*s_, draw, xdp1, ydp1, xdp2, ydp2, BorderColour, FillColour, LineWidth);
+    OverlayRectangle(*s_, s_->Layout, draw, xdp1, ydp1, xdp2, ydp2, BorderColour, FillColour, LineWidth);
   });
 }
 
 void Vellum32::DrawPolygon(qint32 np, const QList<float>& xdpl, const QList<float>& ydpl, qint32 BorderColour,
                            qint32 FillColour, qint32 LineWidth) {
   if (np < 2) return;
-  onPicture([&](Primitives& draw) { OverlayPolygon(*s_, draw, np, xdpl, ydpl, BorderColour, FillColour, LineWidth); });
+  onPicture([&](Primitives& draw) {
+    OverlayPolygon(*s_, s_->Layout, draw, np, xdpl, ydpl, BorderColour, FillColour, LineWidth);
+  });
 }
 
 void Vellum32::DrawLine(float x1, float y1, float x2, float y2, qint32 LineColour, qint32 LineWidth) {
-  onPicture([&](Primitives& draw) { OverlayLine(*s_, draw, x1, y1, x2, y2, LineColour, LineWidth); });
+  onPicture([&](Primitives& draw) { OverlayLine(*s_, s_->Layout, draw, x1, y1, x2, y2, LineColour, LineWidth); });
 }
 
 void Vellum32::ClearGraphics() { ClearOverlay(*s_); }
 
 void Vellum32::DrawGraphics() {
   if (s_->OverlayCount <= 0) return;
-  onPicture([&](Primitives& draw) { ReplayOverlay(*s_, draw); });
+  onPicture([&](Primitives& draw) { ReplayOverlay(*s_, s_->Layout, draw); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -63,10 +63,12 @@ bool keptLimits(float min, float max) {
 
 // The most ticks of each axis, from the plot rectangle as it stands.
 qint64 mostYTicks(const ControlState& s, const AxisLayout& layout) {
-  return MostTicks(double(s.PlotRect.Bottom) - s.PlotRect.Top, layout.PictureHeight, layout.ScreenTwipsPerPixelY);
+  return MostTicks(double(layout.Plot.PlotRect.Bottom) - layout.Plot.PlotRect.Top, layout.PictureHeight,
+                   layout.ScreenTwipsPerPixelY);
 }
 qint64 mostXTicks(const ControlState& s, const AxisLayout& layout) {
-  return MostTicks(double(s.PlotRect.Right) - s.PlotRect.Left, layout.PictureWidth, layout.ScreenTwipsPerPixelX);
+  return MostTicks(double(layout.Plot.PlotRect.Right) - layout.Plot.PlotRect.Left, layout.PictureWidth,
+                   layout.ScreenTwipsPerPixelX);
 }
 
 }  // namespace
@@ -116,8 +118,8 @@ void AutomaticXLimits(ControlState& s) {
   takeAutomaticLimits(s.X, e);
 }
 
-void SetViewRange(ControlState& s, AxisLayout& layout) {
-  AxisRange& v = s.ViewRange;
+void SetViewRange(const ControlState& s, AxisLayout& layout) {
+  AxisRange& v = layout.Plot.ViewRange;
   std::tie(v.XMin, v.XMax) = viewLimits(s.X);
   std::tie(v.YMin, v.YMax) = viewLimits(s.Y);
   layout.XInterval = s.X.Type == AxisTypes::linear ? s.X.TickInterval : 1.0f;
@@ -130,9 +132,9 @@ void SetViewRange(ControlState& s, AxisLayout& layout) {
   }
 }
 
-void SetRightLimit(ControlState& s, const AxisLayout& layout) {
-  s.RightLimit = toLong(double(layout.PictureWidth) - double(s.TwipsPerPixelX));
-  if (s.DisplayAxes) s.RightLimit -= 360;
+void SetRightLimit(const ControlState& s, AxisLayout& layout) {
+  layout.Plot.RightLimit = toLong(double(layout.PictureWidth) - double(layout.Plot.TwipsPerPixelX));
+  if (s.DisplayAxes) layout.Plot.RightLimit -= 360;
 }
 
 void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
@@ -141,23 +143,25 @@ void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure
   layout.XLabelHeight = s.DisplayAxes && !s.X.Label.isEmpty() ? toLong(measure.TextHeight(s.X.Label)) : 0;
 }
 
-void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout) {
+void PlotRectWithoutAxes(AxisLayout& layout) {
   const float sx = layout.ScreenTwipsPerPixelX;
   const float sy = layout.ScreenTwipsPerPixelY;
-  TwipsRect& r = s.PlotRect;
-  r = TwipsRect{sx, float(s.RightLimit) - sx, sy, layout.PictureHeight - sy};
-  s.YScale = float(divide(double(r.Bottom - r.Top), double(s.ViewRange.YMax - s.ViewRange.YMin)));
-  s.XScale = float(divide(double(r.Right - r.Left), double(s.ViewRange.XMax - s.ViewRange.XMin)));
+  TwipsRect& r = layout.Plot.PlotRect;
+  r = TwipsRect{sx, float(layout.Plot.RightLimit) - sx, sy, layout.PictureHeight - sy};
+  layout.Plot.YScale =
+      float(divide(double(r.Bottom - r.Top), double(layout.Plot.ViewRange.YMax - layout.Plot.ViewRange.YMin)));
+  layout.Plot.XScale =
+      float(divide(double(r.Right - r.Left), double(layout.Plot.ViewRange.XMax - layout.Plot.ViewRange.XMin)));
 }
 
-void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasure& measure) {
-  TwipsRect& r = s.PlotRect;
+void InitialPlotRect(const ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  TwipsRect& r = layout.Plot.PlotRect;
   r.Left = float(layout.YLabelHeight + 180);
-  r.Right = float(s.RightLimit);
+  r.Right = float(layout.Plot.RightLimit);
   r.Top = float(layout.TopMargin);
   r.Bottom = float(double(layout.PictureHeight) - layout.ScreenTwipsPerPixelY -
                    1.5 * measure.TextHeight(QStringLiteral("X")) - layout.XLabelHeight);
-  s.TextWeight = 400;
+  draw.Context().TextWeight = 400;
 }
 
 float FirstTick(float min, float interval) {
@@ -187,12 +191,12 @@ std::vector<float> TickValues(float first, float interval, float min, float max,
   return ticks;
 }
 
-void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
-  const AxisRange& v = s.ViewRange;
+void WidenLeftMargin(const ControlState& s, AxisLayout& layout, const TextMeasure& measure) {
+  const AxisRange& v = layout.Plot.ViewRange;
   layout.Y0 = FirstTick(v.YMin, layout.YInterval);
   layout.YFormat = DecimalsFormat(layout.YInterval);
   const bool log = s.Y.Type == AxisTypes::LogLinear;
-  float& left = s.PlotRect.Left;
+  float& left = layout.Plot.PlotRect.Left;
   for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
     const QString label = TickLabel(y, log, s.Y.Cutoff, layout.YFormat, s.Y.BaseLog);
     left = std::max(left, float(measure.TextWidth(label) + layout.YLabelHeight + 180));
@@ -200,43 +204,44 @@ void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& mea
   left = std::max(left, float(measure.TextWidth(PlainNumber(layout.Y0)) / 2 + layout.YLabelHeight + 120));
 }
 
-void ApplyFixedMargins(ControlState& s, const AxisLayout& layout) {
+void ApplyFixedMargins(const ControlState& s, AxisLayout& layout) {
   if (!s.SetMargins) return;
-  TwipsRect& r = s.PlotRect;
+  TwipsRect& r = layout.Plot.PlotRect;
   if (s.XAxisLeftMargin > 0) r.Left = s.XAxisLeftMargin;
-  if (s.XAxisRightMargin > 0) r.Right = float(s.RightLimit) - s.XAxisRightMargin;
+  if (s.XAxisRightMargin > 0) r.Right = float(layout.Plot.RightLimit) - s.XAxisRightMargin;
   // The Y pair works this way round: the "bottom" margin places the top edge and the
   // "top" margin is measured up from the bottom of the picture.
   if (s.YAxisBottomMargin > 0) r.Top = s.YAxisBottomMargin;
   if (s.YAxisTopMargin > 0) r.Bottom = layout.PictureHeight - s.YAxisTopMargin;
 }
 
-void SetYScale(ControlState& s) {
-  const TwipsRect& r = s.PlotRect;
-  s.YScale = float(divide(double(r.Bottom - r.Top), double(s.ViewRange.YMax - s.ViewRange.YMin)));
+void SetYScale(AxisLayout& layout) {
+  const TwipsRect& r = layout.Plot.PlotRect;
+  layout.Plot.YScale =
+      float(divide(double(r.Bottom - r.Top), double(layout.Plot.ViewRange.YMax - layout.Plot.ViewRange.YMin)));
 }
 
-void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
-  const AxisRange& v = s.ViewRange;
+void DrawYTicks(const ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  const AxisRange& v = layout.Plot.ViewRange;
   const bool log = s.Y.Type == AxisTypes::LogLinear;
   const double quarterX = measure.TextHeight(QStringLiteral("X")) / 4;
   for (float y : TickValues(layout.Y0, layout.YInterval, v.YMin, v.YMax, mostYTicks(s, layout))) {
-    const TwipsRect r = s.PlotRect;
-    const float py = float(YMapOf(s).transform(y));
+    const TwipsRect r = layout.Plot.PlotRect;
+    const float py = float(YMapOf(layout.Plot).transform(y));
     draw.Line(r.Left, py, r.Left + TickLength, py, Black, 1);
     const QString label = TickLabel(y, log, s.Y.Cutoff, layout.YFormat, s.Y.BaseLog);
     draw.Text(0, float(r.Left - measure.TextWidth(label) - TickLength), float(py + quarterX), label);
   }
 }
 
-void DrawFrame(ControlState& s, Primitives& draw) {
-  const TwipsRect r = s.PlotRect;
+void DrawFrame(const AxisLayout& layout, Primitives& draw) {
+  const TwipsRect r = layout.Plot.PlotRect;
   draw.Rectangle(r.Left, r.Top, r.Right, r.Bottom, Black, NoColour);
 }
 
-void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
-  const TwipsRect r = s.PlotRect;
-  s.TextWeight = 700;
+void DrawTitleAndLabels(const ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  const TwipsRect r = layout.Plot.PlotRect;
+  draw.Context().TextWeight = 700;
   // The drawing font is bold, the measuring font is not: widths are allowed 15% more.
   if (!s.Title.isEmpty()) {
     draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.Title) / 2),
@@ -250,27 +255,28 @@ void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& d
     draw.Text(0, float((r.Left + r.Right) / 2 - 1.15 * measure.TextWidth(s.X.Label) / 2),
               float(layout.PictureHeight - layout.ScreenTwipsPerPixelY - measure.TextHeight(s.X.Label) / 2), s.X.Label);
   }
-  s.TextWeight = 400;
+  draw.Context().TextWeight = 400;
 }
 
-void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
-  const AxisRange& v = s.ViewRange;
+void DrawXTicks(const ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure) {
+  const AxisRange& v = layout.Plot.ViewRange;
   layout.X0 = FirstTick(v.XMin, layout.XInterval);
   layout.XFormat = DecimalsFormat(layout.XInterval);
-  const TwipsRect r = s.PlotRect;
-  s.XScale = float(divide(double(r.Right - r.Left), double(v.XMax - v.XMin)));
+  const TwipsRect r = layout.Plot.PlotRect;
+  layout.Plot.XScale = float(divide(double(r.Right - r.Left), double(v.XMax - v.XMin)));
   const bool log = s.X.Type == AxisTypes::LogLinear;
   const double heightX = measure.TextHeight(QStringLiteral("X"));
   for (float x : TickValues(layout.X0, layout.XInterval, v.XMin, v.XMax, mostXTicks(s, layout))) {
-    const float px = float(XMapOf(s).transform(x));
+    const float px = float(XMapOf(layout.Plot).transform(x));
     draw.Line(px, r.Bottom, px, r.Bottom - TickLength, Black, 1);
     const QString label = TickLabel(x, log, s.X.Cutoff, layout.XFormat, s.X.BaseLog);
     draw.Text(0, float(px - measure.TextWidth(label) / 2), float(r.Bottom + heightX), label);
   }
 }
 
-void ClipToPlot(ControlState& s, Primitives& draw) {
-  s.ClipRect = s.PlotRect;
+void ClipToPlot(AxisLayout& layout, Primitives& draw) {
+  layout.Plot.ClipRect = layout.Plot.PlotRect;
+  draw.Context().Clip = layout.Plot.ClipRect;
   draw.ClipWindow();
 }
 
@@ -280,18 +286,18 @@ void PlotAxes(ControlState& s, AxisLayout& layout, Primitives& draw, const TextM
   AutomaticXLimits(s);
   SetViewRange(s, layout);
   if (!s.DisplayAxes) {
-    PlotRectWithoutAxes(s, layout);
+    PlotRectWithoutAxes(layout);
   } else {
-    InitialPlotRect(s, layout, measure);
+    InitialPlotRect(s, layout, draw, measure);
     WidenLeftMargin(s, layout, measure);
     ApplyFixedMargins(s, layout);
-    SetYScale(s);
+    SetYScale(layout);
     DrawYTicks(s, layout, draw, measure);
-    DrawFrame(s, draw);
+    DrawFrame(layout, draw);
     DrawTitleAndLabels(s, layout, draw, measure);
     DrawXTicks(s, layout, draw, measure);
   }
-  ClipToPlot(s, draw);
+  ClipToPlot(layout, draw);
 }
 
 }  // namespace vellum32

@@ -55,6 +55,8 @@ struct AxisLayout {
   float Y0 = 0;
   QString XFormat = QStringLiteral("0");
   QString YFormat = QStringLiteral("0");
+  // What the drawing lays out: the plot rectangle, the range, the scales and the rest.
+  PlotLayout Plot;
 };
 
 // Automatic limits: a pair that is not two finite set limits in increasing order is
@@ -67,19 +69,19 @@ void AutomaticXLimits(ControlState& s);
 // ViewRange from the limits and the tick interval of each axis: a linear axis keeps its
 // tick interval property; a LogLinear X axis ticks every power of the base; a LogLinear
 // Y axis every n powers, n the smallest whole number with at most 10 intervals.
-void SetViewRange(ControlState& s, AxisLayout& layout);
+void SetViewRange(const ControlState& s, AxisLayout& layout);
 
 // RightLimit: the picture's width less one pixel, rounded, less 360 with axes shown.
-void SetRightLimit(ControlState& s, const AxisLayout& layout);
+void SetRightLimit(const ControlState& s, AxisLayout& layout);
 
 // TopMargin (320 with a title, 120 without, 0 without axes) and the label heights.
 void SetTextMargins(const ControlState& s, AxisLayout& layout, const TextMeasure& measure);
 
 // Without axes: the plot rectangle inset by a pixel on every side, and both scales.
-void PlotRectWithoutAxes(ControlState& s, const AxisLayout& layout);
+void PlotRectWithoutAxes(AxisLayout& layout);
 
 // With axes: the initial plot rectangle; the number font goes to normal weight.
-void InitialPlotRect(ControlState& s, const AxisLayout& layout, const TextMeasure& measure);
+void InitialPlotRect(const ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
 
 // The first tick at or below `min`: min itself when min / interval is whole, else the
 // next lower multiple of the interval.
@@ -97,24 +99,25 @@ qint64 MostTicks(double length, double visible, double twipsPerPixel);
 std::vector<float> TickValues(float first, float interval, float min, float max, qint64 mostTicks);
 
 // The first Y tick and its format, and the left edge widened to the Y tick labels.
-void WidenLeftMargin(ControlState& s, AxisLayout& layout, const TextMeasure& measure);
+void WidenLeftMargin(const ControlState& s, AxisLayout& layout, const TextMeasure& measure);
 
 // With SetMargins, each margin property above 0 replaces one edge: XAxisLeftMargin the
 // left, RightLimit - XAxisRightMargin the right, YAxisBottomMargin the top, and the
 // picture's height - YAxisTopMargin the bottom.
-void ApplyFixedMargins(ControlState& s, const AxisLayout& layout);
+void ApplyFixedMargins(const ControlState& s, AxisLayout& layout);
 
-void SetYScale(ControlState& s);
+void SetYScale(AxisLayout& layout);
 
 // Tick marks and labels of the Y axis, the frame, the title and axis labels (bold), and
 // the X axis with its scale.
-void DrawYTicks(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
-void DrawFrame(ControlState& s, Primitives& draw);
-void DrawTitleAndLabels(ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
-void DrawXTicks(ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
+void DrawYTicks(const ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
+void DrawFrame(const AxisLayout& layout, Primitives& draw);
+void DrawTitleAndLabels(const ControlState& s, const AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
+void DrawXTicks(const ControlState& s, AxisLayout& layout, Primitives& draw, const TextMeasure& measure);
 
-// ClipRect = PlotRect, with a clip-window record while a stream is being captured.
-void ClipToPlot(ControlState& s, Primitives& draw);
+// The clip window becomes the plot rectangle, with a clip-window record while a stream is
+// being captured.
+void ClipToPlot(AxisLayout& layout, Primitives& draw);
 
 // The label heights and margins, then every axis step in order. RightLimit is taken as
 // it stands: the plot routine sets it (SetRightLimit) and lets the legend move it first.

@@ -75,8 +75,8 @@ void ResetLimits(ControlState& s) {
 }
 
 bool ZoomAbout(ControlState& s, float x, float y, double factor) {
-  if (!(s.XScale > 0) || !(s.YScale > 0)) return false;
-  const AxisRange v = s.ViewRange;
+  if (!(s.Layout.XScale > 0) || !(s.Layout.YScale > 0)) return false;
+  const AxisRange v = s.Layout.ViewRange;
   bool changed = false;
   const auto zoomAxis = [&](bool yAxis, double pointer, double uMin, double uMax, AxisTypes type, float cutoff,
                             float base) {
@@ -96,14 +96,14 @@ bool ZoomAbout(ControlState& s, float x, float y, double factor) {
 }
 
 QPointF AxisUnitsAt(const ControlState& s, float x, float y) {
-  if (!(s.XScale > 0) || !(s.YScale > 0)) return QPointF();
-  return QPointF(XMapOf(s).invTransform(x), YMapOf(s).invTransform(y));
+  if (!(s.Layout.XScale > 0) || !(s.Layout.YScale > 0)) return QPointF();
+  return QPointF(XMapOf(s.Layout).invTransform(x), YMapOf(s.Layout).invTransform(y));
 }
 
 void KeepUnderPoint(ControlState& s, float x, float y, QPointF units) {
-  if (!(s.XScale > 0) || !(s.YScale > 0)) return;
+  if (!(s.Layout.XScale > 0) || !(s.Layout.YScale > 0)) return;
   const QPointF shift = units - AxisUnitsAt(s, x, y);
-  const AxisRange v = s.ViewRange;
+  const AxisRange v = s.Layout.ViewRange;
   const float xMin = convert::toSingle(dataValue(v.XMin + shift.x(), s.X.Type, s.X.Cutoff, s.X.BaseLog));
   const float xMax = convert::toSingle(dataValue(v.XMax + shift.x(), s.X.Type, s.X.Cutoff, s.X.BaseLog));
   const float yMin = convert::toSingle(dataValue(v.YMin + shift.y(), s.Y.Type, s.Y.Cutoff, s.Y.BaseLog));
@@ -119,10 +119,10 @@ void KeepUnderPoint(ControlState& s, float x, float y, QPointF units) {
 }
 
 bool ZoomToRectangle(ControlState& s, const QRectF& twips) {
-  if (!(s.XScale > 0) || !(s.YScale > 0)) return false;
+  if (!(s.Layout.XScale > 0) || !(s.Layout.YScale > 0)) return false;
   const QRectF r = twips.normalized();
   if (!(r.width() > 0) || !(r.height() > 0)) return false;
-  const ScaleMap xMap = XMapOf(s), yMap = YMapOf(s);
+  const ScaleMap xMap = XMapOf(s.Layout), yMap = YMapOf(s.Layout);
   const double x1 = xMap.invTransform(r.left());
   const double x2 = xMap.invTransform(r.right());
   const double y1 = yMap.invTransform(r.bottom());
@@ -142,10 +142,10 @@ bool ZoomToRectangle(ControlState& s, const QRectF& twips) {
 
 PointerPosition PointerAt(const ControlState& s, float x, float y) {
   PointerPosition at;
-  if (!(s.XScale > 0) || !(s.YScale > 0)) return at;
-  const TwipsRect& r = s.PlotRect;
-  double xp = XMapOf(s).invTransform(x);
-  double yp = YMapOf(s).invTransform(y);
+  if (!(s.Layout.XScale > 0) || !(s.Layout.YScale > 0)) return at;
+  const TwipsRect& r = s.Layout.PlotRect;
+  double xp = XMapOf(s.Layout).invTransform(x);
+  double yp = YMapOf(s.Layout).invTransform(y);
   if (s.X.Type == AxisTypes::LogLinear) xp = InverseAxisTransform(xp, s.X.Cutoff, s.X.BaseLog);
   if (s.Y.Type == AxisTypes::LogLinear) yp = InverseAxisTransform(yp, s.Y.Cutoff, s.Y.BaseLog);
   at.inview = RegionCode(x, y, r);
@@ -156,7 +156,7 @@ PointerPosition PointerAt(const ControlState& s, float x, float y) {
 
 std::optional<PickedPoint> NearestPoint(const ControlState& s, float x, float y) {
   const SeriesStore& store = s.Store;
-  const ScaleMap xMap = XMapOf(s), yMap = YMapOf(s);
+  const ScaleMap xMap = XMapOf(s.Layout), yMap = YMapOf(s.Layout);
   double best = 1e32;
   PickedPoint picked;
   for (qint32 g = store.GroupCount(); g >= 1; --g) {
@@ -178,7 +178,8 @@ std::optional<PickedPoint> NearestPoint(const ControlState& s, float x, float y)
       }
     }
   }
-  if (best == 1e32 || std::fabs(x - picked.X) >= s.PickToleranceX || std::fabs(y - picked.Y) >= s.PickToleranceY)
+  if (best == 1e32 || std::fabs(x - picked.X) >= s.Layout.PickToleranceX ||
+      std::fabs(y - picked.Y) >= s.Layout.PickToleranceY)
     return std::nullopt;
   return picked;
 }

@@ -44,16 +44,16 @@ QList<float> pointList(const QList<float>& values, qint32 np) {
 
 }  // namespace
 
-Primitives::Primitives(ControlState& state, DrawingDevice* device) : s_(state), device_(device) {}
+Primitives::Primitives(DrawContext& context, DrawingDevice* device) : c_(context), device_(device) {}
 
 bool Primitives::capture(std::initializer_list<QVariant> record) {
-  if (!s_.StreamCapture) return false;
-  AppendRecord(s_.StreamList, s_.StreamCount, record);
+  if (!c_.Stream) return false;
+  AppendRecord(c_.Stream->List, c_.Stream->Count, record);
   return true;
 }
 
 void Primitives::drawLine(double x1, double y1, double x2, double y2, const QColor& colour, int width) {
-  device_->SetNotXor(s_.NotXorMode);
+  device_->SetNotXor(c_.NotXor);
   device_->Line(ToDevice(x1, y1), ToDevice(x2, y2), colour, width);
 }
 
@@ -65,8 +65,8 @@ QPolygon Primitives::mapPolygon(std::initializer_list<QPointF> points) const {
 }
 
 void Primitives::Image(const QImage& image, QPointF first, QPointF last, const TwipsRect& clip, bool smooth) {
-  if (s_.StreamCapture || !device_ || image.width() < 2 || image.height() < 2) return;
-  const DeviceMapping toDevice = Mapping();
+  if (c_.Stream || !device_ || image.width() < 2 || image.height() < 2) return;
+  const DeviceMapping& toDevice = c_.Mapping;
   // Image space to device: pixel centre (0.5, 0.5) lands on `first`, the last pixel's
   // centre on `last`; a landscape page turns the image with the rest.
   const QPointF origin = toDevice.exact(first.x(), first.y());
@@ -81,12 +81,12 @@ void Primitives::Image(const QImage& image, QPointF first, QPointF last, const T
 }
 
 void Primitives::ClipWindow() {
-  const TwipsRect& c = s_.ClipRect;
+  const TwipsRect& c = c_.Clip;
   capture({code(ClipWindowRecord), c.Left, c.Right, c.Top, c.Bottom});
 }
 
 void Primitives::Line(float x1, float y1, float x2, float y2, qint32 colour, qint32 width) {
-  if (ClipLine(x1, y1, x2, y2, s_.ClipRect) < 0) return;
+  if (ClipLine(x1, y1, x2, y2, c_.Clip) < 0) return;
   if (capture({code(LineRecord), x1, y1, x2, y2, colour, width})) return;
   const QColor c = ColourOf(colour);
   if (!device_ || !c.isValid()) return;
@@ -103,17 +103,17 @@ void Primitives::Polygon(qint32 np, const QList<float>& xs, const QList<float>& 
     minY = std::min(minY, ys[i]);
     maxY = std::max(maxY, ys[i]);
   }
-  const TwipsRect& w = s_.ClipRect;
+  const TwipsRect& w = c_.Clip;
   if (maxX < w.Left || minX > w.Right || maxY < w.Top || minY > w.Bottom) return;
   if (capture({code(PolygonRecord), np, QVariant::fromValue(pointList(xs, np)), QVariant::fromValue(pointList(ys, np)),
-               border, fill, s_.PenWidth}))
+               border, fill, c_.PenWidth}))
     return;
   if (!device_) return;
   QPolygon polygon;
   polygon.reserve(np);
   for (qint32 i = 1; i <= np; ++i) polygon.append(ToDevice(xs[i], ys[i]));
-  device_->SetNotXor(s_.NotXorMode);
-  if (border >= 0) device_->PolygonOutline(polygon, ColourOf(border), s_.PenWidth);
+  device_->SetNotXor(c_.NotXor);
+  if (border >= 0) device_->PolygonOutline(polygon, ColourOf(border), c_.PenWidth);
   if (fill >= 0) device_->PolygonFill(polygon, ColourOf(fill));
 }
 
@@ -124,20 +124,20 @@ void Primitives::Rectangle(float x1, float y1, float x2, float y2, qint32 border
 void Primitives::Marker(float x, float y, qint32 markerCode, qint32 colour) {
   if (capture({code(MarkerRecord), x, y, markerCode, colour})) return;
   if (!device_) return;
-  const double s = s_.MarkerSize;
+  const double s = c_.MarkerSize;
   if (markerCode <= -1 && markerCode >= -26) {
     Text(0, float(x - 2 * s), float(y + 1.5 * s), QString(QChar(u'A' + (-markerCode - 1))));
     return;
   }
   const QColor c = ColourOf(colour);
   if (!c.isValid()) return;
-  const int thick = 2 * s_.DefaultPenWidth;
-  device_->SetNotXor(s_.NotXorMode);
+  const int thick = 2 * c_.DefaultPenWidth;
+  device_->SetNotXor(c_.NotXor);
   switch (markerCode) {
     case 1:
     case 2: {
       const QPolygon square = mapPolygon({{x - s, y - s}, {x + s, y - s}, {x + s, y + s}, {x - s, y + s}});
-      device_->PolygonOutline(square, c, markerCode == 1 ? s_.PenWidth : thick);
+      device_->PolygonOutline(square, c, markerCode == 1 ? c_.PenWidth : thick);
       if (markerCode == 1) device_->PolygonFill(square, c);
       break;
     }
@@ -158,7 +158,7 @@ void Primitives::Marker(float x, float y, qint32 markerCode, qint32 colour) {
     case 6:
     case 7: {
       const QPolygon diamond = mapPolygon({{x - s, y}, {x, y + s}, {x + s, y}, {x, y - s}});
-      device_->PolygonOutline(diamond, c, s_.PenWidth);
+      device_->PolygonOutline(diamond, c, c_.PenWidth);
       if (markerCode == 6) device_->PolygonFill(diamond, c);
       break;
     }
@@ -168,13 +168,13 @@ void Primitives::Marker(float x, float y, qint32 markerCode, qint32 colour) {
 
 DeviceFont Primitives::CurrentFont(float angle) const {
   DeviceFont font;
-  font.Face = s_.TextFont.family();
-  double points = s_.TextFont.pointSizeF();
-  const double dpi = s_.HighResolution ? 300.0 : (device_ ? device_->DotsPerInchY() : 96.0);
-  if (points <= 0) points = s_.TextFont.pixelSize() * 72.0 / dpi;
-  font.Height = -RoundToDevice(points * dpi / 72.0 * s_.DeviceScale);
-  font.Weight = s_.TextWeight;
-  font.Escapement = RoundToDevice(double(angle) * 10) - (s_.DeviceLandscape ? 900 : 0);
+  font.Face = c_.TextFont.family();
+  double points = c_.TextFont.pointSizeF();
+  const double dpi = c_.HighResolution ? 300.0 : (device_ ? device_->DotsPerInchY() : 96.0);
+  if (points <= 0) points = c_.TextFont.pixelSize() * 72.0 / dpi;
+  font.Height = -RoundToDevice(points * dpi / 72.0 * c_.DeviceScale);
+  font.Weight = c_.TextWeight;
+  font.Escapement = RoundToDevice(double(angle) * 10) - (c_.Mapping.landscape ? 900 : 0);
   return font;
 }
 

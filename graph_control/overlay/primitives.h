@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <initializer_list>
 
+#include <QFont>
+
 #include "state/control_state.h"
 #include "state/variant_convert.h"
 #include "vellum32/drawing.h"
@@ -52,28 +54,49 @@ struct DeviceMapping {
   }
 };
 
-// While the state's StreamCapture is on the primitives append their records to
-// StreamList and draw nothing; otherwise they draw on `device` (nothing when it is null)
-// with the state's device mapping, pen width and text font.
+// The records of a captured graphics stream: entries from index 1, Count of them used.
+struct StreamSink {
+  QList<QVariant> List = QList<QVariant>(65);
+  qint32 Count = 0;
+};
+
+// What one drawing draws with, besides the device: the device mapping, the clip window,
+// the pen, the text font and weight, the marker size, and the stream sink that takes the
+// records instead of the device while a stream is captured.
+struct DrawContext {
+  DeviceMapping Mapping;
+  float DeviceScale = 1;        // of text heights, and of the mapping of a plot
+  bool HighResolution = false;  // 300 device units per inch, for the mapping and text
+  TwipsRect Clip{};
+  qint32 PenWidth = 1;         // device units, for the next outline
+  qint32 DefaultPenWidth = 1;  // lines of markers and what each drawing starts from
+  bool NotXor = false;         // not-xor pen instead of copy pen
+  QFont TextFont;              // face and point size
+  qint32 TextWeight = 700;
+  double MarkerSize = 35;  // twips from a marker's centre to its edge
+  StreamSink* Stream = nullptr;
+};
+
+// The drawing primitives over one context: while the context has a stream sink they
+// append their records to it and draw nothing; otherwise they draw on `device` (nothing
+// when it is null).
 class Primitives {
 public:
-  Primitives(ControlState& state, DrawingDevice* device);
+  Primitives(DrawContext& context, DrawingDevice* device);
 
   DrawingDevice* Device() const { return device_; }
+  DrawContext& Context() const { return c_; }
 
-  // The state's device mapping: DevicePerTwip, the offsets and DeviceLandscape.
-  DeviceMapping Mapping() const {
-    return {s_.DevicePerTwip, s_.DeviceOffsetX, s_.DeviceOffsetY, s_.DeviceLandscape, double(s_.PageWidth)};
-  }
-  QPoint ToDevice(double tx, double ty) const { return Mapping()(tx, ty); }
+  const DeviceMapping& Mapping() const { return c_.Mapping; }
+  QPoint ToDevice(double tx, double ty) const { return c_.Mapping(tx, ty); }
 
-  // Clipped to ClipRect; nothing when the segment lies wholly outside.
+  // Clipped to the clip window; nothing when the segment lies wholly outside.
   void Line(float x1, float y1, float x2, float y2, qint32 colour, qint32 width);
   // Shapes 1 to 7 and letters -1 (A) to -26 (Z) of MarkerSize; any other code draws
   // nothing. Not clipped.
   void Marker(float x, float y, qint32 code, qint32 colour);
   // Points 1..np of xs and ys (element 0 unused). Nothing when the bounding box lies
-  // wholly outside ClipRect; otherwise the whole polygon, outline (border >= 0) with
+  // wholly outside the clip window; otherwise the whole polygon, outline (border >= 0) with
   // PenWidth, then the inside (fill >= 0). Raises 9 when the lists are shorter than np + 1.
   void Polygon(qint32 np, const QList<float>& xs, const QList<float>& ys, qint32 border, qint32 fill);
   // The polygon (x1, y1), (x2, y1), (x2, y2), (x1, y2).
@@ -85,7 +108,7 @@ public:
   // (twips), drawn only inside `clip` (twips). Left out of a captured stream, and drawn
   // as nothing when less than two pixels wide or high.
   void Image(const QImage& image, QPointF first, QPointF last, const TwipsRect& clip, bool smooth);
-  // While capturing, appends a clip-window record of the current ClipRect.
+  // While capturing, appends a clip-window record of the context's clip window.
   void ClipWindow();
 
   // The font Text draws with on the current device.
@@ -96,7 +119,7 @@ private:
   void drawLine(double x1, double y1, double x2, double y2, const QColor& colour, int width);
   QPolygon mapPolygon(std::initializer_list<QPointF> points) const;
 
-  ControlState& s_;
+  DrawContext& c_;
   DrawingDevice* device_;
 };
 

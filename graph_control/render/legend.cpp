@@ -21,7 +21,7 @@ QString legendText(const ControlState& s, qint32 series) {
   return text.mid(first, last - first);
 }
 
-void drawLegend(ControlState& s, Primitives& draw, const AxisLayout& layout, const TextMeasure& measure,
+void drawLegend(const ControlState& s, Primitives& draw, AxisLayout& layout, const TextMeasure& measure,
                 bool legendOnly) {
   std::vector<qint32> listed;
   for (qint32 series = 1; series <= s.Store.SeriesCount(); ++series)
@@ -33,7 +33,7 @@ void drawLegend(ControlState& s, Primitives& draw, const AxisLayout& layout, con
   if (!legendOnly) {
     x0 = width;
     for (qint32 series : listed) x0 = std::min(x0, width - (1.2 * measure.TextWidth(legendText(s, series)) + 180));
-    s.RightLimit = convert::roundToLong(x0 - 180);
+    layout.Plot.RightLimit = convert::roundToLong(x0 - 180);
   }
   const double h = measure.TextHeight(QStringLiteral("X"));
   double y = h + 120;
@@ -58,7 +58,7 @@ void drawLegend(ControlState& s, Primitives& draw, const AxisLayout& layout, con
 
 }  // namespace
 
-void DrawLegend(ControlState& s, Primitives& draw, const AxisLayout& layout, const TextMeasure& measure,
+void DrawLegend(const ControlState& s, Primitives& draw, AxisLayout& layout, const TextMeasure& measure,
                 bool legendOnly) {
   try {
     drawLegend(s, draw, layout, measure, legendOnly);

@@ -11,7 +11,7 @@ namespace vellum32 {
 // RightLimit moves to 180 twips left of it; legend only, it stands at 240 twips. Draws
 // nothing and keeps RightLimit when no series has a text. A failure other than a
 // subscript error (which ends the legend silently) raises 32007 "Error n plotting legend".
-void DrawLegend(ControlState& s, Primitives& draw, const AxisLayout& layout, const TextMeasure& measure,
+void DrawLegend(const ControlState& s, Primitives& draw, AxisLayout& layout, const TextMeasure& measure,
                 bool legendOnly);
 
 }  // namespace vellum32

@@ -3,13 +3,11 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QSaveFile>
-#include <QScopeGuard>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <new>
 
 #include "state/control_state.h"
-#include "state/scoped_value.h"
 #include "state/variant_convert.h"
 #include "vellum32/errors.h"
 
@@ -47,14 +45,6 @@ private:
   int least_;
 };
 
-// The screen's device mapping, which printing leaves behind whatever it was before.
-void useScreenMapping(ControlState& s) {
-  s.DeviceOffsetX = s.DeviceOffsetY = 0;
-  s.DefaultPenWidth = 1;
-  s.DeviceScale = 1;
-  s.DeviceLandscape = false;
-}
-
 }  // namespace
 
 PrintMapping PrintMappingFor(bool landscape, QSizeF printableTwips, QSizeF printerDpi, double screenDpiX,
@@ -83,19 +73,15 @@ bool PrintPlot(ControlState& s, QPrinter& printer, bool landscape, double screen
   const double dpiX = printer.logicalDpiX();
   const double dpiY = printer.logicalDpiY();
   const QSizeF printable(printer.width() * TwipsPerInch / dpiX, printer.height() * TwipsPerInch / dpiY);
-  const auto screenAgain = qScopeGuard([&s] { useScreenMapping(s); });
   const PrintMapping m = PrintMappingFor(landscape, printable, QSizeF(dpiX, dpiY), screenDpiX, surface);
-  s.DefaultPenWidth = m.DefaultPenWidth;
-  s.DeviceOffsetX = m.DeviceOffsetX;
-  s.DeviceOffsetY = m.DeviceOffsetY;
-  s.DeviceScale = m.DeviceScale;
-  s.PageWidth = m.PageWidth;
-  s.PageHeight = m.PageHeight;
-  s.DeviceLandscape = landscape;
+  DrawContext context = ScreenContext(s, s.Layout, surface.Font);
+  context.Mapping = DeviceMapping{1, m.DeviceOffsetX, m.DeviceOffsetY, landscape, m.PageWidth};
+  context.DeviceScale = m.DeviceScale;
+  context.DefaultPenWidth = context.PenWidth = m.DefaultPenWidth;
   PaperDevice device(painter, dpiX, dpiY, m.DefaultPenWidth);
   PlotTarget target;
   target.Device = &device;
-  PlotGraph(s, WholePlot, target, surface);
+  PlotGraph(s, WholePlot, target, surface, context);
   return painter.end();
 }
 
@@ -126,18 +112,13 @@ SvgOutcome ExportSvg(ControlState& s, const QString& path, QSizeF controlTwips, 
     QPainter painter;
     if (!painter.begin(&svg)) return {SvgOutcome::CreationFailed, file.errorString()};
     painter.setBackgroundMode(Qt::TransparentMode);
-    const ScopedValue<bool> high(s.HighResolution, true);
-    const ScopedValue<bool> metafile(s.MetafileOutput, true);
-    // The overlay calls that follow still draw on the screen picture.
-    const ScopedValue<float> perPixelX(s.TwipsPerPixelX, s.TwipsPerPixelX);
-    const ScopedValue<float> perPixelY(s.TwipsPerPixelY, s.TwipsPerPixelY);
-    const ScopedValue<float> perTwip(s.DevicePerTwip, s.DevicePerTwip);
-    const ScopedValue<TwipsRect> clip(s.ClipRect, s.ClipRect);
+    DrawContext context = ScreenContext(s, s.Layout, surface.Font);
+    context.HighResolution = true;
     {
       PainterDevice device(painter, SvgUnitsPerInch, SvgUnitsPerInch);
       PlotTarget target;
       target.Device = &device;
-      PlotGraph(s, WholePlot, target, surface);
+      PlotGraph(s, WholePlot, target, surface, context);
     }
     painter.end();
   } catch (const Vellum32Error& e) {

@@ -34,9 +34,8 @@ PrintMapping PrintMappingFor(bool landscape, QSizeF printableTwips, QSizeF print
                              const PlotSurface& surface);
 
 // Draws the whole plot on one page of `printer`, whose job is begun and ended here. The
-// page is addressed upright; landscape turns the drawing a quarter. The state's device
-// mapping is the screen's again afterwards, also after an error. Returns false when the
-// printer cannot start the job.
+// page is addressed upright; landscape turns the drawing a quarter. The control's kept
+// layout stays that of its picture. Returns false when the printer cannot start the job.
 bool PrintPlot(ControlState& s, QPrinter& printer, bool landscape, double screenDpiX, const PlotSurface& surface);
 
 // Frame of the SVG picture in 0.01 mm from the control's size in twips, 567 twips to the

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 
+#include "overlay/primitives.h"
 #include "state/control_state.h"
 #include "vellum32/drawing.h"
 
@@ -32,11 +33,21 @@ struct PlotTarget {
 // Mode 0 draws the whole plot; any other value only the legend.
 inline constexpr qint32 WholePlot = 0;
 
-// Draws, in this order: the cleared surface, the device mapping, the legend, the axes
-// with title and labels, the series, the selection mark and the overlay. An empty store
-// shows only the overlay. Overlay recording is off while drawing. A subscript error ends
-// the drawing silently; any other error n raises 32007 "Error n plotting graph: ..." and
-// leaves overlay recording off.
-void PlotGraph(ControlState& s, qint32 mode, const PlotTarget& target, const PlotSurface& surface);
+// Draws, in this order: the cleared surface, the legend, the axes with title and labels,
+// the host's image, the series, the selection mark and the overlay, through the context
+// (its device mapping's offsets, page and scale, its default pen, its stream sink); the
+// mapping's device units per twip come from the target's resolution here. An empty store
+// shows only the overlay. Returns the layout, starting from the control's kept layout for
+// what this drawing does not lay out; the control keeps it only for its own picture.
+// Overlay recording is off while drawing. A subscript error ends the drawing silently;
+// any other error n raises 32007 "Error n plotting graph: ..." and leaves overlay
+// recording off.
+PlotLayout PlotGraph(ControlState& s, qint32 mode, const PlotTarget& target, const PlotSurface& surface,
+                     DrawContext context);
+
+// The context of a drawing on the screen picture: its mapping (no offset, upright, one
+// device unit per pixel of `layout`), the layout's clip window, a one-unit pen and the
+// title font (the surface's font without one).
+DrawContext ScreenContext(const ControlState& s, const PlotLayout& layout, const QFont& surfaceFont);
 
 }  // namespace vellum32

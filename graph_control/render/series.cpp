@@ -9,7 +9,6 @@
 
 #include "overlay/overlay.h"
 #include "render/span_kernels.h"
-#include "state/scoped_value.h"
 #include "state/variant_convert.h"
 #include "vellum32/errors.h"
 
@@ -58,7 +57,7 @@ struct MarkerRow {
 // Where the points of a series land: twips of the surface from axis units.
 struct SeriesGeometry {
   ScaleMap xMap, yMap;
-  explicit SeriesGeometry(const ControlState& s) : xMap(XMapOf(s)), yMap(YMapOf(s)) {}
+  explicit SeriesGeometry(const PlotLayout& layout) : xMap(XMapOf(layout)), yMap(YMapOf(layout)) {}
   double x(double xValue) const { return xMap.transform(xValue); }
   double y(double yValue) const { return yMap.transform(yValue); }
 };
@@ -69,10 +68,10 @@ bool inside(float x, float y, const TwipsRect& r) {
 }
 
 // The plain drawing: every segment and marker through the primitives, in order.
-void drawEverySegment(ControlState& s, Primitives& draw, const SeriesStyle& style, const double* xs, const double* ys,
-                      qint32 count, const MarkerRow& markers, qint32 colour, qint32 weight) {
-  const SeriesGeometry g(s);
-  const TwipsRect plot = s.PlotRect;
+void drawEverySegment(const PlotLayout& layout, Primitives& draw, const SeriesStyle& style, const double* xs,
+                      const double* ys, qint32 count, const MarkerRow& markers, qint32 colour, qint32 weight) {
+  const SeriesGeometry g(layout);
+  const TwipsRect plot = layout.PlotRect;
   bool previousValid = false;
   float previousX = 0;
   float previousY = 0;
@@ -193,9 +192,9 @@ private:
 
 // Whether the series paints in one colour: its lines (one pixel wide) and every marker
 // it draws, letters excepted (they are black text).
-bool paintsInOneColour(const ControlState& s, const SeriesStyle& style, const MarkerRow& markers, qint32 count,
-                       qint32 colour, qint32 weight) {
-  if (colour < 0 || s.PenWidth != 1 || (style.Lines && weight > 1)) return false;
+bool paintsInOneColour(qint32 pen, const SeriesStyle& style, const MarkerRow& markers, qint32 count, qint32 colour,
+                       qint32 weight) {
+  if (colour < 0 || pen != 1 || (style.Lines && weight > 1)) return false;
   if (!style.Markers || !markers.codes) return true;
   if (markers.uniform && !markers.colours) {
     // Markers past the filled points are drawn in colour 0.
@@ -267,15 +266,15 @@ constexpr qint32 KernelRun = 8;
 // a column come from a kernel over the Y values alone.
 class OneColourSeries {
 public:
-  OneColourSeries(const ControlState& s, Primitives& draw, const double* xs, const double* ys, qint32 count,
+  OneColourSeries(const PlotLayout& layout, Primitives& draw, const double* xs, const double* ys, qint32 count,
                   const MarkerRow& markers, qint32 colour)
-      : g_(s),
-        plot_(s.PlotRect),
-        clip_(s.ClipRect),
-        k_(s.DevicePerTwip),
-        offsetX_(s.DeviceOffsetX),
-        offsetY_(s.DeviceOffsetY),
-        half_(s.MarkerSize),
+      : g_(layout),
+        plot_(layout.PlotRect),
+        clip_(draw.Context().Clip),
+        k_(draw.Mapping().perTwip),
+        offsetX_(draw.Mapping().offsetX),
+        offsetY_(draw.Mapping().offsetY),
+        half_(draw.Context().MarkerSize),
         draw_(draw),
         paint_(*draw.Device(), ColourOf(colour)),
         xs_(xs),
@@ -519,12 +518,12 @@ private:
   std::array<std::vector<qint32>, Variants * Variants> tables_;
 };
 
-bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const double* ys, qint32 count,
+bool drawLastSquares(const PlotLayout& layout, Primitives& draw, const double* xs, const double* ys, qint32 count,
                      const MarkerRow& markers, qint32 colour) {
-  if (!markers.codes || !draw.Device() || s.StreamCapture) return false;
-  const SeriesGeometry g(s);
-  const TwipsRect plot = s.PlotRect;
-  const double half = s.MarkerSize;  // as the marker primitive takes it
+  if (!markers.codes || !draw.Device() || draw.Context().Stream) return false;
+  const SeriesGeometry g(layout);
+  const TwipsRect plot = layout.PlotRect;
+  const double half = draw.Context().MarkerSize;  // as the marker primitive takes it
   // A square drawn has its centre in the plot, so its corners lie in the device rectangle
   // of the plot widened by the half size; rounding keeps that order.
   const DeviceMapping toDevice = draw.Mapping();
@@ -556,7 +555,8 @@ bool drawLastSquares(ControlState& s, Primitives& draw, const double* xs, const 
   return true;
 }
 
-void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, bool screenPicture) {
+void drawSeries(const ControlState& s, const PlotLayout& layout, Primitives& draw, qint32 group, qint32 series,
+                bool screenPicture) {
   if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);
   const SeriesStore& store = s.Store;
   const SeriesStyle style = SeriesStyleOf(s, series);
@@ -568,50 +568,51 @@ void drawSeries(ControlState& s, Primitives& draw, qint32 group, qint32 series, 
   const MarkerRow markers(store, series);
   const qint32 colour = s.Options.SeriesColour[std::size_t(series)];
   const qint32 weight = s.Options.SeriesWeight[std::size_t(series)];
-  if (screenPicture && draw.Device() && !s.StreamCapture && !s.DeviceLandscape &&
-      paintsInOneColour(s, style, markers, count, colour, weight)) {
-    OneColourSeries one(s, draw, xs, ys, count, markers, colour);
+  if (screenPicture && draw.Device() && !draw.Context().Stream && !draw.Mapping().landscape &&
+      paintsInOneColour(draw.Context().PenWidth, style, markers, count, colour, weight)) {
+    OneColourSeries one(layout, draw, xs, ys, count, markers, colour);
     if (style.Lines) one.lines(store.XIsMonotone(group));
     if (style.Markers) one.markers(store.XIsMonotone(group));
-  } else if (style.Lines || !drawLastSquares(s, draw, xs, ys, count, markers, colour))
-    drawEverySegment(s, draw, style, xs, ys, count, markers, colour, weight);
+  } else if (style.Lines || !drawLastSquares(layout, draw, xs, ys, count, markers, colour))
+    drawEverySegment(layout, draw, style, xs, ys, count, markers, colour, weight);
 }
 
 }  // namespace
 
-void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture) {
-  s.NotXorMode = false;
+void DrawSeries(const ControlState& s, const PlotLayout& layout, Primitives& draw, bool screenPicture) {
+  draw.Context().NotXor = false;
   const SeriesStore& store = s.Store;
   for (qint32 group = store.GroupCount(); group >= 1; --group)
     for (qint32 series = store.FirstSeries(group); series <= store.LastSeries(group); ++series)
-      drawSeries(s, draw, group, series, screenPicture);
+      drawSeries(s, layout, draw, group, series, screenPicture);
 }
 
-void DrawImageLayer(const ControlState& s, Primitives& draw) {
+void DrawImageLayer(const ControlState& s, const PlotLayout& layout, Primitives& draw) {
   if (!s.Image) return;
   const ImageLayer& layer = *s.Image;
-  draw.Image(layer.Image, DataToSurface(s, layer.X0, layer.Y0), DataToSurface(s, layer.X1, layer.Y1), s.PlotRect,
-             layer.Smooth);
+  draw.Image(layer.Image, DataToSurface(s, layout, layer.X0, layer.Y0), DataToSurface(s, layout, layer.X1, layer.Y1),
+             layout.PlotRect, layer.Smooth);
 }
 
-QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point) {
+QPoint PointPosition(const ControlState& s, const PlotLayout& layout, qint32 group, qint32 series, qint32 point) {
   const SeriesStore& store = s.Store;
-  const double px = XMapOf(s).transform(store.XValue(group, point));
-  const double py = YMapOf(s).transform(store.YValue(series, point));
+  const double px = XMapOf(layout).transform(store.XValue(group, point));
+  const double py = YMapOf(layout).transform(store.YValue(series, point));
   return QPoint(convert::roundToLong(px), convert::roundToLong(py));
 }
 
-void DrawSelectionRectangle(ControlState& s, Primitives& draw, qint32 x, qint32 y) {
-  const ScopedValue<bool> notXor(s.NotXorMode, true);
-  draw.Rectangle(float(x - 46), float(y - 46), float(x + 47), float(y + 47), 0, NoColour);
+void DrawSelectionRectangle(Primitives& draw, qint32 x, qint32 y) {
+  DrawContext notXor = draw.Context();
+  notXor.NotXor = true;
+  Primitives(notXor, draw.Device()).Rectangle(float(x - 46), float(y - 46), float(x + 47), float(y + 47), 0, NoColour);
 }
 
-void DrawSelectionMark(ControlState& s, Primitives& draw) {
+void DrawSelectionMark(const ControlState& s, PlotLayout& layout, Primitives& draw) {
   if (!s.PointIsSelected) return;
   const auto [group, series, point] = s.SelectedPoint;
-  const QPoint at = PointPosition(s, group, s.Store.FirstSeries(group) + series - 1, point);
-  s.MarkerPos = at;
-  DrawSelectionRectangle(s, draw, at.x(), at.y());
+  const QPoint at = PointPosition(s, layout, group, s.Store.FirstSeries(group) + series - 1, point);
+  layout.MarkerPos = at;
+  DrawSelectionRectangle(draw, at.x(), at.y());
 }
 
 }  // namespace vellum32

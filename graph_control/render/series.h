@@ -17,27 +17,27 @@ SeriesStyle StyleOf(double styleCode, ChartTypes chart, bool plotPoints);
 SeriesStyle SeriesStyleOf(const ControlState& s, qint32 series);
 
 // Every series, groups from the last to the first and within a group from its first
-// series to its last, in copy pen: lines between valid neighbours clipped to ClipRect,
+// series to its last, in copy pen: lines between valid neighbours clipped to the clip window,
 // markers at points inside PlotRect. On a screen picture a series that paints in one
 // colour goes straight to the device with its lines gathered into pixel-column spans and
 // its filled squares into rectangles: the same pixels as drawing every record. A series of
 // square markers only, with far more points than its device area has units, is drawn with
 // only the last square of each pair of device corners, on any device: the same picture.
 // Captured streams always get every record.
-void DrawSeries(ControlState& s, Primitives& draw, bool screenPicture);
+void DrawSeries(const ControlState& s, const PlotLayout& layout, Primitives& draw, bool screenPicture);
 
 // The host's image under the series, clipped to PlotRect; nothing without one.
-void DrawImageLayer(const ControlState& s, Primitives& draw);
+void DrawImageLayer(const ControlState& s, const PlotLayout& layout, Primitives& draw);
 
 // The surface position of point `point` of series `series` (global index) of `group`,
 // rounded to whole twips. Raises 9 outside the store.
-QPoint PointPosition(const ControlState& s, qint32 group, qint32 series, qint32 point);
+QPoint PointPosition(const ControlState& s, const PlotLayout& layout, qint32 group, qint32 series, qint32 point);
 
 // The not-xor rectangle that marks a selected point at (x, y): drawn twice at the same
 // place it leaves the surface as it was.
-void DrawSelectionRectangle(ControlState& s, Primitives& draw, qint32 x, qint32 y);
+void DrawSelectionRectangle(Primitives& draw, qint32 x, qint32 y);
 
-// The mark of the selected point, if any; keeps its position in MarkerPos.
-void DrawSelectionMark(ControlState& s, Primitives& draw);
+// The mark of the selected point, if any; keeps its position in the layout's MarkerPos.
+void DrawSelectionMark(const ControlState& s, PlotLayout& layout, Primitives& draw);
 
 }  // namespace vellum32

@@ -70,6 +70,24 @@ struct AxisState {
   float HomeMax = AutoLimit;
 };
 
+// Where one drawing put the plot on its surface (twips): the plot rectangle, the range it
+// shows, the scales, the clip window, the right edge of the drawing area, the device's
+// twips per pixel, where the selection mark went, and how far a press may lie from a
+// point to pick it.
+struct PlotLayout {
+  TwipsRect PlotRect{0, 100, 0, 100};
+  AxisRange ViewRange{};
+  TwipsRect ClipRect{};
+  float XScale = 1;
+  float YScale = 1;
+  qint32 RightLimit = 0;
+  float TwipsPerPixelX = 0;
+  float TwipsPerPixelY = 0;
+  QPoint MarkerPos;  // rounded to whole twips
+  float PickToleranceX = 10;
+  float PickToleranceY = 10;
+};
+
 struct ControlState {
   // The two axes.
   AxisState X;
@@ -110,61 +128,21 @@ struct ControlState {
   // Selection.
   bool PointIsSelected = false;
   std::array<qint32, 3> SelectedPoint{};  // group, series within the group, point
-  // Where the selection mark was last drawn, rounded to whole twips.
-  QPoint MarkerPos;
 
-  // Interaction: the guards against re-entry of the zoom strip and of a press, and how
-  // far (twips) a press may lie from a point to pick it (the plot sets 100).
+  // Interaction: the guards against re-entry of the zoom strip and of a press.
   bool ScrollGuard = false;
   bool PickGuard = false;
-  float PickToleranceX = 10;
-  float PickToleranceY = 10;
   bool WheelZoom = true;
 
-  // Drawing geometry, written by the plot routine.
-  TwipsRect PlotRect{0, 100, 0, 100};
-  AxisRange ViewRange{};
-  TwipsRect ClipRect{};
-  float XScale = 1;
-  float YScale = 1;
-  float TwipsPerPixelX = 0;
-  float TwipsPerPixelY = 0;
-
-  // Output state: drawing into a metafile instead of the picture.
-  bool MetafileOutput = false;
-  bool HighResolution = false;  // primitives at 300 device units per inch
+  // The layout of the control's picture, as the plot routine last returned it: what the
+  // overlay, picking, zoom and the pointer read between drawings.
+  PlotLayout Layout;
 
   // Overlay: the host's drawing calls, recorded with the values as passed. Records
   // start at index 1; the list starts with 65 empty entries and grows by 64.
   QList<QVariant> OverlayList = QList<QVariant>(65);
   qint32 OverlayCount = 0;
   bool OverlayRecording = true;
-
-  // Graphics stream: while StreamCapture is on, the primitives append their records
-  // (twips of the surface) here instead of drawing.
-  QList<QVariant> StreamList;
-  qint32 StreamCount = 0;
-  bool StreamCapture = false;
-
-  // Device mapping of the primitives: device = twips x DevicePerTwip + offset, or
-  // turned a quarter turn on a page of PageWidth x PageHeight twips.
-  float DeviceScale = 1;
-  float DevicePerTwip = 1;
-  float DeviceOffsetX = 0;
-  float DeviceOffsetY = 0;
-  bool DeviceLandscape = false;
-  float PageWidth = 0;
-  float PageHeight = 0;
-  qint32 PenWidth = 1;         // device units, for the next line or outline
-  qint32 DefaultPenWidth = 1;  // what PenWidth returns to after each public call
-  bool NotXorMode = false;     // drawing mode: not-xor pen instead of copy pen
-
-  // Text of the primitives: face and point size (from TitleFont), weight 400 or 700.
-  QFont TextFont;
-  qint32 TextWeight = 700;
-
-  // Right edge of the drawing area, twips, as the plot routine last computed it.
-  qint32 RightLimit = 0;
 
   std::optional<ImageLayer> Image;  // none until the host sets one
 };
@@ -180,9 +158,9 @@ struct ScaleMap {
   double invTransform(double twips) const { return (twips - Origin) / Scale + Min; }
 };
 
-// The axes' maps as the plot routine last laid them out.
-inline ScaleMap XMapOf(const ControlState& s) { return {s.PlotRect.Left, s.ViewRange.XMin, s.XScale}; }
-inline ScaleMap YMapOf(const ControlState& s) { return {s.PlotRect.Bottom, s.ViewRange.YMin, -double(s.YScale)}; }
+// The axes' maps of a layout.
+inline ScaleMap XMapOf(const PlotLayout& l) { return {l.PlotRect.Left, l.ViewRange.XMin, l.XScale}; }
+inline ScaleMap YMapOf(const PlotLayout& l) { return {l.PlotRect.Bottom, l.ViewRange.YMin, -double(l.YScale)}; }
 
 // The axis settings data values are converted with.
 inline AxisScale AxisScaleOf(const AxisState& axis) { return AxisScale{axis.Type, axis.Cutoff, axis.LnBase}; }

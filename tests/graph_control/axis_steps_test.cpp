@@ -36,20 +36,23 @@ struct Captured {
   QList<QPointF> textAt;
   int frames = 0;
 
+  StreamSink sink;
+  DrawContext context;
+
   explicit Captured(ControlState state) : s(std::move(state)) {}
   void plot() {
-    s.TwipsPerPixelX = s.TwipsPerPixelY = 15;
-    s.ClipRect = TwipsRect{0, 5985, 0, 3985};
-    s.StreamCapture = true;
-    Primitives draw(s, nullptr);
+    layout.Plot.TwipsPerPixelX = layout.Plot.TwipsPerPixelY = 15;
+    context.Clip = TwipsRect{0, 5985, 0, 3985};
+    context.Stream = &sink;
+    Primitives draw(context, nullptr);
     FixedMeasure measure;
     SetRightLimit(s, layout);
     PlotAxes(s, layout, draw, measure);
-    for (qint32 i = 1; i <= s.StreamCount;) {
-      const int code = s.StreamList[i].toInt();
+    for (qint32 i = 1; i <= sink.Count;) {
+      const int code = sink.List[i].toInt();
       if (code == TextRecord) {
-        texts << s.StreamList[i + 4].toString();
-        textAt << QPointF(s.StreamList[i + 2].toFloat(), s.StreamList[i + 3].toFloat());
+        texts << sink.List[i + 4].toString();
+        textAt << QPointF(sink.List[i + 2].toFloat(), sink.List[i + 3].toFloat());
       }
       if (code == PolygonRecord) ++frames;
       i += RecordLength(code);
@@ -120,8 +123,8 @@ TEST(AutomaticLimitsTest, OtherAxisTypesTransformLikeLogLinearButConvertBackLike
   s.X.Max = 1;
   AxisLayout layout;
   SetViewRange(s, layout);
-  EXPECT_FLOAT_EQ(s.ViewRange.YMin, 1);
-  EXPECT_NEAR(s.ViewRange.YMax, 4, 1e-5);
+  EXPECT_FLOAT_EQ(layout.Plot.ViewRange.YMin, 1);
+  EXPECT_NEAR(layout.Plot.ViewRange.YMax, 4, 1e-5);
   EXPECT_EQ(TickLabel(3, s.Y.Type == AxisTypes::LogLinear, 1, DecimalsFormat(1), 10), "3");
 }
 
@@ -131,8 +134,8 @@ TEST(AxisStepsTest, LogLinearLimitsAndLabels) {
   EXPECT_FLOAT_EQ(c.s.Y.Min, 0.5f);
   EXPECT_FLOAT_EQ(c.s.Y.Max, 1000);
   EXPECT_EQ(c.layout.YInterval, 1);
-  EXPECT_FLOAT_EQ(c.s.ViewRange.YMin, 0.5f);
-  EXPECT_NEAR(c.s.ViewRange.YMax, 4, 1e-5);
+  EXPECT_FLOAT_EQ(c.layout.Plot.ViewRange.YMin, 0.5f);
+  EXPECT_NEAR(c.layout.Plot.ViewRange.YMax, 4, 1e-5);
   // Y labels at axis units 1 to 4, then the X labels 1 to 4.
   EXPECT_EQ(c.texts, QStringList({"1", "10", "100", "1000", "1", "2", "3", "4"}));
 }
@@ -146,8 +149,8 @@ TEST(AxisStepsTest, LogLinearIntervalGrowsToThreeOverTwentyFourUnits) {
   s.X.Max = 1;
   AxisLayout layout;
   SetViewRange(s, layout);
-  EXPECT_NEAR(s.ViewRange.YMin, -12, 1e-4);
-  EXPECT_NEAR(s.ViewRange.YMax, 12, 1e-4);
+  EXPECT_NEAR(layout.Plot.ViewRange.YMin, -12, 1e-4);
+  EXPECT_NEAR(layout.Plot.ViewRange.YMax, 12, 1e-4);
   EXPECT_EQ(layout.YInterval, 3);
   s.Y.Min = -1e4f;  // -5 .. 12: 17 \ 2 = 8
   SetViewRange(s, layout);
@@ -171,24 +174,24 @@ TEST(AxisStepsTest, LinearQuarterTicksAndFrame) {
   c.plot();
   EXPECT_EQ(c.texts, QStringList({"0.00", "0.25", "0.50", "0.75", "1.00", "0.25", "0.50", "0.75", "1.00"}));
   EXPECT_EQ(c.frames, 1);
-  const TwipsRect r = c.s.PlotRect;
+  const TwipsRect r = c.layout.Plot.PlotRect;
   // Left: the widest label (4 characters) + 180; top 120 without a title; bottom above
   // one and a half lines of numbers.
   EXPECT_EQ(r.Left, 580);
   EXPECT_EQ(r.Right, 6000 - 15 - 360);
   EXPECT_EQ(r.Top, 120);
   EXPECT_EQ(r.Bottom, 4000 - 15 - 300);
-  EXPECT_FLOAT_EQ(c.s.YScale, (r.Bottom - r.Top) / 1.0f);
-  EXPECT_FLOAT_EQ(c.s.XScale, (r.Right - r.Left) / 0.9f);
+  EXPECT_FLOAT_EQ(c.layout.Plot.YScale, (r.Bottom - r.Top) / 1.0f);
+  EXPECT_FLOAT_EQ(c.layout.Plot.XScale, (r.Right - r.Left) / 0.9f);
   // Y label of 0.50 at (left - width - 60, py + a quarter line).
   EXPECT_FLOAT_EQ(c.textAt[2].x(), r.Left - 400 - 60);
-  EXPECT_FLOAT_EQ(c.textAt[2].y(), r.Bottom - 0.5f * c.s.YScale + 50);
+  EXPECT_FLOAT_EQ(c.textAt[2].y(), r.Bottom - 0.5f * c.layout.Plot.YScale + 50);
   // The clip window follows the plot rectangle, recorded last.
-  EXPECT_EQ(c.s.ClipRect, r);
-  const qint32 last = c.s.StreamCount - 4;
-  EXPECT_EQ(c.s.StreamList[last].toInt(), ClipWindowRecord);
-  EXPECT_EQ(c.s.StreamList[last + 1].toFloat(), r.Left);
-  EXPECT_EQ(c.s.StreamList[last + 4].toFloat(), r.Bottom);
+  EXPECT_EQ(c.layout.Plot.ClipRect, r);
+  const qint32 last = c.sink.Count - 4;
+  EXPECT_EQ(c.sink.List[last].toInt(), ClipWindowRecord);
+  EXPECT_EQ(c.sink.List[last + 1].toFloat(), r.Left);
+  EXPECT_EQ(c.sink.List[last + 4].toFloat(), r.Bottom);
 }
 
 TEST(AxisStepsTest, TitleAndLabelsWidenTheMargins) {
@@ -199,12 +202,12 @@ TEST(AxisStepsTest, TitleAndLabelsWidenTheMargins) {
   Captured c(s);
   c.plot();
   EXPECT_EQ(c.layout.TopMargin, 320);
-  EXPECT_EQ(c.s.PlotRect.Top, 320);
-  EXPECT_EQ(c.s.PlotRect.Left, 200 + 180 + 100);  // label height + 180 + one digit
-  EXPECT_EQ(c.s.PlotRect.Bottom, 4000 - 15 - 300 - 200);
+  EXPECT_EQ(c.layout.Plot.PlotRect.Top, 320);
+  EXPECT_EQ(c.layout.Plot.PlotRect.Left, 200 + 180 + 100);  // label height + 180 + one digit
+  EXPECT_EQ(c.layout.Plot.PlotRect.Bottom, 4000 - 15 - 300 - 200);
   EXPECT_TRUE(c.texts.contains("Total field"));
   EXPECT_TRUE(c.texts.contains("nT"));
-  EXPECT_EQ(c.s.TextWeight, 400);
+  EXPECT_EQ(c.context.TextWeight, 400);
 }
 
 TEST(AxisStepsTest, FixedMarginsTakeTheYPairTheWayRoundTheyAreNamed) {
@@ -213,16 +216,16 @@ TEST(AxisStepsTest, FixedMarginsTakeTheYPairTheWayRoundTheyAreNamed) {
   s.YAxisTopMargin = 500;
   Captured c(s);
   c.plot();
-  EXPECT_EQ(c.s.PlotRect.Bottom, 4000 - 500);
-  EXPECT_EQ(c.s.PlotRect.Top, 120);
+  EXPECT_EQ(c.layout.Plot.PlotRect.Bottom, 4000 - 500);
+  EXPECT_EQ(c.layout.Plot.PlotRect.Top, 120);
   s.YAxisBottomMargin = 700;
   s.XAxisLeftMargin = 1000;
   s.XAxisRightMargin = 400;
   Captured d(s);
   d.plot();
-  EXPECT_EQ(d.s.PlotRect.Top, 700);
-  EXPECT_EQ(d.s.PlotRect.Left, 1000);
-  EXPECT_EQ(d.s.PlotRect.Right, 6000 - 15 - 360 - 400);
+  EXPECT_EQ(d.layout.Plot.PlotRect.Top, 700);
+  EXPECT_EQ(d.layout.Plot.PlotRect.Left, 1000);
+  EXPECT_EQ(d.layout.Plot.PlotRect.Right, 6000 - 15 - 360 - 400);
 }
 
 TEST(AxisStepsTest, WithoutAxesThePlotIsInsetByAPixel) {
@@ -231,13 +234,13 @@ TEST(AxisStepsTest, WithoutAxesThePlotIsInsetByAPixel) {
   s.Title = QStringLiteral("hidden");
   Captured c(s);
   c.plot();
-  EXPECT_EQ(c.s.RightLimit, 5985);
-  EXPECT_EQ(c.s.PlotRect, (TwipsRect{15, 5970, 15, 3985}));
-  EXPECT_FLOAT_EQ(c.s.YScale, 3970 / 4.0f);
-  EXPECT_FLOAT_EQ(c.s.XScale, 5955 / 3.0f);
+  EXPECT_EQ(c.layout.Plot.RightLimit, 5985);
+  EXPECT_EQ(c.layout.Plot.PlotRect, (TwipsRect{15, 5970, 15, 3985}));
+  EXPECT_FLOAT_EQ(c.layout.Plot.YScale, 3970 / 4.0f);
+  EXPECT_FLOAT_EQ(c.layout.Plot.XScale, 5955 / 3.0f);
   EXPECT_TRUE(c.texts.isEmpty());
   EXPECT_EQ(c.frames, 0);
-  EXPECT_EQ(c.s.StreamCount, 5);  // the clip window alone
+  EXPECT_EQ(c.sink.Count, 5);  // the clip window alone
 }
 
 TEST(AxisStepsTest, NegativeIntervalDrawsNoTicks) {
@@ -269,7 +272,7 @@ TEST(AxisStepsTest, TicksAreBoundedByTheAxisLength) {
     s.Y.Max = k.yMax;
     Captured c(s);
     c.plot();
-    const TwipsRect r = c.s.PlotRect;
+    const TwipsRect r = c.layout.Plot.PlotRect;
     qsizetype yLabels = 0, xLabels = 0;
     for (const QPointF& at : c.textAt) (at.y() > r.Bottom + 100 ? xLabels : yLabels) += 1;  // X labels a line below
     EXPECT_LE(yLabels, MostTicks(r.Bottom - r.Top, 4000, 15)) << k.name;
@@ -296,16 +299,16 @@ TEST(PlotAxesTest, ControlDrawsTheFrameOnItsPicture) {
   control.Refresh();
   const ControlState& s = StateOf(control);
   const QImage& picture = control.Picture();
-  const int left = int(std::lround(s.PlotRect.Left / s.TwipsPerPixelX));
-  const int top = int(std::lround(s.PlotRect.Top / s.TwipsPerPixelY));
-  const int bottom = int(std::lround(s.PlotRect.Bottom / s.TwipsPerPixelY));
-  const int right = int(std::lround(s.PlotRect.Right / s.TwipsPerPixelX));
+  const int left = int(std::lround(s.Layout.PlotRect.Left / s.Layout.TwipsPerPixelX));
+  const int top = int(std::lround(s.Layout.PlotRect.Top / s.Layout.TwipsPerPixelY));
+  const int bottom = int(std::lround(s.Layout.PlotRect.Bottom / s.Layout.TwipsPerPixelY));
+  const int right = int(std::lround(s.Layout.PlotRect.Right / s.Layout.TwipsPerPixelX));
   EXPECT_EQ(picture.pixel(left, (top + bottom) / 2), qRgb(0, 0, 0));
   EXPECT_EQ(picture.pixel((left + right) / 2, top), qRgb(0, 0, 0));
   EXPECT_EQ(picture.pixel((left + right) / 2, (top + bottom) / 2), qRgb(255, 255, 255));
   EXPECT_EQ(s.Y.Min, 3);
   EXPECT_EQ(control.YAxisMax(), 7);
-  EXPECT_EQ(s.ClipRect, s.PlotRect);
+  EXPECT_EQ(s.Layout.ClipRect, s.Layout.PlotRect);
   EXPECT_TRUE(s.OverlayRecording);
 }
 

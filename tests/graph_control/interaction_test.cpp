@@ -54,8 +54,10 @@ struct Strip {
   // The picture pixel of a data point.
   QPoint pixelOf(double x, double y) const {
     const ControlState& s = StateOf(control);
-    return QPoint(int(std::lround((s.PlotRect.Left + (x - s.ViewRange.XMin) * s.XScale) / s.TwipsPerPixelX)),
-                  int(std::lround((s.PlotRect.Bottom - (y - s.ViewRange.YMin) * s.YScale) / s.TwipsPerPixelY)));
+    return QPoint(int(std::lround((s.Layout.PlotRect.Left + (x - s.Layout.ViewRange.XMin) * s.Layout.XScale) /
+                                  s.Layout.TwipsPerPixelX)),
+                  int(std::lround((s.Layout.PlotRect.Bottom - (y - s.Layout.ViewRange.YMin) * s.Layout.YScale) /
+                                  s.Layout.TwipsPerPixelY)));
   }
   void click(QPoint at, Qt::KeyboardModifiers modifiers = {}) {
     QTest::mouseClick(picture, Qt::LeftButton, modifiers, at);
@@ -172,9 +174,9 @@ TEST(ZoomStripTest, IndicatorSplitsAndShowsTheWindow) {
 TEST(PickTest, TheToleranceIsStrict) {
   Strip strip;
   const ControlState& s = StateOf(strip.control);
-  EXPECT_EQ(s.PickToleranceX, 100);
-  const float px = float(s.PlotRect.Left + 50 * s.XScale);
-  const float py = float(s.PlotRect.Bottom - 50 * s.YScale);
+  EXPECT_EQ(s.Layout.PickToleranceX, 100);
+  const float px = float(s.Layout.PlotRect.Left + 50 * s.Layout.XScale);
+  const float py = float(s.Layout.PlotRect.Bottom - 50 * s.Layout.YScale);
   EXPECT_FALSE(NearestPoint(s, px + 100, py));
   EXPECT_FALSE(NearestPoint(s, px, py - 100));
   ASSERT_TRUE(NearestPoint(s, px + 99.5f, py - 99.5f));
@@ -214,14 +216,14 @@ TEST(PointerTest, LogLinearAxesReportDataValues) {
   Vellum32 control;
   ControlState& s = StateOf(control);
   s.X.Type = AxisTypes::LogLinear;
-  s.PlotRect = TwipsRect{0, 1000, 0, 1000};
-  s.ViewRange = AxisRange{0, 10, 0, 10};
-  s.XScale = s.YScale = 1;
+  s.Layout.PlotRect = TwipsRect{0, 1000, 0, 1000};
+  s.Layout.ViewRange = AxisRange{0, 10, 0, 10};
+  s.Layout.XScale = s.Layout.YScale = 1;
   EXPECT_FLOAT_EQ(PointerAt(s, 3, 500).xp, 100);
   EXPECT_NEAR(PointerAt(s, -2.5f, 500).xp, -31.6228, 1e-3);
   EXPECT_FLOAT_EQ(PointerAt(s, 0.5f, 500).xp, 0.5f);
   EXPECT_EQ(PointerAt(s, -2.5f, 1001).inview, 1 + 8);
-  s.XScale = 0;
+  s.Layout.XScale = 0;
   EXPECT_EQ(PointerAt(s, 3, 500).xp, 0);
 }
 
@@ -243,7 +245,7 @@ TEST(WheelTest, AStepKeepsTheValueUnderThePointer) {
   Strip strip;
   const QPoint at = strip.pixelOf(25, 75);
   const ControlState& s = StateOf(strip.control);
-  const QPointF twips(at.x() * s.TwipsPerPixelX, at.y() * s.TwipsPerPixelY);
+  const QPointF twips(at.x() * s.Layout.TwipsPerPixelX, at.y() * s.Layout.TwipsPerPixelY);
   const PointerPosition before = PointerAt(s, float(twips.x()), float(twips.y()));
   QWheelEvent in(at, strip.picture->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
                  Qt::NoScrollPhase, false);

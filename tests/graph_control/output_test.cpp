@@ -153,8 +153,10 @@ TEST(ImageLayerTest, PixelsLandWhereTheirCentresSayOnEveryTarget) {
   const QImage screen = g.control.Picture().convertToFormat(QImage::Format_RGB32);
   const ControlState& s = StateOf(g.control);
   const auto pixel = [&](double x, double y) {
-    return QPoint(int(std::floor((s.PlotRect.Left + (x - s.ViewRange.XMin) * s.XScale) * s.DevicePerTwip)),
-                  int(std::floor((s.PlotRect.Bottom - (y - s.ViewRange.YMin) * s.YScale) * s.DevicePerTwip)));
+    return QPoint(int(std::floor((s.Layout.PlotRect.Left + (x - s.Layout.ViewRange.XMin) * s.Layout.XScale) /
+                                 s.Layout.TwipsPerPixelX)),
+                  int(std::floor((s.Layout.PlotRect.Bottom - (y - s.Layout.ViewRange.YMin) * s.Layout.YScale) /
+                                 s.Layout.TwipsPerPixelY)));
   };
   // Each quarter's colour a pixel inside its edges, and none a pixel outside.
   const struct {

@@ -15,9 +15,9 @@ const qint32 Red = RGBColour(255, 0, 0);
 // The pixel of the picture where the data point (x, y) lands with the current axes.
 QPoint pixelOf(const Vellum32& control, double x, double y) {
   const ControlState& s = StateOf(control);
-  const double tx = s.PlotRect.Left + (x - s.ViewRange.XMin) * s.XScale;
-  const double ty = s.PlotRect.Bottom - (y - s.ViewRange.YMin) * s.YScale;
-  return QPoint(int(std::nearbyint(tx * s.DevicePerTwip)), int(std::nearbyint(ty * s.DevicePerTwip)));
+  const double tx = s.Layout.PlotRect.Left + (x - s.Layout.ViewRange.XMin) * s.Layout.XScale;
+  const double ty = s.Layout.PlotRect.Bottom - (y - s.Layout.ViewRange.YMin) * s.Layout.YScale;
+  return QPoint(int(std::nearbyint(tx / s.Layout.TwipsPerPixelX)), int(std::nearbyint(ty / s.Layout.TwipsPerPixelY)));
 }
 
 bool pictureIsBlank(const Vellum32& control) {
@@ -65,7 +65,6 @@ TEST(OverlayTest, DrawLineRecordsSevenEntriesWithTheValuesAsPassed) {
   EXPECT_EQ(s.OverlayList[4].toFloat(), 10);
   EXPECT_EQ(s.OverlayList[6].toInt(), Red);
   EXPECT_EQ(s.OverlayList[7].toInt(), 1);
-  EXPECT_EQ(s.PenWidth, s.DefaultPenWidth);
   const QPoint mid = pixelOf(p.control, 5, 5);
   const QImage& picture = p.control.Picture();
   bool red = false;

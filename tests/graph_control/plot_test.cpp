@@ -38,26 +38,27 @@ struct Graph {
     s.Font = control.Font();
     return s;
   }
+  DrawContext context() const { return ScreenContext(StateOf(control), StateOf(control).Layout, control.Font()); }
   // Every call the plot makes on a device other than the screen picture.
   std::vector<DeviceCall> record(qint32 mode = WholePlot) {
     RecordingDevice device;
     PlotTarget target;
     target.Device = &device;
-    PlotGraph(StateOf(control), mode, target, surface());
+    PlotGraph(StateOf(control), mode, target, surface(), context());
     return device.calls;
   }
-  // The records of a captured plot, each as its list of entries (code first).
+  // The records of a captured plot, each as its list of entries (code first); the layout
+  // it made becomes the control's.
   std::vector<QVariantList> capture(qint32 mode = WholePlot) {
     ControlState& s = StateOf(control);
-    s.StreamList.clear();
-    s.StreamCount = 0;
-    s.StreamCapture = true;
-    PlotGraph(s, mode, PlotTarget{}, surface());
-    s.StreamCapture = false;
+    StreamSink sink;
+    DrawContext c = context();
+    c.Stream = &sink;
+    s.Layout = PlotGraph(s, mode, PlotTarget{}, surface(), c);
     std::vector<QVariantList> records;
-    for (qint32 i = 1; i <= s.StreamCount;) {
-      const int length = RecordLength(s.StreamList[i].toInt());
-      records.push_back(s.StreamList.mid(i, length));
+    for (qint32 i = 1; i <= sink.Count;) {
+      const int length = RecordLength(sink.List[i].toInt());
+      records.push_back(sink.List.mid(i, length));
       i += std::max(length, 1);
     }
     return records;
@@ -129,7 +130,7 @@ TEST(PlotTest, APointOutsideThePlotHasNoMarkerAndItsLinesEndAtTheFrame) {
   g.control.setYAxisMax(10);
   const std::vector<QVariantList> records = g.capture();
   EXPECT_EQ(ofCode(records, MarkerRecord).size(), 2u);
-  const TwipsRect plot = StateOf(g.control).PlotRect;
+  const TwipsRect plot = StateOf(g.control).Layout.PlotRect;
   int atFrame = 0;
   for (const QVariantList& line : ofCode(records, LineRecord))
     if (line[5].toInt() == Red) atFrame += (line[2].toFloat() == plot.Top) + (line[4].toFloat() == plot.Top);
@@ -179,7 +180,7 @@ TEST(PlotTest, ManySquaresPaintAsIfEachWereDrawn) {
     star(1, n + 1) = 3;
     if (markerAtEnd) g.control.RegisterMarker(star, 1, 1, n + 1);
     g.control.Refresh();
-    const QPoint end = PointPosition(StateOf(g.control), 1, 1, markerAtEnd ? n + 1 : 1);
+    const QPoint end = PointPosition(StateOf(g.control), StateOf(g.control).Layout, 1, 1, markerAtEnd ? n + 1 : 1);
     return std::pair(g.control.Picture(),
                      QPointF(end.x() / g.control.TwipsPerPixelX(), end.y() / g.control.TwipsPerPixelY()));
   };
@@ -242,7 +243,7 @@ TEST(LegendTest, ColumnAndSampleFollowTheTextsAndMarkerSize) {
     EXPECT_EQ(texts[1][4].toString(), QStringLiteral("A much wider text"));
     const float x0 = texts[0][2].toFloat() - 120;
     EXPECT_EQ(texts[1][2].toFloat() - 120, x0);
-    EXPECT_EQ(StateOf(g.control).RightLimit, qint32(std::nearbyint(x0 - 180)));
+    EXPECT_EQ(StateOf(g.control).Layout.RightLimit, qint32(std::nearbyint(x0 - 180)));
     const float h = (texts[0][3].toFloat() + 30 - 240) / 2;
     EXPECT_FLOAT_EQ(texts[1][3].toFloat() - texts[0][3].toFloat(), h + 120);
     const auto sample = std::find_if(records.begin(), records.end(), [&](const QVariantList& r) {
@@ -258,10 +259,10 @@ TEST(LegendTest, NoTextNoAxesOrLegendOnly) {
   g.control.setDisplayLegend(true);
   g.control.RegisterData(makeTable({{0, 1, 2}, {0, 1, 2}}));
   g.capture();
-  const qint32 fullWidth = StateOf(g.control).RightLimit;
+  const qint32 fullWidth = StateOf(g.control).Layout.RightLimit;
   g.control.SetSeriesOptions(1, 1, Red, QStringLiteral("Series"));
   g.capture();
-  EXPECT_LT(StateOf(g.control).RightLimit, fullWidth);
+  EXPECT_LT(StateOf(g.control).Layout.RightLimit, fullWidth);
 
   const auto legendTexts = [&](qint32 mode) {
     std::vector<float> xs;
@@ -324,7 +325,7 @@ TEST(PlotTest, ColumnSpansGiveThePixelsOfEverySegment) {
   PlotTarget target;
   target.Device = &device;
   target.ClearColour = Qt::white;
-  PlotGraph(StateOf(g.control), WholePlot, target, g.surface());
+  PlotGraph(StateOf(g.control), WholePlot, target, g.surface(), g.context());
   painter.end();
   int differing = 0;
   for (int y = 0; y < plain.height(); ++y)

@@ -11,11 +11,10 @@ using test::DeviceCall;
 using test::RecordingDevice;
 
 // A state mapping 15 twips to one device unit, clipping to a 3000 x 1500 twips window.
-ControlState screenState() {
-  ControlState s;
-  s.TwipsPerPixelX = s.TwipsPerPixelY = 15;
-  s.DevicePerTwip = 1.0f / 15;
-  s.ClipRect = TwipsRect{0, 3000, 0, 1500};
+DrawContext screenState() {
+  DrawContext s;
+  s.Mapping.perTwip = 1.0f / 15;
+  s.Clip = TwipsRect{0, 3000, 0, 1500};
   s.MarkerSize = 30;
   return s;
 }
@@ -23,30 +22,30 @@ ControlState screenState() {
 const QRgb White = qRgb(255, 255, 255);
 
 TEST(DeviceMappingTest, ScaleAndOffsetsWithHalvesToEven) {
-  ControlState s;
-  s.DevicePerTwip = 0.5f;
+  DrawContext s;
+  s.Mapping.perTwip = 0.5f;
   Primitives p(s, nullptr);
   EXPECT_EQ(p.ToDevice(20, 40), QPoint(10, 20));
   EXPECT_EQ(p.ToDevice(5, 7), QPoint(2, 4));    // 2.5 -> 2, 3.5 -> 4
   EXPECT_EQ(p.ToDevice(-5, 9), QPoint(-2, 4));  // -2.5 -> -2, 4.5 -> 4
-  s.DeviceOffsetX = 100;
-  s.DeviceOffsetY = 50;
+  s.Mapping.offsetX = 100;
+  s.Mapping.offsetY = 50;
   EXPECT_EQ(p.ToDevice(20, 40), QPoint(110, 70));
 }
 
 TEST(DeviceMappingTest, QuarterTurnOnTheLandscapePage) {
-  ControlState s;
-  s.DevicePerTwip = 0.5f;
-  s.DeviceLandscape = true;
-  s.PageWidth = 1000;
-  s.DeviceOffsetX = 100;
-  s.DeviceOffsetY = 100;
+  DrawContext s;
+  s.Mapping.perTwip = 0.5f;
+  s.Mapping.landscape = true;
+  s.Mapping.pageWidth = 1000;
+  s.Mapping.offsetX = 100;
+  s.Mapping.offsetY = 100;
   Primitives p(s, nullptr);
   EXPECT_EQ(p.ToDevice(100, 200), QPoint((1000 - 200) / 2 + 100, 100 / 2 + 100));
 }
 
 TEST(DeviceMappingTest, FarPointsStayInsideTheDeviceRange) {
-  ControlState s;
+  DrawContext s;
   Primitives p(s, nullptr);
   const QPoint far = p.ToDevice(1e30, -1e30);
   EXPECT_GT(far.x(), 1000000000);
@@ -54,7 +53,7 @@ TEST(DeviceMappingTest, FarPointsStayInsideTheDeviceRange) {
 }
 
 TEST(PrimitivesTest, LineIsClippedToTheWindow) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   RecordingDevice device;
   Primitives p(s, &device);
   p.Line(-300, 150, 1500, 150, RGBColour(255, 0, 0), 3);
@@ -70,7 +69,7 @@ TEST(PrimitivesTest, LineIsClippedToTheWindow) {
 }
 
 TEST(PrimitivesTest, PolygonBoundingBoxTest) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   RecordingDevice device;
   Primitives p(s, &device);
   // All points left of the window: nothing.
@@ -87,7 +86,7 @@ TEST(PrimitivesTest, PolygonBoundingBoxTest) {
 }
 
 TEST(PrimitivesTest, RectangleBorderOrFillOnly) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   RecordingDevice device;
   Primitives p(s, &device);
   s.PenWidth = 2;
@@ -103,7 +102,7 @@ TEST(PrimitivesTest, RectangleBorderOrFillOnly) {
 }
 
 TEST(PrimitivesTest, MarkersByCode) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   s.DefaultPenWidth = 2;
   const qint32 red = RGBColour(255, 0, 0);
   const auto draw = [&](qint32 code) {
@@ -151,7 +150,7 @@ TEST(PrimitivesTest, MarkersByCode) {
 }
 
 TEST(PrimitivesTest, TextFontFromTheDeviceResolution) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   s.TextFont = QFont(QStringLiteral("DejaVu Sans"), 12);
   s.TextWeight = 400;
   s.DeviceScale = 2;
@@ -165,15 +164,17 @@ TEST(PrimitivesTest, TextFontFromTheDeviceResolution) {
   EXPECT_EQ(c.font.Escapement, 900);
   EXPECT_EQ(c.font.Weight, 400);
   EXPECT_EQ(c.font.Face, "DejaVu Sans");
-  s.DeviceLandscape = true;
+  s.Mapping.landscape = true;
   s.HighResolution = true;
   EXPECT_EQ(p.CurrentFont(90).Escapement, 0);
   EXPECT_EQ(p.CurrentFont(0).Height, -100);  // 300 units per inch
 }
 
 TEST(CaptureTest, PrimitivesAppendRecordsInsteadOfDrawing) {
-  ControlState s = screenState();
-  s.StreamCapture = true;
+  DrawContext s = screenState();
+  StreamSink sink;
+  sink.List.clear();  // grows by 64 entries when short
+  s.Stream = &sink;
   s.PenWidth = 3;
   RecordingDevice device;
   Primitives p(s, &device);
@@ -184,9 +185,9 @@ TEST(CaptureTest, PrimitivesAppendRecordsInsteadOfDrawing) {
   p.Text(45, 10, 20, QStringLiteral("abc"));
   p.Line(-300, -300, -10, -10, 0, 1);  // outside: not captured
   EXPECT_TRUE(device.calls.empty());
-  ASSERT_EQ(s.StreamCount, 5 + 7 + 5 + 7 + 5);
-  ASSERT_EQ(s.StreamList.size(), 64);
-  const QList<QVariant>& l = s.StreamList;
+  ASSERT_EQ(sink.Count, 5 + 7 + 5 + 7 + 5);
+  ASSERT_EQ(sink.List.size(), 64);
+  const QList<QVariant>& l = sink.List;
   EXPECT_FALSE(l[0].isValid());
   EXPECT_EQ(l[1].typeId(), QMetaType::Short);
   EXPECT_EQ(l[1].toInt(), ClipWindowRecord);
@@ -226,7 +227,7 @@ struct Canvas {
   QImage image{60, 40, QImage::Format_RGB32};
   Canvas() { image.fill(White); }
   template <class F>
-  void paint(ControlState& s, F&& f) {
+  void paint(DrawContext& s, F&& f) {
     QPainter painter(&image);
     PainterDevice device(painter, 96, 96);
     Primitives p(s, &device);
@@ -235,7 +236,7 @@ struct Canvas {
 };
 
 TEST(PainterDeviceTest, LineLeavesOutItsEndPoint) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   Canvas c;
   c.paint(s, [](Primitives& p) { p.Line(30, 150, 150, 150, RGBColour(255, 0, 0), 1); });
   EXPECT_EQ(c.image.pixel(2, 10), qRgb(255, 0, 0));
@@ -246,7 +247,7 @@ TEST(PainterDeviceTest, LineLeavesOutItsEndPoint) {
 }
 
 TEST(PainterDeviceTest, FillOnlyAndBorderOnly) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   const QRgb blue = qRgb(0, 0, 255);
   Canvas fill;
   fill.paint(s, [](Primitives& p) { p.Rectangle(150, 150, 450, 300, NoColour, RGBColour(0, 0, 255)); });
@@ -262,7 +263,7 @@ TEST(PainterDeviceTest, FillOnlyAndBorderOnly) {
 }
 
 TEST(PainterDeviceTest, FilledMarkerShowsItsColour) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   Canvas c;
   c.paint(s, [](Primitives& p) { p.Marker(300, 300, 1, RGBColour(0, 128, 0)); });
   EXPECT_EQ(c.image.pixel(20, 20), qRgb(0, 128, 0));
@@ -270,11 +271,11 @@ TEST(PainterDeviceTest, FilledMarkerShowsItsColour) {
 }
 
 TEST(PainterDeviceTest, NotXorMarkDrawnTwiceLeavesThePicture) {
-  ControlState s = screenState();
+  DrawContext s = screenState();
   Canvas c;
   c.paint(s, [](Primitives& p) { p.Rectangle(60, 60, 600, 450, NoColour, RGBColour(200, 100, 50)); });
   const QImage before = c.image.copy();
-  s.NotXorMode = true;
+  s.NotXor = true;
   c.paint(s, [](Primitives& p) { p.Rectangle(150, 150, 750, 300, 0, NoColour); });
   EXPECT_NE(c.image, before);
   EXPECT_EQ(c.image.pixel(45, 10), qRgb(0, 0, 0));  // white turned black

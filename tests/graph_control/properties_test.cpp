@@ -62,9 +62,9 @@ TEST(Vellum32Properties, NewControlReportsItsInitialValues) {
   EXPECT_EQ(s.Store.MaxPoints(), 0);
   EXPECT_FLOAT_EQ(s.X.LnBase, float(std::log(10.0)));
   EXPECT_FLOAT_EQ(s.Y.LnBase, float(std::log(10.0)));
-  EXPECT_EQ(s.PlotRect, (TwipsRect{0, 100, 0, 100}));
-  EXPECT_EQ(s.XScale, 1.0f);
-  EXPECT_EQ(s.YScale, 1.0f);
+  EXPECT_EQ(s.Layout.PlotRect, (TwipsRect{0, 100, 0, 100}));
+  EXPECT_EQ(s.Layout.XScale, 1.0f);
+  EXPECT_EQ(s.Layout.YScale, 1.0f);
   EXPECT_FALSE(s.PointIsSelected);
   for (int i = 0; i < SeriesOptionEntries; ++i) {
     EXPECT_EQ(s.Options.SeriesColour[std::size_t(i)], 0);

@@ -649,10 +649,10 @@ TEST(RefreshTest, ClearsThePictureToTheBackColourAndSetsTheClipWindow) {
   EXPECT_EQ(picture.size(), graph->size());
   EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2), QColor(250, 240, 230));
   const ControlState& s = StateOf(c);
-  EXPECT_FLOAT_EQ(s.TwipsPerPixelX, float(c.TwipsPerPixelX()));
-  EXPECT_FLOAT_EQ(s.ClipRect.Right, float(graph->width() * c.TwipsPerPixelX() - c.TwipsPerPixelX()));
-  EXPECT_FLOAT_EQ(s.ClipRect.Bottom, float(graph->height() * c.TwipsPerPixelY() - c.TwipsPerPixelY()));
-  EXPECT_EQ(s.ClipRect.Left, 0.0f);
+  EXPECT_FLOAT_EQ(s.Layout.TwipsPerPixelX, float(c.TwipsPerPixelX()));
+  EXPECT_FLOAT_EQ(s.Layout.ClipRect.Right, float(graph->width() * c.TwipsPerPixelX() - c.TwipsPerPixelX()));
+  EXPECT_FLOAT_EQ(s.Layout.ClipRect.Bottom, float(graph->height() * c.TwipsPerPixelY() - c.TwipsPerPixelY()));
+  EXPECT_EQ(s.Layout.ClipRect.Left, 0.0f);
 }
 
 }  // namespace

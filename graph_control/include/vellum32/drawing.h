@@ -24,6 +24,7 @@ namespace vellum32 {
 //    unused, points from 1), border colour, fill colour, line width (longs)
 // 13 rectangle: x1, y1, x2, y2 (singles), border colour, fill colour, line width (longs)
 // 14 text: angle in degrees (single), x, y (singles), text (string)
+// There is no record of an image: a stream leaves out the image layer (SetImageLayer).
 enum RecordCodes : qint16 {
   ClipWindowRecord = 1,
   LineRecord = 10,
