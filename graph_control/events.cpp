@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "interact/input_codes.h"
 #include "interact/zoom.h"
 #include "overlay/primitives.h"
 #include "picture_box.h"
@@ -16,64 +17,6 @@
 #include "vellum32/vellum32.h"
 
 namespace vellum32 {
-namespace {
-
-constexpr qint16 LeftButton = 1;
-constexpr qint16 RightButton = 2;
-constexpr qint16 MiddleButton = 4;
-
-qint16 buttonCode(Qt::MouseButtons buttons) {
-  return qint16((buttons & Qt::LeftButton ? LeftButton : 0) | (buttons & Qt::RightButton ? RightButton : 0) |
-                (buttons & Qt::MiddleButton ? MiddleButton : 0));
-}
-
-// Shift 1, Ctrl 2, Alt 4.
-qint16 shiftCode(Qt::KeyboardModifiers modifiers) {
-  return qint16((modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
-                (modifiers & Qt::AltModifier ? 4 : 0));
-}
-
-// The classic virtual-key code of a key: letters and digits as their capital ASCII code,
-// the keys of the usual keyboard by their codes, 0 for a key without one.
-qint16 keyCode(int key) {
-  if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Space)
-    return qint16(key);
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return qint16(112 + (key - Qt::Key_F1));
-  switch (key) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    default: return 0;
-  }
-}
-
-// A band smaller than this (pixels) in either direction is a click, not a zoom.
-constexpr double SmallestBand = 3;
-
-// One wheel step is 15 degrees (120 eighths). Zoom steps go no further than 1/1000 and
-// 1000 times the home extent, a ratio 4/3 to the 48th power spans: a turn counts up to
-// 64 steps, so that any turn ends in a few steps and the count of eighths never overflows.
-constexpr int WheelStep = 120;
-constexpr qint64 MostWheelSteps = 64;
-
-}  // namespace
 
 bool Vellum32::WheelZoom() const { return s_->WheelZoom; }
 
@@ -177,8 +120,8 @@ bool Vellum32::handleInput(const QWidget* from, QEvent* event) {
       }
       case QEvent::KeyPress: {
         auto* e = static_cast<QKeyEvent*>(event);
-        qint16 code = keyCode(e->key());
-        qint16 shift = shiftCode(e->modifiers());
+        qint16 code = KeyCode(e->key());
+        qint16 shift = ShiftCode(e->modifiers());
         emit KeyDown(code, shift);
         const QString text = e->text();
         if (text.size() == 1 && text[0].unicode() < 256) {
@@ -189,8 +132,8 @@ bool Vellum32::handleInput(const QWidget* from, QEvent* event) {
       }
       case QEvent::KeyRelease: {
         auto* e = static_cast<QKeyEvent*>(event);
-        qint16 code = keyCode(e->key());
-        qint16 shift = shiftCode(e->modifiers());
+        qint16 code = KeyCode(e->key());
+        qint16 shift = ShiftCode(e->modifiers());
         emit KeyUp(code, shift);
         return true;
       }
@@ -214,7 +157,7 @@ void Vellum32::press(QMouseEvent* event, QPointF at) {
     bandActive_ = true;
     bandStart_ = bandEnd_ = at;
   }
-  pick(buttonCode(event->button()), shiftCode(event->modifiers()), at);
+  pick(ButtonCode(event->button()), ShiftCode(event->modifiers()), at);
 }
 
 void Vellum32::pick(qint16 button, qint16 shift, QPointF at) {
@@ -234,13 +177,9 @@ void Vellum32::pick(qint16 button, qint16 shift, QPointF at) {
     return;
   }
   const QPoint mark(int(std::lround(picked->X)), int(std::lround(picked->Y)));
-  onPicture([&](Primitives& draw) {
-    if (s.PointIsSelected) DrawSelectionRectangle(draw, s.Layout.MarkerPos.x(), s.Layout.MarkerPos.y());
-    s.Layout.MarkerPos = mark;
-    s.SelectedPoint = {picked->Group, picked->Series - s.Store.FirstSeries(picked->Group) + 1, picked->Point};
-    DrawSelectionRectangle(draw, mark.x(), mark.y());
-    s.PointIsSelected = true;
-  });
+  const Selection selected{mark,
+                           {picked->Group, picked->Series - s.Store.FirstSeries(picked->Group) + 1, picked->Point}};
+  onPicture([&](Primitives& draw) { MoveSelection(s, draw, selected); });
   qint32 group = s.SelectedPoint[0];
   qint32 series = s.SelectedPoint[1];
   qint32 point = s.SelectedPoint[2];
@@ -253,8 +192,8 @@ void Vellum32::move(QMouseEvent* event, QPointF at) {
     bandEnd_ = at;
     drawBand();
   }
-  qint16 button = buttonCode(event->buttons());
-  qint16 shift = shiftCode(event->modifiers());
+  qint16 button = ButtonCode(event->buttons());
+  qint16 shift = ShiftCode(event->modifiers());
   float x = float(at.x());
   float y = float(at.y());
   PointerPosition pointer;
@@ -267,8 +206,8 @@ void Vellum32::move(QMouseEvent* event, QPointF at) {
 }
 
 void Vellum32::release(QMouseEvent* event, QPointF at) {
-  qint16 button = buttonCode(event->button());
-  qint16 shift = shiftCode(event->modifiers());
+  qint16 button = ButtonCode(event->button());
+  qint16 shift = ShiftCode(event->modifiers());
   float x = float(at.x());
   float y = float(at.y());
   emit MouseUp(button, shift, x, y);
@@ -276,23 +215,18 @@ void Vellum32::release(QMouseEvent* event, QPointF at) {
   if (!bandActive_ || event->button() != Qt::LeftButton) return;
   bandActive_ = false;
   if (bandShown_) drawBand();
-  const QRectF band = QRectF(bandStart_, at).normalized();
-  if (band.width() < SmallestBand * TwipsPerPixelX() || band.height() < SmallestBand * TwipsPerPixelY()) return;
-  if (!ZoomToRectangle(*s_, band)) return;
+  if (!ZoomToBand(*s_, QRectF(bandStart_, at).normalized(), TwipsPerPixelX(), TwipsPerPixelY())) return;
   Refresh();
   emit ZoomChanged();
 }
 
 void Vellum32::wheel(QWheelEvent* event, QPointF at) {
-  // One step for each 15 degrees of turn; smaller turns add up.
-  wheelRest_ = int(std::clamp(qint64(wheelRest_) + event->angleDelta().y(), -MostWheelSteps * WheelStep,
-                              MostWheelSteps * WheelStep));
+  const int steps = WheelSteps(wheelRest_, event->angleDelta().y());
   const float x = float(at.x());
   const float y = float(at.y());
   const QPointF units = AxisUnitsAt(*s_, x, y);
   bool changed = false;
-  for (; wheelRest_ >= WheelStep; wheelRest_ -= WheelStep) changed |= ZoomAbout(*s_, x, y, 3.0 / 4);
-  for (; wheelRest_ <= -WheelStep; wheelRest_ += WheelStep) changed |= ZoomAbout(*s_, x, y, 4.0 / 3);
+  for (int k = 0; k < std::abs(steps); ++k) changed |= ZoomAbout(*s_, x, y, steps > 0 ? 3.0 / 4 : 4.0 / 3);
   if (!changed) return;
   Refresh();
   // The new tick labels may have moved the plot's edges: put the same values back under

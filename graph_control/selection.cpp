@@ -22,16 +22,11 @@ void Vellum32::setSelectPoint(qint32 nGroup, qint32 Series, qint32 DataPoint, bo
   const qint64 series = qint64(store.FirstSeries(nGroup)) + Series - 1;
   if (series < 1 || series > MaxSeries) throw Vellum32Error(SubscriptOutOfRange);
   if (!s_->Options.SeriesSelectable[std::size_t(series)]) return;
-  const QPoint at = New_SelectPoint ? PointPosition(*s_, s_->Layout, nGroup, qint32(series), DataPoint) : QPoint();
-  onPicture([&](Primitives& draw) {
-    if (s_->PointIsSelected) DrawSelectionRectangle(draw, s_->Layout.MarkerPos.x(), s_->Layout.MarkerPos.y());
-    s_->PointIsSelected = false;
-    if (!New_SelectPoint) return;
-    s_->Layout.MarkerPos = at;
-    s_->SelectedPoint = {nGroup, Series, DataPoint};
-    DrawSelectionRectangle(draw, at.x(), at.y());
-    s_->PointIsSelected = true;
-  });
+  std::optional<Selection> selected;
+  if (New_SelectPoint)
+    selected =
+        Selection{PointPosition(*s_, s_->Layout, nGroup, qint32(series), DataPoint), {nGroup, Series, DataPoint}};
+  onPicture([&](Primitives& draw) { MoveSelection(*s_, draw, selected); });
 }
 
 }  // namespace vellum32

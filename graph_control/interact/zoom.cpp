@@ -140,6 +140,12 @@ bool ZoomToRectangle(ControlState& s, const QRectF& twips) {
   return true;
 }
 
+bool ZoomToBand(ControlState& s, const QRectF& band, double twipsPerPixelX, double twipsPerPixelY) {
+  constexpr double SmallestBand = 3;  // pixels
+  if (band.width() < SmallestBand * twipsPerPixelX || band.height() < SmallestBand * twipsPerPixelY) return false;
+  return ZoomToRectangle(s, band);
+}
+
 PointerPosition PointerAt(const ControlState& s, float x, float y) {
   PointerPosition at;
   if (!(s.Layout.XScale > 0) || !(s.Layout.YScale > 0)) return at;

@@ -42,6 +42,10 @@ void KeepUnderPoint(ControlState& s, float x, float y, QPointF units);
 // without width or height.
 bool ZoomToRectangle(ControlState& s, const QRectF& twips);
 
+// A band drawn with the mouse: smaller than three pixels either way it is a click and
+// zooms nothing; otherwise ZoomToRectangle.
+bool ZoomToBand(ControlState& s, const QRectF& band, double twipsPerPixelX, double twipsPerPixelY);
+
 // What MouseMove reports for a surface point: its region code against PlotRect and its
 // data values (all 0 while a scale is not positive).
 struct PointerPosition {

@@ -607,6 +607,16 @@ void DrawSelectionRectangle(Primitives& draw, qint32 x, qint32 y) {
   Primitives(notXor, draw.Device()).Rectangle(float(x - 46), float(y - 46), float(x + 47), float(y + 47), 0, NoColour);
 }
 
+void MoveSelection(ControlState& s, Primitives& draw, const std::optional<Selection>& to) {
+  if (s.PointIsSelected) DrawSelectionRectangle(draw, s.Layout.MarkerPos.x(), s.Layout.MarkerPos.y());
+  s.PointIsSelected = false;
+  if (!to) return;
+  s.Layout.MarkerPos = to->Mark;
+  s.SelectedPoint = to->Point;
+  DrawSelectionRectangle(draw, to->Mark.x(), to->Mark.y());
+  s.PointIsSelected = true;
+}
+
 void DrawSelectionMark(const ControlState& s, PlotLayout& layout, Primitives& draw) {
   if (!s.PointIsSelected) return;
   const auto [group, series, point] = s.SelectedPoint;

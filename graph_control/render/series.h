@@ -1,6 +1,8 @@
 #pragma once
 // The series layer of the plot and the selection mark.
 #include <QPoint>
+#include <array>
+#include <optional>
 
 #include "overlay/primitives.h"
 #include "state/control_state.h"
@@ -36,6 +38,17 @@ QPoint PointPosition(const ControlState& s, const PlotLayout& layout, qint32 gro
 // The not-xor rectangle that marks a selected point at (x, y): drawn twice at the same
 // place it leaves the surface as it was.
 void DrawSelectionRectangle(Primitives& draw, qint32 x, qint32 y);
+
+// A selected point: where its mark goes (whole twips), and the point as group, series
+// within the group and point.
+struct Selection {
+  QPoint Mark;
+  std::array<qint32, 3> Point{};
+};
+
+// The selection moves: the mark of the selected point, if any, is erased, and the new
+// one, if any, drawn and kept with its point.
+void MoveSelection(ControlState& s, Primitives& draw, const std::optional<Selection>& to);
 
 // The mark of the selected point, if any; keeps its position in the layout's MarkerPos.
 void DrawSelectionMark(const ControlState& s, PlotLayout& layout, Primitives& draw);
