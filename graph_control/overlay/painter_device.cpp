@@ -6,6 +6,7 @@
 #include <QTextLayout>
 #include <QTransform>
 #include <algorithm>
+#include <vector>
 
 #include "vellum32/drawing.h"
 
@@ -110,8 +111,44 @@ void PainterDevice::Line(QPoint from, QPoint to, const QColor& colour, int width
 }
 
 void PainterDevice::Lines(const QLine* lines, int count, const QColor& colour, int width) {
+  // One-pixel lines straight down an image in an opaque colour, with copy pen and nothing
+  // between the painter and the pixels, are set here: the pixels from the first point up
+  // to the one before the last, as the painter paints them.
+  QImage* image = painter_.device() && painter_.device()->devType() == QInternal::Image
+                      ? static_cast<QImage*>(painter_.device())
+                      : nullptr;
+  const bool direct = image && width <= 1 && colour.alpha() == 255 && !notXor_ && image->isDetached() &&
+                      (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+                       image->format() == QImage::Format_ARGB32_Premultiplied) &&
+                      !painter_.hasClipping() && painter_.transform().isIdentity() &&
+                      painter_.compositionMode() == QPainter::CompositionMode_SourceOver &&
+                      image->devicePixelRatio() == 1;
+  if (!direct) {
+    usePen(colour, width);
+    painter_.drawLines(lines, count);
+    return;
+  }
+  const QRgb pixel = colour.rgba();
+  const int w = image->width(), h = image->height();
+  const qsizetype stride = image->bytesPerLine() / qsizetype(sizeof(QRgb));
+  QRgb* const bits = reinterpret_cast<QRgb*>(image->bits());
+  // In one colour the order of the lines does not matter: the others go to the painter
+  // in one call.
+  thread_local std::vector<QLine> others_;
+  others_.clear();
+  for (int i = 0; i < count; ++i) {
+    const QLine& l = lines[i];
+    if (l.x1() != l.x2() || l.y1() >= l.y2()) {
+      others_.push_back(l);
+      continue;
+    }
+    if (l.x1() < 0 || l.x1() >= w) continue;
+    const int top = std::max(l.y1(), 0), bottom = std::min(l.y2(), h);
+    for (int y = top; y < bottom; ++y) bits[y * stride + l.x1()] = pixel;
+  }
+  if (others_.empty()) return;
   usePen(colour, width);
-  painter_.drawLines(lines, count);
+  painter_.drawLines(others_.data(), int(others_.size()));
 }
 
 void PainterDevice::PolygonOutline(const QPolygon& points, const QColor& colour, int width) {
@@ -138,15 +175,23 @@ void PainterDevice::Text(QPoint origin, const QString& text, const DeviceFont& f
     haveTextFont_ = true;
   }
   SetNotXor(false);
-  painter_.setPen(QPen(Qt::black));
-  penWidth_ = -1;
-  const QTransform saved = painter_.worldTransform();
-  painter_.translate(origin);
-  if (font.Escapement != 0) painter_.rotate(-font.Escapement / 10.0);
+  constexpr int TextPen = -2;  // the pen of text, which no line asks for
+  if (penWidth_ != TextPen) {
+    painter_.setPen(QPen(Qt::black));
+    penWidth_ = TextPen;
+  }
   // Pictures take the shaped text from the cache; printers and SVG files shape it anew.
   const ShapedText* shaped = painter_.device() && painter_.device()->devType() == QInternal::Image
                                  ? shapedText(painter_.font(), font, text)
                                  : nullptr;
+  if (shaped && font.Escapement == 0) {
+    for (const QGlyphRun& run : shaped->Runs)
+      painter_.drawGlyphRun(QPointF(origin.x(), origin.y() - shaped->Ascent), run);
+    return;
+  }
+  const QTransform saved = painter_.worldTransform();
+  painter_.translate(origin);
+  if (font.Escapement != 0) painter_.rotate(-font.Escapement / 10.0);
   if (shaped)
     for (const QGlyphRun& run : shaped->Runs) painter_.drawGlyphRun(QPointF(0, -shaped->Ascent), run);
   else

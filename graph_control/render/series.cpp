@@ -161,7 +161,12 @@ private:
     addLine(QLine(spanX_, spanLow_, spanX_, spanHigh_ + 1));
   }
   // Lines go to the device in batches: one call paints many.
+  // A line the same as one of the last few adds nothing: dense series cross a column edge
+  // along the same few lines many times over.
   void addLine(const QLine& line) {
+    const std::size_t n = lines_.size();
+    for (std::size_t back = 1; back <= std::min<std::size_t>(n, 4); ++back)
+      if (lines_[n - back] == line) return;
     lines_.push_back(line);
     if (lines_.size() == LineBatch) flushLines();
   }

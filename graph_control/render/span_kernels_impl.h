@@ -164,9 +164,11 @@ inline RowSpan plainSquareRows(const double* ys, std::size_t n, const RowMapping
 typedef double Doubles2 __attribute__((vector_size(16)));
 typedef float Singles2 __attribute__((vector_size(8)));
 typedef long long Integers2 __attribute__((vector_size(16)));
+typedef unsigned long long Naturals2 __attribute__((vector_size(16)));
 typedef double Doubles4 __attribute__((vector_size(32)));
 typedef float Singles4 __attribute__((vector_size(16)));
 typedef long long Integers4 __attribute__((vector_size(32)));
+typedef unsigned long long Naturals4 __attribute__((vector_size(32)));
 template <int W>
 struct VectorTypes;
 template <>
@@ -174,12 +176,14 @@ struct VectorTypes<2> {
   using V = Doubles2;
   using F = Singles2;
   using I = Integers2;
+  using N = Naturals2;
 };
 template <>
 struct VectorTypes<4> {
   using V = Doubles4;
   using F = Singles4;
   using I = Integers4;
+  using N = Naturals4;
 };
 
 template <int W>
@@ -187,6 +191,7 @@ struct Lanes {
   using V = typename VectorTypes<W>::V;
   using F = typename VectorTypes<W>::F;
   using I = typename VectorTypes<W>::I;
+  using N = typename VectorTypes<W>::N;  // wraps where I would overflow
   using M = decltype(V{} < V{});
 
   static V splat(double v) {
@@ -220,12 +225,12 @@ struct Lanes {
       return __builtin_shufflevector(before, v, 3, 4, 5, 6);
   }
   // Bit `row` of each lane, none for a row outside 0..63 (as rowBit).
-  static I bits(I row) {
+  static N bits(N row) {
 #if defined(__AVX2__)
-    if constexpr (W == 4) return (I)_mm256_sllv_epi64(_mm256_set1_epi64x(1), (__m256i)row);
+    if constexpr (W == 4) return (N)_mm256_sllv_epi64(_mm256_set1_epi64x(1), (__m256i)row);
 #endif
-    I r;
-    for (int i = 0; i < W; ++i) r[i] = (unsigned long long)row[i] < 64 ? (long long)(1ULL << row[i]) : 0;
+    N r;
+    for (int i = 0; i < W; ++i) r[i] = row[i] < 64 ? 1ULL << row[i] : 0;
     return r;
   }
   static bool all(M m) {
@@ -319,6 +324,7 @@ RowSpan vectorLineRows(const double* ys, std::size_t n, const RowMapping& m) {
   using L = Lanes<W>;
   using V = typename L::V;
   using I = typename L::I;
+  using N = typename L::N;
   if (!(std::fabs(m.Top) <= 1 << 20 && std::fabs(m.Bottom) <= 1 << 20) || n - 1 < std::size_t(W))
     return plainLineRows(ys, n, m);
   LineWindow window;
@@ -327,25 +333,25 @@ RowSpan vectorLineRows(const double* ys, std::size_t n, const RowMapping& m) {
   constexpr double magic = 6755399441055744.0;
   const LaneMapping<W> map(m);
   const V magicRow = L::splat(magic);
-  const I rowZero = I{} + (__builtin_bit_cast(long long, magic) + (long long)window.base);
+  const N rowZero = N{} + (__builtin_bit_cast(unsigned long long, magic) + (unsigned long long)(long long)window.base);
   V least = L::splat(ys[0]), most = least;
-  I before = I{} + (long long)(window.b - window.base), rows = I{};
+  N before = N{} + (unsigned long long)(long long)(window.b - window.base), rows = N{};
   std::size_t i = 1;
   for (; i + W <= n; i += W) {
     const V y = L::load(ys + i);
     least = L::min(least, y);
     most = L::max(most, y);
     const V twips = map.twips(y);
-    const I a = (I)(map.row(L::single(twips)) + magicRow) - rowZero;
-    const I b = (I)(map.row(L::round(twips)) + magicRow) - rowZero;
-    const I from = L::after(before, b);
-    const I higher = a > from;
-    const I low = higher ? from : a;
-    const I high = higher ? a : from;
-    rows |= L::bits(high - (a == from)) - L::bits(low);
+    const N a = (N)(map.row(L::single(twips)) + magicRow) - rowZero;
+    const N b = (N)(map.row(L::round(twips)) + magicRow) - rowZero;
+    const N from = L::after(before, b);
+    const I higher = (I)a > (I)from;
+    const N low = higher ? from : a;
+    const N high = higher ? a : from;
+    rows |= L::bits(high - (N)((I)a == (I)from)) - L::bits(low);
     before = b;
   }
-  window.b = double(before[W - 1]) + window.base;
+  window.b = double((long long)before[W - 1]) + window.base;
   for (int j = 0; j < W; ++j) window.rows |= std::uint64_t(rows[j]);
   const LinePoint lowest = linePoint(L::least(least), m), highest = linePoint(L::most(most), m);
   window.ok = lowest.ok && highest.ok;
