@@ -31,7 +31,7 @@ std::string table_field(std::string_view text) {
 
 void print_tree(const SurveyModel& m, std::ostream& out) {
   for (std::int32_t i = 1; i <= m.node_count; ++i) {
-    const Node& n = m.nodes[static_cast<std::size_t>(i)];
+    const Node& n = m.node(i);
     out << i << '\t' << table_field(m.node_key(i)) << '\t' << table_field(m.node_text(i)) << '\t' << (n.checked ? 1 : 0)
         << '\t' << colour_name(n.colour) << '\n';
   }

@@ -144,7 +144,7 @@ void scan_base_blocks(SurveyModel& m) {
   }
   if (m.data_block_count == 0 || m.base_block_count == 0) {
     for (std::int32_t f = 1; f <= m.block_count; ++f)
-      if (m.block(f).kind == field_kind) m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = no_colour;
+      if (m.block(f).kind == field_kind) m.node(m.block(f).node).colour = no_colour;
     return;
   }
   BaseIndex index;
@@ -173,18 +173,17 @@ void scan_base_blocks(SurveyModel& m) {
       index.overlapping(field.start, field.end, candidates);
       for (const std::int32_t c : candidates) offer_partial_cover(match, field, c, span_of(m.block(c)));
     }
-    m.nodes[static_cast<std::size_t>(m.block(f).node)].colour = colour_for_cover(match.base_cover);
+    m.node(m.block(f).node).colour = colour_for_cover(match.base_cover);
   }
 }
 
 void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {
   if (node < 1 || node > m.node_count) return;
-  m.nodes[static_cast<std::size_t>(node)].checked = checked;
+  m.node(node).checked = checked;
   const std::int32_t block = m.node_block[static_cast<std::size_t>(node)];
   if (block == 0)  // a file node: all of its blocks go with it
     for (std::int32_t b = 1; b <= m.block_count; ++b)
-      if (Node& child = m.nodes[static_cast<std::size_t>(m.block(b).node)]; child.parent == node)
-        child.checked = checked;
+      if (Node& child = m.node(m.block(b).node); child.parent == node) child.checked = checked;
   if (m.block(block).kind == base_kind) scan_base_blocks(m);
 }
 

@@ -168,11 +168,11 @@ std::string cover_description(const SurveyModel& m, std::int32_t node) {
   if (b < 1 || m.block(b).kind != field_kind) return {};
   const std::int32_t base = static_cast<std::size_t>(b) < m.match.size() ? m.match_of(b).base_block : 0;
   if (base < 1) return no_cover_text;
-  const Node& base_node = m.nodes[static_cast<std::size_t>(m.block(base).node)];
+  const Node& base_node = m.node(m.block(base).node);
   const std::string base_text = m.node_text(m.block(base).node);
   std::string text = "Base session " + base_text.substr(0, base_text.find(' '));
   const std::int32_t base_file = base_node.parent;
-  if (base_file != m.nodes[static_cast<std::size_t>(node)].parent) text += " of " + m.node_text(base_file);
+  if (base_file != m.node(node).parent) text += " of " + m.node_text(base_file);
   return text + " covers " + format_int(m.match_of(b).base_cover) + " %";
 }
 
@@ -184,7 +184,7 @@ std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView&
                        bool with_dates) {
   std::vector<std::string> parts;
   if (!view.line.empty()) parts.push_back("line " + view.line);
-  if (with_file) parts.push_back(m.node_text(m.nodes[static_cast<std::size_t>(node)].parent));
+  if (with_file) parts.push_back(m.node_text(m.node(node).parent));
   if (!view.time_start.empty()) {
     const auto hh_mm = [](const std::string& hms) { return hms.substr(0, 5); };
     std::string times = (with_dates ? view.date_start + " " : "") + hh_mm(view.time_start) + "–";
@@ -198,12 +198,11 @@ std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView&
 
 }  // namespace
 
-BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
+BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op) {
   BlockView view;
   if (node < 1 || node > m.node_count) return view;
-  m.selected_node = node;
-  m.selected_block = m.node_block[static_cast<std::size_t>(node)];
-  const Block& b = m.block(m.selected_block);
+  const std::int32_t block = m.node_block[static_cast<std::size_t>(node)];
+  const Block& b = m.block(block);
   view.line = b.line;
   view.num_readings = format_int(b.num_readings);
   if (b.num_readings > 0) {
@@ -213,14 +212,14 @@ BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
     view.date_end = format_ymd(b.end_time);
   }
   view.base_view = b.kind != field_kind;
-  if (m.selected_block <= 0) return view;
+  if (block <= 0) return view;
   view.block = block_text(m, node, view, true, true);
   for (const bool with_dates : {true, false})
     if (std::string shorter = block_text(m, node, view, false, with_dates);
         shorter.size() < (view.shorter_blocks.empty() ? view.block : view.shorter_blocks.back()).size())
       view.shorter_blocks.push_back(std::move(shorter));
-  if (!view.base_view && static_cast<std::size_t>(m.selected_block) < m.match.size())
-    view.shown_base_block = m.match_of(m.selected_block).base_block;
+  if (!view.base_view && static_cast<std::size_t>(block) < m.match.size())
+    view.shown_base_block = m.match_of(block).base_block;
   if (b.num_readings <= 1) return view;
 
   const std::size_t n = static_cast<std::size_t>(b.num_readings);
@@ -251,7 +250,7 @@ BlockView show_node(SurveyModel& m, std::int32_t node, Operator& op) {
     std::vector<float> base(n), corrected(n);
     std::int32_t k = 1;  // the search starts at the base block's first reading
     for (std::size_t j = 0; j < n; ++j) {
-      if (const auto value = base_value_at(m, m.selected_block, reading(j).time, k)) {
+      if (const auto value = base_value_at(m, block, reading(j).time, k)) {
         base[j] = *value;
         corrected[j] = raw[j] - *value;
       } else {

@@ -70,10 +70,10 @@ inline constexpr const char* display_base_data_error = "An error occurred while 
 inline constexpr const char* display_corrected_data_error = "An error occurred while displaying the corrected data: ";
 inline constexpr const char* display_data_error = "An error occurred while displaying the data: ";
 
-// What a click on node `node` shows; sets selected_node and selected_block. A routine
-// that fails reports its message through the operator and the view keeps what was
-// built before the failure.
-BlockView show_node(SurveyModel& model, std::int32_t node, Operator& op);
+// What a click on node `node` shows (the window keeps the selection). A routine that fails
+// reports its message through the operator and the view keeps what was built before the
+// failure.
+BlockView show_node(const SurveyModel& model, std::int32_t node, Operator& op);
 
 // What a field line without base cover says, on its tooltip and in place of its graphs.
 inline constexpr const char* no_cover_text = "No base session covers this line";

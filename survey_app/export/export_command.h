@@ -8,6 +8,7 @@
 
 #include "export/export_core.h"
 #include "export/export_file.h"
+#include "export/export_result.h"
 #include "model/survey_model.h"
 #include "util/operator.h"
 
@@ -21,14 +22,6 @@ struct ExportRequest {
   bool apply_corrections = true;
   bool export_all = false;   // "Export All Reading Data"
   bool export_base = false;  // "Export Base Station Data"
-};
-
-enum class ExportResult {
-  refused,    // an input was refused with a message; nothing was written
-  cancelled,  // the operator kept the existing file
-  failed,     // an error was reported; an existing file is as it was, a new XYZ file keeps what was
-              // written, a new database is not left
-  complete,   // "Export complete"
 };
 
 // Button index 0: XYZ column file; 1: Oasis database.

@@ -108,10 +108,10 @@ namespace {
 
 // "File : a.dat Block : 3" for block b.
 std::string block_place(const SurveyModel& m, std::int32_t b) {
-  const std::int32_t file_node = m.nodes[static_cast<std::size_t>(m.block(b).node)].parent;
+  const std::int32_t file_node = m.node(m.block(b).node).parent;
   std::int32_t block_in_file = 0;
   for (std::int32_t c = 1; c <= b; ++c)
-    if (m.nodes[static_cast<std::size_t>(m.block(c).node)].parent == file_node) ++block_in_file;
+    if (m.node(m.block(c).node).parent == file_node) ++block_in_file;
   return "File : " + m.node_text(file_node) + " Block : " + format_int(block_in_file);
 }
 

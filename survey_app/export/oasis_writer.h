@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "export/export_command.h"
 #include "export/export_core.h"
+#include "export/export_file.h"
+#include "export/export_result.h"
 #include "util/operator.h"
 
 namespace corvane {

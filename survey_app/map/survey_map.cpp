@@ -221,7 +221,7 @@ std::string dot_text(const SurveyModel& m, const MapDot& dot) {
   const Reading& r = m.reading(dot.reading);
   const Block& block = m.block(dot.block);
   // A block node's parent is its file's node, labelled with the file's name.
-  const std::int32_t file_node = m.nodes[static_cast<std::size_t>(block.node)].parent;
+  const std::int32_t file_node = m.node(block.node).parent;
   return "Line " + block.line + ", station " + format_fixed(r.station, 1) + ", " + format_ymd_hms(r.time) + ", " +
          std::string(m.label_of(file_node)) + ", " +
          (dot.value == null_value ? std::string("no value") : format_fixed(dot.value, 1));

@@ -34,7 +34,7 @@ std::int32_t SurveyModel::append_node(std::int32_t parent, std::string_view labe
 }
 
 std::string_view SurveyModel::label_of(std::int32_t node) const {
-  const Node& n = nodes[static_cast<std::size_t>(node)];
+  const Node& n = this->node(node);
   return std::string_view(labels).substr(n.label_at, n.label_size);
 }
 
@@ -42,19 +42,19 @@ namespace {
 
 // A block node follows its file's node and the blocks before it in the file.
 std::string number_in_file(const SurveyModel& m, std::int32_t node) {
-  return format_padded(node - m.nodes[static_cast<std::size_t>(node)].parent, 4);
+  return format_padded(node - m.node(node).parent, 4);
 }
 
 }  // namespace
 
 std::string SurveyModel::node_key(std::int32_t node) const {
-  const std::int32_t parent = nodes[static_cast<std::size_t>(node)].parent;
+  const std::int32_t parent = this->node(node).parent;
   if (parent == 0) return std::string(label_of(node));
   return "file" + std::string(label_of(parent)) + "block" + number_in_file(*this, node);
 }
 
 std::string SurveyModel::node_text(std::int32_t node) const {
-  if (nodes[static_cast<std::size_t>(node)].parent == 0) return std::string(label_of(node));
+  if (this->node(node).parent == 0) return std::string(label_of(node));
   return number_in_file(*this, node) + " " + std::string(label_of(node));
 }
 

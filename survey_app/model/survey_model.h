@@ -93,10 +93,15 @@ struct SurveyModel {
 
   std::int32_t reading_count() const { return static_cast<std::int32_t>(readings.size()) - 1; }
   // The check mark of a block's node.
-  bool block_checked(std::int32_t block) const {
-    return nodes[static_cast<std::size_t>(blocks[static_cast<std::size_t>(block)].node)].checked;
-  }
+  bool block_checked(std::int32_t block) const { return node(this->block(block).node).checked; }
   const Block& block(std::int32_t b) const { return blocks[static_cast<std::size_t>(b)]; }
+  const Node& node(std::int32_t n) const { return nodes[static_cast<std::size_t>(n)]; }
+  Node& node(std::int32_t n) { return nodes[static_cast<std::size_t>(n)]; }
+  // Node `n` becomes the selected node, and its block (0 for a file node) the selected block.
+  void select(std::int32_t n) {
+    selected_node = n;
+    selected_block = node_block[static_cast<std::size_t>(n)];
+  }
   const Reading& reading(std::int32_t r) const { return readings[static_cast<std::size_t>(r)]; }
   const Match& match_of(std::int32_t b) const { return match[static_cast<std::size_t>(b)]; }
 };

@@ -564,8 +564,7 @@ void Form_main::Command_process_files_click() {
 std::vector<std::pair<std::string, bool>> Form_main::remembered_ticks() const {
   std::vector<std::pair<std::string, bool>> ticks;
   ticks.reserve(static_cast<std::size_t>(model_.node_count));
-  for (std::int32_t n = 1; n <= model_.node_count; ++n)
-    ticks.emplace_back(model_.node_key(n), model_.nodes[static_cast<std::size_t>(n)].checked);
+  for (std::int32_t n = 1; n <= model_.node_count; ++n) ticks.emplace_back(model_.node_key(n), model_.node(n).checked);
   return ticks;
 }
 
@@ -577,7 +576,7 @@ void Form_main::restore_ticks(const std::vector<std::pair<std::string, bool>>& t
   bool changed = false;
   for (std::int32_t n = 1; n <= model_.node_count; ++n) {
     const auto it = by_key.find(model_.node_key(n));
-    Node& node = model_.nodes[static_cast<std::size_t>(n)];
+    Node& node = model_.node(n);
     if (it == by_key.end() || it->second == node.checked) continue;
     node.checked = it->second;  // each node as it was: a file's blocks carry their own ticks
     // Only a base session's tick changes the matching.
@@ -593,7 +592,7 @@ void Form_main::fill_tree() {
   std::vector<QTreeWidgetItem*>& items = tree_items_;
   items.assign(static_cast<std::size_t>(model_.node_count) + 1, nullptr);
   for (std::int32_t n = 1; n <= model_.node_count; ++n) {
-    const Node& node = model_.nodes[static_cast<std::size_t>(n)];
+    const Node& node = model_.node(n);
     QTreeWidgetItem* parent =
         node.parent > 0 && node.parent < n ? items[static_cast<std::size_t>(node.parent)] : nullptr;
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(TreeView_blocks);
@@ -622,7 +621,7 @@ void Form_main::fit_tree_column() {
   int widest_width = -1, widest_depth = 0;
   for (std::int32_t n = 1; n <= model_.node_count; ++n) {
     QTreeWidgetItem* item = tree_items_[static_cast<std::size_t>(n)];
-    const int depth = model_.nodes[static_cast<std::size_t>(n)].parent > 0 ? 1 : 0;
+    const int depth = model_.node(n).parent > 0 ? 1 : 0;
     const int width =
         metrics.horizontalAdvance(item->text(0)) + depth * indentation + (item->icon(0).isNull() ? 0 : mark);
     if (width > widest_width) widest = item, widest_width = width, widest_depth = depth;
@@ -648,7 +647,7 @@ void Form_main::widen_tree_for_names() {
 std::vector<Form_main::NodeLook> Form_main::node_looks() const {
   std::vector<NodeLook> looks(static_cast<std::size_t>(model_.node_count) + 1);
   for (std::int32_t n = 1; n <= model_.node_count; ++n) {
-    const Node& node = model_.nodes[static_cast<std::size_t>(n)];
+    const Node& node = model_.node(n);
     const std::int32_t b = model_.node_block[static_cast<std::size_t>(n)];
     const Match match = static_cast<std::size_t>(b) < model_.match.size() ? model_.match_of(b) : Match{};
     looks[static_cast<std::size_t>(n)] = {node.checked, node.colour, match.base_block, match.base_cover};
@@ -665,7 +664,7 @@ void Form_main::redress_changed_nodes(const std::vector<NodeLook>& before) {
 }
 
 void Form_main::dress_item(QTreeWidgetItem* item, std::int32_t n) {
-  const Node& node = model_.nodes[static_cast<std::size_t>(n)];
+  const Node& node = model_.node(n);
   item->setCheckState(0, node.checked ? Qt::Checked : Qt::Unchecked);
   item->setData(0, Qt::ForegroundRole, node_text_brush(node.colour));
   item->setIcon(0, cover_mark(node.colour));
@@ -680,7 +679,7 @@ void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
   const int n = item->data(0, node_role).toInt();
   if (n < 1 || n > model_.node_count) return;
   const bool checked = item->checkState(0) == Qt::Checked;
-  if (model_.nodes[static_cast<std::size_t>(n)].checked == checked) return;  // another change of the item
+  if (model_.node(n).checked == checked) return;  // another change of the item
   op_->busy(true);
   const std::vector<NodeLook> before = node_looks();
   set_node_checked(model_, n, checked);
@@ -694,6 +693,7 @@ void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
 void Form_main::TreeView_blocks_nodeclick(QTreeWidgetItem* item) {
   const int n = item->data(0, node_role).toInt();
   if (n < 1 || n > model_.node_count) return;
+  model_.select(n);
   const BlockView view = show_node(model_, n, *op_);
   Text_line->setText(QString::fromStdString(view.line));
   Text_num_readings->setText(QString::fromStdString(view.num_readings));

@@ -93,7 +93,6 @@ TEST_F(DisplayTest, AFieldBlockWithItsBaseShowsThreeGraphs) {
   run_one(field_line({{"0", "58100.0", "10:00:00"}, {"25", "58110.0", "10:00:30"}, {"50", "58090.0", "10:01:00"}}) +
           base_session({{"09:59:30", "58000.0"}, {"10:00:30", "58020.0"}, {"10:01:30", "58000.0"}}));
   const BlockView v = show_block(1);
-  EXPECT_EQ(model.selected_block, 1);
   EXPECT_EQ(v.line, "100N");
   EXPECT_EQ(v.num_readings, "3");
   EXPECT_EQ(v.time_start, "10:00:00");
