@@ -16,6 +16,7 @@
 #include "map/map_graph.h"
 #endif
 #include "batch/batch_operator.h"
+#include "batch/program_options.h"
 #include "batch/report.h"
 #include "correction/base_match.h"
 #include "display/block_display.h"
@@ -26,43 +27,33 @@
 
 namespace {
 
-const char* const usage_text =
-    "usage: corvane-batch [--date-order auto|mdy|dmy|ymd] [--jobs N] [--tree] [--blocks] [--readings] [--graphs KEY]\n"
-    "                     [--uncheck KEY]... FILE...\n"
-    "       corvane-batch [--date-order auto|mdy|dmy|ymd] [--jobs N] --xyz|--oasis PATH --base-field VALUE\n"
-    "                     [--no-corrections] [--export-all] [--export-base] [--overwrite] [--uncheck KEY]... FILE...\n"
-    "       corvane-batch [--date-order auto|mdy|dmy|ymd] [--jobs N] --map OUT.png|OUT.svg [--map-size WxH] [--raw]\n"
-    "                     [--uncheck KEY]... FILE...\n"
-    "\n"
-    "Reads the Scintrex dump files in the order given (a later file whose name is already\n"
-    "listed is left out and named), up to N at a time with --jobs N (default: one per core; 1 reads\n"
-    "them one after another; the results are the same), then:\n"
-    "  --uncheck KEY     unticks the tree node with that key (a file's key unticks all of\n"
-    "                    its blocks; matching runs again)\n"
-    "  --oasis PATH      writes an Oasis database instead, with the same options\n"
-    "  --xyz PATH        writes the XYZ file, corrected for the diurnal drift unless\n"
-    "                    --no-corrections; --base-field VALUE is added to corrected values;\n"
-    "                    --export-all also writes field lines without a base session,\n"
-    "                    --export-base writes the base sessions too; an existing file is\n"
-    "                    replaced only with --overwrite\n"
-    "  --tree            prints every tree node: index, key, text, checked 0|1, colour\n"
-    "  --blocks          prints the block table\n"
-    "  --readings        prints the reading table\n"
-    "  --graphs KEY      prints what clicking the tree node KEY shows: the text boxes, and\n"
-    "                    for each graph its title, axes and points\n"
-    "  --map OUT         draws the survey map of the ticked field lines into OUT, a PNG picture\n"
-    "                    or an SVG drawing, by its extension, both with the titled colour bar:\n"
-    "                    corrected values, or raw ones with --raw; --map-size WxH in pixels\n"
-    "                    (default 1200x900); needs no display\n"
-    "  --help            prints this text on stdout and exits 0\n"
-    "Dates in the dumps are read in the order that reads them all (--date-order auto, the\n"
-    "default): of several, the one of the regional settings; when none does, the one that reads\n"
-    "most. Another order is said on stderr with the reason; --date-order mdy, dmy or ymd reads\n"
-    "in that order. Dates not read are named after the run. Messages go to stderr. Exit 0 on\n"
-    "success, 1 when the export fails or writes no reading, an --uncheck fails or there is\n"
-    "nothing to map, 2 on bad usage (or --map in a build without the graph), 3 when a dump\n"
-    "file could not be opened or read to its end (the run goes on without it), 4 when the\n"
-    "printed tables could not be written.\n";
+const char* const description =
+    "Reads the Scintrex dump files in the order given (a later file whose name is already listed is left out "
+    "and named), up to N at a time with --jobs N (default: one per core; 1 reads them one after another; the "
+    "results are the same), then:";
+
+const char* const epilogue =
+    "Dates in the dumps are read in the order that reads them all (--date-order auto, the default): of several, "
+    "the one of the regional settings; when none does, the one that reads most. Another order is said on stderr "
+    "with the reason; --date-order mdy, dmy or ymd reads in that order. Dates not read are named after the run. "
+    "Messages go to stderr. Exit 0 on success, 1 when the export fails or writes no reading, an --uncheck fails "
+    "or there is nothing to map, 2 on bad usage (or --map in a build without the graph), 3 when a dump file "
+    "could not be opened or read to its end (the run goes on without it), 4 when the printed tables could not "
+    "be written.";
+
+// What a run is asked to do, as its options set it.
+struct BatchArgs {
+  corvane::DateOrder order = corvane::DateOrder::automatic;
+  unsigned jobs = corvane::default_jobs();
+  bool tree = false, blocks = false, readings = false;
+  bool overwrite = false;
+  std::optional<std::string> xyz, base_field, graphs, map_path;
+  std::pair<int, int> map_size{1200, 900};
+  bool raw = false;
+  int button = corvane::export_xyz_button;
+  corvane::ExportRequest request;
+  std::vector<std::string> unchecks;
+};
 
 // Whether an export target is one of the dump files: replacing it would destroy the input.
 bool names_an_input(const std::filesystem::path& target, const std::vector<std::string>& inputs) {
@@ -86,13 +77,6 @@ std::optional<std::pair<int, int>> parse_map_size(const std::string& text) {
   return std::pair{w, h};
 }
 
-// An option that names one file or value takes it once: a second one would silently win.
-bool set_once(std::optional<std::string>& option, const std::string& value) {
-  if (option) return false;
-  option = value;
-  return true;
-}
-
 // Why a complete export wrote no reading.
 std::string nothing_written_reason(const corvane::SurveyModel& model, const corvane::ExportRequest& request,
                                    const corvane::ExportTally& written) {
@@ -100,12 +84,6 @@ std::string nothing_written_reason(const corvane::SurveyModel& model, const corv
   if (!written.uncovered.empty() && !request.export_all)
     return "no base session covers the ticked lines (--export-all writes them uncorrected)";
   return "no ticked block has two or more readings";
-}
-
-int usage(const std::string& problem) {
-  if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
-  std::cerr << usage_text;
-  return 2;
 }
 
 // Draws the map of the ticked field lines into `path`; false, with the reason told, when
@@ -145,97 +123,160 @@ bool write_map(const corvane::SurveyModel& model, const std::string& path, std::
 #endif
 }
 
+// Every option of the tool, once: the parsing, its errors and the usage text come from here.
+void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
+  using corvane::OptionSpec;
+  const auto flag = [](bool& target) {
+    return [&target](const std::string&) {
+      target = true;
+      return std::string();
+    };
+  };
+  const auto text = [](std::optional<std::string>& target) {
+    return [&target](const std::string& value) {
+      target = value;
+      return std::string();
+    };
+  };
+  o.add({.name = "--date-order",
+         .argument = "auto|mdy|dmy|ymd",
+         .help = "the order of the dates in the dumps (see below)",
+         .take = [&a](const std::string& value) {
+           const auto order = corvane::parse_date_order(value);
+           if (!order) return "--date-order needs auto, mdy, dmy or ymd, not \"" + value + "\"";
+           a.order = *order;
+           return std::string();
+         }});
+  o.add({.name = "--jobs",
+         .argument = "N",
+         .help = "reads up to N files at a time",
+         .take = [&a](const std::string& value) {
+           const char* const end = value.data() + value.size();
+           const auto [stop, error] = std::from_chars(value.data(), end, a.jobs);
+           if (value.empty() || stop != end || error != std::errc() || a.jobs == 0)
+             return std::string("--jobs needs a whole number of 1 or more");
+           return std::string();
+         }});
+  o.add({.name = "--uncheck",
+         .argument = "KEY",
+         .help = "unticks the tree node with that key (a file's key unticks all of its blocks; matching runs again)",
+         .repeatable = true,
+         .take = [&a](const std::string& value) {
+           a.unchecks.push_back(value);
+           return std::string();
+         }});
+  o.add({.name = "--tree",
+         .help = "prints every tree node (after any run): index, key, text, checked 0|1, colour",
+         .opens = true,
+         .take = flag(a.tree)});
+  o.add({.name = "--blocks", .help = "prints the block table", .opens = true, .take = flag(a.blocks)});
+  o.add({.name = "--readings", .help = "prints the reading table", .opens = true, .take = flag(a.readings)});
+  o.add({.name = "--graphs",
+         .argument = "KEY",
+         .help = "prints what clicking the tree node KEY shows: the text boxes, and for each graph its title, axes "
+                 "and points",
+         .opens = true,
+         .take = text(a.graphs)});
+  // The two export files are one slot: one of them, once.
+  const struct {
+    const char* name;
+    const char* help;
+    int button;
+  } exports[] = {
+      {"--xyz", "writes the XYZ file, corrected for the diurnal drift unless --no-corrections",
+       corvane::export_xyz_button},
+      {"--oasis", "writes an Oasis database instead, with the same options", corvane::export_oasis_button},
+  };
+  for (const auto& e : exports)
+    o.add({.name = e.name,
+           .argument = "PATH",
+           .help = e.help,
+           .mode = "export",
+           .opens = true,
+           .slot = "export file",
+           .take = [&a, button = e.button](const std::string& value) {
+             a.xyz = value;
+             a.button = button;
+             return std::string();
+           }});
+  o.add({.name = "--base-field",
+         .argument = "VALUE",
+         .help = "is added to corrected values",
+         .mode = "export",
+         .required = true,
+         .take = text(a.base_field)});
+  o.add({.name = "--no-corrections",
+         .help = "writes the raw values without the diurnal correction",
+         .mode = "export",
+         .take = [&a](const std::string&) {
+           a.request.apply_corrections = false;
+           return std::string();
+         }});
+  o.add({.name = "--export-all",
+         .help = "also writes field lines without a base session",
+         .mode = "export",
+         .take = flag(a.request.export_all)});
+  o.add({.name = "--export-base",
+         .help = "writes the base sessions too",
+         .mode = "export",
+         .take = flag(a.request.export_base)});
+  o.add({.name = "--overwrite",
+         .help = "replaces an existing file (without it the file is kept)",
+         .mode = "export",
+         .take = flag(a.overwrite)});
+  o.add({.name = "--map",
+         .argument = "OUT.png|OUT.svg",
+         .help = "draws the survey map of the ticked field lines into OUT, a PNG picture or an SVG drawing, by its "
+                 "extension, both with the titled colour bar: corrected values; needs no display",
+         .mode = "map",
+         .opens = true,
+         .take = [&a](const std::string& value) {
+           const std::string extension = std::filesystem::path(value).extension().string();
+           if (extension != ".png" && extension != ".svg")
+             return std::string("--map needs a file ending in .png or .svg");
+           a.map_path = value;
+           return std::string();
+         }});
+  o.add({.name = "--map-size",
+         .argument = "WxH",
+         .help = "the map's size in pixels (default 1200x900)",
+         .mode = "map",
+         .take = [&a](const std::string& value) {
+           const auto size = parse_map_size(value);
+           if (!size) return std::string("--map-size needs WxH, two whole numbers from 1 to 20000");
+           a.map_size = *size;
+           return std::string();
+         }});
+  o.add({.name = "--raw", .help = "maps the raw values instead", .mode = "map", .take = flag(a.raw)});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace corvane;
-  DateOrder order = DateOrder::automatic;
-  unsigned jobs = default_jobs();
-  bool tree = false, blocks = false, readings = false;
-  bool overwrite = false;
-  std::optional<std::string> xyz, base_field, graphs, map_path;
-  std::pair<int, int> map_size{1200, 900};
-  bool raw = false;
-  int button = export_xyz_button;
-  ExportRequest request;
-  std::vector<std::string> unchecks;
-  std::vector<std::string> paths;
-  bool options_done = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && (arg == "--help" || arg == "-h")) {
-      std::cout << usage_text;
-      return 0;
-    } else if (!options_done && arg == "--date-order") {
-      if (i + 1 >= argc) return usage("--date-order needs auto, mdy, dmy or ymd");
-      const auto o = parse_date_order(argv[++i]);
-      if (!o) return usage("--date-order needs auto, mdy, dmy or ymd, not \"" + std::string(argv[i]) + "\"");
-      order = *o;
-    } else if (!options_done && arg == "--jobs") {
-      const std::string value = i + 1 < argc ? argv[++i] : "";
-      const char* const end = value.data() + value.size();
-      const auto [stop, error] = std::from_chars(value.data(), end, jobs);
-      if (value.empty() || stop != end || error != std::errc() || jobs == 0)
-        return usage("--jobs needs a whole number of 1 or more");
-    } else if (!options_done && (arg == "--xyz" || arg == "--oasis" || arg == "--base-field" || arg == "--uncheck" ||
-                                 arg == "--graphs" || arg == "--map" || arg == "--map-size")) {
-      if (i + 1 >= argc) return usage(arg + " needs a value");
-      const std::string value = argv[++i];
-      if (arg == "--map") {
-        const std::string extension = std::filesystem::path(value).extension().string();
-        if (extension != ".png" && extension != ".svg") return usage("--map needs a file ending in .png or .svg");
-        if (!set_once(map_path, value)) return usage("give --map once");
-      } else if (arg == "--map-size") {
-        const auto size = parse_map_size(value);
-        if (!size) return usage("--map-size needs WxH, two whole numbers from 1 to 20000");
-        map_size = *size;
-      } else if (arg == "--graphs")
-        graphs = value;
-      else if (arg == "--xyz" || arg == "--oasis") {
-        if (!set_once(xyz, value)) return usage("give one of --xyz and --oasis, once");
-        button = arg == "--xyz" ? export_xyz_button : export_oasis_button;
-      } else if (arg == "--base-field") {
-        if (!set_once(base_field, value)) return usage("give --base-field once");
-      } else
-        unchecks.push_back(value);
-    } else if (!options_done && arg == "--no-corrections") {
-      request.apply_corrections = false;
-    } else if (!options_done && arg == "--export-all") {
-      request.export_all = true;
-    } else if (!options_done && arg == "--export-base") {
-      request.export_base = true;
-    } else if (!options_done && arg == "--raw") {
-      raw = true;
-    } else if (!options_done && arg == "--overwrite") {
-      overwrite = true;
-    } else if (!options_done && arg == "--tree") {
-      tree = true;
-    } else if (!options_done && arg == "--blocks") {
-      blocks = true;
-    } else if (!options_done && arg == "--readings") {
-      readings = true;
-    } else if (!options_done && (arg == "--help" || arg == "-h")) {
-      std::cout << usage_text;
-      return 0;
-    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      return usage("unknown option " + arg);
-    } else {
-      paths.push_back(arg);
-    }
+  BatchArgs a;
+  ProgramOptions options("corvane-batch", "FILE...");
+  declare_options(options, a);
+  const auto usage = [&options](const std::string& problem) {
+    if (!problem.empty()) std::cerr << "corvane-batch: " << problem << "\n";
+    std::cerr << options.usage(description, epilogue);
+    return 2;
+  };
+  const ProgramOptions::Parsed parsed = options.parse(argc, argv);
+  if (parsed.help) {
+    std::cout << options.usage(description, epilogue);
+    return 0;
   }
-  if (!tree && !blocks && !readings && !xyz && !graphs && !map_path)
-    return usage("say what to do: --xyz, --oasis, --map, --tree, --blocks, --readings or --graphs");
-  if (raw && !map_path) return usage("--raw goes with --map");
+  if (!parsed.problem.empty()) return usage(parsed.problem);
+  const std::vector<std::string>& paths = parsed.operands;
+  auto& [order, jobs, tree, blocks, readings, overwrite, xyz, base_field, graphs, map_path, map_size, raw, button,
+         request, unchecks] = a;
 #ifndef CORVANE_MAP
   if (map_path) {
     std::cerr << "corvane-batch: --map is not available: this build has no graph\n";
     return 2;
   }
 #endif
-  if (xyz && !base_field) return usage("--xyz and --oasis need --base-field");
-  if (!xyz && base_field) return usage("--base-field goes with --xyz or --oasis");
   if (paths.empty()) return usage("no dump files given");
   for (const auto& target : {xyz, map_path}) {
     if (target && names_an_input(*target, paths)) {
