@@ -4,9 +4,6 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -19,6 +16,7 @@
 #include <thread>
 
 #include "correction/base_match.h"
+#include "reader/byte_kernels.h"
 #include "reader/line_reader.h"
 #include "reader/tokenizer.h"
 #include "util/text.h"
@@ -163,35 +161,7 @@ bool continues_with_upper(std::string_view s, std::size_t at, std::string_view n
   return true;
 }
 
-// A bit set for each of the 16 bytes at `p` (bit k for byte k) that may begin a searched
-// text: S, s, T, t, or a "-" followed by another (or the last byte a "-"). More bytes may be
-// set; look_at checks each for real. A lone "-" (a negative number) is left out.
-std::uint32_t may_begin_mark(const char* p) {
-#if defined(__SSE2__)
-  const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i folded = _mm_or_si128(w, _mm_set1_epi8(0x20));  // S and T fold onto s and t
-  const __m128i st =
-      _mm_or_si128(_mm_cmpeq_epi8(folded, _mm_set1_epi8('s')), _mm_cmpeq_epi8(folded, _mm_set1_epi8('t')));
-  const auto dash = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_set1_epi8('-'))));
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(st)) | (dash & ((dash >> 1) | 0x8000u));
-#else
-  // Eight bytes at a time: the high bit of a byte is set where it may begin a text (a byte
-  // just above a found one may be set too), then the high bits are gathered into one byte.
-  constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-  std::uint32_t bits = 0;
-  for (int half = 0; half < 2; ++half) {
-    std::uint64_t w;
-    std::memcpy(&w, p + 8 * half, 8);
-    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
-    const std::uint64_t folded = w | 0x2020202020202020u;
-    const std::uint64_t s = folded ^ ('s' * ones), t = folded ^ ('t' * ones), d = w ^ ('-' * ones);
-    const std::uint64_t dash = (d - ones) & ~d & highs, last_byte = highs << 56;
-    const std::uint64_t hits = ((((s - ones) & ~s) | ((t - ones) & ~t)) & highs) | (dash & ((dash >> 8) | last_byte));
-    bits |= static_cast<std::uint32_t>(((hits >> 7) * 0x0102040810204080u) >> 56) << (8 * half);
-  }
-  return bits;
-#endif
-}
+using bytes::may_begin_mark;
 
 LineMarks line_marks(std::string_view s) {
   LineMarks m;

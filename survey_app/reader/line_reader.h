@@ -10,9 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+
+#include "reader/byte_kernels.h"
 
 namespace corvane {
 
@@ -63,31 +62,8 @@ private:
   bool next_from_any(std::string_view& line);  // next(), wherever the line ends
   bool at_end_of_buffer();                     // at_end(), wherever pos_ is, and passes a pending LF
   bool fill();                                 // false when nothing more can be had
-  // The first CR or LF in [p, end), or end. CR and LF are looked for together, sixteen
-  // bytes at a time where the vector instructions are there, then eight at a time: a byte
-  // equal to either has its high bit set in `hits`. A set bit just above a true one may be
-  // false, so only the lowest set bit is used, and it is always true.
-  static const char* line_end(const char* p, const char* end) {
-#if defined(__SSE2__)
-    for (; end - p >= 16; p += 16) {
-      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const int hits = _mm_movemask_epi8(
-          _mm_or_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(w, _mm_set1_epi8('\r'))));
-      if (hits != 0) return p + std::countr_zero(static_cast<unsigned>(hits));
-    }
-#endif
-    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-    for (; end - p >= 8; p += 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
-      const std::uint64_t lf = w ^ ('\n' * ones), cr = w ^ ('\r' * ones);
-      const std::uint64_t hits = (((lf - ones) & ~lf) | ((cr - ones) & ~cr)) & highs;
-      if (hits != 0) return p + std::countr_zero(hits) / 8;
-    }
-    while (p < end && *p != '\n' && *p != '\r') ++p;
-    return p;
-  }
+  // The first CR or LF in [p, end), or end.
+  static const char* line_end(const char* p, const char* end) { return bytes::line_end(p, end); }
 
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
