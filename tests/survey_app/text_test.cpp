@@ -132,17 +132,12 @@ private:
   std::size_t accepted_ = 0;
 };
 
+// The C library's own reading of the text, in the C locale: another implementation than the
+// reader's, not a copy of it.
 double parse_clean(std::string_view text) {
   if (text.empty()) return 0.0;
-  const bool minus = text.front() == '-';
-  if (text.front() == '+' || minus) text.remove_prefix(1);
-  double v = 0.0;
-  const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (res.ec == std::errc::result_out_of_range) {
-    static locale_t c_locale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-    v = strtod_l(std::string(text).c_str(), nullptr, c_locale);
-  }
-  return minus ? -v : v;
+  static locale_t c_locale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  return strtod_l(std::string(text).c_str(), nullptr, c_locale);
 }
 
 bool is_numeric(std::string_view s) {
