@@ -107,6 +107,10 @@ void fail_without_throwing(Context& c, const char* call, const char* why) noexce
 // Runs one call of the C interface on its context, under the library's lock. Nothing the
 // call throws leaves the library: it becomes the context's pending error and the call
 // answers `fallback`, as it does for an unknown context.
+// Every call on a database runs under the library's lock (call_on), so SQLite's own lock on
+// each of its calls would only cost time.
+constexpr int no_mutex = SQLITE_OPEN_NOMUTEX;
+
 template <class Body>
 int32_t call_on(int32_t context, const char* call, int32_t fallback, Body body) noexcept {
   try {
@@ -293,6 +297,25 @@ int32_t symbol_handle(sqlite3_int64 id) { return id > 0 && id <= INT32_MAX ? sta
 
 }  // namespace
 
+namespace {
+
+// The vector of a range call when elements first .. first + count - 1 are all in it and of
+// the kind asked for; else the failure is set and null returned.
+Vector* range_of(Context& c, const char* call, const int32_t* vector, const int32_t* first, const int32_t* count,
+                 bool texts, const void* data) {
+  Vector* v = vector_of(c, value(vector));
+  const int64_t from = value(first), n = value(count);
+  if (!v || (v->type < 0) != texts || from < 0 || n < 0 || from + n > static_cast<int64_t>(v->length) ||
+      (n > 0 && !data)) {
+    fail(c, std::string(call) + ": no " + (texts ? "text" : "number") + " elements " + std::to_string(from) + " to " +
+                std::to_string(from + n - 1) + " in vector " + std::to_string(value(vector)));
+    return nullptr;
+  }
+  return v;
+}
+
+}  // namespace
+
 extern "C" {
 
 void GeoOppi_SetErrorDisplay(GeoOppiErrorDisplay new_display, void* user) {
@@ -359,8 +382,8 @@ void Std_Create_DB(int32_t context, const char* path, const int32_t*, const int3
     std::string sql = "BEGIN;";
     for (const Table& t : tables) sql += std::string(t.sql) + ";";
     sql += std::string(index_sql) + ";INSERT INTO oasis VALUES('" + format_marker + "');COMMIT;";
-    const bool opened =
-        sqlite3_open_v2(file.c_str(), &d.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK;
+    const bool opened = sqlite3_open_v2(file.c_str(), &d.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | no_mutex,
+                                        nullptr) == SQLITE_OK;
     if (!opened) fail_on(c, d, "Std_Create_DB", d.db ? sqlite3_errmsg(d.db) : "cannot be created");
     const bool made = opened && run(c, d, sql.c_str(), "Std_Create_DB");
     sqlite3_close(d.db);
@@ -373,7 +396,7 @@ int32_t Std_Open_DB(int32_t context, const char* path, const char*, const char*)
   return call_on(context, "Std_Open_DB", 0, [&](Context& c) {
     Database d;
     d.path = text(path);
-    if (sqlite3_open_v2(d.path.c_str(), &d.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(d.path.c_str(), &d.db, SQLITE_OPEN_READWRITE | no_mutex, nullptr) != SQLITE_OK) {
       fail_on(c, d, "Std_Open_DB", d.db ? sqlite3_errmsg(d.db) : "cannot be opened");
       sqlite3_close(d.db);
       return 0;
@@ -574,6 +597,32 @@ void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* ind
     const std::size_t n = str ? strnlen(str, width) : 0;
     std::memcpy(at, str ? str : "", n);
     std::memset(at + n, 0, width - n);
+    return 0;
+  });
+}
+
+void Std_SetRealRange_VV(int32_t context, const int32_t* vector, const int32_t* first, const int32_t* count,
+                         const double* values) {
+  call_on(context, "Std_SetRealRange_VV", 0, [&](Context& c) {
+    if (Vector* v = range_of(c, "Std_SetRealRange_VV", vector, first, count, false, values))
+      std::copy_n(values, value(count), v->reals.begin() + value(first));
+    return 0;
+  });
+}
+
+void Std_SetStringRange_VV(int32_t context, const int32_t* vector, const int32_t* first, const int32_t* count,
+                           const char* const* texts) {
+  call_on(context, "Std_SetStringRange_VV", 0, [&](Context& c) {
+    Vector* v = range_of(c, "Std_SetStringRange_VV", vector, first, count, true, texts);
+    if (!v) return 0;
+    const std::size_t width = static_cast<std::size_t>(-v->type);
+    for (int32_t k = 0; k < value(count); ++k) {
+      const char* str = texts[k];
+      char* at = v->texts.data() + (static_cast<std::size_t>(value(first)) + static_cast<std::size_t>(k)) * width;
+      const std::size_t n = str ? strnlen(str, width) : 0;
+      std::memcpy(at, str ? str : "", n);
+      std::memset(at + n, 0, width - n);
+    }
     return 0;
   });
 }

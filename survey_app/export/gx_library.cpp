@@ -66,6 +66,8 @@ const GxLibrary& gx_library() {
     resolve(handle, "Std_CreateExt_VV", gx.Std_CreateExt_VV);
     resolve(handle, "Std_SetReal_VV", gx.Std_SetReal_VV);
     resolve(handle, "Std_SetString_VV", gx.Std_SetString_VV);
+    resolve(handle, "Std_SetRealRange_VV", gx.Std_SetRealRange_VV);
+    resolve(handle, "Std_SetStringRange_VV", gx.Std_SetStringRange_VV);
     resolve(handle, "Std_Destroy_VV", gx.Std_Destroy_VV);
     resolve(handle, "Std_PutChanVV_DB", gx.Std_PutChanVV_DB);
     resolve(handle, "GeoOppi_SetErrorDisplay", gx.GeoOppi_SetErrorDisplay, false);

@@ -27,6 +27,8 @@ struct GxLibrary {
   int32_t (*Std_CreateExt_VV)(int32_t, const int32_t*, const int32_t*);
   void (*Std_SetReal_VV)(int32_t, const int32_t*, const int32_t*, const double*);
   void (*Std_SetString_VV)(int32_t, const int32_t*, const int32_t*, const char*);
+  void (*Std_SetRealRange_VV)(int32_t, const int32_t*, const int32_t*, const int32_t*, const double*);
+  void (*Std_SetStringRange_VV)(int32_t, const int32_t*, const int32_t*, const int32_t*, const char* const*);
   void (*Std_Destroy_VV)(int32_t, const int32_t*);
   void (*Std_PutChanVV_DB)(int32_t, const int32_t*, const int32_t*, const int32_t*, const int32_t*);
   // Where the library shows its errors; null for a library without the hook.

@@ -204,6 +204,10 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
     db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
     if (gx.check() != 0) return ExportResult::failed;
 
+    // Kept from line to line: the texts of the stations and the seven number columns.
+    std::vector<std::string> stations;
+    std::vector<const char*> station_texts;
+    std::array<std::vector<double>, 7> values;
     tally = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
       const float coord = line_coordinate(block.line);
       const char direction = direction_letter(block.line);
@@ -228,20 +232,27 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
       }
       gx.stop_on_error();
       const auto missing_or = [](float v) { return v == null_value ? -1e32 : static_cast<double>(v); };
-      for (std::int32_t k = 1; k <= n; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        const std::int32_t at = k - 1;
-        const std::string station = station_text(columns.position[i], direction);
-        lib.Std_SetString_VV(gx.ctx, &vectors[0], &at, station.c_str());
-        const double values[7] = {static_cast<double>(north ? columns.position[i] : coord),
-                                  static_cast<double>(north ? coord : columns.position[i]),
-                                  missing_or(columns.raw[i]),
-                                  missing_or(columns.base[i]),
-                                  missing_or(columns.corr[i]),
-                                  decimal_year(columns.time[i]),
-                                  decimal_hours(columns.time[i])};
-        for (std::size_t c = 1; c < vectors.size(); ++c) lib.Std_SetReal_VV(gx.ctx, &vectors[c], &at, &values[c - 1]);
+      // The line's columns in full, then each handed to its vector in one call.
+      const auto rows = static_cast<std::size_t>(n);
+      stations.resize(rows);
+      station_texts.resize(rows);
+      for (auto& column : values) column.resize(rows);
+      for (std::size_t at = 0; at < rows; ++at) {
+        const std::size_t i = at + 1;
+        stations[at] = station_text(columns.position[i], direction);
+        station_texts[at] = stations[at].c_str();
+        values[0][at] = static_cast<double>(north ? columns.position[i] : coord);
+        values[1][at] = static_cast<double>(north ? coord : columns.position[i]);
+        values[2][at] = missing_or(columns.raw[i]);
+        values[3][at] = missing_or(columns.base[i]);
+        values[4][at] = missing_or(columns.corr[i]);
+        values[5][at] = decimal_year(columns.time[i]);
+        values[6][at] = decimal_hours(columns.time[i]);
       }
+      const std::int32_t first = 0;
+      lib.Std_SetStringRange_VV(gx.ctx, &vectors[0], &first, &n, station_texts.data());
+      for (std::size_t c = 1; c < vectors.size(); ++c)
+        lib.Std_SetRealRange_VV(gx.ctx, &vectors[c], &first, &n, values[c - 1].data());
       for (std::size_t c = 0; c < channels.size(); ++c) {
         const std::int32_t ch = lib.Std_FindSymb_DB(gx.ctx, &db, channels[c].name, &gx.two);
         gx.lock_symbol(db, ch);

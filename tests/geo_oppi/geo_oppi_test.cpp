@@ -67,7 +67,10 @@ struct Gx : ::testing::Test {
   int32_t vector(int32_t type, const std::vector<double>& values) {
     const int32_t n = static_cast<int32_t>(values.size());
     const int32_t v = Std_CreateExt_VV(ctx, &type, &n);
-    for (int32_t i = 0; i < n; ++i) Std_SetReal_VV(ctx, &v, &i, &values[static_cast<std::size_t>(i)]);
+    // The first element alone, the rest as one range.
+    const int32_t zero_at = 0, rest = n - 1, second = 1;
+    if (n > 0) Std_SetReal_VV(ctx, &v, &zero_at, &values[0]);
+    if (n > 1) Std_SetRealRange_VV(ctx, &v, &second, &rest, &values[1]);
     return v;
   }
   // Expects an error pending, shows it and returns its text.
@@ -141,6 +144,12 @@ TEST_F(Gx, MistakesLeaveAnErrorPendingAndChangeNothing) {
       {"data without the lock", [&] { Std_PutChanVV_DB(ctx, &db, &line, &raw, &numbers); }},
       {"an index out of range", [&] { Std_SetReal_VV(ctx, &numbers, &index, &x); }},
       {"a number into a text vector", [&] { Std_SetReal_VV(ctx, &texts, &zero, &x); }},
+      {"a range past the end", [&] { Std_SetRealRange_VV(ctx, &numbers, &one, &length, &x); }},
+      {"texts into a number vector",
+       [&] {
+         const char* text = "a";
+         Std_SetStringRange_VV(ctx, &numbers, &zero, &one, &text);
+       }},
       {"a missing symbol", [&] { Std_FindSymb_DB(ctx, &db, "Nothing", &two); }},
       {"a channel as a line", [&] { Std_Associate_DB(ctx, &db, &raw, &raw); }},
       {"an unknown vector", [&] { Std_Destroy_VV(ctx, &bad); }},

@@ -80,6 +80,13 @@ GEO_OPPI_API void Std_Associate_DB(int32_t context, const int32_t* database, con
 GEO_OPPI_API int32_t Std_CreateExt_VV(int32_t context, const int32_t* type, const int32_t* length);
 GEO_OPPI_API void Std_SetReal_VV(int32_t context, const int32_t* vector, const int32_t* index, const double* value);
 GEO_OPPI_API void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* index, const char* text);
+/* Elements first .. first + count - 1 take the numbers (or the texts, each cut to the
+ * vector's width) in turn: what as many Std_SetReal_VV (Std_SetString_VV) calls do, in one.
+ * A range outside the vector sets nothing. */
+GEO_OPPI_API void Std_SetRealRange_VV(int32_t context, const int32_t* vector, const int32_t* first,
+                                      const int32_t* count, const double* values);
+GEO_OPPI_API void Std_SetStringRange_VV(int32_t context, const int32_t* vector, const int32_t* first,
+                                        const int32_t* count, const char* const* texts);
 GEO_OPPI_API void Std_Destroy_VV(int32_t context, const int32_t* vector);
 
 /* The vector becomes the channel's data on the line, in the channel's type. Data longer
