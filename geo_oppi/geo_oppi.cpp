@@ -425,6 +425,14 @@ void Std_Commit_DB(int32_t context, const int32_t* database) {
   });
 }
 
+void Std_Unjournaled_DB(int32_t context, const int32_t* database) {
+  call_on(context, "Std_Unjournaled_DB", 0, [&](Context& c) {
+    if (Database* d = database_of(c, database, "Std_Unjournaled_DB"))
+      run(c, *d, "COMMIT; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN IMMEDIATE", "Std_Unjournaled_DB");
+    return 0;
+  });
+}
+
 void Std_Destroy_DB(int32_t context, const int32_t* database) {
   call_on(context, "Std_Destroy_DB", 0, [&](Context& c) {
     // A broken database is closed too: its failure was reported when it broke.

@@ -196,6 +196,15 @@ bool ExportFile::commit() {
       unnamed_ = false;
     }
     close_stream();
+  } else if (kind_ == Kind::database) {
+    // Its writer wrote the database by name, without syncs: flushed here, before it takes
+    // the old file's place.
+    const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail("write", errno);
+    const int synced = export_file_calls().fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (synced != 0) fail("write", error);
   }
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail("write", errno);
   done_ = true;

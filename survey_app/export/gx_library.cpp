@@ -53,6 +53,7 @@ const GxLibrary& gx_library() {
     resolve(handle, "Std_Create_DB", gx.Std_Create_DB);
     resolve(handle, "Std_Open_DB", gx.Std_Open_DB);
     resolve(handle, "Std_Commit_DB", gx.Std_Commit_DB);
+    resolve(handle, "Std_Unjournaled_DB", gx.Std_Unjournaled_DB);
     resolve(handle, "Std_Destroy_DB", gx.Std_Destroy_DB);
     resolve(handle, "Std_CreateSymb_DB", gx.Std_CreateSymb_DB);
     resolve(handle, "Std_FindSymb_DB", gx.Std_FindSymb_DB);

@@ -14,6 +14,7 @@ struct GxLibrary {
                         const int32_t*, const char*, const char*);
   int32_t (*Std_Open_DB)(int32_t, const char*, const char*, const char*);
   void (*Std_Commit_DB)(int32_t, const int32_t*);
+  void (*Std_Unjournaled_DB)(int32_t, const int32_t*);
   void (*Std_Destroy_DB)(int32_t, const int32_t*);
   int32_t (*Std_CreateSymb_DB)(int32_t, const int32_t*, const char*, const int32_t*, const int32_t*, const int32_t*);
   int32_t (*Std_FindSymb_DB)(int32_t, const int32_t*, const char*, const int32_t*);

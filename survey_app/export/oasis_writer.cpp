@@ -203,6 +203,10 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
     }
     db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
     if (gx.check() != 0) return ExportResult::failed;
+    // The file is a temporary that is put in place only once complete (and synced then when
+    // it replaces one): SQLite's journal and syncs would protect nothing.
+    lib.Std_Unjournaled_DB(gx.ctx, &db);
+    if (gx.check() != 0) return ExportResult::failed;
 
     // Kept from line to line: the texts of the stations and the seven number columns.
     std::vector<std::string> stations;

@@ -209,3 +209,20 @@ TEST(OasisValuesTest, StationTextsDatesAndTimes) {
     EXPECT_EQ(decimal_hours(c.t), c.hours);
   }
 }
+
+// The database is written without syncs: a replacement is synced before it takes the old
+// file's place, and one that cannot be synced leaves the old file.
+TEST_F(OasisTest, AReplacementThatCannotBeSyncedLeavesTheOldFile) {
+  run_one(keyword_field_header("100N", "05/12/96") + "25 N 57321.4 0.1 14:03:07\n50 N 57322.0 0.1 14:03:30\n");
+  dir.write("old.gdb", "keep me");
+  op.answers = {true};  // replace it
+  const ExportFileCalls real = export_file_calls();
+  export_file_calls() = {real.write, [](int) { return errno = EIO, -1; }, real.close, real.open};
+  const ExportResult result = save("old.gdb", export_oasis_button);
+  export_file_calls() = real;
+  EXPECT_EQ(result, ExportResult::failed);
+  EXPECT_EQ(dir.read("old.gdb"), "keep me");
+  op.answers = {true};
+  EXPECT_EQ(save("old.gdb", export_oasis_button), ExportResult::complete);
+  EXPECT_NE(dir.read("old.gdb"), "keep me");
+}

@@ -52,6 +52,11 @@ GEO_OPPI_API void Std_Create_DB(int32_t context, const char* path, const int32_t
 GEO_OPPI_API int32_t Std_Open_DB(int32_t context, const char* path, const char* user, const char* password);
 GEO_OPPI_API void Std_Commit_DB(int32_t context, const int32_t* database);
 GEO_OPPI_API void Std_Destroy_DB(int32_t context, const int32_t* database);
+/* For a database that its writer puts in place only once complete (a new file under a
+ * temporary name): commits, then writes from here on without a rollback journal and
+ * without syncs. A failure or a crash before the next commit leaves the file unusable; its
+ * writer then discards it, and syncs it before putting it in place. */
+GEO_OPPI_API void Std_Unjournaled_DB(int32_t context, const int32_t* database);
 
 /* Symbols: type 1 line (category 100 or 200), type 2 channel (category = element type).
  * Every line created is a new line, also under a name in use (the same line walked on two
