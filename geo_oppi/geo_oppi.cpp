@@ -43,9 +43,9 @@ struct Database {
   // every call on the database fails, so that nothing is written outside a transaction.
   std::string broken;
   std::set<int32_t> locks;
-  // Statements run for every channel of every line, prepared once.
-  sqlite3_stmt* find_symbol = nullptr;
-  sqlite3_stmt* put_data = nullptr;
+  // The statements run for every line or channel, each prepared at its first use (keyed by
+  // its text, a literal) and finalized when the database closes.
+  std::map<const char*, sqlite3_stmt*> statements;
 };
 
 struct Context {
@@ -190,6 +190,30 @@ private:
   sqlite3_stmt* s_ = nullptr;
 };
 
+// A kept statement of the database, reset and unbound for a new use, and reset again when
+// the use ends; null when it cannot be prepared.
+class Kept {
+public:
+  Kept(Database& d, const char* sql) {
+    sqlite3_stmt*& st = d.statements[sql];
+    if (!st && sqlite3_prepare_v2(d.db, sql, -1, &st, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(st);
+      st = nullptr;
+    }
+    s_ = st;
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+  ~Kept() { sqlite3_reset(s_); }  // lets go of what was bound and read
+  Kept(const Kept&) = delete;
+  Kept& operator=(const Kept&) = delete;
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+
+private:
+  sqlite3_stmt* s_ = nullptr;
+};
+
 struct Symbol {
   int32_t type = 0;
   int32_t category = 0;
@@ -197,11 +221,9 @@ struct Symbol {
 };
 
 bool symbol_of(Database& d, int32_t id, Symbol& out) {
-  if (!d.find_symbol && sqlite3_prepare_v2(d.db, "SELECT type, category, name FROM symbol WHERE id = ?", -1,
-                                           &d.find_symbol, nullptr) != SQLITE_OK)
-    return false;
-  sqlite3_stmt* st = d.find_symbol;
-  sqlite3_reset(st);
+  const Kept find(d, "SELECT type, category, name FROM symbol WHERE id = ?");
+  if (!find) return false;
+  sqlite3_stmt* st = find.get();
   sqlite3_bind_int(st, 1, id);
   const bool found = sqlite3_step(st) == SQLITE_ROW;
   if (found) {
@@ -209,7 +231,6 @@ bool symbol_of(Database& d, int32_t id, Symbol& out) {
     out.category = sqlite3_column_int(st, 1);
     out.name = column_text(st, 2);
   }
-  sqlite3_reset(st);
   return found;
 }
 
@@ -250,8 +271,8 @@ void set_channel_column(int32_t context, const int32_t* database, const int32_t*
 }
 
 void close_database(Database& d) {
-  sqlite3_finalize(d.find_symbol);
-  sqlite3_finalize(d.put_data);
+  for (const auto& [sql, st] : d.statements) sqlite3_finalize(st);
+  d.statements.clear();
   sqlite3_exec(d.db, "ROLLBACK", nullptr, nullptr, nullptr);  // what was not committed is dropped
   sqlite3_close(d.db);
   d.db = nullptr;
@@ -458,7 +479,7 @@ int32_t Std_CreateSymb_DB(int32_t context, const int32_t* database, const char* 
                   std::to_string(cat) + " cannot be made");
       return 0;
     }
-    Statement find(d->db, "SELECT id, category FROM symbol WHERE name = ? AND type = 2");
+    const Kept find(*d, "SELECT id, category FROM symbol WHERE name = ? AND type = 2");
     sqlite3_bind_text(find.get(), 1, symbol.c_str(), -1, SQLITE_TRANSIENT);
     if (kind == channel_type && sqlite3_step(find.get()) == SQLITE_ROW) {
       const int32_t found = symbol_handle(sqlite3_column_int64(find.get(), 0));
@@ -466,7 +487,7 @@ int32_t Std_CreateSymb_DB(int32_t context, const int32_t* database, const char* 
       fail_on(c, *d, "Std_CreateSymb_DB", "\"" + symbol + "\" exists already as another channel");
       return 0;
     }
-    Statement insert(d->db, "INSERT INTO symbol(name, type, category) VALUES(?, ?, ?)");
+    const Kept insert(*d, "INSERT INTO symbol(name, type, category) VALUES(?, ?, ?)");
     sqlite3_bind_text(insert.get(), 1, symbol.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int(insert.get(), 2, kind);
     sqlite3_bind_int(insert.get(), 3, cat);
@@ -485,7 +506,7 @@ int32_t Std_FindSymb_DB(int32_t context, const int32_t* database, const char* na
   return call_on(context, "Std_FindSymb_DB", 0, [&](Context& c) {
     Database* d = database_of(c, database, "Std_FindSymb_DB");
     if (!d) return 0;
-    Statement find(d->db, "SELECT id FROM symbol WHERE name = ? AND type = ? AND id BETWEEN 1 AND 2147483647");
+    const Kept find(*d, "SELECT id FROM symbol WHERE name = ? AND type = ? AND id BETWEEN 1 AND 2147483647");
     sqlite3_bind_text(find.get(), 1, text(name).c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int(find.get(), 2, value(type));
     if (sqlite3_step(find.get()) == SQLITE_ROW) return sqlite3_column_int(find.get(), 0);
@@ -543,7 +564,7 @@ void Std_Associate_DB(int32_t context, const int32_t* database, const int32_t* l
               std::to_string(value(line)) + " and " + std::to_string(value(channel)) + " are not a line and a channel");
       return 0;
     }
-    Statement st(d->db, "INSERT OR IGNORE INTO association VALUES(?, ?)");
+    const Kept st(*d, "INSERT OR IGNORE INTO association VALUES(?, ?)");
     sqlite3_bind_int(st.get(), 1, value(line));
     sqlite3_bind_int(st.get(), 2, value(channel));
     if (sqlite3_step(st.get()) != SQLITE_DONE) write_failed(c, *d, "Std_Associate_DB");
@@ -674,13 +695,12 @@ void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* l
       return 0;
     }
     const std::vector<unsigned char> blob = packed(v, ch.category, size);
-    if (!d->put_data && sqlite3_prepare_v2(d->db, "INSERT OR REPLACE INTO channel_data VALUES(?, ?, ?, ?)", -1,
-                                           &d->put_data, nullptr) != SQLITE_OK) {
+    const Kept put(*d, "INSERT OR REPLACE INTO channel_data VALUES(?, ?, ?, ?)");
+    if (!put) {
       fail_on(c, *d, "Std_PutChanVV_DB", sqlite3_errmsg(d->db));
       return 0;
     }
-    sqlite3_stmt* st = d->put_data;
-    sqlite3_reset(st);
+    sqlite3_stmt* st = put.get();
     sqlite3_bind_int(st, 1, value(line));
     sqlite3_bind_int(st, 2, value(channel));
     sqlite3_bind_int64(st, 3, static_cast<sqlite3_int64>(v.length));
