@@ -176,20 +176,6 @@ bool run(Context& c, Database& d, const char* sql, const char* call) {
   return false;
 }
 
-// A prepared statement that finalises itself.
-class Statement {
-public:
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
-  ~Statement() { sqlite3_finalize(s_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* get() const { return s_; }
-  explicit operator bool() const { return s_ != nullptr; }
-
-private:
-  sqlite3_stmt* s_ = nullptr;
-};
-
 // A kept statement of the database, reset and unbound for a new use, and reset again when
 // the use ends; null when it cannot be prepared.
 class Kept {
@@ -252,14 +238,14 @@ bool locked_channel(Context& c, Database& d, const int32_t* handle, const char* 
   return true;
 }
 
-void set_channel_column(int32_t context, const int32_t* database, const int32_t* channel, const char* column,
+// `sql` sets one column of the channel's symbol: its value, then the channel's id.
+void set_channel_column(int32_t context, const int32_t* database, const int32_t* channel, const char* sql,
                         const char* call, int64_t number, const char* unit) {
   call_on(context, call, 0, [&](Context& c) {
     Database* d = database_of(c, database, call);
     Symbol symbol;
     if (!d || !locked_channel(c, *d, channel, call, symbol)) return 0;
-    const std::string sql = std::string("UPDATE symbol SET ") + column + " = ? WHERE id = ?";
-    Statement st(d->db, sql.c_str());
+    const Kept st(*d, sql);
     if (unit)
       sqlite3_bind_text(st.get(), 1, unit, -1, SQLITE_TRANSIENT);
     else
@@ -539,19 +525,23 @@ void Std_UnLockSymb_DB(int32_t context, const int32_t* database, const int32_t* 
 }
 
 void Std_SetChanWidth_DB(int32_t context, const int32_t* database, const int32_t* channel, const int32_t* width) {
-  set_channel_column(context, database, channel, "width", "Std_SetChanWidth_DB", value(width), nullptr);
+  set_channel_column(context, database, channel, "UPDATE symbol SET width = ? WHERE id = ?", "Std_SetChanWidth_DB",
+                     value(width), nullptr);
 }
 
 void Std_SetChanDecimal_DB(int32_t context, const int32_t* database, const int32_t* channel, const int32_t* decimals) {
-  set_channel_column(context, database, channel, "decimals", "Std_SetChanDecimal_DB", value(decimals), nullptr);
+  set_channel_column(context, database, channel, "UPDATE symbol SET decimals = ? WHERE id = ?", "Std_SetChanDecimal_DB",
+                     value(decimals), nullptr);
 }
 
 void Std_SetChanFormat_DB(int32_t context, const int32_t* database, const int32_t* channel, const int32_t* format) {
-  set_channel_column(context, database, channel, "format", "Std_SetChanFormat_DB", value(format), nullptr);
+  set_channel_column(context, database, channel, "UPDATE symbol SET format = ? WHERE id = ?", "Std_SetChanFormat_DB",
+                     value(format), nullptr);
 }
 
 void Std_SetChanUnit_DB(int32_t context, const int32_t* database, const int32_t* channel, const char* unit) {
-  set_channel_column(context, database, channel, "unit", "Std_SetChanUnit_DB", 0, unit ? unit : "");
+  set_channel_column(context, database, channel, "UPDATE symbol SET unit = ? WHERE id = ?", "Std_SetChanUnit_DB", 0,
+                     unit ? unit : "");
 }
 
 void Std_Associate_DB(int32_t context, const int32_t* database, const int32_t* line, const int32_t* channel) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "overlay/overlay.h"
-#include "render/span_kernels.h"
+#include "render/span_kernels_impl.h"
 #include "state/variant_convert.h"
 #include "vellum32/errors.h"
 
@@ -220,14 +220,6 @@ int deviceCoordinate(double v) {
   v = v > -1e9 ? v : -1e9;                      // NaN becomes -1e9
   v = v < 1e9 ? v : 1e9;
   return int((v + shift) - shift);
-}
-
-// Whole twips as convert::roundHalfEven gives them for |t| below 2^50.
-double wholeTwips(double t) {
-  constexpr double shift = 6755399441055744.0;
-  t = t > -1e15 ? t : -1e15;  // NaN becomes -1e15
-  t = t < 1e15 ? t : 1e15;
-  return (t + shift) - shift;
 }
 
 // Inside the window and not NaN: device coordinates of such a point are small numbers.
