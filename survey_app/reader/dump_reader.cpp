@@ -4,11 +4,6 @@
 
 #include <sys/stat.h>
 #include <algorithm>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "correction/base_match.h"
 #include "reader/file_tables.h"
@@ -143,8 +138,6 @@ std::string dump_path(const DumpFile& file) {
   return file.directory + "/" + file.name;
 }
 
-unsigned default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
-
 ProcessingRun::ProcessingRun(SurveyModel& model, Operator& op, DateOrder order, DateOrder regional)
     : model_(model),
       op_(op),
@@ -212,98 +205,16 @@ void ProcessingRun::read_files(const std::vector<DumpFile>& files, unsigned jobs
 
 void ProcessingRun::read_in_order(const std::vector<DumpFile>& files, unsigned jobs) {
   reserve_rows(model_, files);
+  // Workers read files in list order and the calling thread joins them in the same order;
+  // no worker runs more than two files a worker past the join, so memory holds only a few
+  // files beyond the model. A file's tables, once joined, are filled again by a later file.
+  // One job reads every file on the calling thread.
   const std::size_t count = files.size();
-  const std::size_t workers = std::min<std::size_t>(jobs, count);
-  if (workers <= 1) {
-    for (const DumpFile& f : files) read_file(f);
-    return;
-  }
-  // Workers take files in list order; the calling thread joins them in the same order. A
-  // worker waits rather than run more than `ahead` files past the join, so memory holds
-  // only a few files beyond the model.
-  struct Slot {
-    std::unique_ptr<FileTables> tables;
-    std::exception_ptr error;
-    bool ready = false;
-  };
-  std::vector<Slot> slots(count);
-  // Tables already joined, handed to the next files so that their room is filled again
-  // rather than taken afresh.
-  std::vector<std::unique_ptr<FileTables>> spare;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t next = 0, joined = 0;
-  bool stop = false;
-  const std::size_t ahead = 2 * workers;
-  const auto work = [&] {
-    for (;;) {
-      std::size_t i;
-      std::unique_ptr<FileTables> tables;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || next >= count || next < joined + ahead; });
-        if (stop || next >= count) return;
-        i = next++;
-        if (!spare.empty()) {
-          tables = std::move(spare.back());
-          spare.pop_back();
-        }
-      }
-      std::exception_ptr error;
-      try {
-        if (!tables) tables = std::make_unique<FileTables>();
-        read_dump_file(files[i], reading_order_, *tables);
-      } catch (...) {
-        error = std::current_exception();
-      }
-      {
-        std::lock_guard lock(mutex);
-        slots[i].tables = std::move(tables);
-        slots[i].error = error;
-        slots[i].ready = true;
-      }
-      changed.notify_all();
-    }
-  };
-  // Stops the workers and waits for them, also when a join throws.
-  struct Pool {
-    std::vector<std::thread> threads;
-    std::mutex& mutex;
-    std::condition_variable& changed;
-    bool& stop;
-    ~Pool() {
-      {
-        std::lock_guard lock(mutex);
-        stop = true;
-      }
-      changed.notify_all();
-      for (std::thread& t : threads) t.join();
-    }
-  } pool{{}, mutex, changed, stop};
-  try {
-    for (std::size_t w = 0; w < workers; ++w) pool.threads.emplace_back(work);
-  } catch (const std::system_error&) {
-    // Run with the threads there are; with none, the calling thread reads each file.
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    Slot slot;
-    if (pool.threads.empty()) {
-      slot.tables = std::make_unique<FileTables>();
-      read_dump_file(files[i], reading_order_, *slot.tables);
-    } else {
-      std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return slots[i].ready; });
-      slot = std::move(slots[i]);
-    }
-    if (slot.error) std::rethrow_exception(slot.error);
-    join(*slot.tables);
-    {
-      std::lock_guard lock(mutex);
-      joined = i + 1;
-      spare.push_back(std::move(slot.tables));
-    }
-    changed.notify_all();
-  }
+  const auto workers = static_cast<unsigned>(jobs > 1 ? std::min<std::size_t>(jobs, count) : 0);
+  run_in_order<FileTables>(
+      count, workers, 2 * std::size_t{workers},
+      [&](std::size_t i, FileTables& tables) { read_dump_file(files[i], reading_order_, tables); },
+      [&](std::size_t, FileTables& tables) { join(tables); });
 }
 
 void ProcessingRun::join(FileTables& file) {

@@ -12,6 +12,7 @@
 #include "model/survey_model.h"
 #include "util/date_time.h"
 #include "util/operator.h"
+#include "util/ordered_pipeline.h"  // default_jobs: the files read at once unless told otherwise
 
 namespace corvane {
 
@@ -33,9 +34,6 @@ std::optional<std::string_view> read_nonblank_line(LineReader& in);
 // The cycle of a base header: "30" or "30 SEC" give 30, "2 MIN" gives 120 (the number is
 // rounded, halves to even, before it is multiplied). nullopt when it does not fit 32 bits.
 std::optional<std::int32_t> cycle_seconds_from(std::string_view value);
-
-// The number of files read at once unless told otherwise: one per core of the machine.
-unsigned default_jobs();
 
 // What one file gave, before it is joined into the model.
 struct FileTables;
