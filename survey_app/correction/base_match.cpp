@@ -268,38 +268,58 @@ private:
 
 }  // namespace
 
-std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_block, double t, std::int32_t& k) {
-  if (field_block < 1 || static_cast<std::size_t>(field_block) >= m.match.size()) return std::nullopt;
-  const std::int32_t b = m.match_of(field_block).base_block;
-  if (b == 0) return std::nullopt;
-  const Block& base = m.block(b);
-  const std::int32_t n = base.num_readings;
-  if (n < 2) return std::nullopt;
-  const auto at = [&](std::int32_t j) -> const Reading& { return m.reading(base.first_reading + j - 1); };
+BaseValues::BaseValues(const SurveyModel& m, std::int32_t field_block, std::int32_t k) : model_(m), k_(k) {
+  if (field_block < 1 || static_cast<std::size_t>(field_block) >= m.match.size()) return;
+  base_ = m.match_of(field_block).base_block;
+  if (base_ == 0) return;
+  const Block& base = m.block(base_);
+  if (base.num_readings < 2) return;
+  n_ = base.num_readings;
+  first_ = &m.reading(base.first_reading);
+}
+
+std::optional<float> BaseValues::at(double t) {
+  if (!first_) return std::nullopt;
+  const auto at = [&](std::int32_t j) -> const Reading& { return first_[j - 1]; };
+  const std::int32_t n = n_;
   if (t < at(1).time || t > at(n).time) return std::nullopt;
   if (t == at(1).time) {
-    k = 1;
+    k_ = 1;
     return at(1).mag;
   }
   if (t == at(n).time) {
-    k = n - 1;
+    k_ = n - 1;
     return at(n).mag;
   }
   // The bracket is where a walk from k stops that steps down while t < T(k) (not below 1)
   // and then up while t > T(k + 1) (not above n - 1); the search finds it run by run.
-  // A model whose matches were set by hand has no breaks of its own yet.
-  const auto scanned = m.time_breaks_of(b);
-  std::vector<std::int32_t> unscanned;
-  if (!scanned) add_time_breaks(m, base, unscanned);
-  const BaseTimes times(m, base, scanned ? *scanned : unscanned);
-  k = times.last_not_above(t, std::clamp(k, 1, n - 1), 2);
-  k = times.first_not_below(t, k + 1, n - 1) - 1;
+  // Mostly the next reading lies in the same bracket, where the walk does not move.
+  std::int32_t k = k_;
+  if (k < 1 || k > n - 1 || t < at(k).time || t > at(k + 1).time) {
+    // A model whose matches were set by hand has no breaks of its own yet.
+    const auto scanned = model_.time_breaks_of(base_);
+    if (!scanned && !unscanned_) {
+      unscanned_.emplace();
+      add_time_breaks(model_, model_.block(base_), *unscanned_);
+    }
+    const BaseTimes times(model_, model_.block(base_), scanned ? *scanned : *unscanned_);
+    k = times.last_not_above(t, std::clamp(k, 1, n - 1), 2);
+    k = times.first_not_below(t, k + 1, n - 1) - 1;
+    k_ = k;
+  }
   const float d = static_cast<float>(at(k + 1).time - at(k).time);
   const float mk = at(k).mag;
   if (std::fabs(static_cast<double>(d)) <= 0.0001) return mk;
   const float rise = at(k + 1).mag - mk;
   return static_cast<float>(static_cast<double>(mk) +
                             (t - at(k).time) * static_cast<double>(rise) / static_cast<double>(d));
+}
+
+std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_block, double t, std::int32_t& k) {
+  BaseValues values(m, field_block, k);
+  const std::optional<float> v = values.at(t);
+  k = values.position();
+  return v;
 }
 
 }  // namespace corvane

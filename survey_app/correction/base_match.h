@@ -2,6 +2,7 @@
 // Base-station matching and the diurnal correction.
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "model/survey_model.h"
 
@@ -25,5 +26,22 @@ void set_node_checked(SurveyModel& model, std::int32_t node, bool checked);
 // search trusts the time order scan_base_blocks recorded: a base block's reading times
 // must not change in place without a scan after it.
 std::optional<float> base_value_at(const SurveyModel& model, std::int32_t field_block, double t, std::int32_t& k);
+
+// base_value_at for the readings of one field block taken in turn, k carried from one to the
+// next and the base block looked up once.
+class BaseValues {
+public:
+  BaseValues(const SurveyModel& model, std::int32_t field_block, std::int32_t k = 1);
+  std::optional<float> at(double t);
+  std::int32_t position() const { return k_; }  // k after the last value
+
+private:
+  const SurveyModel& model_;
+  const Reading* first_ = nullptr;  // the base block's first reading; null when there are no values
+  std::int32_t n_ = 0;
+  std::int32_t base_ = 0;
+  std::int32_t k_;
+  std::optional<std::vector<std::int32_t>> unscanned_;  // the time breaks of a base block not scanned
+};
 
 }  // namespace corvane

@@ -248,9 +248,9 @@ BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op) {
   if (view.shown_base_block <= 0) return view;
   trapped(op, display_corrected_data_error, [&] {
     std::vector<float> base(n), corrected(n);
-    std::int32_t k = 1;  // the search starts at the base block's first reading
+    BaseValues base_values(m, block);  // the search starts at the base block's first reading
     for (std::size_t j = 0; j < n; ++j) {
-      if (const auto value = base_value_at(m, block, reading(j).time, k)) {
+      if (const auto value = base_values.at(reading(j).time)) {
         base[j] = *value;
         corrected[j] = raw[j] - *value;
       } else {

@@ -37,6 +37,25 @@ bool put_in_place(ExportFile& file, const std::string& path, Operator& op) {
   return file.commit();
 }
 
+// Writes the export to `file` with the writer of the button `index`, and reports a failure.
+ExportResult write_export(const SurveyModel& model, const ExportOptions& options, int index, ExportFile& file,
+                          Operator& op, double today, ExportTally& tally) {
+  try {
+    tally = index == export_xyz_button ? export_xyz(model, options, file, op, today)
+                                       : export_oasis(model, options, file.temporary(), op, file.target());
+    return ExportResult::complete;
+  } catch (const ExportFailureShown&) {
+    op.busy(false);
+  } catch (const ExportMessage& e) {
+    op.busy(false);
+    op.message(e.what());
+  } catch (const std::exception& e) {
+    op.busy(false);
+    report_export_error(op, e.what());
+  }
+  return ExportResult::failed;
+}
+
 }  // namespace
 
 double current_day_number() {
@@ -126,11 +145,11 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
     tidy_up(op);
     return ExportResult::failed;
   }
+  // The pointer is busy from here to the message that ends the export.
+  op.busy(true);
   ExportTally tally;
-  const ExportResult written = index == export_xyz_button
-                                   ? export_xyz(model, options, *file, op, today, tally)
-                                   : export_oasis(model, options, file->temporary(), op, tally, file->target());
-  if (written != ExportResult::complete) {
+  if (const ExportResult written = write_export(model, options, index, *file, op, today, tally);
+      written != ExportResult::complete) {
     file->abandon();
     tidy_up(op);
     return written;

@@ -1,14 +1,11 @@
 #include "export/export_core.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <exception>
-#include <utility>
 
 #include "correction/base_match.h"
-#include "util/background_task.h"
 #include "util/date_time.h"
 #include "util/text.h"
 
@@ -30,12 +27,16 @@ BlockTreatment select_block(const SurveyModel& m, std::int32_t b, const ExportOp
 
 namespace {
 
+[[noreturn]] void throw_outside_single_range(const char* what, const Block& block, double time) {
+  throw ExportError(std::string("the ") + what + " value of line " + block.line + " at " + format_ymd_hms(time) +
+                    " is outside the 32-bit float range");
+}
+
 // A base or corrected value as computed; one that left the 32-bit float range stops the
 // export, naming the reading.
-float within_single_range(float v, const char* what, const Block& block, double time) {
-  if (!std::isfinite(v))
-    throw ExportError(std::string("the ") + what + " value of line " + block.line + " at " + format_ymd_hms(time) +
-                      " is outside the 32-bit float range");
+inline float within_single_range(float v, const char* what, const Block& block, double time) {
+  if (!std::isfinite(v)) [[unlikely]]
+    throw_outside_single_range(what, block, time);
   return v;
 }
 
@@ -47,7 +48,7 @@ void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment 
   const auto n = static_cast<std::size_t>(block.num_readings);
   for (auto* column : {&out.position, &out.raw, &out.base, &out.corr}) column->assign(n + 1, 0.0f);
   out.time.assign(n + 1, 0.0);
-  std::int32_t k = 1;
+  BaseValues base_values(m, b);
   for (std::size_t row = 1; row <= n; ++row) {
     const Reading& r = m.reading(block.first_reading + static_cast<std::int32_t>(row) - 1);
     out.position[row] = r.station;
@@ -60,7 +61,7 @@ void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment 
         break;
       case BlockTreatment::corrected:
         out.raw[row] = r.mag;
-        if (const auto base = base_value_at(m, b, r.time, k)) {
+        if (const auto base = base_values.at(r.time)) {
           out.base[row] = within_single_range(*base, "base", block, r.time);
           out.corr[row] = within_single_range(
               static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) + static_cast<double>(offset)),
@@ -134,10 +135,8 @@ std::string export_complete_message(const SurveyModel& m, const ExportTally& tal
   return text;
 }
 
-ExportTally for_each_written_block(const SurveyModel& m, const ExportOptions& options, Operator& op,
-                                   const std::function<void(const Block&, const WorkingColumns&)>& write) {
-  ExportTally tally;
-  std::vector<std::pair<std::int32_t, BlockTreatment>> written;
+std::vector<WrittenBlock> blocks_to_write(const SurveyModel& m, const ExportOptions& options, ExportTally& tally) {
+  std::vector<WrittenBlock> written;
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
     const BlockTreatment treatment = select_block(m, b, options);
     if (treatment == BlockTreatment::skip) continue;
@@ -146,66 +145,40 @@ ExportTally for_each_written_block(const SurveyModel& m, const ExportOptions& op
     else if (m.block(b).line.empty())
       tally.nameless.push_back(b);
     else
-      written.emplace_back(b, treatment);
+      written.push_back({b, treatment});
   }
+  return written;
+}
 
-  // The columns of the next batch of blocks are built on another thread while `write` takes
-  // this batch's. Blocks do not depend on each other, so the work is that of one thread; what
-  // a build throws is thrown when its block's turn comes. A batch holds enough readings that
-  // handing it over costs next to nothing.
-  constexpr std::int64_t batch_readings = 1 << 16;
-  std::vector<std::size_t> batch_starts;
+std::vector<std::size_t> export_batches(const SurveyModel& m, const std::vector<WrittenBlock>& written) {
+  constexpr std::int64_t batch_readings = 1 << 14;
+  std::vector<std::size_t> starts;
   std::int64_t in_batch = batch_readings;
   for (std::size_t i = 0; i < written.size(); ++i) {
     if (in_batch >= batch_readings) {
-      batch_starts.push_back(i);
+      starts.push_back(i);
       in_batch = 0;
     }
-    in_batch += m.block(written[i].first).num_readings;
+    in_batch += m.block(written[i].block).num_readings;
   }
-  batch_starts.push_back(written.size());
-  struct Batch {
-    std::vector<WorkingColumns> columns;
-    std::size_t failed_at = SIZE_MAX;  // the block, from the batch's first, whose build threw
-    std::exception_ptr failure;
-  };
-  std::array<Batch, 2> batches;
-  BackgroundTask next;  // after `batches`: it is gone, and its task done, before them
-  const auto build = [&](std::size_t n) {
-    Batch& batch = batches[n % 2];
-    const std::size_t first = batch_starts[n], count = batch_starts[n + 1] - first;
-    batch.failed_at = SIZE_MAX;
-    batch.failure = nullptr;
-    try {
-      if (batch.columns.size() < count) batch.columns.resize(count);
-      for (std::size_t j = 0; j < count; ++j) {
-        batch.failed_at = j;
-        build_working_columns(m, written[first + j].first, written[first + j].second, options.base_field_value,
-                              batch.columns[j]);
-      }
-      batch.failed_at = SIZE_MAX;
-    } catch (...) {
-      batch.failure = std::current_exception();
-    }
-  };
-  const std::size_t batch_count = batch_starts.size() - 1;
-  if (batch_count > 0) build(0);
-  for (std::size_t n = 0; n < batch_count; ++n) {
-    next.wait();
-    if (n + 1 < batch_count) next.start([&build, n] { build(n + 1); });
-    const Batch& batch = batches[n % 2];
-    for (std::size_t j = 0; j < batch_starts[n + 1] - batch_starts[n]; ++j) {
-      const Block& block = m.block(written[batch_starts[n] + j].first);
-      op.status(2, "Line " + block.line);
-      op.status(3, "Num Data " + format_int(block.num_readings));
-      if (j == batch.failed_at) std::rethrow_exception(batch.failure);
-      write(block, batch.columns[j]);
-      tally.readings += block.num_readings;
-      tally.lines += 1;
-      op.status(4, "Total " + format_int(tally.readings));
-    }
-  }
-  return tally;
+  starts.push_back(written.size());
+  return starts;
+}
+
+unsigned export_workers(bool writing_takes_a_core) {
+  // Beyond a few workers, more would only hold more batches in memory.
+  return std::clamp(default_jobs() - (writing_takes_a_core ? 1 : 0), 1u, 4u);
+}
+
+void show_block_started(Operator& op, const Block& block) {
+  op.status(2, "Line " + block.line);
+  op.status(3, "Num Data " + format_int(block.num_readings));
+}
+
+void count_block_written(Operator& op, const Block& block, ExportTally& tally) {
+  tally.readings += block.num_readings;
+  tally.lines += 1;
+  op.status(4, "Total " + format_int(tally.readings));
 }
 
 }  // namespace corvane

@@ -1,8 +1,9 @@
 #pragma once
 // What both export writers share: which blocks are written, their working columns
 // (position, time, raw, base, corrected), the line coordinate and the column routine.
+#include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "model/survey_model.h"
 #include "util/operator.h"
+#include "util/ordered_pipeline.h"
 
 namespace corvane {
 
@@ -18,6 +20,14 @@ namespace corvane {
 struct ExportError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+// A failure of an export whose text is the whole message shown.
+struct ExportMessage : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A failure of an export already shown to the operator (by the GX library's error display).
+struct ExportFailureShown {};
 
 // "An error occurred while exporting the data: " followed by the description.
 void report_export_error(Operator& op, const std::string& description);
@@ -56,19 +66,83 @@ struct WorkingColumns {
 void build_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment, float offset,
                            WorkingColumns& out);
 
-// The blocks an export writes, in block order: for each, status panels 2 and 3 name it,
-// its working columns are built and `write` is called; then panel 4 shows the running
-// total of readings. What `write` throws ends the walk. A block without a line name has
-// no line coordinate: it is left out, and returned so that the completion message can
-// name it.
 struct ExportTally {
   std::int32_t lines = 0;
   std::int64_t readings = 0;
   std::vector<std::int32_t> nameless;   // left out for want of a line name
   std::vector<std::int32_t> uncovered;  // ticked field lines left out: no base session covers them
 };
+
+// A block an export writes, and how.
+struct WrittenBlock {
+  std::int32_t block = 0;
+  BlockTreatment treatment = BlockTreatment::skip;
+};
+
+// The blocks an export writes, in block order. The ticked blocks it leaves out are added to
+// the tally's lists: a block without a line name has no line coordinate.
+std::vector<WrittenBlock> blocks_to_write(const SurveyModel& model, const ExportOptions& options, ExportTally& tally);
+
+// The written blocks cut into batches of about 16,384 readings, each as the place of its
+// first block in `written`, and written.size() at the end: enough readings that handing a
+// batch from thread to thread costs next to nothing.
+std::vector<std::size_t> export_batches(const SurveyModel& model, const std::vector<WrittenBlock>& written);
+
+// The threads that prepare an export's batches: one a core, but the one left to a writer
+// whose own work takes a core.
+unsigned export_workers(bool writing_takes_a_core);
+
+// Status panels 2 and 3 name the block about to be written; after it is written, panel 4
+// shows the running total of readings.
+void show_block_started(Operator& op, const Block& block);
+void count_block_written(Operator& op, const Block& block, ExportTally& tally);
+
+// Walks the blocks an export writes, in block order, in batches (`Batch` is the writer's,
+// reused from batch to batch). On `workers` threads, ahead of the writing, each block's working
+// columns are built and handed to prepare(j, block, columns, batch), j being its place in
+// the batch. On the calling thread, in block order, write(j, block, batch) writes it between
+// show_block_started and count_block_written. What a preparation throws is thrown at its
+// block's turn, once the blocks before it are written; what `write` throws ends the walk.
+template <class Batch, class Prepare, class Write>
 ExportTally for_each_written_block(const SurveyModel& model, const ExportOptions& options, Operator& op,
-                                   const std::function<void(const Block&, const WorkingColumns&)>& write);
+                                   unsigned workers, Prepare&& prepare, Write&& write) {
+  ExportTally tally;
+  const std::vector<WrittenBlock> written = blocks_to_write(model, options, tally);
+  const std::vector<std::size_t> starts = export_batches(model, written);
+  struct Slot {
+    WorkingColumns columns;
+    Batch batch;
+    std::size_t failed_at = SIZE_MAX;  // the block, from the batch's first, whose preparation threw
+    std::exception_ptr failure;
+  };
+  run_in_order<Slot>(
+      starts.size() - 1, workers, 2 * std::size_t{workers},
+      [&](std::size_t n, Slot& slot) {
+        slot.failed_at = SIZE_MAX;
+        slot.failure = nullptr;
+        for (std::size_t j = 0; j < starts[n + 1] - starts[n]; ++j) {
+          const WrittenBlock& w = written[starts[n] + j];
+          try {
+            build_working_columns(model, w.block, w.treatment, options.base_field_value, slot.columns);
+            prepare(j, model.block(w.block), slot.columns, slot.batch);
+          } catch (...) {
+            slot.failed_at = j;
+            slot.failure = std::current_exception();
+            return;
+          }
+        }
+      },
+      [&](std::size_t n, Slot& slot) {
+        for (std::size_t j = 0; j < starts[n + 1] - starts[n]; ++j) {
+          const Block& block = model.block(written[starts[n] + j].block);
+          show_block_started(op, block);
+          if (j == slot.failed_at) std::rethrow_exception(slot.failure);
+          write(j, block, slot.batch);
+          count_block_written(op, block, tally);
+        }
+      });
+  return tally;
+}
 
 // "Export complete"; then how many lines and readings went to `path`; then one line for each
 // block left out, in the style of the reader's messages ("File : a.dat Block : 3").

@@ -14,16 +14,22 @@
 
 namespace corvane {
 
-std::string station_text(float position, char direction) {
+void put_station_text(char* out, float position, char direction) {
   const bool negative = position < 0;
-  const char letter = direction == 'N' ? (negative ? 'W' : 'E') : (negative ? 'S' : 'N');
-  std::string text(value_field_width + 1, letter);
-  fit_value(text.data(), position);
+  fit_value(out, position);
+  out[value_field_width] = direction == 'N' ? (negative ? 'W' : 'E') : (negative ? 'S' : 'N');
+}
+
+std::string station_text(float position, char direction) {
+  std::string text(station_text_size, ' ');
+  put_station_text(text.data(), position, direction);
   return text;
 }
 
-double decimal_year(double day_number) {
-  const std::int64_t days = whole_seconds(day_number) / seconds_per_day;
+namespace {
+
+// The decimal year of a day (days since the epoch).
+double decimal_year_of_day(std::int64_t days) {
   std::int64_t year = 0;
   unsigned month = 0, day = 0;
   civil_from_days(days, year, month, day);
@@ -31,6 +37,27 @@ double decimal_year(double day_number) {
   const std::int64_t length = days_from_civil(year + 1, 1, 1) - first;
   return static_cast<double>(year) + static_cast<double>(days - first) / static_cast<double>(length);
 }
+
+// decimal_year of the readings of a line, worked out once a day.
+class DecimalYears {
+public:
+  double operator()(double day_number) {
+    const std::int64_t days = whole_seconds(day_number) / seconds_per_day;
+    if (days != days_) {
+      days_ = days;
+      year_ = decimal_year_of_day(days);
+    }
+    return year_;
+  }
+
+private:
+  std::int64_t days_ = INT64_MIN;
+  double year_ = 0;
+};
+
+}  // namespace
+
+double decimal_year(double day_number) { return decimal_year_of_day(whole_seconds(day_number) / seconds_per_day); }
 
 double decimal_hours(double day_number) {
   const std::int64_t seconds = whole_seconds(day_number) % seconds_per_day;
@@ -63,9 +90,6 @@ constexpr std::array<ChannelSpec, 8> channels{{
     {"Date", single_type, 11, 0, date_format, ""},
     {"Time", single_type, 10, 0, time_format, ""},
 }};
-
-// Thrown to stop the export at a call the library refused; its error has been shown.
-struct GxRefused {};
 
 // Where the library's errors go during an export: the operator's message box, with the
 // database's own path named as the target it will become. The library shows them nowhere
@@ -115,7 +139,7 @@ struct Gx {
   // Stops the export at the first call the library refused (a full disk: SQLite has then
   // dropped what was not committed), with the error shown.
   void stop_on_error() {
-    if (check() != 0) throw GxRefused{};
+    if (check() != 0) throw ExportFailureShown{};
   }
   void lock_symbol(std::int32_t db, std::int32_t symbol) { lib.Std_LockSymb_DB(ctx, &db, &symbol, &one, &zero); }
 
@@ -135,22 +159,19 @@ struct Gx {
   }
 };
 
-void start_oasis_context(const GxLibrary& lib, std::int32_t& status, Operator& op) {
+void start_oasis_context(const GxLibrary& lib) {
   if (oasis_context != 0) return;
   const std::int32_t flags = 0;
   const std::int64_t window = 0;
   oasis_context = lib.Std_Create_GEO("Sandrow", "V1.0", &flags, &window);
-  if (oasis_context > 0) {
-    status = 0;
-  } else {
+  if (oasis_context <= 0) {
     oasis_context = 0;
-    op.message("Unable to start OASIS object");
-    status = -1;
+    throw ExportMessage("Unable to start OASIS object");
   }
 }
 
 // The empty database: the group line and the eight channels, committed and closed.
-void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status, Operator& op) {
+void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status) {
   try {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
@@ -172,55 +193,84 @@ void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status, 
     gx.lib.Std_Commit_DB(gx.ctx, &db);
     gx.lib.Std_Destroy_DB(gx.ctx, &db);
   } catch (const std::exception& e) {
-    status = -1;
-    op.message(std::string("An error occurred while creating the mag database: ") + e.what());
+    throw ExportMessage(std::string("An error occurred while creating the mag database: ") + e.what());
+  }
+}
+
+// One line's channels, prepared for the library: the station texts, each with its NUL, and
+// the seven number channels as the library takes them.
+struct OasisLine {
+  std::int32_t rows = 0;
+  std::vector<char> stations;
+  std::vector<const char*> station_texts;
+  std::array<std::vector<double>, 7> values;
+};
+
+struct OasisBatch {
+  std::vector<OasisLine> lines;
+};
+
+void prepare_line(const Block& block, const WorkingColumns& columns, OasisLine& out) {
+  const float coord = line_coordinate(block.line);
+  const char direction = direction_letter(block.line);
+  const bool north = direction == 'N';
+  const auto missing_or = [](float v) { return v == null_value ? -1e32 : static_cast<double>(v); };
+  const auto rows = static_cast<std::size_t>(columns.rows());
+  out.rows = columns.rows();
+  constexpr std::size_t stride = station_text_size + 1;
+  out.stations.resize(rows * stride);
+  out.station_texts.resize(rows);
+  for (auto& column : out.values) column.resize(rows);
+  DecimalYears years;
+  for (std::size_t at = 0; at < rows; ++at) {
+    const std::size_t i = at + 1;
+    char* station = out.stations.data() + at * stride;
+    put_station_text(station, columns.position[i], direction);
+    station[station_text_size] = '\0';
+    out.station_texts[at] = station;
+    out.values[0][at] = static_cast<double>(north ? columns.position[i] : coord);
+    out.values[1][at] = static_cast<double>(north ? coord : columns.position[i]);
+    out.values[2][at] = missing_or(columns.raw[i]);
+    out.values[3][at] = missing_or(columns.base[i]);
+    out.values[4][at] = missing_or(columns.corr[i]);
+    out.values[5][at] = years(columns.time[i]);
+    out.values[6][at] = decimal_hours(columns.time[i]);
   }
 }
 
 }  // namespace
 
-ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op,
-                          ExportTally& tally, const std::string& shown_as) {
-  op.busy(true);
-  std::int32_t db = 0;
-  const GxLibrary* library = nullptr;  // for the handlers below, where the try block's names are gone
-  std::optional<ErrorDisplay> display;
+ExportTally export_oasis(const SurveyModel& m, const ExportOptions& options, const std::string& path, Operator& op,
+                         const std::string& shown_as) {
+  const GxLibrary& lib = gx_library();
+  ErrorDisplay display(lib, op, path, shown_as);
+  start_oasis_context(lib);
+  Gx gx{lib, oasis_context};
+  std::int32_t status = 0;
+  create_mag_database(gx, path, status);
+  std::int32_t db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
+  gx.stop_on_error();
   try {
-    const GxLibrary& lib = gx_library();
-    library = &lib;
-    display.emplace(lib, op, path, shown_as);
-    std::int32_t status = 0;
-    start_oasis_context(lib, status, op);
-    if (status < 0 || oasis_context <= 0) {
-      op.busy(false);
-      return ExportResult::failed;
-    }
-    Gx gx{lib, oasis_context};
-    create_mag_database(gx, path, status, op);
-    if (status < 0) {
-      op.busy(false);
-      return ExportResult::failed;
-    }
-    db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
-    if (gx.check() != 0) return ExportResult::failed;
     // The file is a temporary that is put in place only once complete (and synced then when
     // it replaces one): SQLite's journal and syncs would protect nothing.
     lib.Std_Unjournaled_DB(gx.ctx, &db);
-    if (gx.check() != 0) return ExportResult::failed;
-
-    // Kept from line to line: the texts of the stations and the seven number columns.
-    std::vector<std::string> stations;
-    std::vector<const char*> station_texts;
-    std::array<std::vector<double>, 7> values;
-    tally = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
-      const float coord = line_coordinate(block.line);
-      const char direction = direction_letter(block.line);
-      const bool north = direction == 'N';
+    gx.stop_on_error();
+    std::array<std::int32_t, channels.size()> channel_handles{};
+    for (std::size_t c = 0; c < channels.size(); ++c)
+      channel_handles[c] = lib.Std_FindSymb_DB(gx.ctx, &db, channels[c].name, &gx.two);
+    gx.stop_on_error();
+    // The lines' channels are prepared on the workers; here the library writes them in order.
+    const auto prepare = [](std::size_t j, const Block& block, const WorkingColumns& columns, OasisBatch& batch) {
+      if (batch.lines.size() <= j) batch.lines.resize(j + 1);
+      prepare_line(block, columns, batch.lines[j]);
+    };
+    const auto write = [&](std::size_t j, const Block& block, const OasisBatch& batch) {
+      const OasisLine& prepared = batch.lines[j];
       std::int32_t category = 100;
       const std::string name = "L" + block.line;
       const std::int32_t line = lib.Std_CreateSymb_DB(gx.ctx, &db, name.c_str(), &gx.one, &gx.zero, &category);
       gx.stop_on_error();
-      const std::int32_t n = columns.rows();
+      const std::int32_t n = prepared.rows;
       struct Vectors {
         Gx& gx;
         std::array<std::int32_t, 8> handles{};
@@ -235,58 +285,33 @@ ExportResult export_oasis(const SurveyModel& m, const ExportOptions& options, co
         vectors[c] = lib.Std_CreateExt_VV(gx.ctx, &type, &n);
       }
       gx.stop_on_error();
-      const auto missing_or = [](float v) { return v == null_value ? -1e32 : static_cast<double>(v); };
-      // The line's columns in full, then each handed to its vector in one call.
-      const auto rows = static_cast<std::size_t>(n);
-      stations.resize(rows);
-      station_texts.resize(rows);
-      for (auto& column : values) column.resize(rows);
-      for (std::size_t at = 0; at < rows; ++at) {
-        const std::size_t i = at + 1;
-        stations[at] = station_text(columns.position[i], direction);
-        station_texts[at] = stations[at].c_str();
-        values[0][at] = static_cast<double>(north ? columns.position[i] : coord);
-        values[1][at] = static_cast<double>(north ? coord : columns.position[i]);
-        values[2][at] = missing_or(columns.raw[i]);
-        values[3][at] = missing_or(columns.base[i]);
-        values[4][at] = missing_or(columns.corr[i]);
-        values[5][at] = decimal_year(columns.time[i]);
-        values[6][at] = decimal_hours(columns.time[i]);
-      }
       const std::int32_t first = 0;
-      lib.Std_SetStringRange_VV(gx.ctx, &vectors[0], &first, &n, station_texts.data());
+      lib.Std_SetStringRange_VV(gx.ctx, &vectors[0], &first, &n, prepared.station_texts.data());
       for (std::size_t c = 1; c < vectors.size(); ++c)
-        lib.Std_SetRealRange_VV(gx.ctx, &vectors[c], &first, &n, values[c - 1].data());
+        lib.Std_SetRealRange_VV(gx.ctx, &vectors[c], &first, &n, prepared.values[c - 1].data());
       for (std::size_t c = 0; c < channels.size(); ++c) {
-        const std::int32_t ch = lib.Std_FindSymb_DB(gx.ctx, &db, channels[c].name, &gx.two);
-        gx.lock_symbol(db, ch);
-        lib.Std_PutChanVV_DB(gx.ctx, &db, &line, &ch, &vectors[c]);
+        gx.lock_symbol(db, channel_handles[c]);
+        lib.Std_PutChanVV_DB(gx.ctx, &db, &line, &channel_handles[c], &vectors[c]);
         gx.stop_on_error();
-        lib.Std_UnLockSymb_DB(gx.ctx, &db, &ch);
+        lib.Std_UnLockSymb_DB(gx.ctx, &db, &channel_handles[c]);
       }
-    });
+    };
+    ExportTally tally = for_each_written_block<OasisBatch>(m, options, op, export_workers(true), prepare, write);
     lib.Std_Commit_DB(gx.ctx, &db);
     // A commit that fails (a full disk) is shown by the library; the export is then not
     // complete, whatever the per-line calls did.
-    const bool committed = gx.check() == 0;
+    gx.stop_on_error();
     lib.Std_Destroy_DB(gx.ctx, &db);
-    db = 0;
-    if (!committed) op.busy(false);
-    return committed ? ExportResult::complete : ExportResult::failed;
-  } catch (const GxRefused&) {
+    return tally;
+  } catch (const ExportFailureShown&) {
     // Nothing more is written: what the database holds is not what was exported.
-    library->Std_Destroy_DB(oasis_context, &db);
-    op.busy(false);
-    return ExportResult::failed;
-  } catch (const std::exception& e) {
-    if (db != 0 && library) {
-      // The lines written before the failure stay in the file.
-      library->Std_Commit_DB(oasis_context, &db);
-      library->Std_Destroy_DB(oasis_context, &db);
-    }
-    op.busy(false);
-    report_export_error(op, e.what());
-    return ExportResult::failed;
+    lib.Std_Destroy_DB(gx.ctx, &db);
+    throw;
+  } catch (...) {
+    // The lines written before the failure stay in the file.
+    lib.Std_Commit_DB(gx.ctx, &db);
+    lib.Std_Destroy_DB(gx.ctx, &db);
+    throw;
   }
 }
 

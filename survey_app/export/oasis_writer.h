@@ -7,22 +7,23 @@
 
 #include "export/export_core.h"
 #include "export/export_file.h"
-#include "export/export_result.h"
 #include "util/operator.h"
 
 namespace corvane {
 
-// Writes the database at `path` (the click handler's temporary name, renamed over the
-// target afterwards); the library's messages name `shown_as` (the target) in its place,
-// unless it is empty. A failure is reported by the library or by a message and gives
-// failed; the first call the library refuses ends the export, and nothing after it is
-// written. complete leaves the hourglass on and "Export complete" to the caller, who says
-// it once the file is in its place. `tally` receives what was written and what was left
-// out.
-ExportResult export_oasis(const SurveyModel& model, const ExportOptions& options, const std::string& path, Operator& op,
-                          ExportTally& tally, const std::string& shown_as = {});
+// Writes the database at `path` (the export's temporary name, renamed over the target
+// afterwards) and returns what was written and what was left out; status panels 2 to 4
+// follow the blocks. The library's messages name `shown_as` (the target) in its place,
+// unless it is empty. The first call the library refuses ends the export with its error
+// shown and ExportFailureShown thrown; nothing after it is written. Other failures throw
+// ExportError or ExportMessage, the lines written before them committed.
+ExportTally export_oasis(const SurveyModel& model, const ExportOptions& options, const std::string& path, Operator& op,
+                         const std::string& shown_as = {});
 
-// The values of the channels for one reading.
+// The values of the channels for one reading. The station is the position's number column
+// and a letter: E or W on a north line, N or S on the others, by its sign.
+constexpr std::size_t station_text_size = value_field_width + 1;
+void put_station_text(char* out, float position, char direction);
 std::string station_text(float position, char direction);
 double decimal_year(double day_number);
 double decimal_hours(double day_number);

@@ -2,9 +2,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <future>
-#include <system_error>
-#include <utility>
+#include <string_view>
 
 #include "util/date_time.h"
 #include "util/text.h"
@@ -24,83 +22,6 @@ void put_value(char* out, float v) {
   *out = ' ';
   fit_value(out + 1, v);
 }
-
-// Collects the file in large buffers. A full buffer is written on a second thread while
-// the next one is filled, so formatting overlaps the kernel's copy. After a write fails
-// nothing more is written: what followed it never lands after a gap.
-class Output {
-public:
-  explicit Output(ExportFile& file) : file_(file), filling_(capacity), writing_(capacity) {}
-  ~Output() {
-    if (pending_.valid()) pending_.wait();  // the thread still reads writing_
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-
-  void line(const std::string& text) {
-    text.copy(room(text.size() + 2), text.size());
-    std::memcpy(filling_.data() + size_ - 2, "\r\n", 2);
-  }
-  // The next `bytes` bytes of the file, to be filled by the caller.
-  char* room(std::size_t bytes) {
-    if (size_ + bytes > filling_.size()) hand_off();
-    if (bytes > filling_.size()) filling_.resize(bytes);  // a line longer than the buffer
-    size_ += bytes;
-    return filling_.data() + size_ - bytes;
-  }
-  // Writes what is buffered and waits until every byte is with the file.
-  void flush() {
-    finish_write();
-    if (!failed_) write_now(filling_);
-    size_ = 0;
-  }
-
-private:
-  static constexpr std::size_t capacity = 1 << 20;
-
-  void hand_off() {
-    finish_write();
-    if (failed_) {
-      size_ = 0;
-      return;
-    }
-    std::swap(filling_, writing_);
-    const std::size_t bytes = std::exchange(size_, 0);
-    try {
-      pending_ =
-          std::async(std::launch::async, [this, bytes] { file_.write(std::string_view(writing_.data(), bytes)); });
-    } catch (const std::system_error&) {  // no thread to be had: write here
-      size_ = bytes;
-      write_now(writing_);
-    }
-  }
-  // Waits for the write in flight; its failure is thrown here.
-  void finish_write() {
-    if (!pending_.valid()) return;
-    try {
-      pending_.get();
-    } catch (...) {
-      failed_ = true;
-      throw;
-    }
-  }
-  // The bytes leave the buffer even when the write fails, so they are never written twice.
-  void write_now(const std::vector<char>& buffer) {
-    const std::size_t bytes = std::exchange(size_, 0);
-    try {
-      file_.write(std::string_view(buffer.data(), bytes));
-    } catch (...) {
-      failed_ = true;
-      throw;
-    }
-  }
-
-  ExportFile& file_;
-  std::vector<char> filling_, writing_;
-  std::size_t size_ = 0;
-  bool failed_ = false;
-  std::future<void> pending_;
-};
 
 }  // namespace
 
@@ -142,49 +63,74 @@ void XyzRows::put(char* out, float position, float raw, float base, float corr, 
   }
   p = std::copy(date_.begin(), date_.end(), p);
   *p++ = ' ';
-  if (clock_.empty()) clock_.resize(seconds_per_day);
-  auto& clock = clock_[static_cast<std::size_t>(second)];
-  if (clock[0] == '\0') std::memcpy(clock.data(), format_hms(day_number(second)).data(), clock.size());
-  p = std::copy(clock.begin(), clock.end(), p);
+  put_hms(p, second);
+  p += 8;
   *p++ = '\r';
   *p = '\n';
 }
 
-ExportResult export_xyz(const SurveyModel& m, const ExportOptions& options, ExportFile& out, Operator& op, double today,
-                        ExportTally& tally) {
-  op.busy(true);
-  Output file(out);
-  try {
-    file.line(hyphens);
-    file.line("/ XYZ EXPORT [" + format_mdy(today) + "]");
-    file.line(hyphens);
-    file.line("/");
-    file.line("/      Line          X          Y    Raw_mag   Base_mag   Corr_mag       Date     Time");
-    file.line("/========== ========== ========== ========== ========== ========== ========== ========");
-    file.line("/");
-    file.line("/ Base Mag Value: " + format_fixed(options.base_field_value, 2));
-    file.line("/");
-    XyzRows rows;
-    tally = for_each_written_block(m, options, op, [&](const Block& block, const WorkingColumns& columns) {
-      file.line("/Line " + fit_field(block.line, 10));
-      rows.set_line(line_coordinate(block.line), direction_letter(block.line));
-      for (std::int32_t k = 1; k <= columns.rows(); ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        rows.put(file.room(XyzRows::row_bytes), columns.position[i], columns.raw[i], columns.base[i], columns.corr[i],
-                 columns.time[i]);
-      }
-    });
-    file.flush();
-  } catch (const std::exception& e) {
-    try {
-      file.flush();  // a new file keeps what was written up to the failure
-    } catch (const ExportError&) {
-    }
-    op.busy(false);
-    report_export_error(op, e.what());
-    return ExportResult::failed;
+namespace {
+
+// A batch of blocks as the file's text, each block's end marked.
+struct XyzBatch {
+  XyzRows rows;
+  std::vector<char> text;  // grown, never shrunk: a later batch writes over it
+  std::size_t size = 0;
+  std::vector<std::size_t> ends;
+  std::size_t written = 0;  // what of the text is with the file
+
+  char* room(std::size_t bytes) {
+    if (size + bytes > text.size()) text.resize(size + bytes);
+    size += bytes;
+    return text.data() + size - bytes;
   }
-  return ExportResult::complete;
+  void line(std::string_view s) {
+    char* out = room(s.size() + 2);
+    std::memcpy(out, s.data(), s.size());
+    std::memcpy(out + s.size(), "\r\n", 2);
+  }
+};
+
+}  // namespace
+
+ExportTally export_xyz(const SurveyModel& m, const ExportOptions& options, ExportFile& out, Operator& op,
+                       double today) {
+  XyzBatch head;
+  head.line(hyphens);
+  head.line("/ XYZ EXPORT [" + format_mdy(today) + "]");
+  head.line(hyphens);
+  head.line("/");
+  head.line("/      Line          X          Y    Raw_mag   Base_mag   Corr_mag       Date     Time");
+  head.line("/========== ========== ========== ========== ========== ========== ========== ========");
+  head.line("/");
+  head.line("/ Base Mag Value: " + format_fixed(options.base_field_value, 2));
+  head.line("/");
+  out.write(std::string_view(head.text.data(), head.size));
+  // Blocks are formatted on the workers; here their text goes to the file in order.
+  const auto prepare = [](std::size_t j, const Block& block, const WorkingColumns& columns, XyzBatch& batch) {
+    if (j == 0) {
+      batch.size = 0;
+      batch.written = 0;
+      batch.ends.clear();
+    }
+    batch.line("/Line " + fit_field(block.line, 10));
+    batch.rows.set_line(line_coordinate(block.line), direction_letter(block.line));
+    for (std::int32_t k = 1; k <= columns.rows(); ++k) {
+      const auto i = static_cast<std::size_t>(k);
+      batch.rows.put(batch.room(XyzRows::row_bytes), columns.position[i], columns.raw[i], columns.base[i],
+                     columns.corr[i], columns.time[i]);
+    }
+    batch.ends.push_back(batch.size);
+  };
+  // Blocks go to the file in runs of a megabyte or more, and the batch's last with them;
+  // the blocks of a batch before one that failed are its last.
+  const auto write = [&out](std::size_t j, const Block&, XyzBatch& batch) {
+    constexpr std::size_t run = 1 << 20;
+    if (j + 1 < batch.ends.size() && batch.ends[j] - batch.written < run) return;
+    out.write(std::string_view(batch.text.data() + batch.written, batch.ends[j] - batch.written));
+    batch.written = batch.ends[j];
+  };
+  return for_each_written_block<XyzBatch>(m, options, op, export_workers(false), prepare, write);
 }
 
 }  // namespace corvane

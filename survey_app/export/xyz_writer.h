@@ -8,17 +8,15 @@
 
 #include "export/export_core.h"
 #include "export/export_file.h"
-#include "export/export_result.h"
 
 namespace corvane {
 
-// Writes the whole file to `out`. A failure is reported to the operator ("An error
-// occurred while exporting the data: ...", the pointer set back first) and gives failed;
-// complete leaves the hourglass on and "Export complete" to the caller, who says it once
-// the file is in its place. `tally` receives what was written and
-// what was left out. `today` is the day number written in the head.
-ExportResult export_xyz(const SurveyModel& model, const ExportOptions& options, ExportFile& out, Operator& op,
-                        double today, ExportTally& tally);
+// Writes the whole file to `out` and returns what was written and what was left out;
+// status panels 2 to 4 follow the blocks. Throws ExportError (or what the file's writes
+// throw) at a failure: the file then holds what was written before it. `today` is the day
+// number written in the head.
+ExportTally export_xyz(const SurveyModel& model, const ExportOptions& options, ExportFile& out, Operator& op,
+                       double today);
 
 // The rows of the file, formatted into a caller's buffer without a text per value.
 class XyzRows {
@@ -34,11 +32,9 @@ public:
 private:
   std::array<char, value_field_width> coordinate_{};
   bool north_ = false;
-  // The date text of the last day written, and hh:mm:ss of each second of the day as
-  // first needed: format_ymd and format_hms decide them, once each.
+  // The date text of the last day written, as format_ymd decides it.
   std::int64_t day_ = INT64_MIN;
   std::string date_;
-  std::vector<std::array<char, 8>> clock_;
 };
 
 }  // namespace corvane

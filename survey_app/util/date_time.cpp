@@ -201,9 +201,21 @@ std::string year_text(std::int64_t y) { return format_padded(y, 4); }
 
 std::string ymd_text(const Split& s) { return year_text(s.year) + "/" + two(s.month) + "/" + two(s.day); }
 std::string hms_text(const Split& s) {
-  return two(s.secs / 3600) + ":" + two(s.secs / 60 % 60) + ":" + two(s.secs % 60);
+  std::string text(8, ':');
+  put_hms(text.data(), s.secs);
+  return text;
 }
 }  // namespace
+
+void put_hms(char* out, std::int64_t second_of_day) {
+  const auto s = static_cast<unsigned>(second_of_day);
+  const unsigned parts[3] = {s / 3600, s / 60 % 60, s % 60};
+  for (int i = 0; i < 3; ++i) {
+    out[3 * i] = static_cast<char>('0' + parts[i] / 10);
+    out[3 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+    if (i < 2) out[3 * i + 2] = ':';
+  }
+}
 
 std::string format_ymd(double dn) { return ymd_text(split(dn)); }
 

@@ -62,6 +62,8 @@ void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, uns
 std::string format_ymd(double day_number);
 std::string format_mdy(double day_number);
 std::string format_hms(double day_number);
+// hh:mm:ss of a second of the day (0 to 86399), written to out[0..8).
+void put_hms(char* out, std::int64_t second_of_day);
 std::string format_ymd_hms(double day_number);
 
 }  // namespace corvane
