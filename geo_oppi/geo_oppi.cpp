@@ -14,6 +14,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ struct Vector {
 // A vector of this many bytes or more is refused, as a channel of as many would be.
 constexpr int64_t vector_bytes_limit = int64_t{1} << 31;
 
+struct Symbol {
+  int32_t type = 0;
+  int32_t category = 0;
+  std::string name;
+};
+
 struct Database {
   sqlite3* db = nullptr;
   std::string path;
@@ -46,6 +53,11 @@ struct Database {
   // The statements run for every line or channel, each prepared at its first use (keyed by
   // its text, a literal) and finalized when the database closes.
   std::map<const char*, sqlite3_stmt*> statements;
+  // The symbols looked up, by number: what symbol_of reads never changes once a symbol is
+  // made, and a database whose transaction was lost is not read again.
+  std::map<int32_t, Symbol> symbols;
+  // Room for a channel's values packed as singles, kept from one channel to the next.
+  std::vector<unsigned char> packing;
 };
 
 struct Context {
@@ -200,13 +212,11 @@ private:
   sqlite3_stmt* s_ = nullptr;
 };
 
-struct Symbol {
-  int32_t type = 0;
-  int32_t category = 0;
-  std::string name;
-};
-
 bool symbol_of(Database& d, int32_t id, Symbol& out) {
+  if (const auto known = d.symbols.find(id); known != d.symbols.end()) {
+    out = known->second;
+    return true;
+  }
   const Kept find(d, "SELECT type, category, name FROM symbol WHERE id = ?");
   if (!find) return false;
   sqlite3_stmt* st = find.get();
@@ -216,6 +226,7 @@ bool symbol_of(Database& d, int32_t id, Symbol& out) {
     out.type = sqlite3_column_int(st, 0);
     out.category = sqlite3_column_int(st, 1);
     out.name = column_text(st, 2);
+    d.symbols.emplace(id, out);
   }
   return found;
 }
@@ -281,22 +292,27 @@ std::string new_database_file(const std::string& file) {
   return file + ": " + std::strerror(error);
 }
 
-// The vector's elements in the channel's type, packed as channel_data keeps them.
-std::vector<unsigned char> packed(const Vector& v, int32_t channel_type, std::size_t size) {
-  std::vector<unsigned char> blob(v.length * size, 0);
+// The vector's elements in the channel's type, packed as channel_data keeps them: the
+// vector's own bytes when they are laid out so already, else packed in `room`.
+std::span<const unsigned char> packed(const Vector& v, int32_t channel_type, std::size_t size,
+                                      std::vector<unsigned char>& room) {
   const std::size_t text_width = v.type < 0 ? static_cast<std::size_t>(-v.type) : 0;
+  if (channel_type == 5) return {reinterpret_cast<const unsigned char*>(v.reals.data()), v.length * size};
+  if (channel_type < 0 && text_width == size)
+    return std::span(reinterpret_cast<const unsigned char*>(v.texts.data()), v.length * size);
+  if (room.size() < v.length * size) room.resize(v.length * size);
   for (std::size_t i = 0; i < v.length; ++i) {
-    unsigned char* at = blob.data() + i * size;
+    unsigned char* at = room.data() + i * size;
     if (channel_type == 4) {
       const float f = static_cast<float>(v.reals[i]);
       std::memcpy(at, &f, sizeof f);
-    } else if (channel_type == 5) {
-      std::memcpy(at, &v.reals[i], sizeof(double));
     } else {
-      std::memcpy(at, v.texts.data() + i * text_width, std::min(size, text_width));
+      const std::size_t n = std::min(size, text_width);
+      std::memcpy(at, v.texts.data() + i * text_width, n);
+      std::memset(at + n, 0, size - n);
     }
   }
-  return blob;
+  return std::span<const unsigned char>(room.data(), v.length * size);
 }
 
 // Handles are positive 32-bit numbers; a symbol a file numbers otherwise cannot be one.
@@ -386,7 +402,7 @@ void Std_Create_DB(int32_t context, const char* path, const int32_t*, const int3
     }
     Database d;
     d.path = file;
-    std::string sql = "BEGIN;";
+    std::string sql = "PRAGMA page_size = 65536; BEGIN;";
     for (const Table& t : tables) sql += std::string(t.sql) + ";";
     sql += std::string(index_sql) + ";INSERT INTO oasis VALUES('" + format_marker + "');COMMIT;";
     const bool opened = sqlite3_open_v2(file.c_str(), &d.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | no_mutex,
@@ -684,7 +700,7 @@ void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* l
                   " bytes, more than the " + std::to_string(limit) + " a channel can hold");
       return 0;
     }
-    const std::vector<unsigned char> blob = packed(v, ch.category, size);
+    const std::span<const unsigned char> blob = packed(v, ch.category, size, d->packing);
     const Kept put(*d, "INSERT OR REPLACE INTO channel_data VALUES(?, ?, ?, ?)");
     if (!put) {
       fail_on(c, *d, "Std_PutChanVV_DB", sqlite3_errmsg(d->db));
@@ -694,7 +710,11 @@ void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* l
     sqlite3_bind_int(st, 1, value(line));
     sqlite3_bind_int(st, 2, value(channel));
     sqlite3_bind_int64(st, 3, static_cast<sqlite3_int64>(v.length));
-    sqlite3_bind_blob(st, 4, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
+    // A null pointer would bind NULL: an empty channel is an empty blob.
+    if (blob.empty())
+      sqlite3_bind_zeroblob(st, 4, 0);
+    else
+      sqlite3_bind_blob(st, 4, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
     if (sqlite3_step(st) != SQLITE_DONE) write_failed(c, *d, "Std_PutChanVV_DB");
     sqlite3_reset(st);  // lets go of the blob
     return 0;

@@ -105,7 +105,22 @@ TEST_F(Gx, ADatabaseReadsBackInTheChannelsTypes) {
   Std_PutChanVV_DB(ctx, &db, &line, &station, &names);
   Std_PutChanVV_DB(ctx, &db, &line, &raw, &values);
   Std_PutChanVV_DB(ctx, &db, &line, &time, &values);
-  for (int32_t v : {names, values}) Std_Destroy_VV(ctx, &v);
+  // A narrower text vector is padded to the channel's width; an empty line holds no values.
+  const int32_t l200 = Std_CreateSymb_DB(ctx, &db, "L200N", &one, &zero, &line_cat);
+  const int32_t l300 = Std_CreateSymb_DB(ctx, &db, "L300N", &one, &zero, &line_cat);
+  int32_t short_text = -8, one_element = 1;
+  const int32_t short_names = Std_CreateExt_VV(ctx, &short_text, &one_element);
+  Std_SetString_VV(ctx, &short_names, &zero, "12345678");
+  const int32_t single = vector(5, {2.5}), empty = vector(5, {});
+  int32_t no_elements = 0;
+  const int32_t no_names = Std_CreateExt_VV(ctx, &text_type, &no_elements);
+  Std_PutChanVV_DB(ctx, &db, &l200, &station, &short_names);
+  Std_PutChanVV_DB(ctx, &db, &l300, &station, &no_names);
+  for (int32_t ch : {raw, time}) {
+    Std_PutChanVV_DB(ctx, &db, &l200, &ch, &single);
+    Std_PutChanVV_DB(ctx, &db, &l300, &ch, &empty);
+  }
+  for (int32_t v : {names, values, short_names, single, empty, no_names}) Std_Destroy_VV(ctx, &v);
   Std_Commit_DB(ctx, &db);
   Std_Destroy_DB(ctx, &db);
   ASSERT_EQ(Std_iCheckError_SYS(ctx), 0) << error();
@@ -114,6 +129,8 @@ TEST_F(Gx, ADatabaseReadsBackInTheChannelsTypes) {
   EXPECT_EQ(d.out,
             "line\tLine\t200\n"
             "line\tL100N\t100\n"
+            "line\tL200N\t100\n"
+            "line\tL300N\t100\n"
             "channel\tStation\t-24\t10\t-\t-\t-\tLine\n"
             "channel\tRaw_mag\t4\t-\t1\t-\tnT\tLine\n"
             "channel\tTime\t5\t-\t-\t2\t-\tLine\n"
@@ -121,7 +138,12 @@ TEST_F(Gx, ADatabaseReadsBackInTheChannelsTypes) {
             "Station\tRaw_mag\tTime\n"
             "\"     -25.0W\"\t0.33333334\t0.3333333333333333\n"
             "\"\"\t*\t*\n"
-            "\"      25.0N\"\t57000.1\t57000.1\n");
+            "\"      25.0N\"\t57000.1\t57000.1\n"
+            "data\tL200N\n"
+            "Station\tRaw_mag\tTime\n"
+            "\"12345678\"\t2.5\t2.5\n"
+            "data\tL300N\n"
+            "Station\tRaw_mag\tTime\n");
 }
 
 TEST_F(Gx, MistakesLeaveAnErrorPendingAndChangeNothing) {
