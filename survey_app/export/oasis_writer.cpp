@@ -255,9 +255,12 @@ ExportTally export_oasis(const SurveyModel& m, const ExportOptions& options, con
     // it replaces one): SQLite's journal and syncs would protect nothing.
     lib.Std_Unjournaled_DB(gx.ctx, &db);
     gx.stop_on_error();
+    // The channels stay locked while the lines are written.
     std::array<std::int32_t, channels.size()> channel_handles{};
-    for (std::size_t c = 0; c < channels.size(); ++c)
+    for (std::size_t c = 0; c < channels.size(); ++c) {
       channel_handles[c] = lib.Std_FindSymb_DB(gx.ctx, &db, channels[c].name, &gx.two);
+      gx.lock_symbol(db, channel_handles[c]);
+    }
     gx.stop_on_error();
     // The lines' channels are prepared on the workers; here the library writes them in order.
     const auto prepare = [](std::size_t j, const Block& block, const WorkingColumns& columns, OasisBatch& batch) {
@@ -290,13 +293,12 @@ ExportTally export_oasis(const SurveyModel& m, const ExportOptions& options, con
       for (std::size_t c = 1; c < vectors.size(); ++c)
         lib.Std_SetRealRange_VV(gx.ctx, &vectors[c], &first, &n, prepared.values[c - 1].data());
       for (std::size_t c = 0; c < channels.size(); ++c) {
-        gx.lock_symbol(db, channel_handles[c]);
         lib.Std_PutChanVV_DB(gx.ctx, &db, &line, &channel_handles[c], &vectors[c]);
         gx.stop_on_error();
-        lib.Std_UnLockSymb_DB(gx.ctx, &db, &channel_handles[c]);
       }
     };
     ExportTally tally = for_each_written_block<OasisBatch>(m, options, op, export_workers(true), prepare, write);
+    for (std::int32_t& channel : channel_handles) lib.Std_UnLockSymb_DB(gx.ctx, &db, &channel);
     lib.Std_Commit_DB(gx.ctx, &db);
     // A commit that fails (a full disk) is shown by the library; the export is then not
     // complete, whatever the per-line calls did.
