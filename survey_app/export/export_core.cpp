@@ -46,8 +46,13 @@ void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment 
                            WorkingColumns& out) {
   const Block& block = m.block(b);
   const auto n = static_cast<std::size_t>(block.num_readings);
-  for (auto* column : {&out.position, &out.raw, &out.base, &out.corr}) column->assign(n + 1, 0.0f);
-  out.time.assign(n + 1, 0.0);
+  // Every row is written below: the columns are only sized, and row 0 cleared.
+  for (auto* column : {&out.position, &out.raw, &out.base, &out.corr}) {
+    column->resize(n + 1);
+    (*column)[0] = 0.0f;
+  }
+  out.time.resize(n + 1);
+  out.time[0] = 0.0;
   BaseValues base_values(m, b);
   for (std::size_t row = 1; row <= n; ++row) {
     const Reading& r = m.reading(block.first_reading + static_cast<std::int32_t>(row) - 1);
