@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     return std::chrono::duration<double>(t1 - t0).count();
   };
   double xyz = 1e300, oasis = 1e300;
-  for (int run = 0; run < 2; ++run) {
+  for (int run = 0; run < 3; ++run) {
     xyz = std::min(xyz, timed(export_xyz_button, "day.xyz"));
     oasis = std::min(oasis, timed(export_oasis_button, "day.gdb"));
   }
@@ -52,6 +52,6 @@ int main(int argc, char** argv) {
               double(std::filesystem::file_size(std::filesystem::path(argv[2]) / "day.xyz")) / 1e6);
   std::printf("database export   %8.3f s  (%.1f MB)\n", oasis,
               double(std::filesystem::file_size(std::filesystem::path(argv[2]) / "day.gdb")) / 1e6);
-  std::printf("database / XYZ    %8.2f x  (best of 2 each, interleaved)\n", oasis / xyz);
+  std::printf("database / XYZ    %8.2f x  (best of 3 each, interleaved)\n", oasis / xyz);
   return 0;
 }

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "export/export_core.h"
-#include "export/export_file.h"
 #include "util/operator.h"
 
 namespace corvane {
