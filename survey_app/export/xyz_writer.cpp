@@ -52,9 +52,7 @@ void XyzRows::put(char* out, float position, float raw, float base, float corr, 
   p += 33;
   *p++ = ' ';
 
-  const std::int64_t seconds = whole_seconds(time);
-  const auto day = static_cast<std::int64_t>(std::floor(day_number(seconds)));
-  const std::int64_t second = seconds - day * seconds_per_day;
+  const auto [day, second] = day_and_second(whole_seconds(time));
   if (day != day_) {
     date_ = format_ymd(day_number(day * seconds_per_day));
     // Years outside 0 to 9999 (which the reader does not give) would widen the row.

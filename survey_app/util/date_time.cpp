@@ -3,6 +3,7 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <cmath>
+#include <cstring>
 
 #include "util/text.h"
 
@@ -155,6 +156,15 @@ std::int64_t whole_seconds(double day_number) {
   return static_cast<std::int64_t>(s);
 }
 
+DaySecond day_and_second(std::int64_t seconds) {
+  DaySecond at{seconds / seconds_per_day, seconds % seconds_per_day};
+  if (at.second < 0) {
+    at.second += seconds_per_day;
+    --at.day;
+  }
+  return at;
+}
+
 // Howard Hinnant's days-from-civil, shifted so that 30 December 1899 is day 0.
 std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
@@ -185,16 +195,10 @@ struct Split {
   std::int64_t secs;
 };
 Split split(double day_number) {
-  const std::int64_t total = whole_seconds(day_number);
-  std::int64_t days = total / seconds_per_day;
-  std::int64_t secs = total % seconds_per_day;
-  if (secs < 0) {
-    secs += seconds_per_day;
-    --days;
-  }
+  const DaySecond at = day_and_second(whole_seconds(day_number));
   Split s{};
-  civil_from_days(days, s.year, s.month, s.day);
-  s.secs = secs;
+  civil_from_days(at.day, s.year, s.month, s.day);
+  s.secs = at.second;
   return s;
 }
 std::string year_text(std::int64_t y) { return format_padded(y, 4); }
@@ -209,12 +213,12 @@ std::string hms_text(const Split& s) {
 
 void put_hms(char* out, std::int64_t second_of_day) {
   const auto s = static_cast<unsigned>(second_of_day);
-  const unsigned parts[3] = {s / 3600, s / 60 % 60, s % 60};
-  for (int i = 0; i < 3; ++i) {
-    out[3 * i] = static_cast<char>('0' + parts[i] / 10);
-    out[3 * i + 1] = static_cast<char>('0' + parts[i] % 10);
-    if (i < 2) out[3 * i + 2] = ':';
-  }
+  const unsigned hours = s / 3600, minutes = (s - hours * 3600) / 60, seconds = s - hours * 3600 - minutes * 60;
+  std::memcpy(out, digit_pairs + 2 * hours, 2);
+  out[2] = ':';
+  std::memcpy(out + 3, digit_pairs + 2 * minutes, 2);
+  out[5] = ':';
+  std::memcpy(out + 6, digit_pairs + 2 * seconds, 2);
 }
 
 std::string format_ymd(double dn) { return ymd_text(split(dn)); }

@@ -62,6 +62,13 @@ void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, uns
 std::string format_ymd(double day_number);
 std::string format_mdy(double day_number);
 std::string format_hms(double day_number);
+// The day (day 0 being 30 December 1899) and the second of that day of a time in whole
+// seconds.
+struct DaySecond {
+  std::int64_t day = 0;
+  std::int64_t second = 0;
+};
+DaySecond day_and_second(std::int64_t seconds);
 // hh:mm:ss of a second of the day (0 to 86399), written to out[0..8).
 void put_hms(char* out, std::int64_t second_of_day);
 std::string format_ymd_hms(double day_number);

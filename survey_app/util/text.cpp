@@ -176,41 +176,6 @@ bool round_to_int32(double v, std::int32_t& out) {
 
 namespace {
 
-// format_fixed of a magnitude below a limit by `keep`, sign left out, written to end at p
-// (which has room for it). Below the limit a float step is under a tenth of the last
-// decimal kept: the numbers that read back as one float then hold at most one number of
-// one decimal more, so the shortest text S and the float round alike, except when the
-// midpoint between the two nearest results reads back as the float: S is then that
-// midpoint and rounds away from zero. The scaled value stays exact (24 bits by 10^2).
-template <int keep>
-char* fixed_below_limit(char* p, float magnitude) {
-  constexpr double scale = keep == 0 ? 1.0 : keep == 1 ? 10.0 : 100.0;
-  const double rounded = static_cast<double>(magnitude) * scale + 0.5;  // exact
-  auto n = static_cast<std::uint32_t>(rounded);  // the nearest result, a float on a midpoint away from zero
-  // Only a midpoint just above the float changes it: one that reads back as the float is
-  // within half a float step, under 0.05 of the last decimal.
-  if (rounded - static_cast<double>(n) > 0.95 &&
-      static_cast<float>((static_cast<double>(n) + 0.5) / scale) == magnitude)
-    ++n;
-  for (int i = 0; i < keep; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
-  if (keep > 0) *--p = '.';
-  static constexpr char pairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  for (; n >= 100; n /= 100) {
-    p -= 2;
-    std::memcpy(p, pairs + 2 * (n % 100), 2);
-  }
-  if (n >= 10) {
-    p -= 2;
-    std::memcpy(p, pairs + 2 * n, 2);
-  } else {
-    *--p = static_cast<char>('0' + n);
-  }
-  return p;
-}
-
 // A text written backwards from the end of a range, noting when it does not fit.
 struct BackwardText {
   char* p;  // where the text begins
@@ -251,8 +216,8 @@ void fixed_from_shortest_text(BackwardText& out, float magnitude, std::size_t ke
 
 }  // namespace
 
-// format_fixed of the values that have no quick form; outside the unnamed namespace so that
-// it is not inlined: the quick forms then need no stack frame.
+namespace text_detail {
+
 char* format_fixed_slowly(char* first, char* end, float v, int decimals) {
   BackwardText out{end, first};
   if (std::isnan(v)) {
@@ -266,29 +231,7 @@ char* format_fixed_slowly(char* first, char* end, float v, int decimals) {
   return out.fits ? out.p : nullptr;
 }
 
-char* format_fixed(char* first, char* end, float v, int decimals) {
-  const float magnitude = std::fabs(v);
-  // Below the limits the text has at most 9 characters ("-131072.0", "-1048576",
-  // "-16384.00"); it is written in place when the range holds that many.
-  char room[9];
-  char* const quick_end = end - first >= static_cast<std::ptrdiff_t>(sizeof room) ? end : room + sizeof room;
-  char* p;
-  if (decimals == 1 && magnitude < 131072.0f)  // 2^17
-    p = fixed_below_limit<1>(quick_end, magnitude);
-  else if (decimals <= 0 && magnitude < 1048576.0f)  // 2^20
-    p = fixed_below_limit<0>(quick_end, magnitude);
-  else if (decimals == 2 && magnitude < 16384.0f)  // 2^14
-    p = fixed_below_limit<2>(quick_end, magnitude);
-  else
-    return format_fixed_slowly(first, end, v, decimals);
-  if (v < 0) *--p = '-';  // -0.04 is "-0.0"; -0.0 is "0.0"
-  const auto size = quick_end - p;
-  if (quick_end != end) {
-    if (size > end - first) return nullptr;
-    std::memcpy(end - size, p, static_cast<std::size_t>(size));
-  }
-  return end - size;
-}
+}  // namespace text_detail
 
 std::string format_fixed(float v, int decimals) {
   const std::size_t room = fixed_text_room(decimals);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -100,13 +101,81 @@ bool round_to_int32(double v, std::int32_t& out);
 // Format "0.0", "0.00" (decimals 1, 2, ...): halves round away from zero, working on the
 // shortest decimal text of the 32-bit value, so 58000.4f gives "58000.4" and 0.25f "0.3".
 std::string format_fixed(float v, int decimals);
+
+// "00", "01", ... "99" in a row: the two digits of n at digit_pairs + 2 * n.
+inline constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 // The same text written so that it ends at `end` when it fits in [first, end): returns
 // where it begins, or nullptr (the range then holds anything) when it is longer. It always
 // fits in fixed_text_room(decimals) characters.
-char* format_fixed(char* first, char* end, float v, int decimals);
+// Inline, so that a caller with fixed decimals keeps only its own quick form.
+inline char* format_fixed(char* first, char* end, float v, int decimals);
 constexpr std::size_t fixed_text_room(int decimals) {
   return 42 + static_cast<std::size_t>(decimals > 0 ? decimals : 0);  // sign, 40 digits, point
 }
+
+namespace text_detail {
+// format_fixed of a magnitude below a limit by `keep`, sign left out, written to end at p
+// (which has room for it). Below the limit a float step is under a tenth of the last
+// decimal kept: the numbers that read back as one float then hold at most one number of
+// one decimal more, so the shortest text S and the float round alike, except when the
+// midpoint between the two nearest results reads back as the float: S is then that
+// midpoint and rounds away from zero. The scaled value stays exact (24 bits by 10^2).
+template <int keep>
+inline char* fixed_below_limit(char* p, float magnitude) {
+  constexpr double scale = keep == 0 ? 1.0 : keep == 1 ? 10.0 : 100.0;
+  const double rounded = static_cast<double>(magnitude) * scale + 0.5;  // exact
+  auto n = static_cast<std::uint32_t>(rounded);  // the nearest result, a float on a midpoint away from zero
+  // Only a midpoint just above the float changes it: one that reads back as the float is
+  // within half a float step, under 0.05 of the last decimal.
+  if (rounded - static_cast<double>(n) > 0.95 &&
+      static_cast<float>((static_cast<double>(n) + 0.5) / scale) == magnitude)
+    ++n;
+  for (int i = 0; i < keep; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+  if (keep > 0) *--p = '.';
+  for (; n >= 100; n /= 100) {
+    p -= 2;
+    std::memcpy(p, digit_pairs + 2 * (n % 100), 2);
+  }
+  if (n >= 10) {
+    p -= 2;
+    std::memcpy(p, digit_pairs + 2 * n, 2);
+  } else {
+    *--p = static_cast<char>('0' + n);
+  }
+  return p;
+}
+
+// format_fixed of the values that have no quick form.
+char* format_fixed_slowly(char* first, char* end, float v, int decimals);
+}  // namespace text_detail
+
+inline char* format_fixed(char* first, char* end, float v, int decimals) {
+  const float magnitude = std::fabs(v);
+  // Below the limits the text has at most 9 characters ("-131072.0", "-1048576",
+  // "-16384.00"); it is written in place when the range holds that many.
+  char room[9];
+  char* const quick_end = end - first >= static_cast<std::ptrdiff_t>(sizeof room) ? end : room + sizeof room;
+  char* p;
+  if (decimals == 1 && magnitude < 131072.0f)  // 2^17
+    p = text_detail::fixed_below_limit<1>(quick_end, magnitude);
+  else if (decimals <= 0 && magnitude < 1048576.0f)  // 2^20
+    p = text_detail::fixed_below_limit<0>(quick_end, magnitude);
+  else if (decimals == 2 && magnitude < 16384.0f)  // 2^14
+    p = text_detail::fixed_below_limit<2>(quick_end, magnitude);
+  else
+    return text_detail::format_fixed_slowly(first, end, v, decimals);
+  if (v < 0) *--p = '-';  // -0.04 is "-0.0"; -0.0 is "0.0"
+  const auto size = quick_end - p;
+  if (quick_end != end) {
+    if (size > end - first) return nullptr;
+    std::memcpy(end - size, p, static_cast<std::size_t>(size));
+  }
+  return end - size;
+}
+
 // Format "0" of a whole number, and "0000" (zero-padded to `width` digits).
 std::string format_int(std::int64_t v);
 std::string format_padded(std::int64_t v, int width);
