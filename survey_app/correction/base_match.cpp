@@ -278,7 +278,7 @@ BaseValues::BaseValues(const SurveyModel& m, std::int32_t field_block, std::int3
   first_ = &m.reading(base.first_reading);
 }
 
-std::optional<float> BaseValues::at(double t) {
+std::optional<float> BaseValues::searched(double t) {
   if (!first_) return std::nullopt;
   const auto at = [&](std::int32_t j) -> const Reading& { return first_[j - 1]; };
   const std::int32_t n = n_;
@@ -293,26 +293,16 @@ std::optional<float> BaseValues::at(double t) {
   }
   // The bracket is where a walk from k stops that steps down while t < T(k) (not below 1)
   // and then up while t > T(k + 1) (not above n - 1); the search finds it run by run.
-  // Mostly the next reading lies in the same bracket, where the walk does not move.
-  std::int32_t k = k_;
-  if (k < 1 || k > n - 1 || t < at(k).time || t > at(k + 1).time) {
-    // A model whose matches were set by hand has no breaks of its own yet.
-    const auto scanned = model_.time_breaks_of(base_);
-    if (!scanned && !unscanned_) {
-      unscanned_.emplace();
-      add_time_breaks(model_, model_.block(base_), *unscanned_);
-    }
-    const BaseTimes times(model_, model_.block(base_), scanned ? *scanned : *unscanned_);
-    k = times.last_not_above(t, std::clamp(k, 1, n - 1), 2);
-    k = times.first_not_below(t, k + 1, n - 1) - 1;
-    k_ = k;
+  // A model whose matches were set by hand has no breaks of its own yet.
+  const auto scanned = model_.time_breaks_of(base_);
+  if (!scanned && !unscanned_) {
+    unscanned_.emplace();
+    add_time_breaks(model_, model_.block(base_), *unscanned_);
   }
-  const float d = static_cast<float>(at(k + 1).time - at(k).time);
-  const float mk = at(k).mag;
-  if (std::fabs(static_cast<double>(d)) <= 0.0001) return mk;
-  const float rise = at(k + 1).mag - mk;
-  return static_cast<float>(static_cast<double>(mk) +
-                            (t - at(k).time) * static_cast<double>(rise) / static_cast<double>(d));
+  const BaseTimes times(model_, model_.block(base_), scanned ? *scanned : *unscanned_);
+  k_ = times.last_not_above(t, std::clamp(k_, 1, n - 1), 2);
+  k_ = times.first_not_below(t, k_ + 1, n - 1) - 1;
+  return between(k_, t);
 }
 
 std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_block, double t, std::int32_t& k) {

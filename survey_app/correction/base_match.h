@@ -1,5 +1,6 @@
 #pragma once
 // Base-station matching and the diurnal correction.
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -32,10 +33,29 @@ std::optional<float> base_value_at(const SurveyModel& model, std::int32_t field_
 class BaseValues {
 public:
   BaseValues(const SurveyModel& model, std::int32_t field_block, std::int32_t k = 1);
-  std::optional<float> at(double t);
+  std::optional<float> at(double t) {
+    // Mostly t lies strictly inside the span and in the bracket of the reading before,
+    // where the walk does not move: inline, that costs no call.
+    if (first_ && k_ >= 1 && k_ < n_ && t > first_[0].time && t < first_[n_ - 1].time && !(t < first_[k_ - 1].time) &&
+        !(t > first_[k_].time))
+      return between(k_, t);
+    return searched(t);
+  }
   std::int32_t position() const { return k_; }  // k after the last value
 
 private:
+  // The value at t between readings k and k + 1 (counted from 1).
+  float between(std::int32_t k, double t) const {
+    const Reading& a = first_[k - 1];
+    const Reading& b = first_[k];
+    const float d = static_cast<float>(b.time - a.time);
+    if (std::fabs(static_cast<double>(d)) <= 0.0001) return a.mag;
+    const float rise = b.mag - a.mag;
+    return static_cast<float>(static_cast<double>(a.mag) +
+                              (t - a.time) * static_cast<double>(rise) / static_cast<double>(d));
+  }
+  std::optional<float> searched(double t);
+
   const SurveyModel& model_;
   const Reading* first_ = nullptr;  // the base block's first reading; null when there are no values
   std::int32_t n_ = 0;
