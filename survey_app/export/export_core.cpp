@@ -156,7 +156,7 @@ std::vector<WrittenBlock> blocks_to_write(const SurveyModel& m, const ExportOpti
 }
 
 std::vector<std::size_t> export_batches(const SurveyModel& m, const std::vector<WrittenBlock>& written) {
-  constexpr std::int64_t batch_readings = 1 << 14;
+  constexpr std::int64_t batch_readings = 1 << 13;
   std::vector<std::size_t> starts;
   std::int64_t in_batch = batch_readings;
   for (std::size_t i = 0; i < written.size(); ++i) {

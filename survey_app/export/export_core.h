@@ -83,7 +83,7 @@ struct WrittenBlock {
 // the tally's lists: a block without a line name has no line coordinate.
 std::vector<WrittenBlock> blocks_to_write(const SurveyModel& model, const ExportOptions& options, ExportTally& tally);
 
-// The written blocks cut into batches of about 16,384 readings, each as the place of its
+// The written blocks cut into batches of about 8,192 readings, each as the place of its
 // first block in `written`, and written.size() at the end: enough readings that handing a
 // batch from thread to thread costs next to nothing.
 std::vector<std::size_t> export_batches(const SurveyModel& model, const std::vector<WrittenBlock>& written);
