@@ -144,12 +144,6 @@ std::optional<std::int32_t> parse_time_any(std::string_view text) {
   return h * 3600 + m * 60 + sec;
 }
 
-bool in_calendar_range(std::int64_t seconds) {
-  static const std::int64_t first = days_from_civil(100, 1, 1) * seconds_per_day;
-  static const std::int64_t past_last = days_from_civil(10000, 1, 1) * seconds_per_day;
-  return seconds >= first && seconds < past_last;
-}
-
 std::int64_t whole_seconds(double day_number) {
   const double s = std::nearbyint(day_number * 86400.0);
   if (!(s > -9.0e18 && s < 9.0e18)) return 0;
@@ -163,17 +157,6 @@ DaySecond day_and_second(std::int64_t seconds) {
     --at.day;
   }
   return at;
-}
-
-// Howard Hinnant's days-from-civil, shifted so that 30 December 1899 is day 0.
-std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const std::int64_t unix_days = era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-  return unix_days + 25569;  // 1970-01-01 is day 25569
 }
 
 void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {

@@ -47,15 +47,28 @@ inline std::optional<std::int32_t> parse_time(std::string_view s) {
 constexpr std::int64_t seconds_per_day = 86400;
 
 inline double day_number(std::int64_t seconds) { return static_cast<double>(seconds) / 86400.0; }
+// Days since 30 December 1899 of a calendar date (Howard Hinnant's days-from-civil, shifted
+// so that 30 December 1899 is day 0), and back.
+constexpr std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t unix_days = era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+  return unix_days + 25569;  // 1970-01-01 is day 25569
+}
+void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day);
+
 // Whether a date-time (seconds since 30 December 1899) lies in the years 100 to 9999, the
-// years every date format writes in four digits.
-bool in_calendar_range(std::int64_t seconds);
+// years every date format writes in four digits. Inline: the reader asks it of every line.
+inline bool in_calendar_range(std::int64_t seconds) {
+  constexpr std::int64_t first = days_from_civil(100, 1, 1) * seconds_per_day;
+  constexpr std::int64_t past_last = days_from_civil(10000, 1, 1) * seconds_per_day;
+  return seconds >= first && seconds < past_last;
+}
 // The nearest whole second of a day number.
 std::int64_t whole_seconds(double day_number);
-
-// Days since 30 December 1899 of a calendar date, and back.
-std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day);
-void civil_from_days(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day);
 
 // Formats of a day number: "yyyy/mm/dd", "mm/dd/yyyy", "hh:mm:ss", and both joined by a
 // blank ("yyyy/mm/dd hh:mm:ss").
