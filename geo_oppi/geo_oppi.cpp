@@ -26,13 +26,26 @@ namespace {
 
 using namespace geo_oppi;
 
-// A text vector keeps its elements packed, each in -type bytes padded with NULs.
+// A text vector keeps its elements packed, each in -type bytes padded with NULs. The
+// elements are made when first needed (see make_elements), so that a vector set whole by one
+// range call is not first filled with missing values.
 struct Vector {
   int32_t type = 5;
   std::size_t length = 0;
+  bool made = false;
   std::vector<double> reals;
   std::vector<char> texts;
 };
+
+// The vector's elements, made missing (numbers) or empty (texts) if not made yet.
+void make_elements(Vector& v) {
+  if (v.made) return;
+  if (v.type < 0)
+    v.texts.assign(v.length * static_cast<std::size_t>(-v.type), '\0');
+  else
+    v.reals.assign(v.length, geo_oppi::missing);
+  v.made = true;
+}
 
 // A vector of this many bytes or more is refused, as a channel of as many would be.
 constexpr int64_t vector_bytes_limit = int64_t{1} << 31;
@@ -593,14 +606,9 @@ int32_t Std_CreateExt_VV(int32_t context, const int32_t* type, const int32_t* le
       fail(c, "Std_CreateExt_VV: no more handles");
       return 0;
     }
-    // Built whole before it is listed, so running out of memory lists nothing.
     Vector v;
     v.type = t;
     v.length = static_cast<std::size_t>(n);
-    if (t < 0)
-      v.texts.assign(v.length * static_cast<std::size_t>(element), '\0');
-    else
-      v.reals.assign(v.length, missing);
     c.vectors.emplace(handle, std::move(v));
     return handle;
   });
@@ -614,6 +622,7 @@ void Std_SetReal_VV(int32_t context, const int32_t* vector, const int32_t* index
       fail(c, "Std_SetReal_VV: no number element " + std::to_string(i) + " in vector " + std::to_string(value(vector)));
       return 0;
     }
+    make_elements(*v);
     v->reals[static_cast<std::size_t>(i)] = *number;
     return 0;
   });
@@ -627,6 +636,7 @@ void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* ind
       fail(c, "Std_SetString_VV: no text element " + std::to_string(i) + " in vector " + std::to_string(value(vector)));
       return 0;
     }
+    make_elements(*v);
     const std::size_t width = static_cast<std::size_t>(-v->type);
     char* at = v->texts.data() + static_cast<std::size_t>(i) * width;
     const std::size_t n = str ? strnlen(str, width) : 0;
@@ -639,8 +649,15 @@ void Std_SetString_VV(int32_t context, const int32_t* vector, const int32_t* ind
 void Std_SetRealRange_VV(int32_t context, const int32_t* vector, const int32_t* first, const int32_t* count,
                          const double* values) {
   call_on(context, "Std_SetRealRange_VV", 0, [&](Context& c) {
-    if (Vector* v = range_of(c, "Std_SetRealRange_VV", vector, first, count, false, values))
-      std::copy_n(values, value(count), v->reals.begin() + value(first));
+    Vector* v = range_of(c, "Std_SetRealRange_VV", vector, first, count, false, values);
+    if (!v) return 0;
+    if (!v->made && value(first) == 0 && static_cast<std::size_t>(value(count)) == v->length) {
+      v->reals.assign(values, values + value(count));
+      v->made = true;
+      return 0;
+    }
+    make_elements(*v);
+    std::copy_n(values, value(count), v->reals.begin() + value(first));
     return 0;
   });
 }
@@ -650,6 +667,7 @@ void Std_SetStringRange_VV(int32_t context, const int32_t* vector, const int32_t
   call_on(context, "Std_SetStringRange_VV", 0, [&](Context& c) {
     Vector* v = range_of(c, "Std_SetStringRange_VV", vector, first, count, true, texts);
     if (!v) return 0;
+    make_elements(*v);
     const std::size_t width = static_cast<std::size_t>(-v->type);
     for (int32_t k = 0; k < value(count); ++k) {
       const char* str = texts[k];
@@ -688,7 +706,7 @@ void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* l
               "vector " + std::to_string(value(vector)) + " does not fit channel \"" + ch.name + "\"");
       return 0;
     }
-    const Vector& v = it->second;
+    Vector& v = it->second;
     // Checked before anything is allocated: SQLite keeps no value longer than its limit,
     // which is below 2 GiB.
     const std::size_t size = static_cast<std::size_t>(element_size(ch.category));
@@ -700,6 +718,7 @@ void Std_PutChanVV_DB(int32_t context, const int32_t* database, const int32_t* l
                   " bytes, more than the " + std::to_string(limit) + " a channel can hold");
       return 0;
     }
+    make_elements(v);
     const std::span<const unsigned char> blob = packed(v, ch.category, size, d->packing);
     const Kept put(*d, "INSERT OR REPLACE INTO channel_data VALUES(?, ?, ?, ?)");
     if (!put) {

@@ -108,7 +108,7 @@ TEST_F(Gx, ADatabaseReadsBackInTheChannelsTypes) {
   // A narrower text vector is padded to the channel's width; an empty line holds no values.
   const int32_t l200 = Std_CreateSymb_DB(ctx, &db, "L200N", &one, &zero, &line_cat);
   const int32_t l300 = Std_CreateSymb_DB(ctx, &db, "L300N", &one, &zero, &line_cat);
-  int32_t short_text = -8, one_element = 1;
+  int32_t short_text = -8, one_element = 1, raw_type = 5;
   const int32_t short_names = Std_CreateExt_VV(ctx, &short_text, &one_element);
   Std_SetString_VV(ctx, &short_names, &zero, "12345678");
   const int32_t single = vector(5, {2.5}), empty = vector(5, {});
@@ -116,11 +116,12 @@ TEST_F(Gx, ADatabaseReadsBackInTheChannelsTypes) {
   const int32_t no_names = Std_CreateExt_VV(ctx, &text_type, &no_elements);
   Std_PutChanVV_DB(ctx, &db, &l200, &station, &short_names);
   Std_PutChanVV_DB(ctx, &db, &l300, &station, &no_names);
-  for (int32_t ch : {raw, time}) {
-    Std_PutChanVV_DB(ctx, &db, &l200, &ch, &single);
-    Std_PutChanVV_DB(ctx, &db, &l300, &ch, &empty);
-  }
-  for (int32_t v : {names, values, short_names, single, empty, no_names}) Std_Destroy_VV(ctx, &v);
+  // An element never set is missing.
+  const int32_t unset = Std_CreateExt_VV(ctx, &raw_type, &one_element);
+  Std_PutChanVV_DB(ctx, &db, &l200, &raw, &single);
+  Std_PutChanVV_DB(ctx, &db, &l200, &time, &unset);
+  for (int32_t ch : {raw, time}) Std_PutChanVV_DB(ctx, &db, &l300, &ch, &empty);
+  for (int32_t v : {names, values, short_names, single, empty, no_names, unset}) Std_Destroy_VV(ctx, &v);
   Std_Commit_DB(ctx, &db);
   Std_Destroy_DB(ctx, &db);
   ASSERT_EQ(Std_iCheckError_SYS(ctx), 0) << error();
@@ -141,7 +142,7 @@ TEST_F(Gx, ADatabaseReadsBackInTheChannelsTypes) {
             "\"      25.0N\"\t57000.1\t57000.1\n"
             "data\tL200N\n"
             "Station\tRaw_mag\tTime\n"
-            "\"12345678\"\t2.5\t2.5\n"
+            "\"12345678\"\t2.5\t*\n"
             "data\tL300N\n"
             "Station\tRaw_mag\tTime\n");
 }
