@@ -57,7 +57,7 @@ private:
 
 }  // namespace
 
-double decimal_year(double day_number) { return decimal_year_of_day(whole_seconds(day_number) / seconds_per_day); }
+double decimal_year(double day_number) { return DecimalYears{}(day_number); }
 
 double decimal_hours(double day_number) {
   const std::int64_t seconds = whole_seconds(day_number) % seconds_per_day;
@@ -170,23 +170,23 @@ void start_oasis_context(const GxLibrary& lib) {
   }
 }
 
-// The empty database: the group line and the eight channels, committed and closed.
-void create_mag_database(Gx& gx, const std::string& path, std::int32_t& status) {
+// The empty database: the group line and the eight channels, committed and closed. An
+// error the library gives is shown, and what would follow it is left undone.
+void create_mag_database(Gx& gx, const std::string& path) {
   try {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) std::filesystem::remove(path, ec);
-    if (gx.check() != 0) status = 0;
+    gx.check();
     std::int32_t sizes[] = {10, 50, 80, 5, 10};
     gx.lib.Std_Create_DB(gx.ctx, path.c_str(), &sizes[0], &sizes[1], &sizes[2], &sizes[3], &sizes[4], "SUPER", "");
-    if (gx.check() != 0) status = 0;
+    gx.check();
     std::int32_t db = gx.lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
-    status = gx.check();
-    if (status != 0) return;
+    if (gx.check() != 0) return;
     std::int32_t category = 200;
     const std::int32_t group = gx.lib.Std_CreateSymb_DB(gx.ctx, &db, "Line", &gx.one, &gx.zero, &category);
-    status = gx.check();
-    if (status != 0) return;
+    if (gx.check() != 0) return;
     for (const ChannelSpec& c : channels) {
+      std::int32_t status = 0;
       gx.create_channel(db, c, group, status);
       if (status != 0) return;
     }
@@ -246,8 +246,7 @@ ExportTally export_oasis(const SurveyModel& m, const ExportOptions& options, con
   ErrorDisplay display(lib, op, path, shown_as);
   start_oasis_context(lib);
   Gx gx{lib, oasis_context};
-  std::int32_t status = 0;
-  create_mag_database(gx, path, status);
+  create_mag_database(gx, path);
   std::int32_t db = lib.Std_Open_DB(gx.ctx, path.c_str(), "SUPER", "");
   gx.stop_on_error();
   try {

@@ -1,6 +1,5 @@
 #include "export/xyz_writer.h"
 
-#include <cmath>
 #include <cstring>
 #include <string_view>
 
