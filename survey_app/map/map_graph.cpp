@@ -14,7 +14,11 @@
 #include <vector>
 
 #include "display/block_display.h"
+#include "grid/grid_shading.h"
 #include "vellum32/vellum32.h"
+#ifdef CORVANE_GRID_FILES
+#include "grid_files/grid_files.h"
+#endif
 
 namespace corvane {
 
@@ -34,6 +38,8 @@ constexpr qint32 dot_half_size = 15;
 constexpr qint32 sparse_dot_half_size = 45;
 constexpr std::size_t sparse_dots = 20'000;
 constexpr qint32 filled_square = 1;
+constexpr qint32 no_marker = 0;
+constexpr qint32 contour_colour = 0x000000;
 constexpr int colour_bar_width = 110;
 // A tick about every inch, and at least this many labelled ticks in view on each axis.
 constexpr double twips_per_tick = 1440;
@@ -143,7 +149,7 @@ MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(paren
   control_.installEventFilter(this);
   connect(&control_, &Vellum32::ZoomChanged, this, &MapGraph::keepScalesEqual);
   connect(&control_, &Vellum32::PointSelected, this, [this](qint32&, qint32&, qint32& point) {
-    if (point < 1 || std::size_t(point) > map_->dots.size()) return;
+    if (!dotsRegistered_ || point < 1 || std::size_t(point) > map_->dots.size()) return;
     // Of dots at the picked one's place (days on one line), the one on top, which the
     // pointer names.
     const std::size_t picked = std::size_t(point - 1);
@@ -152,13 +158,14 @@ MapGraph::MapGraph(vellum32::Vellum32& control, QObject* parent) : QObject(paren
   });
   connect(&control_, &Vellum32::MouseMove, this,
           [this](qint16&, qint16&, float&, float&, qint32& inview, float& xp, float& yp) {
-            std::int64_t dot = -1;
+            std::int64_t dot = -1, node = -1;
             try {
-              if (inview == 0) dot = dotNear(xp, yp, 4);
+              if (inview == 0 && dotsShown()) dot = dotNear(xp, yp, 4);
+              if (inview == 0 && gridDrawn()) node = grid_node_at(*picture_.grid, xp, yp);
             } catch (const std::exception&) {
               // No room for the pointer's index: the pointer names no dot.
             }
-            emit dotPointed(dot);
+            emit pointed(dot, node);
           });
 }
 
@@ -228,26 +235,117 @@ void MapGraph::display(const SurveyMap& map, bool keep_view) {
   grid_.reset();
   control_.Clear();
   control_.setMarkerSize(map.dots.size() <= sparse_dots ? sparse_dot_half_size : dot_half_size);
-  const std::size_t n = map.dots.size();
-  if (n == 0) {
+  if (!registerSeries()) {
     draw();
     return;
   }
-  control_.RegisterData(map.dots.east(), map.dots.north());
-  control_.SetSeriesOptions(1, 1, -1, QString(), filled_square, 1);
-  registerColours();
-  if (!keep_view) {
-    // A margin of 2 % around the dots; a single line still gets a width.
-    const double pad = std::max({double(map.x_max) - map.x_min, double(map.y_max) - map.y_min, 1.0}) * 0.02;
-    view_ = QRectF(QPointF(map.x_min - pad, map.y_min - pad), QPointF(map.x_max + pad, map.y_max + pad));
-  }
+  if (!keep_view) view_ = wholeView();
   setView(view_, pictureSize());
+  placeGrid();
   draw();
+}
+
+bool MapGraph::registerSeries() {
+  const SurveyMap& map = *map_;
+  dotsRegistered_ = dotsShown() && !map.dots.empty();
+  if (dotsRegistered_) {
+    control_.RegisterData(map.dots.east(), map.dots.north());
+    control_.SetSeriesOptions(1, 1, -1, QString(), filled_square, 1);
+    registerColours();
+  } else if (picture_.grid || !map.dots.empty()) {
+    // The control draws an image only under data: two corners without markers, which
+    // draw nothing and cannot be picked.
+    if (picture_.grid) {
+      const GridGeometry& g = picture_.grid->geometry;
+      corners_x_ = {g.west(), g.east()};
+      corners_y_ = {g.south(), g.north()};
+    } else {
+      corners_x_ = {map.x_min, map.x_max};
+      corners_y_ = {map.y_min, map.y_max};
+    }
+    control_.RegisterData(corners_x_, corners_y_);
+    control_.SetSeriesOptions(1, 1, -1, QString(), 0, 0);
+  }
+  hasSeries_ = dotsRegistered_ || picture_.grid || !map.dots.empty();
+  return hasSeries_;
+}
+
+QRectF MapGraph::wholeView() const {
+  const SurveyMap& map = *map_;
+  QRectF extent;
+  if (!map.dots.empty()) extent = QRectF(QPointF(map.x_min, map.y_min), QPointF(map.x_max, map.y_max));
+  if (picture_.grid) {
+    // Whole cells: each node's colour spans half a cell either side of it.
+    const GridGeometry& g = picture_.grid->geometry;
+    const double half = g.cell / 2;
+    const QRectF cells(QPointF(g.west() - half, g.south() - half), QPointF(g.east() + half, g.north() + half));
+    extent = map.dots.empty() ? cells : extent.united(cells);
+  }
+  // A margin of 2 % around the dots; a single line still gets a width.
+  const double pad = std::max({extent.width(), extent.height(), 1.0}) * 0.02;
+  return extent.adjusted(-pad, -pad, pad, pad);
+}
+
+void MapGraph::placeGrid() {
+  control_.ClearGraphics();
+  if (!gridDrawn()) {
+    control_.ClearImageLayer();
+    return;
+  }
+  const GridGeometry& g = picture_.grid->geometry;
+  control_.SetImageLayer(picture_.image, g.west(), g.north(), g.east(), g.south(), false);
+  if (!picture_.look.contours) return;
+  // An open line goes there and back, so that the outline the control closes adds no
+  // segment of its own.
+  QList<float> xs, ys;
+  for (const QPolygonF& line : picture_.contours) {
+    if (line.size() < 2) continue;
+    const bool closed = line.isClosed();
+    xs = {0.0f};
+    ys = {0.0f};
+    for (qsizetype k = 0; k < line.size() - (closed ? 1 : 0); ++k) {
+      xs.append(float(line[k].x()));
+      ys.append(float(line[k].y()));
+    }
+    if (!closed) {
+      for (qsizetype k = line.size() - 2; k >= 1; --k) {
+        xs.append(float(line[k].x()));
+        ys.append(float(line[k].y()));
+      }
+    }
+    control_.DrawPolygon(qint32(xs.size() - 1), xs, ys, contour_colour, vellum32::NoColour, 1);
+  }
+}
+
+void MapGraph::showGrid(GridPicture picture) {
+  const bool had_series = hasSeries_;
+  picture_ = std::move(picture);
+  if (!had_series) {
+    display(*map_);
+    return;
+  }
+  placeGrid();
+  draw();
+}
+
+void MapGraph::clearGrid() {
+  picture_ = GridPicture{};
+  if (map_->dots.empty()) {
+    display(*map_, true);
+    return;
+  }
+  placeGrid();
+  draw();
+}
+
+void MapGraph::setLayers(MapLayers layers) {
+  layers_ = layers;
+  if (hasSeries_) display(*map_, true);
 }
 
 void MapGraph::registerColours() {
   const SurveyMap& map = *map_;
-  if (map.dots.empty()) return;
+  if (!dotsRegistered_) return;
   if (map.colours.size() == map.dots.size())
     control_.RegisterMarkerColour(map.colours, 1, 1);
   else  // a map put together by hand may come without its colours
@@ -255,7 +353,15 @@ void MapGraph::registerColours() {
 }
 
 void MapGraph::recolour(ColourStretch stretch) {
-  if (map_ != &owned_) return;
+  if (picture_.grid) {
+    picture_.image = grid_picture_image(*picture_.grid, stretch, picture_.look.hill_shading);
+    picture_.stretch = stretch;
+    placeGrid();
+  }
+  if (map_ != &owned_) {
+    draw();
+    return;
+  }
   recolour_survey_map(owned_, stretch);
   registerColours();
   draw();
@@ -303,7 +409,7 @@ bool MapGraph::eventFilter(QObject* watched, QEvent* event) {
     // Before the control draws itself at its new size.
     drawAtShow_ = false;
     const QSize size = static_cast<QResizeEvent*>(event)->size();
-    if (!map_->dots.empty()) setView(view_, size.shrunkBy(control_.contentsMargins()));
+    if (hasSeries_) setView(view_, size.shrunkBy(control_.contentsMargins()));
   } else if (event->type() == QEvent::Show && drawAtShow_) {
     drawAtShow_ = false;
     try {
@@ -323,6 +429,66 @@ std::int64_t MapGraph::dotNear(double x, double y, double pixels) const {
   const double radius = pixels * control_.TwipsPerPixelX() * span / area.width();
   if (!grid_) grid_ = std::make_unique<DotGrid>(*map_);
   return grid_->nearest(*map_, x, y, radius);
+}
+
+bool grid_files_available() {
+#ifdef CORVANE_GRID_FILES
+  return true;
+#else
+  return false;
+#endif
+}
+
+QImage grid_picture_image(const Grid& grid, const ColourStretch& stretch, bool hill_shading) {
+  const GridGeometry& g = grid.geometry;
+  QImage image(g.columns, g.rows, QImage::Format_ARGB32);
+  if (image.isNull()) return image;
+  const std::vector<std::uint32_t> colours = grid_colours(grid, stretch, hill_shading);
+  for (std::int32_t j = 0; j < g.rows; ++j) {
+    // Row j of the grid counts from the south; the image's rows from the north.
+    auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(g.rows - 1 - j));
+    std::copy_n(colours.begin() + std::ptrdiff_t(j) * g.columns, g.columns, row);
+  }
+  return image;
+}
+
+GridPicture grid_picture(std::shared_ptr<const Grid> grid, const ColourStretch& stretch, GridLook look) {
+  GridPicture picture;
+  picture.image = grid_picture_image(*grid, stretch, look.hill_shading);
+  picture.stretch = stretch;
+  picture.look = look;
+#ifdef CORVANE_GRID_FILES
+  if (look.contours) {
+    if (const double interval = contour_interval(*grid); interval > 0) {
+      for (const ContourLine& line : grid_contours(*grid, interval)) {
+        QPolygonF points;
+        points.reserve(qsizetype(line.points.size()));
+        for (const auto& [x, y] : line.points) points.append(QPointF(x, y));
+        picture.contours.push_back(std::move(points));
+      }
+    }
+  }
+#endif
+  picture.grid = std::move(grid);
+  return picture;
+}
+
+std::int64_t grid_node_at(const Grid& grid, double x, double y) {
+  const GridGeometry& g = grid.geometry;
+  if (!(g.cell > 0)) return -1;
+  const double i = std::round((x - g.west()) / g.cell), j = std::round((y - g.south()) / g.cell);
+  if (!(i >= 0 && j >= 0 && i < g.columns && j < g.rows)) return -1;
+  const std::int64_t node = std::int64_t(j) * g.columns + std::int64_t(i);
+  return std::isnan(grid.values[std::size_t(node)]) ? -1 : node;
+}
+
+QString grid_node_text(const Grid& grid, std::int64_t node) {
+  const GridGeometry& g = grid.geometry;
+  const auto i = std::int32_t(node % g.columns), j = std::int32_t(node / g.columns);
+  return QStringLiteral("Grid %1 nT at %2 E %3 N")
+      .arg(double(grid.values[std::size_t(node)]), 0, 'f', 1)
+      .arg(g.x(i), 0, 'f', 1)
+      .arg(g.y(j), 0, 'f', 1);
 }
 
 namespace {
@@ -430,11 +596,11 @@ QImage map_image(vellum32::Vellum32& control, const SurveyMap& map) {
   return image;
 }
 
-QString print_map(vellum32::Vellum32& control, const SurveyMap& map, QPrinter& printer) {
+QString print_map(vellum32::Vellum32& control, const SurveyMap& map, QPrinter& printer, PlotAs how) {
   // Drawn as SVG at the screen's resolution and played onto the page, fitted whole.
   QBuffer svg;
   svg.open(QIODevice::WriteOnly);
-  if (const QString failure = write_map_svg(control, map, svg); !failure.isEmpty()) return failure;
+  if (const QString failure = write_map_svg(control, map, svg, how); !failure.isEmpty()) return failure;
   QPainter painter;
   if (!painter.begin(&printer)) return QStringLiteral("the print job did not start");
   // A PDF would otherwise take a dense map's picture as a JPEG, mixing neighbouring colours.
@@ -447,7 +613,7 @@ QString print_map(vellum32::Vellum32& control, const SurveyMap& map, QPrinter& p
   return {};
 }
 
-QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device) {
+QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevice& device, PlotAs how) {
   QSvgGenerator svg;
   svg.setOutputDevice(&device);
   // At the screen's resolution, which the drawing records are played at.
@@ -459,7 +625,7 @@ QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, QIODevi
   if (!painter.begin(&svg))
     return device.errorString().isEmpty() ? QStringLiteral("no SVG could be started") : device.errorString();
   try {
-    paint_map(painter, control, map, PlotAs::drawing);
+    paint_map(painter, control, map, how);
   } catch (const vellum32::Vellum32Error& e) {
     return e.Description();
   }
@@ -487,10 +653,33 @@ QImage render_map_image(const SurveyMap& map, QSize size) {
   return map_image(offscreen.control, map).copy(QRect(QPoint(0, 0), size));
 }
 
-QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, const QString& path) {
+ColourStretch grid_layer_stretch(const SurveyMap& map, const Grid& grid) {
+  return map.valued > 0 ? map.stretch : grid_stretch(grid);
+}
+
+QImage render_grid_image(const SurveyMap& map, const Grid& grid, QSize size, GridLook look) {
+  const ColourStretch stretch = grid_layer_stretch(map, grid);
+  vellum32::Vellum32 control;
+  control.resize(std::max(1, size.width() - colour_bar_width), size.height());
+  MapGraph graph(control);
+  graph.setLayers(MapLayers::grid);
+  graph.showGrid(grid_picture(std::make_shared<const Grid>(grid), stretch, look));
+  graph.showBorrowed(map);
+  control.Refresh();
+  // The colour bar of the grid's stretch, which is the map's when the map has values.
+  SurveyMap bar;
+  bar.raw = map.raw;
+  bar.stretch = stretch;
+  bar.valued = map.valued > 0
+                   ? map.valued
+                   : std::count_if(grid.values.begin(), grid.values.end(), [](float v) { return !std::isnan(v); });
+  return map_image(control, bar).copy(QRect(QPoint(0, 0), size));
+}
+
+QString write_map_svg(vellum32::Vellum32& control, const SurveyMap& map, const QString& path, PlotAs how) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-  QString failure = write_map_svg(control, map, file);
+  QString failure = write_map_svg(control, map, file, how);
   if (failure.isEmpty() && !file.commit()) failure = file.errorString();
   return failure;
 }

@@ -1,17 +1,24 @@
 #pragma once
-// The survey map pane: the map's graph, its colour bar, the "Raw values" switch and the
-// "Rescale colours" button. It reads the model it is given and never changes it; the
-// window decides what a click or the pointer means. The graph's pop-up entries Copy, Print
-// and SVG give the map picture, colour bar included.
+// The survey map pane: the map's graph, its colour bar, the "Raw values" switch, the
+// "Rescale colours" button and the grid's panel (Dots / Grid / Both, the gridding's
+// options, hill shading, contours, "Export Grid..."). It reads the model it is given and
+// never changes it; the window decides what a click or the pointer means. The graph's
+// pop-up entries Copy, Print and SVG give the map picture, colour bar included.
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
+#include "grid/grid.h"
+#include "map/map_graph.h"
 #include "map/survey_map.h"
 #include "vellum32/control_operator.h"
 
 class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QPushButton;
 
 namespace vellum32 {
 class Vellum32;
@@ -45,6 +52,20 @@ public:
   bool rawValues() const;
   void setRawValues(bool raw);
 
+  // What the map shows. Showing the grid grids the map's readings when the grid is out of
+  // date, off the window's thread: the picture shown stays until the new one is ready.
+  MapLayers layers() const;
+  void setLayers(MapLayers layers);
+  // The options the next grid is made with (the panel's); setting them grids again.
+  GridOptions gridOptions() const;
+  void setGridOptions(const GridOptions& options);
+  GridLook gridLook() const;
+  void setGridLook(GridLook look);
+  // Whether a grid is being made.
+  bool gridBusy() const;
+  // Writes the grid shown to a file the operator names (.tif, .grd or .asc).
+  void exportGrid();
+
   vellum32::Vellum32& graph() { return *graph_; }
   const SurveyMap& map() const;
 
@@ -55,6 +76,8 @@ signals:
   void pointerText(const QString& text);
   // The map could not be drawn; the description of what failed.
   void mapFailed(const QString& description);
+  // A grid's making ended: its picture is shown, or the operator was told why not.
+  void gridFinished();
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -67,6 +90,14 @@ private:
   void copyMap();
   void printMap();
   void saveMapSvg();
+  PlotAs plotAs() const;
+  // The grid's panel under the map.
+  QLayout* makeGridPanel();
+  // Makes the grid (again with `regrid`, else when it is out of date) and its picture
+  // once the grid is shown, one at a time.
+  void requestGrid(bool regrid);
+  void startGrid();
+  void gridDone();
 
   const SurveyModel* model_ = nullptr;
   bool outOfDate_ = false;
@@ -79,6 +110,20 @@ private:
   MapGraph* map_graph_ = nullptr;
   ColourBar* bar_ = nullptr;
   QCheckBox* raw_ = nullptr;
+  QComboBox* layers_ = nullptr;
+  QDoubleSpinBox* cell_ = nullptr;
+  QDoubleSpinBox* tension_ = nullptr;
+  QDoubleSpinBox* blanking_ = nullptr;
+  QComboBox* method_ = nullptr;
+  QCheckBox* hill_ = nullptr;
+  QCheckBox* contours_ = nullptr;
+  QPushButton* export_ = nullptr;
+  // The grid no longer fits the map or the options.
+  bool gridStale_ = true;
+  // A request came while a grid was being made.
+  bool gridPending_ = false;
+  struct GridWork;
+  std::unique_ptr<GridWork> work_;
 };
 
 }  // namespace corvane

@@ -6,18 +6,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QEventLoop>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
 #include "correction/base_match.h"
 #include "dump_fixture.h"
+#include "grid/grid_shading.h"
 #include "map/map_graph.h"
 #include "map/survey_map_view.h"
 #include "map_day.h"
@@ -93,6 +97,8 @@ TEST_F(MapViewTest, EqualScalesInATallAndInAWideControl) {
   view.setModel(&model);
   view.resize(900, 700);
   view.show();
+  // Twice: the panel's widgets ask for a new layout as they are first shown.
+  QApplication::processEvents();
   QApplication::processEvents();
   // Drawn by its first show, though the model came while it was hidden.
   const std::int32_t c = dot_colour(view.map().dots[0].value, view.map().stretch);
@@ -236,6 +242,138 @@ TEST(ColourBar, AStretchOfOneFloatStepIsLabelledAndEnds) {
   EXPECT_TRUE(labelled);
 }
 
+// 41 x 31 nodes 10 apart from (100, 300), level at 57000 but for node (30, 8), the bump at
+// (400, 380): east of the middle and south of it, so that a flip either way moves it.
+Grid bump_grid() {
+  Grid grid;
+  grid.geometry = {10, 10, 30, 41, 31};
+  grid.values.assign(41 * 31, 57000.0f);
+  grid.values[8 * 41 + 30] = 57312.4f;
+  return grid;
+}
+
+// Two dots of the grid's values at its south-west and north-east corners.
+SurveyMap corner_dots() {
+  SurveyMap map;
+  map.dots.push_back({100, 300, 57000.0f, 1, 1});
+  map.dots.push_back({500, 600, 57312.4f, 1, 2});
+  map.x_min = 100, map.x_max = 500, map.y_min = 300, map.y_max = 600;
+  map.valued = 2;
+  map.stretch = colour_stretch(map.dots.values());
+  return map;
+}
+
+QRgb rgb(std::int32_t colour) { return qRgb(colour & 0xFF, colour >> 8 & 0xFF, colour >> 16 & 0xFF); }
+
+TEST(GridOnTheMap, TheBumpsColourFillsItsCellAtItsPlaceInTheGridImage) {
+  const Grid grid = bump_grid();
+  const SurveyMap map = corner_dots();
+  const QImage image = render_grid_image(map, grid, QSize(600, 400));
+  ASSERT_EQ(image.size(), QSize(600, 400));
+  // The same on a control the size of the picture's plot part, to read where data lands.
+  vellum32::Vellum32 control;
+  control.resize(490, 400);
+  MapGraph graph(control);
+  graph.setLayers(MapLayers::grid);
+  graph.showGrid(grid_picture(std::make_shared<const Grid>(grid), map.stretch, {}));
+  graph.showBorrowed(map);
+  control.Refresh();
+  const PixelMapping m = mapping_of(control);
+  ASSERT_GT(10 / m.ux, 8);  // a cell is some 9 pixels: a half-cell shift moves it 4 or more
+  const QRgb high = rgb(dot_colour(57312.4f, map.stretch)), low = rgb(dot_colour(57000, map.stretch));
+  // Within 0.4 of a cell from the node its colour, from 0.6 of a cell the level's.
+  for (const auto& [dx, dy] : {std::pair{0.0, 0.0}, {4.0, 4.0}, {-4.0, -4.0}, {4.0, -4.0}, {-4.0, 4.0}})
+    EXPECT_EQ(image.pixel(m.pixel(400 + dx, 380 + dy)), high) << dx << " " << dy;
+  for (const auto& [dx, dy] : {std::pair{6.0, 0.0}, {-6.0, 0.0}, {0.0, 6.0}, {0.0, -6.0}})
+    EXPECT_EQ(image.pixel(m.pixel(400 + dx, 380 + dy)), low) << dx << " " << dy;
+  // Flipped north to south or east to west the bump would be here.
+  EXPECT_EQ(image.pixel(m.pixel(400, 520)), low);
+  EXPECT_EQ(image.pixel(m.pixel(200, 380)), low);
+  // The dots are hidden in grid mode; the colour bar is there.
+  EXPECT_EQ(image.pixel(m.pixel(100, 300)), low);
+  EXPECT_GT(ink(image, QRect(492, 0, 20, 12)), 0);
+}
+
+TEST(GridOnTheMap, TheLayersShowTheDotsTheGridOrTheDotsOverTheGrid) {
+  const SurveyMap map = corner_dots();
+  vellum32::Vellum32 control;
+  control.resize(490, 400);
+  MapGraph graph(control);
+  graph.showBorrowed(map);
+  graph.showGrid(grid_picture(std::make_shared<const Grid>(bump_grid()), map.stretch, {}));
+  control.Refresh();
+  const PixelMapping m = mapping_of(control);
+  const QRgb high = rgb(dot_colour(57312.4f, map.stretch)), low = rgb(dot_colour(57000, map.stretch));
+  const QRgb white = qRgb(255, 255, 255);
+  struct Case {
+    MapLayers layers;
+    QRgb at_bump, at_dot, beside_dot;  // the dot of 57312.4 on the grid's level
+  };
+  for (const Case& c : {Case{MapLayers::dots, white, high, white}, Case{MapLayers::grid, high, low, low},
+                        Case{MapLayers::both, high, high, low}}) {
+    graph.setLayers(c.layers);
+    control.Refresh();
+    const QImage picture = control.Picture();
+    EXPECT_EQ(picture.pixel(m.pixel(400, 380)), c.at_bump) << int(c.layers);
+    EXPECT_EQ(picture.pixel(m.pixel(500, 600)), c.at_dot) << int(c.layers);
+    EXPECT_EQ(picture.pixel(m.pixel(490, 590)), c.beside_dot) << int(c.layers);
+  }
+}
+
+TEST(GridOnTheMap, ThePointerOverANodeNamesItsValueAndPlace) {
+  const SurveyMap map = corner_dots();
+  vellum32::Vellum32 control;
+  control.resize(490, 400);
+  MapGraph graph(control);
+  graph.showBorrowed(map);
+  graph.showGrid(grid_picture(std::make_shared<const Grid>(bump_grid()), map.stretch, {}));
+  graph.setLayers(MapLayers::both);
+  control.Refresh();
+  const PixelMapping m = mapping_of(control);
+  std::int64_t dot = -2, node = -2;
+  QObject::connect(&graph, &MapGraph::pointed, [&](std::int64_t d, std::int64_t n) { dot = d, node = n; });
+  send_mouse(control, QEvent::MouseMove, m.pixel(403, 377));
+  EXPECT_EQ(dot, -1);
+  ASSERT_EQ(node, 8 * 41 + 30);
+  EXPECT_EQ(grid_node_text(*graph.grid()->grid, node).toStdString(), "Grid 57312.4 nT at 400.0 E 380.0 N");
+  send_mouse(control, QEvent::MouseMove, m.pixel(500, 600));  // a dot over the grid
+  EXPECT_EQ(dot, 1);
+  send_mouse(control, QEvent::MouseMove, m.pixel(400, 270));  // south of the grid
+  EXPECT_EQ(node, -1);
+  graph.setLayers(MapLayers::dots);
+  send_mouse(control, QEvent::MouseMove, m.pixel(400, 380));
+  EXPECT_EQ(node, -1);
+}
+
+TEST(GridOnTheMap, ContourLinesFollowTheLevelsOverTheGrid) {
+  if (!grid_files_available()) GTEST_SKIP() << "built without the grid files";
+  // Values rising eastwards 1 a unit from 100 to 500: a contour every 20 runs north-south
+  // at x = 300, none at x = 310.
+  Grid ramp;
+  ramp.geometry = {10, 10, 30, 41, 31};
+  for (std::int32_t j = 0; j < 31; ++j)
+    for (std::int32_t i = 0; i < 41; ++i) ramp.values.push_back(float(ramp.geometry.x(i)));
+  ASSERT_EQ(contour_interval(ramp), 20.0);
+  SurveyMap map;
+  vellum32::Vellum32 control;
+  control.resize(490, 400);
+  MapGraph graph(control);
+  graph.setLayers(MapLayers::grid);
+  graph.showGrid(grid_picture(std::make_shared<const Grid>(ramp), grid_stretch(ramp), {false, true}));
+  control.Refresh();
+  const PixelMapping m = mapping_of(control);
+  const auto black_near = [&](const QImage& image, double x) {
+    const QPoint at = m.pixel(x, 450);
+    return image.pixel(at) == qRgb(0, 0, 0) || image.pixel(at + QPoint(1, 0)) == qRgb(0, 0, 0) ||
+           image.pixel(at - QPoint(1, 0)) == qRgb(0, 0, 0);
+  };
+  for (const GridLook look : {GridLook{false, true}, GridLook{false, false}}) {
+    const QImage image = render_grid_image(map, ramp, QSize(600, 400), look);
+    EXPECT_EQ(black_near(image, 300), look.contours);
+    EXPECT_FALSE(black_near(image, 310));
+  }
+}
+
 TEST_F(MapViewTest, BatchWritesThePngAndTheSvgOfTheMap) {
   const std::string png = (dir.path() / "map.png").string();
   ASSERT_EQ(batch("--map " + png + " --map-size 600x400"), 0) << dir.read("stderr.txt");
@@ -326,6 +464,64 @@ TEST_F(MapViewTest, TheGraphsCopyPrintAndSvgGiveTheMapWithItsColourBar) {
   entry("mnuPrint");
   EXPECT_GT(std::filesystem::file_size(dir.path() / "map.pdf"), 1000u);
   EXPECT_EQ(person.told, (QStringList{QStringLiteral("SVG Export complete"), QStringLiteral("Printing Finished")}));
+  view.setOperator(nullptr);
+}
+
+// Waits until the pane has no grid in the making, at most a minute; false on the time-out.
+bool grid_made(SurveyMapView& view) {
+  if (!view.gridBusy()) return true;
+  QEventLoop loop;
+  QObject::connect(&view, &SurveyMapView::gridFinished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(60'000, &loop, &QEventLoop::quit);
+  loop.exec();
+  return !view.gridBusy();
+}
+
+TEST_F(MapViewTest, ThePaneShowsTheGridOfTheReadingsOrTellsWhyNot) {
+  SurveyMapView view;
+  OutputAnswers person;
+  view.setOperator(&person);
+  show(view, QSize(500, 400));
+  QString text;
+  QObject::connect(&view, &SurveyMapView::pointerText, [&](const QString& t) { text = t; });
+  const PixelMapping m = mapping_of(view.graph());
+  const QPoint dot = m.pixel(300, 20);
+
+  view.findChild<QComboBox*>(QStringLiteral("Combo_map_layers"))->setCurrentIndex(1);  // Grid
+  EXPECT_TRUE(view.gridBusy());
+  ASSERT_TRUE(grid_made(view));
+  ASSERT_TRUE(person.told.isEmpty()) << person.told.join(QLatin1Char('\n')).toStdString();
+  send_mouse(view.graph(), QEvent::MouseMove, dot);
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Grid "))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral(" nT at "))) << text.toStdString();
+  EXPECT_NE(view.graph().Picture().pixel(dot), qRgb(255, 255, 255));
+  // Copy, Print and SVG take the plot with its grid as the picture.
+  person.svg = QString::fromStdString((dir.path() / "grid.svg").string());
+  view.graph().findChild<QAction*>(QStringLiteral("mnuEMF"))->trigger();
+  EXPECT_NE(dir.read("grid.svg").find("<image"), std::string::npos);
+  person.told.clear();
+  person.svg = QString::fromStdString((dir.path() / "day.asc").string());
+  if (grid_files_available()) {
+    view.exportGrid();
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "day.asc"));
+    EXPECT_EQ(person.told, QStringList{QStringLiteral("Grid Export complete")});
+    person.told.clear();
+  }
+  view.setLayers(MapLayers::dots);
+  send_mouse(view.graph(), QEvent::MouseMove, dot);
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Line 300E"))) << text.toStdString();
+
+  // One line of two readings left: too few to grid. The picture shown stays.
+  view.setLayers(MapLayers::both);
+  const QImage before = view.graph().Picture();
+  for (std::int32_t b = 1; b <= model.block_count; ++b)
+    if (model.block(b).line != "300E") set_node_checked(model, model.block(b).node, false);
+  view.refresh();
+  ASSERT_TRUE(grid_made(view));
+  ASSERT_EQ(person.told.size(), 1);
+  EXPECT_TRUE(person.told[0].startsWith(QStringLiteral("The grid could not be made: ")))
+      << person.told[0].toStdString();
+  EXPECT_EQ(view.graph().Picture().pixel(m.pixel(100, 20)), before.pixel(m.pixel(100, 20)));
   view.setOperator(nullptr);
 }
 
