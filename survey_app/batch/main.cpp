@@ -1,19 +1,26 @@
 // corvane-batch: a processing run from the command line.
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #ifdef CORVANE_MAP
-#include <QApplication>
 #include <QSaveFile>
 
+#include "batch/drawing_application.h"
 #include "map/map_graph.h"
+#endif
+#ifdef CORVANE_GRID_FILES
+#include "batch/grid_run.h"
 #endif
 #include "batch/batch_operator.h"
 #include "batch/program_options.h"
@@ -21,9 +28,11 @@
 #include "correction/base_match.h"
 #include "display/block_display.h"
 #include "export/export_command.h"
+#include "grid/grid.h"
 #include "map/survey_map.h"
 #include "reader/dump_reader.h"
 #include "reader/file_list.h"
+#include "util/text.h"
 
 namespace {
 
@@ -36,8 +45,9 @@ const char* const epilogue =
     "Dates in the dumps are read in the order that reads them all (--date-order auto, the default): of several, "
     "the one of the regional settings; when none does, the one that reads most. Another order is said on stderr "
     "with the reason; --date-order mdy, dmy or ymd reads in that order. Dates not read are named after the run. "
-    "Messages go to stderr. Exit 0 on success, 1 when the export fails or writes no reading, an --uncheck fails "
-    "or there is nothing to map, 2 on bad usage (or --map in a build without the graph), 3 when a dump file "
+    "Messages go to stderr. Exit 0 on success, 1 when the export fails or writes no reading, an --uncheck fails, "
+    "there is nothing to map or grid, or a grid file cannot be written, 2 on bad usage (or --map or --grid-image in "
+    "a build without the graph, --grid in one without GDAL), 3 when a dump file "
     "could not be opened or read to its end (the run goes on without it), 4 when the printed tables could not "
     "be written.";
 
@@ -53,6 +63,9 @@ struct BatchArgs {
   int button = corvane::export_xyz_button;
   corvane::ExportRequest request;
   std::vector<std::string> unchecks;
+  std::optional<std::string> grid_path, contours_path, grid_image_path;
+  corvane::GridOptions grid;
+  double contour_interval = 0;
 };
 
 // Whether an export target is one of the dump files: replacing it would destroy the input.
@@ -96,12 +109,7 @@ bool write_map(const corvane::SurveyModel& model, const std::string& path, std::
     return false;
   }
 #ifdef CORVANE_MAP
-  // Qt needs an application; without a platform named, none that needs a display.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  int argc = 1;
-  char name[] = "corvane-batch";
-  char* argv[] = {name, nullptr};
-  QApplication application(argc, argv);
+  const corvane::DrawingApplication application;
   const QString target = QString::fromStdString(path);
   const QSize pixels(size.first, size.second);
   QString failure;
@@ -121,6 +129,100 @@ bool write_map(const corvane::SurveyModel& model, const std::string& path, std::
 #else
   return false;
 #endif
+}
+
+// A number option's value: finite and within [low, high] (above low when `above`).
+std::function<std::string(const std::string&)> number_into(double& target, const char* name, double low, double high,
+                                                           bool above, const char* needs) {
+  return [&target, name, low, high, above, needs](const std::string& value) {
+    double v = 0;
+    const char* const end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, v);
+    if (value.empty() || stop != end || error != std::errc() || !std::isfinite(v) || v < low || v > high ||
+        (above && v == low))
+      return std::string(name) + " needs " + needs + ", not \"" + value + "\"";
+    target = v;
+    return std::string();
+  };
+}
+
+// The extension of `path`, lower case.
+std::string extension_of(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+std::function<std::string(const std::string&)> file_into(std::optional<std::string>& target, const char* name,
+                                                         std::vector<std::string> extensions, const char* needs) {
+  return [&target, name, extensions, needs](const std::string& value) {
+    if (std::find(extensions.begin(), extensions.end(), extension_of(value)) == extensions.end())
+      return std::string(name) + " needs a file ending in " + needs;
+    target = value;
+    return std::string();
+  };
+}
+
+void declare_grid_options(corvane::ProgramOptions& o, BatchArgs& a) {
+  o.add({.name = "--grid",
+         .argument = "OUT.tif|OUT.grd|OUT.asc",
+         .help = "grids the ticked field lines (corrected values, as the XYZ export writes them) into a GeoTIFF, "
+                 "Surfer 7 or ESRI ASCII grid, by its extension; FILEs may also be XYZ files this program "
+                 "exported, whose Corr_mag column is gridded (Raw_mag with --raw)",
+         .mode = "grid",
+         .opens = true,
+         .take = file_into(a.grid_path, "--grid", {".tif", ".tiff", ".grd", ".asc"}, ".tif, .grd or .asc")});
+  o.add({.name = "--cell",
+         .argument = "C",
+         .help = "the grid's cell (default: a quarter of the median line spacing, rounded to 1, 2 or 5 x 10^k)",
+         .mode = "grid",
+         .take = number_into(a.grid.cell, "--cell", 0, 1e12, true, "a number above 0")});
+  o.add({.name = "--tension",
+         .argument = "T",
+         .help = "the splines' tension, from 0 (minimum curvature) to below 1 (default 0.25)",
+         .mode = "grid",
+         .take = [&a](const std::string& value) {
+           std::string refused =
+               number_into(a.grid.tension, "--tension", 0, 1, false, "a number from 0 to below 1")(value);
+           if (refused.empty() && a.grid.tension >= 1) refused = "--tension needs a number from 0 to below 1";
+           return refused;
+         }});
+  o.add({.name = "--blank",
+         .argument = "D",
+         .help = "leaves the nodes farther than D from every reading empty (default 1.5 x the median line spacing; "
+                 "0 blanks none)",
+         .mode = "grid",
+         .take = number_into(a.grid.blanking, "--blank", 0, 1e12, false, "a number of 0 or more")});
+  o.add({.name = "--method",
+         .argument = "mincurv|lines",
+         .help = "mincurv: splines in tension over the block medians (the default); lines: along each line, then "
+                 "across the lines",
+         .mode = "grid",
+         .take = [&a](const std::string& value) {
+           if (value == "mincurv")
+             a.grid.method = corvane::GridMethod::min_curvature;
+           else if (value == "lines")
+             a.grid.method = corvane::GridMethod::lines;
+           else
+             return "--method needs mincurv or lines, not \"" + value + "\"";
+           return std::string();
+         }});
+  o.add({.name = "--contours",
+         .argument = "OUT.gpkg|OUT.shp",
+         .help = "writes the grid's contours (attribute value) to a GeoPackage or a shapefile",
+         .mode = "grid",
+         .take = file_into(a.contours_path, "--contours", {".gpkg", ".shp"}, ".gpkg or .shp")});
+  o.add({.name = "--contour-interval",
+         .argument = "I",
+         .help = "the contours' interval (default: about 20 levels over the 2nd to 98th percentile, rounded to 1, 2 "
+                 "or 5 x 10^k)",
+         .mode = "grid",
+         .take = number_into(a.contour_interval, "--contour-interval", 0, 1e12, true, "a number above 0")});
+  o.add({.name = "--grid-image",
+         .argument = "OUT.png",
+         .help = "draws the grid into OUT as the map window shows it: shaded colours, contours and colour bar",
+         .mode = "grid",
+         .take = file_into(a.grid_image_path, "--grid-image", {".png"}, ".png")});
 }
 
 // Every option of the tool, once: the parsing, its errors and the usage text come from here.
@@ -201,8 +303,9 @@ void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
            }});
   o.add({.name = "--base-field",
          .argument = "VALUE",
-         .help = "is added to corrected values",
+         .help = "is added to corrected values (gridded ones too, 0 unless given)",
          .mode = "export",
+         .also_in = {"grid"},
          .required = true,
          .take = text(a.base_field)});
   o.add({.name = "--no-corrections",
@@ -239,15 +342,21 @@ void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
          }});
   o.add({.name = "--map-size",
          .argument = "WxH",
-         .help = "the map's size in pixels (default 1200x900)",
+         .help = "the map's or grid picture's size in pixels (default 1200x900)",
          .mode = "map",
+         .also_in = {"grid"},
          .take = [&a](const std::string& value) {
            const auto size = parse_map_size(value);
            if (!size) return std::string("--map-size needs WxH, two whole numbers from 1 to 20000");
            a.map_size = *size;
            return std::string();
          }});
-  o.add({.name = "--raw", .help = "maps the raw values instead", .mode = "map", .take = flag(a.raw)});
+  o.add({.name = "--raw",
+         .help = "maps or grids the raw values instead",
+         .mode = "map",
+         .also_in = {"grid"},
+         .take = flag(a.raw)});
+  declare_grid_options(o, a);
 }
 
 }  // namespace
@@ -270,15 +379,28 @@ int main(int argc, char** argv) {
   if (!parsed.problem.empty()) return usage(parsed.problem);
   const std::vector<std::string>& paths = parsed.operands;
   auto& [order, jobs, tree, blocks, readings, overwrite, xyz, base_field, graphs, map_path, map_size, raw, button,
-         request, unchecks] = a;
+         request, unchecks, grid_path, contours_path, grid_image_path, grid_options, contour_interval] = a;
 #ifndef CORVANE_MAP
-  if (map_path) {
-    std::cerr << "corvane-batch: --map is not available: this build has no graph\n";
+  if (map_path || grid_image_path) {
+    std::cerr << "corvane-batch: " << (map_path ? "--map" : "--grid-image")
+              << " is not available: this build has no graph\n";
     return 2;
   }
 #endif
+#ifndef CORVANE_GRID_FILES
+  if (grid_path) {
+    std::cerr << "corvane-batch: --grid is not available: this build has no GDAL\n";
+    return 2;
+  }
+#endif
+  float grid_base_field = 0;
+  if (grid_path && base_field) {
+    const std::optional<double> value = numeric_text_value(*base_field);
+    if (!value || !to_single(*value, grid_base_field))
+      return usage("--base-field needs a number, not \"" + *base_field + "\"");
+  }
   if (paths.empty()) return usage("no dump files given");
-  for (const auto& target : {xyz, map_path}) {
+  for (const auto& target : {xyz, map_path, grid_path, contours_path, grid_image_path}) {
     if (target && names_an_input(*target, paths)) {
       std::cerr << "corvane-batch: " << *target << " is one of the dump files to read; choose another output file\n";
       return 2;
@@ -287,9 +409,17 @@ int main(int argc, char** argv) {
   // A closed pipe on stdout must fail the write (and be reported), not end the program.
   std::signal(SIGPIPE, SIG_IGN);
 
-  // The file list: keyed by file name, as the window's list is.
+  // The file list: keyed by file name, as the window's list is. A grid also reads XYZ files
+  // this program exported.
   DumpFileList files;
+  std::vector<std::string> xyz_inputs;
   for (const std::string& p : paths) {
+#ifdef CORVANE_GRID_FILES
+    if (grid_path && is_xyz_export(p)) {
+      xyz_inputs.push_back(p);
+      continue;
+    }
+#endif
     const std::filesystem::path path(p);
     DumpFile f{path.filename().string(), path.parent_path().string()};
     if (f.directory.empty()) f.directory = ".";
@@ -329,6 +459,19 @@ int main(int argc, char** argv) {
     }
   }
   if (map_path && status == 0 && !write_map(model, *map_path, map_size, raw, op)) status = 1;
+#ifdef CORVANE_GRID_FILES
+  if (grid_path && status == 0) {
+    GridRun run{.grid_path = *grid_path,
+                .options = grid_options,
+                .raw = raw,
+                .contours_path = contours_path,
+                .image_path = grid_image_path,
+                .contour_interval = contour_interval,
+                .image_size = map_size};
+    run.base_field = grid_base_field;
+    status = run_grid(run, model, xyz_inputs, op, std::cerr);
+  }
+#endif
   errno = 0;  // what a failed write to stdout leaves is its reason
   if (tree) print_tree(model, std::cout);
   if (blocks) print_blocks(model, std::cout);

@@ -59,6 +59,10 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 std::string slot_of(const OptionSpec& spec) { return spec.slot.empty() ? spec.name : spec.slot; }
 
+bool belongs_to(const OptionSpec& spec, const std::string& mode) {
+  return spec.mode == mode || std::find(spec.also_in.begin(), spec.also_in.end(), mode) != spec.also_in.end();
+}
+
 constexpr std::size_t usage_width = 100;
 constexpr std::size_t help_column = 20;
 
@@ -84,10 +88,11 @@ std::vector<std::string> ProgramOptions::modes() const {
   return out;
 }
 
-std::string ProgramOptions::openers_of(const std::string& mode, std::string_view joiner) const {
+std::string ProgramOptions::openers_of(const std::vector<std::string>& modes, std::string_view joiner) const {
   std::vector<std::string> names;
   for (const OptionSpec& spec : specs_)
-    if (spec.opens && (mode.empty() || spec.mode == mode)) names.push_back(spec.name);
+    if (spec.opens && (modes.empty() || std::find(modes.begin(), modes.end(), spec.mode) != modes.end()))
+      names.push_back(spec.name);
   return listed(names, joiner);
 }
 
@@ -107,7 +112,9 @@ ProgramOptions::Parsed ProgramOptions::parse(int argc, const char* const* argv) 
   Parsed r;
   std::map<std::string, std::string> slots;  // slot given -> the option that gave it
   std::set<const OptionSpec*> given;
-  std::string mode, mode_by;
+  // The modes the options given so far all belong to; empty until one belongs to a mode.
+  std::vector<std::string> modes;
+  std::string mode_by;
   bool options_done = false;
   const auto fail = [&r](std::string problem) {
     r.problem = std::move(problem);
@@ -149,24 +156,33 @@ ProgramOptions::Parsed ProgramOptions::parse(int argc, const char* const* argv) 
       slots[slot] = arg;
     }
     if (!spec->mode.empty()) {
-      if (!mode.empty() && mode != spec->mode)
-        return fail(mode_by + " and " + arg + " belong to different runs: give them in two runs");
-      if (mode.empty()) mode = spec->mode, mode_by = arg;
+      std::vector<std::string> its{spec->mode};
+      its.insert(its.end(), spec->also_in.begin(), spec->also_in.end());
+      if (modes.empty()) {
+        modes = its, mode_by = arg;
+      } else {
+        const std::size_t before = modes.size();
+        std::erase_if(modes, [&](const std::string& m) { return std::find(its.begin(), its.end(), m) == its.end(); });
+        if (modes.empty()) return fail(mode_by + " and " + arg + " belong to different runs: give them in two runs");
+        if (modes.size() < before) mode_by = arg;  // the option that narrows the run names it
+      }
     }
     if (spec->take)
       if (std::string refused = spec->take(value); !refused.empty()) return fail(std::move(refused));
     given.insert(spec);
   }
-  const bool opened =
-      std::any_of(given.begin(), given.end(), [&](const OptionSpec* s) { return s->opens && s->mode == mode; });
+  // The run's mode is its opener's (an opener belongs to one mode).
+  std::string mode;
+  for (const OptionSpec* s : given)
+    if (s->opens && !s->mode.empty()) mode = s->mode;
   for (const OptionSpec& spec : specs_)
-    if (!mode.empty() && spec.mode == mode && !opened && given.count(&spec))
-      return fail(spec.name + " goes with " + openers_of(mode, " or "));
+    if (!modes.empty() && mode.empty() && !spec.mode.empty() && given.count(&spec))
+      return fail(spec.name + " goes with " + openers_of(modes, " or "));
   if (std::none_of(given.begin(), given.end(), [](const OptionSpec* s) { return s->opens; }))
-    return fail("say what to do: " + openers_of("", " or "));
+    return fail("say what to do: " + openers_of({}, " or "));
   for (const OptionSpec& spec : specs_)
     if (spec.mode == mode && spec.required && !given.count(&spec))
-      return fail(openers_of(mode, " and ") + " need " + spec.name);
+      return fail(openers_of({mode}, " and ") + " need " + spec.name);
   return r;
 }
 
@@ -192,8 +208,8 @@ std::string ProgramOptions::synopsis(const std::string& mode) const {
     parts.push_back(opener_slots.size() == 1 ? part : "[" + part + "]");
   }
   for (const OptionSpec& spec : specs_)
-    if (!mode.empty() && spec.mode == mode && !spec.opens)
-      parts.push_back(spec.required ? shown(spec) : "[" + shown(spec) + "]");
+    if (!mode.empty() && belongs_to(spec, mode) && !spec.opens)
+      parts.push_back(spec.required && spec.mode == mode ? shown(spec) : "[" + shown(spec) + "]");
   for (const OptionSpec& spec : specs_)
     if (spec.repeatable) parts.push_back("[" + shown(spec) + "]...");
   parts.push_back(operands_);

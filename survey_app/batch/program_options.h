@@ -16,6 +16,9 @@ struct OptionSpec {
   // The mode of the run the option belongs to ("export"); empty: every mode. Options of two
   // modes do not go together.
   std::string mode = {};
+  // Other modes the option may be given in, never required there ("--raw" maps and grids
+  // raw values).
+  std::vector<std::string> also_in = {};
   // An option that says what to do: a run needs one. A mode's other options need one of
   // its openers; openers without a mode go with any run. Openers that share a `slot` are
   // alternatives ("--xyz|--oasis PATH").
@@ -56,7 +59,8 @@ public:
 private:
   const OptionSpec* find(std::string_view name) const;
   std::vector<std::string> modes() const;  // in order of declaration
-  std::string openers_of(const std::string& mode, std::string_view joiner) const;
+  // The openers of `modes` (of every mode when empty), listed.
+  std::string openers_of(const std::vector<std::string>& modes, std::string_view joiner) const;
   std::string synopsis(const std::string& mode) const;
 
   std::string program_;

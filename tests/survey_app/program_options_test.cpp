@@ -10,7 +10,8 @@ using namespace corvane;
 namespace {
 
 // Two modes of one opener each, a required and a plain option in the first, a repeatable
-// option of every mode, and a value refused by its option.
+// option of every mode, a value refused by its option, and an option of two modes that the
+// first requires.
 struct Line {
   bool flag = false;
   std::vector<std::string> keys;
@@ -24,7 +25,8 @@ struct Line {
          }});
     options.add({.name = "--xyz", .argument = "PATH", .mode = "export", .opens = true, .slot = "out", .take = ok});
     options.add({.name = "--oasis", .argument = "PATH", .mode = "export", .opens = true, .slot = "out", .take = ok});
-    options.add({.name = "--base", .argument = "VALUE", .mode = "export", .required = true, .take = ok});
+    options.add(
+        {.name = "--base", .argument = "VALUE", .mode = "export", .also_in = {"map"}, .required = true, .take = ok});
     options.add({.name = "--overwrite", .mode = "export", .take = [this](const std::string&) {
                    flag = true;
                    return std::string();
@@ -60,6 +62,10 @@ TEST(ProgramOptions, ProblemsComeFromTheDeclarations) {
       {{"--map"}, "--map needs a value: OUT"},
       {{"f"}, "say what to do: --xyz, --oasis, --list or --map"},
       {{"--list", "--map", "m.png", "f"}, ""},  // an opener without a mode goes with any run
+      {{"--base", "1", "--map", "m.png", "f"}, ""},
+      {{"--base", "1", "f"}, "--base goes with --xyz, --oasis or --map"},
+      {{"--base", "1", "--overwrite", "--map", "m.png"},
+       "--overwrite and --map belong to different runs: give them in two runs"},
   };
   for (const auto& c : cases) {
     Line line;
@@ -77,7 +83,7 @@ TEST(ProgramOptions, UsageShowsEachModeAndEveryOption) {
   EXPECT_NE(usage.find("       tool --xyz|--oasis PATH --base VALUE [--overwrite] [--key KEY]... FILE...\n"),
             std::string::npos)
       << usage;
-  EXPECT_NE(usage.find("       tool --map OUT [--key KEY]... FILE...\n"), std::string::npos) << usage;
+  EXPECT_NE(usage.find("       tool --map OUT [--base VALUE] [--key KEY]... FILE...\n"), std::string::npos) << usage;
   EXPECT_EQ(usage.find("usage: tool --list [--key KEY]... FILE...\n"), 0u) << usage;
   EXPECT_NE(usage.find("  --key KEY         a key\n"), std::string::npos) << usage;
 }
