@@ -8,6 +8,7 @@
 #include "correction/base_match.h"
 #include "dump_fixture.h"
 #include "export/export_command.h"
+#include "grid_reference.h"
 
 using namespace corvane;
 using namespace corvane::test;
@@ -110,6 +111,24 @@ TEST_F(GridInputTest, TheSamplesAndTheirXyzExportGiveTheSamePoints) {
   }
   // Some readings of the samples have no corrected value, or lines no base session.
   EXPECT_LT(grid_input(model, false, 0.0f).points.size(), grid_input(model, true, 0.0f).points.size());
+}
+
+// The grid `gmt surface -T0.25` made of the samples' corrected readings (data/README.md).
+// Their lines lie up to ten cells apart around a sharp 1800 nT peak, where neither solver
+// converges far: GMT's own grid at its default limit and at a hundred times tighter differ
+// by 1.8 % of the range, so the two are held to within 1 %, not to the 0.5 % of denser
+// surveys.
+TEST_F(GridInputTest, TheSamplesGridAsGmtSurfaceGridsThem) {
+  run({{"envimag_0709.dat", sample("envimag_0709.dat")}, {"mp2_0710.dat", sample("mp2_0710.dat")}});
+  GridOptions options;
+  options.cell = 10;
+  options.blanking = 0;
+  const GridInput input = grid_input(model, false, 0.0f);
+  const Grid grid = make_grid(input, options);
+  EXPECT_EQ(grid.geometry.west(), -100);
+  EXPECT_EQ(grid.geometry.north(), 650);
+  EXPECT_LT(rms_from_reference(grid, std::string(CORVANE_TEST_DATA_DIR) + "/samples_reference.xyz"),
+            0.01 * data_range(input));
 }
 
 TEST_F(GridInputTest, TheExportHeadIsRecognised) {

@@ -11,9 +11,14 @@
 
 #include "grid/block_median.h"
 #include "grid/grid.h"
+#include "grid_reference.h"
 
 namespace corvane {
 namespace {
+
+using test::data_range;
+using test::read_columns;
+using test::rms_from_reference;
 
 // Lines along y at x = first_x + k * line_gap, stations every station_gap from y = 0.
 GridInput lines_along_y(int lines, int stations, double first_x, double line_gap, double station_gap,
@@ -59,20 +64,6 @@ TEST(Surface, ReproducesPlanesAndConstantsAtEveryNode) {
   }
 }
 
-std::vector<std::vector<double>> read_columns(const std::string& path) {
-  std::ifstream file(path);
-  EXPECT_TRUE(file) << path;
-  std::vector<std::vector<double>> rows;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::vector<double> row;
-    for (double v; fields >> v;) row.push_back(v);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // The grid `gmt surface -T0.25` made of the same points (see data/README.md).
 TEST(Surface, MatchesTheReferenceGrid) {
   GridInput input;
@@ -90,19 +81,8 @@ TEST(Surface, MatchesTheReferenceGrid) {
   ASSERT_EQ(grid.geometry.south(), 1995);
   ASSERT_EQ(grid.geometry.north(), 2145);
 
-  const auto reference = read_columns(std::string(CORVANE_TEST_DATA_DIR) + "/surface_reference.xyz");
-  ASSERT_EQ(reference.size(), static_cast<std::size_t>(grid.geometry.nodes()));
-  std::vector<double> values;
-  double sum_squares = 0;
-  for (const auto& node : reference) {
-    const int i = static_cast<int>(std::lround((node[0] - grid.geometry.west()) / grid.geometry.cell));
-    const int j = static_cast<int>(std::lround((node[1] - grid.geometry.south()) / grid.geometry.cell));
-    sum_squares += std::pow(grid.at(i, j) - node[2], 2);
-    values.push_back(node[2]);
-  }
-  std::sort(values.begin(), values.end());
-  const double range = values[values.size() * 98 / 100] - values[values.size() * 2 / 100];
-  EXPECT_LT(std::sqrt(sum_squares / values.size()), 0.005 * range);
+  EXPECT_LT(rms_from_reference(grid, std::string(CORVANE_TEST_DATA_DIR) + "/surface_reference.xyz"),
+            0.005 * data_range(input));
 }
 
 TEST(BlockMedian, TakesEachCoordinateAndValueMedianSeparately) {
