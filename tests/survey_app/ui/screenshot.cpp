@@ -1,8 +1,9 @@
 // Takes the picture of the block pane after processing the sample dumps, driving the
 // window as the operator does:
-//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map]
+//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map|grid]
 // (the file pane with the dumps listed, the block pane showing a survey line or a base
-// session, the export pane over it, or the survey map window).
+// session, the export pane over it, or the survey map window, with the grid shaded and
+// contoured under the dots for "grid").
 #include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 
+#include "map/survey_map_view.h"
 #include "ui/file_choosers.h"
 #include "ui/form_main.h"
 #include "util/operator.h"
@@ -20,8 +22,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
-  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "base", "export", "map"}.contains(pane)) {
-    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map]\n");
+  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "base", "export", "map", "grid"}.contains(pane)) {
+    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map|grid]\n");
     return 2;
   }
   corvane::SilentOperator quiet;
@@ -50,10 +52,16 @@ int main(int argc, char** argv) {
   if (pane == QLatin1String("export"))
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_export_data")), Qt::LeftButton);
   QWidget* shown = &w;
-  if (pane == QLatin1String("map")) {
+  if (pane == QLatin1String("map") || pane == QLatin1String("grid")) {
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command_survey_map")), Qt::LeftButton);
     shown = w.findChild<QMainWindow*>(QStringLiteral("frmSurveyMap"));
     if (!shown || !QTest::qWaitForWindowExposed(shown)) return 1;
+  }
+  if (pane == QLatin1String("grid")) {
+    corvane::SurveyMapView* map = w.surveyMap();
+    map->setGridLook({.hill_shading = true, .contours = true});
+    map->setLayers(corvane::MapLayers::both);
+    if (!QTest::qWaitFor([map] { return !map->gridBusy(); }, 10000)) return 1;
   }
   QTest::qWait(200);
   if (!shown->grab().save(QString::fromLocal8Bit(argv[2]))) return 1;
