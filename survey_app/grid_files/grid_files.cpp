@@ -15,6 +15,7 @@
 #include <gdal.h>
 #include <gdal_alg.h>
 #include <ogr_api.h>
+#include <ogr_srs_api.h>
 
 #include "grid_files/staged_files.h"
 
@@ -212,9 +213,16 @@ std::string number_text(double value) {
   return text;
 }
 
-// A line layer with the Real field `value` (field 0) holding each line's level.
+// A line layer with the Real field `value` (field 0) holding each line's level. The
+// coordinates are a survey's local grid: a GeoPackage marks them as GeoPackage's undefined
+// Cartesian system (srs_id -1), where without one they would pass for degrees of its
+// undefined geographic one.
 OGRLayerH create_contour_layer(GDALDatasetH dataset) {
-  OGRLayerH layer = GDALDatasetCreateLayer(dataset, "contours", nullptr, wkbLineString, nullptr);
+  const bool geopackage = std::string_view(GDALGetDriverShortName(GDALGetDatasetDriver(dataset))) == "GPKG";
+  OGRSpatialReferenceH local_grid =
+      geopackage ? OSRNewSpatialReference("LOCAL_CS[\"Undefined Cartesian SRS\"]") : nullptr;
+  OGRLayerH layer = GDALDatasetCreateLayer(dataset, "contours", local_grid, wkbLineString, nullptr);
+  if (local_grid) OSRRelease(local_grid);
   if (!layer) return nullptr;
   OGRFieldDefnH field = OGR_Fld_Create("value", OFTReal);
   const OGRErr created = OGR_L_CreateField(layer, field, TRUE);

@@ -17,6 +17,7 @@
 
 #include <gdal.h>
 #include <ogr_api.h>
+#include <ogr_srs_api.h>
 
 #include "temp_dir.h"
 
@@ -277,6 +278,10 @@ TEST_P(ContourFileTest, OneLineFeaturePerContourWithItsValue) {
   ASSERT_EQ(GDALDatasetGetLayerCount(dataset.get()), 1);
   OGRLayerH layer = GDALDatasetGetLayer(dataset.get(), 0);
   EXPECT_EQ(wkbFlatten(OGR_L_GetGeomType(layer)), wkbLineString);
+  // Local grid coordinates, never degrees: a shapefile names no system, a GeoPackage its
+  // undefined Cartesian one.
+  const OGRSpatialReferenceH system = OGR_L_GetSpatialRef(layer);
+  EXPECT_TRUE(system == nullptr || (OSRIsLocal(system) && !OSRIsGeographic(system)));
   const int field = OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "value");
   ASSERT_GE(field, 0);
   EXPECT_EQ(OGR_Fld_GetType(OGR_FD_GetFieldDefn(OGR_L_GetLayerDefn(layer), field)), OFTReal);
