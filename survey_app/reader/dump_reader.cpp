@@ -153,6 +153,7 @@ void ProcessingRun::clear_results() {
   model_.reset();
   previous_base_field_ = null_value;
   unreadable_inputs_ = 0;
+  unreadable_files_.clear();
   files_without_blocks_.clear();
   *dates_ = RunDates{};
   held_.clear();
@@ -254,9 +255,10 @@ void ProcessingRun::join(FileTables& file) {
   model_.data_block_count += t.data_block_count;
   model_.base_block_count += t.base_block_count;
   dates_->add(file, reading_order_, regional_);
-  if (file.unreadable)
+  if (file.unreadable) {
     unreadable_inputs_ += 1;
-  else if (t.block_count == 0)
+    unreadable_files_.push_back(file.path);
+  } else if (t.block_count == 0)
     files_without_blocks_.push_back(file.path);
   for (const FileTables::Note& note : file.notes) {
     if (note.message.empty())
@@ -296,7 +298,8 @@ ProcessingSummary process_files(SurveyModel& model, const std::vector<DumpFile>&
   run.start();
   run.read_files(files, jobs);
   run.finish();
-  return ProcessingSummary{true, run.unreadable_inputs(), run.files_without_blocks(), run.date_order_note()};
+  return ProcessingSummary{true, run.unreadable_inputs(), run.files_without_blocks(), run.date_order_note(),
+                           run.unreadable_files()};
 }
 
 std::string files_without_blocks_message(const ProcessingSummary& summary) {

@@ -70,6 +70,8 @@ public:
   const std::string& date_order_note() const { return date_order_note_; }
   // Files of this run that could not be opened or read to their end (out of memory too).
   std::int32_t unreadable_inputs() const { return unreadable_inputs_; }
+  // Their paths, in list order.
+  const std::vector<std::string>& unreadable_files() const { return unreadable_files_; }
   // Files of this run that were read but gave no block (a text that is not a dump), by path.
   const std::vector<std::string>& files_without_blocks() const { return files_without_blocks_; }
 
@@ -93,6 +95,7 @@ private:
   std::string date_order_note_;
   float previous_base_field_ = null_value;  // of the last base block that had a base field
   std::int32_t unreadable_inputs_ = 0;
+  std::vector<std::string> unreadable_files_;
   std::vector<std::string> files_without_blocks_;
   std::unique_ptr<FileTables> scratch_;  // reused by the files read on the calling thread
 };
@@ -102,6 +105,7 @@ struct ProcessingSummary {
   std::int32_t unreadable_inputs = 0;
   std::vector<std::string> files_without_blocks;  // read, but no block in them (paths)
   std::string date_order_note;                    // see ProcessingRun::date_order_note
+  std::vector<std::string> unreadable_files;      // the unreadable inputs' paths
   explicit operator bool() const { return ran; }
 };
 
