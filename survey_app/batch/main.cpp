@@ -30,6 +30,10 @@
 #include "export/export_command.h"
 #include "grid/grid.h"
 #include "map/survey_map.h"
+#include "qc/clock.h"
+#include "qc/diurnal.h"
+#include "qc/qc_table.h"
+#include "qc/spikes.h"
 #include "reader/dump_reader.h"
 #include "reader/file_list.h"
 #include "util/text.h"
@@ -55,7 +59,7 @@ const char* const epilogue =
 struct BatchArgs {
   corvane::DateOrder order = corvane::DateOrder::automatic;
   unsigned jobs = corvane::default_jobs();
-  bool tree = false, blocks = false, readings = false;
+  bool tree = false, blocks = false, readings = false, qc = false;
   bool overwrite = false;
   std::optional<std::string> xyz, base_field, graphs, map_path;
   std::pair<int, int> map_size{1200, 900};
@@ -273,6 +277,13 @@ void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
          .take = flag(a.tree)});
   o.add({.name = "--blocks", .help = "prints the block table", .opens = true, .take = flag(a.blocks)});
   o.add({.name = "--readings", .help = "prints the reading table", .opens = true, .take = flag(a.readings)});
+  o.add({.name = "--qc",
+         .help = "prints one quality-control row per field line: readings, stations, base cover, spikes flagged, the "
+                 "largest diurnal change it was surveyed in (over 5 nT from the chord over 2 min), gaps longer than "
+                 "twice its median interval and the whole-hour base clock shift that would cover it; the lines "
+                 "surveyed in such changes, the clock hints and an estimate of a small base clock offset go to stderr",
+         .opens = true,
+         .take = flag(a.qc)});
   o.add({.name = "--graphs",
          .argument = "KEY",
          .help = "prints what clicking the tree node KEY shows: the text boxes, and for each graph its title, axes "
@@ -378,7 +389,7 @@ int main(int argc, char** argv) {
   }
   if (!parsed.problem.empty()) return usage(parsed.problem);
   const std::vector<std::string>& paths = parsed.operands;
-  auto& [order, jobs, tree, blocks, readings, overwrite, xyz, base_field, graphs, map_path, map_size, raw, button,
+  auto& [order, jobs, tree, blocks, readings, qc, overwrite, xyz, base_field, graphs, map_path, map_size, raw, button,
          request, unchecks, grid_path, contours_path, grid_image_path, grid_options, contour_interval] = a;
 #ifndef CORVANE_MAP
   if (map_path || grid_image_path) {
@@ -476,6 +487,13 @@ int main(int argc, char** argv) {
   if (tree) print_tree(model, std::cout);
   if (blocks) print_blocks(model, std::cout);
   if (readings) print_readings(model, std::cout);
+  if (qc) {
+    const std::vector<DiurnalStretch> stretches = diurnal_stretches(model, DiurnalLimit{});
+    print_qc(qc_lines(model, flag_spikes(model), stretches), std::cout);
+    for (const std::string& text : diurnal_messages(model, DiurnalLimit{})) op.message(text);
+    for (const std::string& text : clock_shift_hints(model)) op.message(text);
+    op.message(estimate_clock_offset(model).message);
+  }
   if (graphs)
     if (const std::int32_t node = node_with_key(*graphs)) print_graphs(show_node(model, node, op), std::cout);
   if (!std::cout.flush()) {

@@ -6,6 +6,7 @@
 
 #include "display/block_display.h"
 #include "model/survey_model.h"
+#include "qc/qc_table.h"
 
 namespace corvane {
 
@@ -17,6 +18,8 @@ std::string table_field(std::string_view text);
 void print_tree(const SurveyModel& model, std::ostream& out);
 void print_blocks(const SurveyModel& model, std::ostream& out);
 void print_readings(const SurveyModel& model, std::ostream& out);
+// The quality control rows of the field lines.
+void print_qc(const std::vector<QcLine>& lines, std::ostream& out);
 // What the block pane shows for a node: the text boxes, then per graph its title, point
 // count, axes ("-" when it gets none) and registered points.
 void print_graphs(const BlockView& view, std::ostream& out);

@@ -26,6 +26,23 @@ const std::string samples = CORVANE_SAMPLES_DIR;
 
 }  // namespace
 
+// One row per field line; the samples' second day starts an hour before its base session,
+// which the clock hints name.
+TEST(Batch, QualityControlOfTheSamples) {
+  TempDir dir;
+  const Result r =
+      run_batch("--date-order mdy --qc " + samples + "/envimag_0709.dat " + samples + "/mp2_0710.dat", dir);
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 14u);
+  EXPECT_EQ(out[0].substr(0, 15), "line\tfile\tblock");
+  EXPECT_EQ(out[1], "100N\tenvimag_0709.dat\t2\t13\t0.0\t300.0\t100.0\t0\t0.0\t0\t0");
+  EXPECT_EQ(out[13], "100E\tmp2_0710.dat\t17\t6\t350.0\t600.0\t0.0\t0\t0.0\t0\t1");
+  EXPECT_NE(r.err.find("Line 100E has no base session covering it; one would with the base clock 1 h behind the rover"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST(Batch, TreeOfTheSamples) {
   TempDir dir;
   const Result r =
