@@ -27,19 +27,19 @@ bool covered_with_shift(const std::vector<SecondsSpan>& bases, SecondsSpan field
                      [&](SecondsSpan b) { return b.start + shift <= field.start && field.end <= b.end + shift; });
 }
 
+// "1 h behind" or "2 h ahead of"
+std::string shift_text(int hours) {
+  return std::to_string(std::abs(hours)) + (hours > 0 ? " h behind" : " h ahead of");
+}
+
 std::string hint_text(const std::string& line, int hours) {
-  char text[200];
-  std::snprintf(text, sizeof text,
-                "Line %s has no base session covering it; one would with the base clock %d h %s the rover",
-                line.c_str(), std::abs(hours), hours > 0 ? "behind" : "ahead of");
-  return text;
+  return "Line " + line + " has no base session covering it; one would with the base clock " + shift_text(hours) +
+         " the rover";
 }
 
 std::string summary_text(int hours, int covered, int lines) {
-  char text[200];
-  std::snprintf(text, sizeof text, "The base clock looks %d h %s the rover: %d of %d lines would be covered",
-                std::abs(hours), hours > 0 ? "behind" : "ahead of", covered, lines);
-  return text;
+  return "The base clock looks " + shift_text(hours) + " the rover: " + std::to_string(covered) + " of " +
+         std::to_string(lines) + " lines would be covered";
 }
 
 }  // namespace

@@ -148,6 +148,19 @@ TEST(ClockShift, HintsTheWholeHourThatCoversTheLines) {
 
 TEST(ClockShift, CoveredDayGivesNoHint) { EXPECT_TRUE(clock_shift_hints(sessions_day(0)).empty()); }
 
+TEST(ClockShift, AHintNamesALongLineWhole) {
+  Day day;
+  std::vector<double> t;
+  for (double s = hms(9, 0); s <= hms(9, 40); s += 30) t.push_back(s);
+  day.add(base_kind, "BS1", t);
+  const std::string name(300, 'N');
+  day.line(name, hms(8, 5), hms(8, 20));
+  const std::vector<std::string> hints = clock_shift_hints(day.m);
+  ASSERT_FALSE(hints.empty());
+  EXPECT_EQ(hints.back(),
+            "Line " + name + " has no base session covering it; one would with the base clock 1 h ahead of the rover");
+}
+
 // Short-period variation: many waves of periods 20 to 200 s, about 2 nT rms.
 class Pulsations {
 public:
