@@ -68,6 +68,7 @@ struct BatchArgs {
   corvane::ExportRequest request;
   std::vector<std::string> unchecks;
   std::optional<std::string> grid_path, contours_path, grid_image_path;
+  std::int64_t base_shift = 0;
   corvane::GridOptions grid;
   double contour_interval = 0;
 };
@@ -263,6 +264,18 @@ void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
              return std::string("--jobs needs a whole number of 1 or more");
            return std::string();
          }});
+  o.add({.name = "--base-shift",
+         .argument = "SECONDS",
+         .help = "moves every base reading's time by SECONDS (a whole number, either sign: a base clock set wrong) "
+                 "before matching; every export, map, grid and table then uses the moved times",
+         .take = [&a](const std::string& value) {
+           const char* const end = value.data() + value.size();
+           const auto [stop, error] = std::from_chars(value.data(), end, a.base_shift);
+           if (value.empty() || stop != end || error != std::errc() || a.base_shift < -86400 * 366 ||
+               a.base_shift > 86400 * 366)
+             return std::string("--base-shift needs a whole number of seconds, at most a year either way");
+           return std::string();
+         }});
   o.add({.name = "--uncheck",
          .argument = "KEY",
          .help = "unticks the tree node with that key (a file's key unticks all of its blocks; matching runs again)",
@@ -390,7 +403,7 @@ int main(int argc, char** argv) {
   if (!parsed.problem.empty()) return usage(parsed.problem);
   const std::vector<std::string>& paths = parsed.operands;
   auto& [order, jobs, tree, blocks, readings, qc, overwrite, xyz, base_field, graphs, map_path, map_size, raw, button,
-         request, unchecks, grid_path, contours_path, grid_image_path, grid_options, contour_interval] = a;
+         request, unchecks, grid_path, contours_path, grid_image_path, base_shift, grid_options, contour_interval] = a;
 #ifndef CORVANE_MAP
   if (map_path || grid_image_path) {
     std::cerr << "corvane-batch: " << (map_path ? "--map" : "--grid-image")
@@ -452,6 +465,7 @@ int main(int argc, char** argv) {
     status = 1;
     return 0;
   };
+  if (base_shift != 0) shift_base_times(model, base_shift);
   for (const std::string& key : unchecks)
     if (const std::int32_t node = node_with_key(key)) set_node_checked(model, node, false);
   if (xyz && status == 0) {
@@ -469,6 +483,10 @@ int main(int argc, char** argv) {
       status = 1;
     }
   }
+  // Said after the export's own message, so a file written with moved base times says so.
+  if (base_shift != 0)
+    op.message("The base times were moved by " + std::string(base_shift > 0 ? "+" : "") + std::to_string(base_shift) +
+               " s before matching");
   if (map_path && status == 0 && !write_map(model, *map_path, map_size, raw, op)) status = 1;
 #ifdef CORVANE_GRID_FILES
   if (grid_path && status == 0) {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/date_time.h"
+
 namespace corvane {
 
 namespace {
@@ -175,6 +177,22 @@ void scan_base_blocks(SurveyModel& m) {
     }
     m.node(m.block(f).node).colour = colour_for_cover(match.base_cover);
   }
+}
+
+void shift_base_times(SurveyModel& m, std::int64_t seconds) {
+  // A time that is not a number stays one.
+  const auto moved = [seconds](double t) { return std::isfinite(t) ? day_number(whole_seconds(t) + seconds) : t; };
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    Block& block = m.blocks[static_cast<std::size_t>(b)];
+    if (block.kind != base_kind || block.num_readings == 0) continue;
+    for (std::int32_t k = 0; k < block.num_readings; ++k) {
+      Reading& r = m.readings[static_cast<std::size_t>(block.first_reading + k)];
+      r.time = moved(r.time);
+    }
+    block.start_time = moved(block.start_time);
+    block.end_time = moved(block.end_time);
+  }
+  scan_base_blocks(m);
 }
 
 void set_node_checked(SurveyModel& m, std::int32_t node, bool checked) {

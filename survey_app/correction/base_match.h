@@ -15,6 +15,11 @@ namespace corvane {
 // every match is zero and field nodes lose their colour.
 void scan_base_blocks(SurveyModel& model);
 
+// Moves the time of every base reading, and the spans of the base blocks, by `seconds` (a
+// base clock set wrong), each time as the reader would give the moved one, then matches
+// again. Field readings keep their times.
+void shift_base_times(SurveyModel& model, std::int64_t seconds);
+
 // Changes a node's check mark, as the tree does. A file node's blocks take the same mark.
 // For base blocks and file nodes (whose block kind is 0) the matching runs again.
 void set_node_checked(SurveyModel& model, std::int32_t node, bool checked);

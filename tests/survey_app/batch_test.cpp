@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -41,6 +43,46 @@ TEST(Batch, QualityControlOfTheSamples) {
   EXPECT_NE(r.err.find("Line 100E has no base session covering it; one would with the base clock 1 h behind the rover"),
             std::string::npos)
       << r.err;
+}
+
+// --base-shift gives what the same dump with its base times moved gives: the base lines of
+// the keyword layout begin with the time of their first reading.
+TEST(Batch, ABaseShiftIsTheBaseMovedInTheDump) {
+  TempDir dir;
+  std::ifstream in(samples + "/envimag_0709.dat", std::ios::binary);
+  std::string moved, line;
+  bool in_base = false;
+  while (std::getline(in, line)) {
+    if (line.starts_with("S C I N T R E X")) in_base = false;
+    if (in_base && line.size() > 8 && line[2] == ':' && line[5] == ':') {
+      const int seconds =
+          std::stoi(line.substr(0, 2)) * 3600 + std::stoi(line.substr(3, 2)) * 60 + std::stoi(line.substr(6, 2)) + 37;
+      char time[16];
+      std::snprintf(time, sizeof time, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+      line.replace(0, 8, time);
+    }
+    if (line.starts_with("   TIME       MAG")) in_base = true;
+    moved += line + "\n";
+  }
+  std::filesystem::create_directory(dir.path() / "moved");
+  dir.write("moved/envimag_0709.dat", moved);
+  const Result shifted = run_batch("--date-order mdy --base-shift 37 --xyz " + dir.dir() +
+                                       "/a.xyz --base-field 57500 " + samples + "/envimag_0709.dat",
+                                   dir);
+  ASSERT_EQ(shifted.code, 0) << shifted.err;
+  EXPECT_NE(shifted.err.find("The base times were moved by +37 s before matching"), std::string::npos);
+  ASSERT_EQ(run_batch("--date-order mdy --xyz " + dir.dir() + "/b.xyz --base-field 57500 " + dir.dir() +
+                          "/moved/envimag_0709.dat",
+                      dir)
+                .code,
+            0);
+  ASSERT_EQ(
+      run_batch("--date-order mdy --xyz " + dir.dir() + "/c.xyz --base-field 57500 " + samples + "/envimag_0709.dat",
+                dir)
+          .code,
+      0);
+  EXPECT_EQ(dir.read("a.xyz"), dir.read("b.xyz"));
+  EXPECT_NE(dir.read("a.xyz"), dir.read("c.xyz")) << "the base values at the moved times differ";
 }
 
 TEST(Batch, TreeOfTheSamples) {
