@@ -444,10 +444,7 @@ int main(int argc, char** argv) {
       continue;
     }
 #endif
-    const std::filesystem::path path(p);
-    DumpFile f{path.filename().string(), path.parent_path().string()};
-    if (f.directory.empty()) f.directory = ".";
-    files.add(f);
+    files.add(dump_file_at(p));
   }
 
   BatchOperator op(std::cerr, overwrite);

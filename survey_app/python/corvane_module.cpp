@@ -169,12 +169,7 @@ ReadResult read_survey(const std::vector<std::string>& paths, const std::string&
   ReadResult result{std::make_shared<Survey>(), {}};
   py::gil_scoped_release unlocked;
   DumpFileList files;
-  for (const std::string& p : paths) {
-    const std::filesystem::path path(p);
-    DumpFile f{path.filename().string(), path.parent_path().string()};
-    if (f.directory.empty()) f.directory = ".";
-    files.add(f);
-  }
+  for (const std::string& p : paths) files.add(dump_file_at(p));
   CollectingOperator op;
   if (const std::string passed_over = files.take_passed_over_message(); !passed_over.empty()) op.message(passed_over);
   const ProcessingSummary run = process_files(result.survey->model, files.files(), op, *order,

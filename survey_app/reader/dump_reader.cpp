@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <filesystem>
 
 #include "correction/base_match.h"
 #include "reader/file_tables.h"
@@ -136,6 +137,13 @@ std::string dump_path(const DumpFile& file) {
   if (file.directory.empty()) return file.name;
   if (file.directory.back() == '/') return file.directory + file.name;
   return file.directory + "/" + file.name;
+}
+
+DumpFile dump_file_at(const std::string& path) {
+  const std::filesystem::path p(path);
+  DumpFile file{p.filename().string(), p.parent_path().string()};
+  if (file.directory.empty()) file.directory = ".";
+  return file;
 }
 
 ProcessingRun::ProcessingRun(SurveyModel& model, Operator& op, DateOrder order, DateOrder regional)

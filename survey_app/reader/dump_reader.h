@@ -25,6 +25,8 @@ struct DumpFile {
 };
 
 std::string dump_path(const DumpFile& file);
+// The file at `path` as a command line names it: its name, and its folder ("." for none).
+DumpFile dump_file_at(const std::string& path);
 
 // Reads lines until one that is not empty once spaces at both ends are removed, and
 // returns it unchanged; at the end of the file, the last line read. nullopt when not a
