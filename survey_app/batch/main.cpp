@@ -71,6 +71,8 @@ struct BatchArgs {
   std::int64_t base_shift = 0;
   corvane::GridOptions grid;
   double contour_interval = 0;
+  corvane::DiurnalLimit diurnal_limit;
+  std::optional<std::string> qc_report_path;
 };
 
 // Whether an export target is one of the dump files: replacing it would destroy the input.
@@ -403,7 +405,8 @@ int main(int argc, char** argv) {
   if (!parsed.problem.empty()) return usage(parsed.problem);
   const std::vector<std::string>& paths = parsed.operands;
   auto& [order, jobs, tree, blocks, readings, qc, overwrite, xyz, base_field, graphs, map_path, map_size, raw, button,
-         request, unchecks, grid_path, contours_path, grid_image_path, base_shift, grid_options, contour_interval] = a;
+         request, unchecks, grid_path, contours_path, grid_image_path, base_shift, grid_options, contour_interval,
+         diurnal_limit, qc_report_path] = a;
 #ifndef CORVANE_MAP
   if (map_path || grid_image_path) {
     std::cerr << "corvane-batch: " << (map_path ? "--map" : "--grid-image")

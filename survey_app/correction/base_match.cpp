@@ -192,6 +192,7 @@ void shift_base_times(SurveyModel& m, std::int64_t seconds) {
     block.start_time = moved(block.start_time);
     block.end_time = moved(block.end_time);
   }
+  m.base_shift_seconds += seconds;
   scan_base_blocks(m);
 }
 

@@ -17,7 +17,7 @@ void scan_base_blocks(SurveyModel& model);
 
 // Moves the time of every base reading, and the spans of the base blocks, by `seconds` (a
 // base clock set wrong), each time as the reader would give the moved one, then matches
-// again. Field readings keep their times.
+// again. Field readings keep their times. The model's base_shift_seconds adds it up.
 void shift_base_times(SurveyModel& model, std::int64_t seconds);
 
 // Changes a node's check mark, as the tree does. A file node's blocks take the same mark.

@@ -10,6 +10,7 @@
 #include "export/export_file.h"
 #include "export/export_result.h"
 #include "model/survey_model.h"
+#include "qc/spikes.h"
 #include "util/operator.h"
 
 namespace corvane {
@@ -22,6 +23,10 @@ struct ExportRequest {
   bool apply_corrections = true;
   bool export_all = false;   // "Export All Reading Data"
   bool export_base = false;  // "Export Base Station Data"
+  // "Leave out spikes": flagged base readings take no part in the base interpolation and
+  // flagged field readings have no corrected value. Off, the files are as without flags.
+  bool leave_out_spikes = false;
+  SpikeOptions spike_options;
 };
 
 // Button index 0: XYZ column file; 1: Oasis database.

@@ -15,6 +15,7 @@ void SurveyModel::reset() {
   base_time_breaks_end.assign(1, 0);
   block_count = data_block_count = base_block_count = node_count = 0;
   selected_node = selected_block = 0;
+  base_shift_seconds = 0;
   // Room for the first 512 rows of each table, as a run usually needs them.
   blocks.reserve(513);
   readings.reserve(513);

@@ -75,6 +75,8 @@ struct SurveyModel {
   std::int32_t node_count = 0;
   std::int32_t selected_node = 0;
   std::int32_t selected_block = 0;
+  // The seconds every base time has been moved by since it was read (shift_base_times).
+  std::int64_t base_shift_seconds = 0;
 
   // Empties every table (keeping row 0) and zeroes the counters.
   void reset();
