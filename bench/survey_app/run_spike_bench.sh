@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Recall and precision of the spike flags on generated profiles and base sessions with
-# spikes injected at known places, over windows, tolerances and noise factors.
-#   bench/survey_app/run_spike_bench.sh [LINES [SEED]]
+# spikes injected at known places, over windows, tolerances and noise factors; for the
+# defaults by spike size and width, and the time taken.
+#   [BUILD_DIR=build] bench/survey_app/run_spike_bench.sh [LINES [SEED]]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+build="${BUILD_DIR:-build}"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build build --target spike_bench >/dev/null
-build/bench/survey_app/spike_bench "${1:-300}" "${2:-1996}"
+cmake --build "$build" --target spike_bench >/dev/null
+"$build/bench/survey_app/spike_bench" "${1:-300}" "${2:-1996}"

@@ -14,78 +14,144 @@ namespace corvane {
 
 namespace {
 
-constexpr double mad_to_sigma = 1.4826;  // the MAD of normal noise times this is its standard deviation
+constexpr int widest_spike = 3;  // readings
 
-// The median of v, which it reorders; the mean of the middle two for an even count.
-double median_of(std::span<double> v) {
-  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-  std::nth_element(v.begin(), mid, v.end());
-  const double upper = *mid;
-  if (v.size() % 2 != 0) return upper;
-  return 0.5 * (upper + *std::max_element(v.begin(), mid));
+// The noise's standard deviation from values' absolute departures from their neighbours'
+// fits, which it reorders. A spike spoils the fits of the window about it, so a short
+// sequence with two or three spikes can have more spoilt departures than clean ones: the
+// lower quartile still stands where the median would not.
+double noise_from_departures(std::span<double> d) {
+  constexpr double quartile_to_sigma = 1.0 / 0.3186;  // |normal| has its lower quartile at 0.3186 sigma
+  const auto at = d.begin() + static_cast<std::ptrdiff_t>(d.size() / 4);
+  std::nth_element(d.begin(), at, d.end());
+  return quartile_to_sigma * *at;
 }
 
-// The noise level of one value of x: the MAD of its second differences, which white noise
-// makes sqrt(6) times its own standard deviation.
-double sequence_noise(std::span<const double> x) {
-  if (x.size() < 3) return 0.0;
-  std::vector<double> d(x.size() - 2);
-  for (std::size_t i = 0; i + 2 < x.size(); ++i) d[i] = x[i] - 2.0 * x[i + 1] + x[i + 2];
-  const double centre = median_of(d);
-  for (double& v : d) v = std::fabs(v - centre);
-  return mad_to_sigma * median_of(d) / std::sqrt(6.0);
-}
-
-// How a value stands against its neighbours.
+// A run of readings against the polynomial fitted to its neighbours.
 struct Judgement {
-  double departure = 0.0;  // from the smooth of the neighbours
-  double scatter = 0.0;    // the neighbours' noise level about that smooth
+  double departure = 0.0;  // signed, the smallest of the run's departures; 0 when they differ in sign
+  double scatter = 0.0;    // the neighbours' rms about the fit
 };
 
-struct Scratch {
-  std::vector<double> at, value, work;
+struct Neighbours {
+  std::vector<double> at, value;
 };
 
-// The smooth at position i of x: the median of the neighbours once their Theil-Sen trend is
-// taken out, both robust to the other spikes a neighbourhood may hold. Neighbours are the
-// nearest `before` and `after` unflagged values on each side; fewer than 3 judge nothing.
-bool judge(std::span<const double> x, const std::vector<std::uint8_t>& flagged, std::size_t i, int before, int after,
-           Scratch& s, Judgement& out) {
-  s.at.clear();
-  s.value.clear();
-  for (std::size_t j = i, found = 0; j > 0 && found < static_cast<std::size_t>(before);)
-    if (!flagged[--j]) {
-      s.at.push_back(static_cast<double>(j) - static_cast<double>(i));
-      s.value.push_back(x[j]);
-      ++found;
+// Least squares of degree 0 to 3 through (at, value): the coefficients in c, lowest first,
+// and the rms of the residuals in rms.
+bool fit(const Neighbours& n, int degree, double c[4], double& rms) {
+  const int terms = degree + 1;
+  double a[4][5] = {};
+  const double y0 = n.value.front();
+  for (std::size_t k = 0; k < n.at.size(); ++k) {
+    const double t = n.at[k], y = n.value[k] - y0;
+    double p[7] = {1.0};
+    for (int e = 1; e < 7; ++e) p[e] = p[e - 1] * t;
+    for (int r = 0; r < terms; ++r) {
+      for (int q = 0; q < terms; ++q) a[r][q] += p[r + q];
+      a[r][4] += p[r] * y;
     }
-  for (std::size_t j = i + 1, found = 0; j < x.size() && found < static_cast<std::size_t>(after); ++j)
-    if (!flagged[j]) {
-      s.at.push_back(static_cast<double>(j) - static_cast<double>(i));
-      s.value.push_back(x[j]);
-      ++found;
+  }
+  for (int col = 0; col < terms; ++col) {
+    int pivot = col;
+    for (int r = col + 1; r < terms; ++r)
+      if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
+    if (std::fabs(a[pivot][col]) < 1e-12) return false;
+    if (pivot != col)
+      for (int q = 0; q < 5; ++q) std::swap(a[col][q], a[pivot][q]);
+    for (int r = 0; r < terms; ++r) {
+      if (r == col) continue;
+      const double f = a[r][col] / a[col][col];
+      for (int q = col; q < 5; ++q) a[r][q] -= f * a[col][q];
     }
-  const std::size_t n = s.at.size();
-  if (n < 3) return false;
-  s.work.clear();
-  for (std::size_t a = 0; a < n; ++a)
-    for (std::size_t b = a + 1; b < n; ++b) s.work.push_back((s.value[b] - s.value[a]) / (s.at[b] - s.at[a]));
-  const double slope = median_of(s.work);
-  s.work.clear();
-  for (std::size_t a = 0; a < n; ++a) s.work.push_back(s.value[a] - slope * s.at[a]);
-  const double level = median_of(s.work);
-  for (std::size_t a = 0; a < n; ++a) s.work[a] = std::fabs(s.value[a] - slope * s.at[a] - level);
-  out.departure = x[i] - level;
-  out.scatter = mad_to_sigma * median_of(s.work);
+  }
+  for (int r = 0; r < 4; ++r) c[r] = r < terms ? a[r][4] / a[r][r] : 0.0;
+  double rss = 0.0;
+  for (std::size_t k = 0; k < n.at.size(); ++k) {
+    const double t = n.at[k], e = n.value[k] - y0 - (c[0] + t * (c[1] + t * (c[2] + t * c[3])));
+    rss += e * e;
+  }
+  rms = std::sqrt(rss / static_cast<double>(n.at.size() - static_cast<std::size_t>(terms)));
+  c[0] += y0;
   return true;
 }
 
-// The spike rule: a departure above both the absolute tolerance and noise_factor times the
-// noise level; one exactly at the limit is no spike.
-bool is_spike(const Judgement& j, double sequence_noise_level, const SpikeOptions& o) {
-  const double noise = std::max(sequence_noise_level, j.scatter);
-  const double limit = std::max(static_cast<double>(o.tolerance_nt), static_cast<double>(o.noise_factor) * noise);
-  return std::fabs(j.departure) > limit;
+// Positions of the run of `width` unflagged values from i, into run; false past the end.
+bool run_from(const std::vector<std::uint8_t>& flagged, std::size_t i, int width, std::size_t run[widest_spike]) {
+  std::size_t j = i;
+  for (int k = 0; k < width; ++k, ++j) {
+    while (j < flagged.size() && flagged[j]) ++j;
+    if (j >= flagged.size()) return false;
+    run[k] = j;
+  }
+  return true;
+}
+
+bool judge(std::span<const double> x, const std::vector<std::uint8_t>& flagged, const std::size_t* run, int width,
+           int before, int after, Neighbours& n, Judgement& out) {
+  n.at.clear();
+  n.value.clear();
+  const std::size_t first = run[0], last = run[width - 1];
+  const double origin = static_cast<double>(first);
+  std::size_t left = 0, right = 0;
+  std::size_t lj = first, rj = last + 1;
+  const std::size_t want = static_cast<std::size_t>(before + after);
+  // The nearest unflagged values on each side; a short side leaves its share to the other.
+  while (n.at.size() < want) {
+    bool took = false;
+    if (left < static_cast<std::size_t>(before) || rj >= x.size()) {
+      while (lj > 0 && flagged[lj - 1]) --lj;
+      if (lj > 0) {
+        --lj;
+        n.at.push_back(static_cast<double>(lj) - origin);
+        n.value.push_back(x[lj]);
+        ++left;
+        took = true;
+      }
+    }
+    if (n.at.size() < want && (right < static_cast<std::size_t>(after) || lj == 0)) {
+      while (rj < x.size() && flagged[rj]) ++rj;
+      if (rj < x.size()) {
+        n.at.push_back(static_cast<double>(rj) - origin);
+        n.value.push_back(x[rj]);
+        ++rj;
+        ++right;
+        took = true;
+      }
+    }
+    if (!took) break;
+  }
+  // A cubic between two sides, a line beyond the last value of one.
+  const int count = static_cast<int>(n.at.size());
+  const int degree = std::max(0, std::min(left >= 2 && right >= 2 ? 3 : 1, count - 3));
+  if (count < 3) return false;
+  double c[4], rms = 0.0;
+  if (!fit(n, degree, c, rms)) return false;
+  double smallest = std::numeric_limits<double>::infinity();
+  int sign = 0;
+  for (int k = 0; k < width; ++k) {
+    const double t = static_cast<double>(run[k]) - origin;
+    const double d = x[run[k]] - (c[0] + t * (c[1] + t * (c[2] + t * c[3])));
+    const int s = d > 0 ? 1 : -1;
+    if (k > 0 && s != sign) {
+      smallest = 0.0;
+      break;
+    }
+    sign = s;
+    smallest = std::min(smallest, std::fabs(d));
+  }
+  out.departure = sign * smallest;
+  out.scatter = rms;
+  return true;
+}
+
+// How far past its limit a departure is: above 1 for a spike, exactly 1 at the limit. The
+// limit is the largest of the tolerance, noise_factor times the sequence's noise and
+// scatter_factor times the neighbours' scatter about their fit.
+double excess(const Judgement& j, double sequence_noise, const SpikeOptions& o) {
+  const double limit =
+      std::max({static_cast<double>(o.tolerance_nt), o.noise_factor * sequence_noise, o.scatter_factor * j.scatter});
+  return std::fabs(j.departure) / limit;
 }
 
 bool usable(float v) { return v != null_value && std::isfinite(v); }
@@ -111,6 +177,12 @@ void rows_in_filter_order(const SurveyModel& model, const Block& block, std::vec
   if (!std::is_sorted(rows.begin(), rows.end(), earlier)) std::stable_sort(rows.begin(), rows.end(), earlier);
 }
 
+struct Candidate {
+  double excess = 0.0;
+  std::size_t run[widest_spike] = {};
+  int width = 0;
+};
+
 }  // namespace
 
 std::vector<std::uint8_t> spike_flags(std::span<const float> values, const SpikeOptions& options) {
@@ -125,27 +197,62 @@ std::vector<std::uint8_t> spike_flags(std::span<const float> values, const Spike
       x.push_back(values[i]);
     }
   const int before = options.window / 2, after = options.window - before;
-  const double noise = sequence_noise(x);
   std::vector<std::uint8_t> flagged(x.size(), 0), queued(x.size(), 0);
-  std::vector<std::size_t> candidates(x.size()), found;
+  Neighbours scratch;
+  // The sequence's noise: the spread of every value's departure from its neighbours' fit.
+  std::vector<Judgement> single(x.size());
+  std::vector<std::uint8_t> judged(x.size(), 0);
+  double noise = 0.0;
+  {
+    std::vector<double> d;
+    d.reserve(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+      if ((judged[i] = judge(x, flagged, &i, 1, before, after, scratch, single[i])))
+        d.push_back(std::fabs(single[i].departure));
+    if (!d.empty()) noise = noise_from_departures(d);
+  }
+  bool first_pass = true;
+  std::vector<std::size_t> candidates(x.size());
   std::iota(candidates.begin(), candidates.end(), std::size_t{0});
-  Scratch scratch;
+  std::vector<Candidate> found;
+  const std::size_t reach = static_cast<std::size_t>(options.window + widest_spike);
   while (!candidates.empty()) {
     found.clear();
     for (std::size_t i : candidates) {
-      Judgement j;
-      if (judge(x, flagged, i, before, after, scratch, j) && is_spike(j, noise, options)) found.push_back(i);
+      Candidate best;
+      for (int width = 1; width <= widest_spike; ++width) {
+        Candidate c;
+        Judgement j;
+        if (!run_from(flagged, i, width, c.run)) break;
+        if (first_pass && width == 1) {
+          if (!judged[i]) break;
+          j = single[i];
+        } else if (!judge(x, flagged, c.run, width, before, after, scratch, j)) {
+          break;
+        }
+        c.width = width;
+        c.excess = excess(j, noise, options);
+        if (c.excess > best.excess) best = c;
+      }
+      if (best.excess > 1.0) found.push_back(best);
     }
-    // Judged again: the unflagged values that had a new spike among their neighbours.
+    first_pass = false;
+    // The largest first; one near a spike taken in this pass waits for the next.
+    std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.excess > b.excess; });
+    std::vector<std::size_t> taken;
+    for (const Candidate& c : found) {
+      const std::size_t lo = c.run[0], hi = c.run[c.width - 1];
+      bool near = false;
+      for (std::size_t t : taken) near = near || (t + reach >= lo && t <= hi + reach);
+      if (near) continue;
+      for (int k = 0; k < c.width; ++k) taken.push_back(c.run[k]);
+    }
+    for (std::size_t t : taken) flagged[t] = 1;
+    // Judged again: the unflagged values within reach of a new spike.
     candidates.clear();
-    for (std::size_t f : found) {
-      for (std::size_t j = f, seen = 0; j > 0 && seen < static_cast<std::size_t>(after);)
-        if (!flagged[--j]) ++seen, queued[j] = 1;
-      for (std::size_t j = f + 1, seen = 0; j < x.size() && seen < static_cast<std::size_t>(before); ++j)
-        if (!flagged[j]) ++seen, queued[j] = 1;
-    }
-    for (std::size_t f : found) flagged[f] = 1;
-    for (std::size_t i = 0; i < x.size() && !found.empty(); ++i)
+    for (std::size_t t : taken)
+      for (std::size_t j = t > reach ? t - reach : 0; j <= std::min(x.size() - 1, t + reach); ++j) queued[j] = 1;
+    for (std::size_t i = 0; i < x.size() && !taken.empty(); ++i)
       if (queued[i]) {
         queued[i] = 0;
         if (!flagged[i]) candidates.push_back(i);
@@ -154,7 +261,6 @@ std::vector<std::uint8_t> spike_flags(std::span<const float> values, const Spike
   for (std::size_t i = 0; i < x.size(); ++i) result[position[i]] = flagged[i];
   return result;
 }
-
 SpikeFlags flag_spikes(const SurveyModel& model, const SpikeOptions& options) {
   SpikeFlags out;
   out.reading.assign(model.readings.size(), 0);

@@ -29,14 +29,16 @@ private:
   std::uint32_t state_ = 1996;
 };
 
-// 300 stations: a regional gradient, 0.3 nT noise and, with a dipole, a 2000 nT anomaly
-// over a body 3 stations deep at station 150.
-std::vector<float> profile(bool dipole) {
+// 300 stations: a regional gradient, 0.3 nT noise and, with anomalies, a 2000 nT one over a
+// body 3 stations deep at station 150 and a 600 nT contact 4 stations wide at station 240.
+std::vector<float> profile(bool anomalies) {
   Noise noise;
   std::vector<float> v;
   for (int i = 0; i < 300; ++i) {
     const double x = i - 150.0, h = 3.0, r2 = x * x + h * h;
-    const double anomaly = dipole ? 2000.0 * (2.0 * h * h - x * x) / std::pow(r2, 2.5) * h * h * h / 2.0 : 0.0;
+    const double anomaly = anomalies ? 2000.0 * (2.0 * h * h - x * x) / std::pow(r2, 2.5) * h * h * h / 2.0 +
+                                           300.0 * std::tanh((i - 240.0) / 2.0)
+                                     : 0.0;
     v.push_back(static_cast<float>(56000.0 + 1.5 * i + anomaly + 0.3 * noise.next()));
   }
   return v;
@@ -72,7 +74,9 @@ TEST(SpikeFlags, InjectedSpikesAreFoundAndNothingElse) {
   const std::vector<Case> cases = {
       {profile(false), 40, 1, 8.0f},    {profile(false), 60, 1, -8.0f},   {profile(false), 80, 2, 30.0f},
       {profile(false), 100, 2, -30.0f}, {profile(false), 200, 3, 150.0f}, {profile(false), 220, 3, -150.0f},
-      {profile(true), 60, 3, 20.0f},    {base_curve(), 500, 1, -40.0f},   {base_curve(), 900, 3, 60.0f},
+      {profile(true), 60, 3, 20.0f},    {profile(true), 143, 1, 60.0f},   {profile(true), 157, 2, -60.0f},
+      {profile(true), 236, 1, 40.0f},   {base_curve(), 500, 1, -40.0f},   {base_curve(), 900, 3, 60.0f},
+      {base_curve(), 1300, 1, 6.0f},    {base_curve(), 1500, 2, -6.0f},
   };
   for (const Case& c : cases) {
     std::vector<float> v = c.values;
@@ -85,6 +89,18 @@ TEST(SpikeFlags, InjectedSpikesAreFoundAndNothingElse) {
       EXPECT_GE(i, c.at);
       EXPECT_LT(i, c.at + static_cast<std::size_t>(c.width));
     }
+  }
+}
+
+// In a short quiet session, two spikes spoil most of the fits about them: each still stands
+// out, apart or side by side.
+TEST(SpikeFlags, TwoSpikesInAShortSessionAreBothFound) {
+  for (const std::size_t second : {12u, 6u}) {
+    std::vector<float> v(21);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = 58000.0f + 0.5f * static_cast<float>(i);
+    v[5] += 50.0f;
+    v[second] += 50.0f;
+    EXPECT_EQ(flagged_at(spike_flags(v)), (std::vector<std::size_t>{5, second})) << "second at " << second;
   }
 }
 
@@ -104,7 +120,7 @@ TEST(SpikeFlags, DepartureExactlyAtTheToleranceIsNoSpike) {
   for (const Case& c : cases) {
     std::vector<float> v(20, 1000.0f);
     v[10] = c.value;
-    const auto flags = spike_flags(v, SpikeOptions{8, 4.0f, 6.0f});
+    const auto flags = spike_flags(v, SpikeOptions{6, 4.0f});
     EXPECT_EQ(flagged_at(flags), c.spike ? std::vector<std::size_t>{10} : std::vector<std::size_t>{}) << c.value;
   }
 }
