@@ -6,6 +6,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "export/export_core.h"
 #include "grid/grid_input.h"
 #include "grid_files/grid_files.h"
 #include "map/survey_map.h"
@@ -95,7 +96,9 @@ int run_grid(const GridRun& run, const SurveyModel& model, const std::vector<std
   const auto start = std::chrono::steady_clock::now();
   Grid grid;
   try {
-    GridInput input = grid_input(model, run.raw, run.base_field);
+    std::optional<LeftOutSpikes> spikes;
+    if (run.leave_out_spikes) spikes.emplace(model, *run.leave_out_spikes);
+    GridInput input = grid_input(model, run.raw, run.base_field, spikes ? &*spikes : nullptr);
     for (const std::string& path : xyz_files) append(input, grid_input_from_xyz(path, run.raw));
     grid = make_grid(input, run.options);
   } catch (const GridError& e) {

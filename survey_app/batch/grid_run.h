@@ -8,6 +8,7 @@
 
 #include "grid/grid.h"
 #include "model/survey_model.h"
+#include "qc/spikes.h"
 #include "util/operator.h"
 
 namespace corvane {
@@ -20,6 +21,8 @@ struct GridRun {
   std::optional<std::string> contours_path, image_path;
   double contour_interval = 0;  // 0: the grid's own (contour_interval)
   std::pair<int, int> image_size{1200, 900};
+  // Spikes left out as an export leaves them out (--despike).
+  std::optional<SpikeOptions> leave_out_spikes;
 };
 
 // Whether `path` is an XYZ file this program exported (read by its head; a file that

@@ -324,6 +324,49 @@ std::optional<float> BaseValues::searched(double t) {
   return between(k_, t);
 }
 
+KeptBaseValues::KeptBaseValues(const SurveyModel& m, std::span<const std::uint8_t> left_out)
+    : model_(m),
+      kept_(static_cast<std::size_t>(m.block_count) + 1),
+      left_out_(static_cast<std::size_t>(m.block_count) + 1, 0) {
+  for (std::int32_t b = 1; b <= m.block_count; ++b) {
+    const Block& block = m.block(b);
+    if (block.kind != base_kind) continue;
+    std::vector<Kept>& kept = kept_[static_cast<std::size_t>(b)];
+    for (std::int32_t r = block.first_reading; r < block.first_reading + block.num_readings; ++r) {
+      if (static_cast<std::size_t>(r) < left_out.size() && left_out[static_cast<std::size_t>(r)]) {
+        ++left_out_[static_cast<std::size_t>(b)];
+        continue;
+      }
+      // A time that is not a number has no place in the time order.
+      if (!std::isnan(m.reading(r).time)) kept.push_back({m.reading(r).time, m.reading(r).mag});
+    }
+    std::stable_sort(kept.begin(), kept.end(), [](const Kept& x, const Kept& y) { return x.time < y.time; });
+  }
+}
+
+std::optional<float> KeptBaseValues::at(std::int32_t field_block, double t) const {
+  if (field_block < 1 || static_cast<std::size_t>(field_block) >= model_.match.size()) return std::nullopt;
+  const std::int32_t b = model_.match_of(field_block).base_block;
+  if (b == 0) return std::nullopt;
+  const Block& base = model_.block(b);
+  if (base.num_readings < 2) return std::nullopt;
+  // The cover is the session's, flagged readings and all.
+  if (!(t >= model_.reading(base.first_reading).time &&
+        t <= model_.reading(base.first_reading + base.num_readings - 1).time))
+    return std::nullopt;
+  const std::vector<Kept>& kept = kept_[static_cast<std::size_t>(b)];
+  if (kept.empty()) return std::nullopt;
+  if (t <= kept.front().time) return kept.front().mag;
+  if (t >= kept.back().time) return kept.back().mag;
+  const auto after = std::upper_bound(kept.begin(), kept.end(), t, [](double v, const Kept& k) { return v < k.time; });
+  const Kept& a = *std::prev(after);
+  return interpolate_base(a.time, a.mag, after->time, after->mag, t);
+}
+
+std::int64_t KeptBaseValues::left_out_of(std::int32_t base_block) const {
+  return left_out_[static_cast<std::size_t>(base_block)];
+}
+
 std::optional<float> base_value_at(const SurveyModel& m, std::int32_t field_block, double t, std::int32_t& k) {
   BaseValues values(m, field_block, k);
   const std::optional<float> v = values.at(t);

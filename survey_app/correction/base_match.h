@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "model/survey_model.h"
@@ -33,6 +34,15 @@ void set_node_checked(SurveyModel& model, std::int32_t node, bool checked);
 // must not change in place without a scan after it.
 std::optional<float> base_value_at(const SurveyModel& model, std::int32_t field_block, double t, std::int32_t& k);
 
+// The base value at t on the straight line through (ta, va) and (tb, vb); va where the two
+// times are within 0.0001 of a day.
+inline float interpolate_base(double ta, float va, double tb, float vb, double t) {
+  const float d = static_cast<float>(tb - ta);
+  if (std::fabs(static_cast<double>(d)) <= 0.0001) return va;
+  const float rise = vb - va;
+  return static_cast<float>(static_cast<double>(va) + (t - ta) * static_cast<double>(rise) / static_cast<double>(d));
+}
+
 // base_value_at for the readings of one field block taken in turn, k carried from one to the
 // next and the base block looked up once.
 class BaseValues {
@@ -53,11 +63,7 @@ private:
   float between(std::int32_t k, double t) const {
     const Reading& a = first_[k - 1];
     const Reading& b = first_[k];
-    const float d = static_cast<float>(b.time - a.time);
-    if (std::fabs(static_cast<double>(d)) <= 0.0001) return a.mag;
-    const float rise = b.mag - a.mag;
-    return static_cast<float>(static_cast<double>(a.mag) +
-                              (t - a.time) * static_cast<double>(rise) / static_cast<double>(d));
+    return interpolate_base(a.time, a.mag, b.time, b.mag, t);
   }
   std::optional<float> searched(double t);
 
@@ -67,6 +73,29 @@ private:
   std::int32_t base_ = 0;
   std::int32_t k_;
   std::optional<std::vector<std::int32_t>> unscanned_;  // the time breaks of a base block not scanned
+};
+
+// The base values of field readings when some base readings are left out (spikes): linear
+// between the kept readings of the matched base block, taken in time order. Between the
+// session's first reading and its first kept one, the first kept value holds; likewise at
+// the end. A time base_value_at gives no value for, or a session with no kept reading,
+// gives none.
+class KeptBaseValues {
+public:
+  // `left_out` is by reading row (row 0 unused): nonzero for a reading left out.
+  KeptBaseValues(const SurveyModel& model, std::span<const std::uint8_t> left_out);
+  std::optional<float> at(std::int32_t field_block, double t) const;
+  // The readings of base block b left out.
+  std::int64_t left_out_of(std::int32_t base_block) const;
+
+private:
+  struct Kept {
+    double time;
+    float mag;
+  };
+  const SurveyModel& model_;
+  std::vector<std::vector<Kept>> kept_;  // by base block, in time order
+  std::vector<std::int64_t> left_out_;   // by base block
 };
 
 }  // namespace corvane

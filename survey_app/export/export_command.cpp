@@ -147,6 +147,8 @@ ExportResult command_save_data(const SurveyModel& model, const ExportRequest& re
   }
   // The pointer is busy from here to the message that ends the export.
   op.busy(true);
+  std::optional<LeftOutSpikes> spikes;
+  if (request.leave_out_spikes) options.spikes = &spikes.emplace(model, request.spike_options);
   ExportTally tally;
   if (const ExportResult written = write_export(model, options, index, *file, op, today, tally);
       written != ExportResult::complete) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "correction/base_match.h"
 #include "util/date_time.h"
@@ -40,19 +41,38 @@ inline float within_single_range(float v, const char* what, const Block& block, 
   return v;
 }
 
-}  // namespace
-
-void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment treatment, float offset,
-                           WorkingColumns& out) {
-  const Block& block = m.block(b);
-  const auto n = static_cast<std::size_t>(block.num_readings);
-  // Every row is written below: the columns are only sized, and row 0 cleared.
+// Sizes the columns for n rows; every row is written after, so only row 0 is cleared.
+void size_columns(WorkingColumns& out, std::size_t n) {
   for (auto* column : {&out.position, &out.raw, &out.base, &out.corr}) {
     column->resize(n + 1);
     (*column)[0] = 0.0f;
   }
   out.time.resize(n + 1);
   out.time[0] = 0.0;
+}
+
+// A corrected row's base and corrected values: null_value both without a base value.
+inline void set_corrected(WorkingColumns& out, std::size_t row, const Reading& r, std::optional<float> base,
+                          float offset, const Block& block) {
+  out.raw[row] = r.mag;
+  if (base) {
+    out.base[row] = within_single_range(*base, "base", block, r.time);
+    out.corr[row] = within_single_range(
+        static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) + static_cast<double>(offset)),
+        "corrected", block, r.time);
+  } else {
+    out.base[row] = null_value;
+    out.corr[row] = null_value;
+  }
+}
+
+}  // namespace
+
+void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment treatment, float offset,
+                           WorkingColumns& out) {
+  const Block& block = m.block(b);
+  const auto n = static_cast<std::size_t>(block.num_readings);
+  size_columns(out, n);
   BaseValues base_values(m, b);
   for (std::size_t row = 1; row <= n; ++row) {
     const Reading& r = m.reading(block.first_reading + static_cast<std::int32_t>(row) - 1);
@@ -64,18 +84,7 @@ void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment 
         out.base[row] = r.mag;
         out.corr[row] = r.mag;
         break;
-      case BlockTreatment::corrected:
-        out.raw[row] = r.mag;
-        if (const auto base = base_values.at(r.time)) {
-          out.base[row] = within_single_range(*base, "base", block, r.time);
-          out.corr[row] = within_single_range(
-              static_cast<float>(static_cast<double>(r.mag) - static_cast<double>(*base) + static_cast<double>(offset)),
-              "corrected", block, r.time);
-        } else {
-          out.base[row] = null_value;
-          out.corr[row] = null_value;
-        }
-        break;
+      case BlockTreatment::corrected: set_corrected(out, row, r, base_values.at(r.time), offset, block); break;
       default:
         out.raw[row] = r.mag;
         out.base[row] = null_value;
@@ -83,6 +92,45 @@ void build_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment 
         break;
     }
   }
+}
+
+void build_despiked_working_columns(const SurveyModel& m, std::int32_t b, BlockTreatment treatment, float offset,
+                                    const LeftOutSpikes& spikes, WorkingColumns& out) {
+  if (treatment != BlockTreatment::corrected) {
+    // No base value is looked up: the plain columns, less the flagged field values.
+    build_working_columns(m, b, treatment, offset, out);
+    if (treatment == BlockTreatment::base) return;
+  }
+  const Block& block = m.block(b);
+  const auto n = static_cast<std::size_t>(block.num_readings);
+  if (treatment == BlockTreatment::corrected) {
+    size_columns(out, n);
+    for (std::size_t row = 1; row <= n; ++row) {
+      const Reading& r = m.reading(block.first_reading + static_cast<std::int32_t>(row) - 1);
+      out.position[row] = r.station;
+      out.time[row] = r.time;
+      set_corrected(out, row, r, spikes.base.at(b, r.time), offset, block);
+    }
+  }
+  for (std::size_t row = 1; row <= n; ++row)
+    if (spikes.flagged(block.first_reading + static_cast<std::int32_t>(row) - 1)) out.corr[row] = null_value;
+}
+
+SpikesLeftOut count_spikes_left_out(const SurveyModel& m, const std::vector<WrittenBlock>& written,
+                                    const LeftOutSpikes& spikes) {
+  SpikesLeftOut count;
+  std::vector<std::int32_t> bases;
+  for (const WrittenBlock& w : written) {
+    if (w.treatment == BlockTreatment::base) continue;
+    const Block& block = m.block(w.block);
+    for (std::int32_t r = block.first_reading; r < block.first_reading + block.num_readings; ++r)
+      count.field += spikes.flagged(r) ? 1 : 0;
+    if (w.treatment == BlockTreatment::corrected) bases.push_back(m.match_of(w.block).base_block);
+  }
+  std::sort(bases.begin(), bases.end());
+  bases.erase(std::unique(bases.begin(), bases.end()), bases.end());
+  for (const std::int32_t b : bases) count.base += spikes.base.left_out_of(b);
+  return count;
 }
 
 float line_coordinate(std::string_view line) {
@@ -123,6 +171,11 @@ std::string block_place(const SurveyModel& m, std::int32_t b) {
 
 }  // namespace
 
+std::string base_shift_message(std::int64_t seconds) {
+  return "The base times were moved by " + std::string(seconds > 0 ? "+" : "") + format_int(seconds) +
+         " s before matching";
+}
+
 std::string export_complete_message(const SurveyModel& m, const ExportTally& tally, const std::string& path) {
   std::string text = "Export complete\r" + format_int(tally.lines) + (tally.lines == 1 ? " line and " : " lines and ") +
                      format_int(tally.readings) + (tally.readings == 1 ? " reading" : " readings") + " written to " +
@@ -137,6 +190,11 @@ std::string export_complete_message(const SurveyModel& m, const ExportTally& tal
   if (tally.uncovered.size() > shown)
     text += "\r... and " + format_int(static_cast<std::int64_t>(tally.uncovered.size() - shown)) +
             " more lines that no base session covers";
+  if (m.base_shift_seconds != 0) text += "\r" + base_shift_message(m.base_shift_seconds);
+  if (tally.spikes)
+    text += "\rSpikes left out: " + format_int(tally.spikes->base) +
+            (tally.spikes->base == 1 ? " base reading; " : " base readings; ") + format_int(tally.spikes->field) +
+            (tally.spikes->field == 1 ? " field reading" : " field readings") + " written without a corrected value";
   return text;
 }
 

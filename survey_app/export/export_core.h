@@ -4,12 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "correction/base_match.h"
 #include "model/survey_model.h"
+#include "qc/spikes.h"
 #include "util/operator.h"
 #include "util/ordered_pipeline.h"
 
@@ -32,11 +35,21 @@ struct ExportFailureShown {};
 // "An error occurred while exporting the data: " followed by the description.
 void report_export_error(Operator& op, const std::string& description);
 
+// The spikes an export leaves out, flagged once for the whole export.
+struct LeftOutSpikes {
+  LeftOutSpikes(const SurveyModel& model, const SpikeOptions& options)
+      : flags(flag_spikes(model, options)), base(model, flags.reading) {}
+  SpikeFlags flags;
+  KeptBaseValues base;
+  bool flagged(std::int32_t reading) const { return flags.reading[static_cast<std::size_t>(reading)] != 0; }
+};
+
 struct ExportOptions {
   bool apply_corrections = true;
   bool export_all = false;
   bool export_base = false;
-  float base_field_value = 0.0f;  // added to corrected readings
+  float base_field_value = 0.0f;          // added to corrected readings
+  const LeftOutSpikes* spikes = nullptr;  // none: every reading counts
 };
 
 enum class BlockTreatment {
@@ -66,11 +79,31 @@ struct WorkingColumns {
 void build_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment, float offset,
                            WorkingColumns& out);
 
+// build_working_columns with spikes left out: the base values come from the unflagged base
+// readings, and a flagged field reading has no corrected value. Base blocks are as read.
+void build_despiked_working_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment, float offset,
+                                    const LeftOutSpikes& spikes, WorkingColumns& out);
+
+// The working columns an export with `options` writes for block b.
+inline void build_export_columns(const SurveyModel& model, std::int32_t b, BlockTreatment treatment,
+                                 const ExportOptions& options, WorkingColumns& out) {
+  if (options.spikes)
+    build_despiked_working_columns(model, b, treatment, options.base_field_value, *options.spikes, out);
+  else
+    build_working_columns(model, b, treatment, options.base_field_value, out);
+}
+
+struct SpikesLeftOut {
+  std::int64_t base = 0;   // flagged readings of the base sessions the written lines are corrected with
+  std::int64_t field = 0;  // flagged readings of the written field lines
+};
+
 struct ExportTally {
   std::int32_t lines = 0;
   std::int64_t readings = 0;
   std::vector<std::int32_t> nameless;   // left out for want of a line name
   std::vector<std::int32_t> uncovered;  // ticked field lines left out: no base session covers them
+  std::optional<SpikesLeftOut> spikes;  // when the export left spikes out
 };
 
 // A block an export writes, and how.
@@ -82,6 +115,10 @@ struct WrittenBlock {
 // The blocks an export writes, in block order. The ticked blocks it leaves out are added to
 // the tally's lists: a block without a line name has no line coordinate.
 std::vector<WrittenBlock> blocks_to_write(const SurveyModel& model, const ExportOptions& options, ExportTally& tally);
+
+// What leaving out `spikes` takes from the blocks `written`.
+SpikesLeftOut count_spikes_left_out(const SurveyModel& model, const std::vector<WrittenBlock>& written,
+                                    const LeftOutSpikes& spikes);
 
 // The written blocks cut into batches of about 8,192 readings, each as the place of its
 // first block in `written`, and written.size() at the end: enough readings that handing a
@@ -108,6 +145,7 @@ ExportTally for_each_written_block(const SurveyModel& model, const ExportOptions
                                    unsigned workers, Prepare&& prepare, Write&& write) {
   ExportTally tally;
   const std::vector<WrittenBlock> written = blocks_to_write(model, options, tally);
+  if (options.spikes) tally.spikes = count_spikes_left_out(model, written, *options.spikes);
   const std::vector<std::size_t> starts = export_batches(model, written);
   struct Slot {
     WorkingColumns columns;
@@ -123,7 +161,7 @@ ExportTally for_each_written_block(const SurveyModel& model, const ExportOptions
         for (std::size_t j = 0; j < starts[n + 1] - starts[n]; ++j) {
           const WrittenBlock& w = written[starts[n] + j];
           try {
-            build_working_columns(model, w.block, w.treatment, options.base_field_value, slot.columns);
+            build_export_columns(model, w.block, w.treatment, options, slot.columns);
             prepare(j, model.block(w.block), slot.columns, slot.batch);
           } catch (...) {
             slot.failed_at = j;
@@ -145,8 +183,12 @@ ExportTally for_each_written_block(const SurveyModel& model, const ExportOptions
 }
 
 // "Export complete"; then how many lines and readings went to `path`; then one line for each
-// block left out, in the style of the reader's messages ("File : a.dat Block : 3").
+// block left out, in the style of the reader's messages ("File : a.dat Block : 3"); then the
+// base times' shift, when they were moved, and the spikes left out, when they were.
 std::string export_complete_message(const SurveyModel& model, const ExportTally& tally, const std::string& path);
+
+// "The base times were moved by +37 s before matching"
+std::string base_shift_message(std::int64_t seconds);
 
 // The line coordinate: the numeric value of the line name without its last character.
 // Throws ExportError for an empty line name.

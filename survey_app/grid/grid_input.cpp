@@ -41,10 +41,11 @@ std::optional<float> coordinate_of(std::string_view line_name) {
 
 }  // namespace
 
-GridInput grid_input(const SurveyModel& model, bool raw, float base_field_value) {
+GridInput grid_input(const SurveyModel& model, bool raw, float base_field_value, const LeftOutSpikes* spikes) {
   ExportOptions options;
   options.apply_corrections = !raw;
   options.base_field_value = base_field_value;
+  options.spikes = spikes;
   ExportTally tally;
   GridInput input;
   WorkingColumns columns;
@@ -53,7 +54,7 @@ GridInput grid_input(const SurveyModel& model, bool raw, float base_field_value)
     const std::optional<float> coordinate = coordinate_of(block.line);
     if (!coordinate) continue;
     try {
-      build_working_columns(model, written.block, written.treatment, base_field_value, columns);
+      build_export_columns(model, written.block, written.treatment, options, columns);
     } catch (const ExportError& e) {
       throw GridError(std::string("cannot grid: ") + e.what());
     }

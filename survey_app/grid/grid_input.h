@@ -10,13 +10,16 @@
 
 namespace corvane {
 
+struct LeftOutSpikes;
+
 // The readings the XYZ export writes for the ticked field lines, one GridLine per written
 // block in block order. The value is the export's Corr_mag (`base_field_value` added), or
 // with `raw` the reading as read; `raw` also takes the lines no base session covers, as an
 // uncorrected export writes them. Readings without a value are left out, and so are lines
 // whose name gives no coordinate and lines left without a reading. Throws GridError when a
-// corrected value leaves the 32-bit float range.
-GridInput grid_input(const SurveyModel& model, bool raw, float base_field_value);
+// corrected value leaves the 32-bit float range. With `spikes`, the values are those of an
+// export that leaves them out.
+GridInput grid_input(const SurveyModel& model, bool raw, float base_field_value, const LeftOutSpikes* spikes = nullptr);
 
 // The bytes is_corvane_xyz needs to see: the export's head is shorter.
 constexpr std::size_t xyz_head_bytes = 512;
