@@ -1,13 +1,18 @@
 #pragma once
 // The application Qt needs while it draws, on the offscreen platform unless QT_QPA_PLATFORM
-// names another, so that no display is needed. One at a time, for as long as the drawing.
+// names another, so that no display is needed. One at a time, for as long as the drawing;
+// one made while another lives uses that one (Qt cannot start an application again after
+// one has ended, so a run that draws several pictures keeps one for them all).
 #include <QApplication>
+#include <optional>
 
 namespace corvane {
 
 class DrawingApplication {
 public:
-  DrawingApplication() = default;
+  DrawingApplication() {
+    if (!QCoreApplication::instance()) application_.emplace(argc_, argv_);
+  }
   DrawingApplication(const DrawingApplication&) = delete;
   DrawingApplication& operator=(const DrawingApplication&) = delete;
 
@@ -21,7 +26,7 @@ private:
   int argc_ = 1;
   char name_[14] = "corvane-batch";
   char* argv_[2] = {name_, nullptr};
-  QApplication application_{argc_, argv_};
+  std::optional<QApplication> application_;
 };
 
 }  // namespace corvane

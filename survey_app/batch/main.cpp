@@ -18,6 +18,7 @@
 
 #include "batch/drawing_application.h"
 #include "map/map_graph.h"
+#include "report/qc_report_file.h"
 #endif
 #ifdef CORVANE_GRID_FILES
 #include "batch/grid_run.h"
@@ -32,6 +33,7 @@
 #include "map/survey_map.h"
 #include "qc/clock.h"
 #include "qc/diurnal.h"
+#include "qc/qc_report.h"
 #include "qc/qc_table.h"
 #include "qc/spikes.h"
 #include "reader/dump_reader.h"
@@ -50,8 +52,8 @@ const char* const epilogue =
     "the one of the regional settings; when none does, the one that reads most. Another order is said on stderr "
     "with the reason; --date-order mdy, dmy or ymd reads in that order. Dates not read are named after the run. "
     "Messages go to stderr. Exit 0 on success, 1 when the export fails or writes no reading, an --uncheck fails, "
-    "there is nothing to map or grid, or a grid file cannot be written, 2 on bad usage (or --map or --grid-image in "
-    "a build without the graph, --grid in one without GDAL), 3 when a dump file "
+    "there is nothing to map or grid, or a grid file or the QC report cannot be written, 2 on bad usage (or --map, "
+    "--grid-image or --qc-report in a build without the graph, --grid in one without GDAL), 3 when a dump file "
     "could not be opened or read to its end (the run goes on without it), 4 when the printed tables could not "
     "be written.";
 
@@ -232,6 +234,64 @@ void declare_grid_options(corvane::ProgramOptions& o, BatchArgs& a) {
          .take = file_into(a.grid_image_path, "--grid-image", {".png"}, ".png")});
 }
 
+// "NT/MINUTES", both numbers above 0.
+std::optional<corvane::DiurnalLimit> parse_diurnal_limit(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) return std::nullopt;
+  double nt = 0, minutes = 0;
+  if (!number_into(nt, "", 0, 1e6, true, "")(text.substr(0, slash)).empty() ||
+      !number_into(minutes, "", 0, 1e6, true, "")(text.substr(slash + 1)).empty())
+    return std::nullopt;
+  return corvane::DiurnalLimit{.nt = static_cast<float>(nt), .minutes = minutes};
+}
+
+// The spike flags' and the diurnal check's settings, and leaving spikes out of an export.
+void declare_quality_options(corvane::ProgramOptions& o, BatchArgs& a) {
+  o.add({.name = "--despike",
+         .help = "leaves spikes out: flagged base readings take no part in the base values, flagged field readings "
+                 "are written without a corrected value (and are not gridded)",
+         .mode = "export",
+         .also_in = {"grid"},
+         .take = [&a](const std::string&) {
+           a.request.leave_out_spikes = true;
+           return std::string();
+         }});
+  o.add({.name = "--despike-window",
+         .argument = "W",
+         .help = "the readings a value is judged against when spikes are flagged, for --despike and --qc (a whole "
+                 "number of 3 or more, default " +
+                 std::to_string(corvane::SpikeOptions{}.window) + ")",
+         .take = [&a](const std::string& value) {
+           int window = 0;
+           const char* const end = value.data() + value.size();
+           const auto [stop, error] = std::from_chars(value.data(), end, window);
+           if (value.empty() || stop != end || error != std::errc() || window < 3)
+             return "--despike-window needs a whole number of 3 or more, not \"" + value + "\"";
+           a.request.spike_options.window = window;
+           return std::string();
+         }});
+  o.add({.name = "--despike-tolerance",
+         .argument = "T",
+         .help = "the smallest departure in nT that can be a spike, for --despike and --qc (default " +
+                 corvane::format_fixed(corvane::SpikeOptions{}.tolerance_nt, 1) + ")",
+         .take = [&a](const std::string& value) {
+           double nt = 0;
+           std::string refused = number_into(nt, "--despike-tolerance", 0, 1e6, true, "a number of nT above 0")(value);
+           if (refused.empty()) a.request.spike_options.tolerance_nt = static_cast<float>(nt);
+           return refused;
+         }});
+  o.add({.name = "--diurnal-limit",
+         .argument = "NT/MINUTES",
+         .help = "the diurnal rate --qc marks: a departure over NT from the chord over MINUTES (default 5/2)",
+         .take = [&a](const std::string& value) {
+           const auto limit = parse_diurnal_limit(value);
+           if (!limit)
+             return "--diurnal-limit needs NT/MINUTES, two numbers above 0 such as 5/2, not \"" + value + "\"";
+           a.diurnal_limit = *limit;
+           return std::string();
+         }});
+}
+
 // Every option of the tool, once: the parsing, its errors and the usage text come from here.
 void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
   using corvane::OptionSpec;
@@ -294,11 +354,18 @@ void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
   o.add({.name = "--readings", .help = "prints the reading table", .opens = true, .take = flag(a.readings)});
   o.add({.name = "--qc",
          .help = "prints one quality-control row per field line: readings, stations, base cover, spikes flagged, the "
-                 "largest diurnal change it was surveyed in (over 5 nT from the chord over 2 min), gaps longer than "
+                 "largest diurnal change it was surveyed in (see --diurnal-limit), gaps longer than "
                  "twice its median interval and the whole-hour base clock shift that would cover it; the lines "
                  "surveyed in such changes, the clock hints and an estimate of a small base clock offset go to stderr",
          .opens = true,
          .take = flag(a.qc)});
+  o.add({.name = "--qc-report",
+         .argument = "OUT.html",
+         .help = "writes the day's quality control as one HTML page to mail: the files, the base sessions with their "
+                 "drift and curve (marked diurnal stretches shaded, spike flags in red), the survey map, a row per "
+                 "field line and every message of the run",
+         .opens = true,
+         .take = file_into(a.qc_report_path, "--qc-report", {".html", ".htm"}, ".html or .htm")});
   o.add({.name = "--graphs",
          .argument = "KEY",
          .help = "prints what clicking the tree node KEY shows: the text boxes, and for each graph its title, axes "
@@ -353,6 +420,7 @@ void declare_options(corvane::ProgramOptions& o, BatchArgs& a) {
          .help = "replaces an existing file (without it the file is kept)",
          .mode = "export",
          .take = flag(a.overwrite)});
+  declare_quality_options(o, a);
   o.add({.name = "--map",
          .argument = "OUT.png|OUT.svg",
          .help = "draws the survey map of the ticked field lines into OUT, a PNG picture or an SVG drawing, by its "
@@ -413,6 +481,10 @@ int main(int argc, char** argv) {
               << " is not available: this build has no graph\n";
     return 2;
   }
+  if (qc_report_path) {
+    std::cerr << "corvane-batch: --qc-report is not available: this build has no graph\n";
+    return 2;
+  }
 #endif
 #ifndef CORVANE_GRID_FILES
   if (grid_path) {
@@ -427,7 +499,7 @@ int main(int argc, char** argv) {
       return usage("--base-field needs a number, not \"" + *base_field + "\"");
   }
   if (paths.empty()) return usage("no dump files given");
-  for (const auto& target : {xyz, map_path, grid_path, contours_path, grid_image_path}) {
+  for (const auto& target : {xyz, map_path, grid_path, contours_path, grid_image_path, qc_report_path}) {
     if (target && names_an_input(*target, paths)) {
       std::cerr << "corvane-batch: " << *target << " is one of the dump files to read; choose another output file\n";
       return 2;
@@ -450,7 +522,8 @@ int main(int argc, char** argv) {
     files.add(dump_file_at(p));
   }
 
-  BatchOperator op(std::cerr, overwrite);
+  BatchOperator said_on_stderr(std::cerr, overwrite);
+  MessageLog op(said_on_stderr);  // the QC report lists every message of the run
   if (const std::string passed_over = files.take_passed_over_message(); !passed_over.empty()) op.message(passed_over);
   SurveyModel model;
   const ProcessingSummary run = process_files(model, files.files(), op, order, jobs);
@@ -468,6 +541,7 @@ int main(int argc, char** argv) {
   if (base_shift != 0) shift_base_times(model, base_shift);
   for (const std::string& key : unchecks)
     if (const std::int32_t node = node_with_key(key)) set_node_checked(model, node, false);
+  bool shift_said = false;
   if (xyz && status == 0) {
     const std::filesystem::path target(*xyz);
     request.file_name_text = target.filename().string();
@@ -476,17 +550,21 @@ int main(int argc, char** argv) {
     ExportTally written;
     if (command_save_data(model, request, button, op, -1, &written) != ExportResult::complete) {
       status = 1;
-    } else if (written.readings == 0) {
-      // The file stays, as written: a script sees what happened.
-      op.message("No reading was written to " + export_target_path(request.directory, request.file_name_text) + ": " +
-                 nothing_written_reason(model, request, written));
-      status = 1;
+    } else {
+      shift_said = true;  // in the export's message
+      if (written.readings == 0) {
+        // The file stays, as written: a script sees what happened.
+        op.message("No reading was written to " + export_target_path(request.directory, request.file_name_text) + ": " +
+                   nothing_written_reason(model, request, written));
+        status = 1;
+      }
     }
   }
-  // Said after the export's own message, so a file written with moved base times says so.
-  if (base_shift != 0)
-    op.message("The base times were moved by " + std::string(base_shift > 0 ? "+" : "") + std::to_string(base_shift) +
-               " s before matching");
+  if (base_shift != 0 && !shift_said) op.message(base_shift_message(base_shift));
+#ifdef CORVANE_MAP
+  std::optional<DrawingApplication> drawing;
+  if (qc_report_path) drawing.emplace();  // for the map or grid pictures too
+#endif
   if (map_path && status == 0 && !write_map(model, *map_path, map_size, raw, op)) status = 1;
 #ifdef CORVANE_GRID_FILES
   if (grid_path && status == 0) {
@@ -498,7 +576,19 @@ int main(int argc, char** argv) {
                 .contour_interval = contour_interval,
                 .image_size = map_size};
     run.base_field = grid_base_field;
+    if (request.leave_out_spikes) run.leave_out_spikes = request.spike_options;
     status = run_grid(run, model, xyz_inputs, op, std::cerr);
+  }
+#endif
+#ifdef CORVANE_MAP
+  if (qc_report_path) {
+    QcRunFacts facts{.date_order = run.date_order,
+                     .messages = op.texts(),
+                     .spike_options = request.spike_options,
+                     .diurnal_limit = diurnal_limit};
+    for (const DumpFile& file : files.files()) facts.files.push_back(dump_path(file));
+    const QcReport report = gather_qc_report(model, std::move(facts));
+    if (!write_qc_report(report, *qc_report_path, op)) status = 1;
   }
 #endif
   errno = 0;  // what a failed write to stdout leaves is its reason
@@ -506,9 +596,9 @@ int main(int argc, char** argv) {
   if (blocks) print_blocks(model, std::cout);
   if (readings) print_readings(model, std::cout);
   if (qc) {
-    const std::vector<DiurnalStretch> stretches = diurnal_stretches(model, DiurnalLimit{});
-    print_qc(qc_lines(model, flag_spikes(model), stretches), std::cout);
-    for (const std::string& text : diurnal_messages(model, DiurnalLimit{})) op.message(text);
+    const std::vector<DiurnalStretch> stretches = diurnal_stretches(model, diurnal_limit);
+    print_qc(qc_lines(model, flag_spikes(model, request.spike_options), stretches), std::cout);
+    for (const std::string& text : diurnal_messages(model, diurnal_limit)) op.message(text);
     for (const std::string& text : clock_shift_hints(model)) op.message(text);
     op.message(estimate_clock_offset(model).message);
   }

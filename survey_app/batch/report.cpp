@@ -79,12 +79,13 @@ void print_graphs(const BlockView& view, std::ostream& out) {
 }
 
 void print_qc(const std::vector<QcLine>& lines, std::ostream& out) {
-  out << "line\tfile\tblock\treadings\tfirst station\tlast station\tbase cover %\tspikes\tlargest diurnal nT\t"
+  out << "line\tfile\tblock\treadings\tfirst station\tlast station\tdirection\tbase cover %\tspikes\t"
+         "largest diurnal nT\t"
          "gaps\tclock shift h\n";
   for (const QcLine& l : lines)
     out << table_field(l.line) << '\t' << table_field(l.file) << '\t' << l.block << '\t' << l.readings << '\t'
-        << format_fixed(l.first_station, 1) << '\t' << format_fixed(l.last_station, 1) << '\t'
-        << format_fixed(static_cast<float>(100 * l.base_cover), 1) << '\t' << l.spikes << '\t'
+        << format_fixed(l.first_station, 1) << '\t' << format_fixed(l.last_station, 1) << '\t' << station_direction(l)
+        << '\t' << format_fixed(static_cast<float>(100 * l.base_cover), 1) << '\t' << l.spikes << '\t'
         << format_fixed(static_cast<float>(l.diurnal_change), 1) << '\t' << l.gaps << '\t' << l.clock_shift_hours
         << '\n';
 }

@@ -128,11 +128,15 @@ std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vect
 
 std::optional<GraphAxes> shown_axes(const GraphData& g, float x_min, float x_max, bool base_view) {
   float ymin = std::numeric_limits<float>::infinity(), ymax = -ymin;
-  for (std::size_t j = 0; j < g.x.size() && j < g.y.size(); ++j) {
-    if (g.x[j] == display_null || g.y[j] == display_null || g.x[j] < x_min || g.x[j] > x_max) continue;
-    ymin = std::min(ymin, g.y[j]);
-    ymax = std::max(ymax, g.y[j]);
-  }
+  const auto take = [&](const std::vector<float>& xs, const std::vector<float>& ys) {
+    for (std::size_t j = 0; j < xs.size() && j < ys.size(); ++j) {
+      if (xs[j] == display_null || ys[j] == display_null || xs[j] < x_min || xs[j] > x_max) continue;
+      ymin = std::min(ymin, ys[j]);
+      ymax = std::max(ymax, ys[j]);
+    }
+  };
+  take(g.x, g.y);
+  take(g.marked_x, g.marked_y);
   if (ymin > ymax) return std::nullopt;
   const Limits ya = nice_limits(ymin, ymax, y_intervals(base_view));
   return GraphAxes{nice_axis(x_min, x_max, x_intervals).tick, x_min, x_max, ya.tick, ya.min, ya.max};
@@ -151,13 +155,63 @@ void trapped(Operator& op, const char* message, F&& body) {
   op.busy(false);
 }
 
-GraphData graph(int index, std::vector<float> x, std::vector<float> y, bool base_view, Operator& op) {
+// The marks of a graph: x and y of the flagged points.
+struct Marks {
+  std::vector<float> x, y;
+  void add(float at_x, float at_y) {
+    x.push_back(at_x);
+    y.push_back(at_y);
+  }
+};
+
+GraphData graph(int index, std::vector<float> x, std::vector<float> y, bool base_view, Operator& op, Marks marks = {}) {
   GraphData g;
   g.index = index;
-  trapped(op, display_data_error, [&] { g.axes = graph_axes(x, y, base_view); });
+  trapped(op, display_data_error, [&] {
+    if (marks.x.empty()) {
+      g.axes = graph_axes(x, y, base_view);
+      return;
+    }
+    std::vector<float> all_x = x, all_y = y;
+    all_x.insert(all_x.end(), marks.x.begin(), marks.x.end());
+    all_y.insert(all_y.end(), marks.y.begin(), marks.y.end());
+    g.axes = graph_axes(all_x, all_y, base_view);
+  });
   g.x = std::move(x);
   g.y = std::move(y);
+  g.marked_x = std::move(marks.x);
+  g.marked_y = std::move(marks.y);
   return g;
+}
+
+bool flagged(std::span<const std::uint8_t> flags, std::int32_t row) {
+  return row >= 0 && static_cast<std::size_t>(row) < flags.size() && flags[static_cast<std::size_t>(row)] != 0;
+}
+
+// The station a line passed at time t: interpolated in time between the first two
+// consecutive readings whose times enclose t; none when no two do.
+std::optional<float> station_at(const SurveyModel& m, const Block& line, double t) {
+  for (std::int32_t r = line.first_reading; r + 1 < line.first_reading + line.num_readings; ++r) {
+    const Reading& a = m.reading(r);
+    const Reading& b = m.reading(r + 1);
+    if (!(std::min(a.time, b.time) <= t && t <= std::max(a.time, b.time))) continue;
+    if (a.time == b.time) return a.station;
+    return static_cast<float>(a.station + (t - a.time) / (b.time - a.time) * (double(b.station) - a.station));
+  }
+  return std::nullopt;
+}
+
+// The flagged readings of base block `base` within the time span of `line`, at the station
+// the line passed then.
+Marks base_marks(const SurveyModel& m, const Block& line, std::int32_t base, std::span<const std::uint8_t> flags) {
+  Marks marks;
+  const Block& b = m.block(base);
+  for (std::int32_t r = b.first_reading; r < b.first_reading + b.num_readings; ++r) {
+    if (!flagged(flags, r)) continue;
+    const Reading& reading = m.reading(r);
+    if (const auto station = station_at(m, line, reading.time)) marks.add(*station, reading.mag);
+  }
+  return marks;
 }
 
 }  // namespace
@@ -198,7 +252,28 @@ std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView&
 
 }  // namespace
 
-BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op) {
+std::int64_t block_spikes(const SurveyModel& m, std::int32_t block, std::span<const std::uint8_t> flags) {
+  if (block < 1 || block > m.block_count) return 0;
+  const Block& b = m.block(block);
+  std::int64_t count = 0;
+  for (std::int32_t r = b.first_reading; r < b.first_reading + b.num_readings; ++r) count += flagged(flags, r);
+  return count;
+}
+
+std::string spikes_text(std::int64_t count) {
+  if (count <= 0) return {};
+  return format_int(count) + (count == 1 ? " spike flagged" : " spikes flagged");
+}
+
+std::string node_tooltip(const SurveyModel& m, std::int32_t node, std::span<const std::uint8_t> flags) {
+  if (node < 1 || node > m.node_count) return {};
+  std::string tip = cover_description(m, node);
+  const std::string spikes = spikes_text(block_spikes(m, m.node_block[static_cast<std::size_t>(node)], flags));
+  if (!spikes.empty()) tip += (tip.empty() ? "" : "\n") + spikes;
+  return tip;
+}
+
+BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op, std::span<const std::uint8_t> flags) {
   BlockView view;
   if (node < 1 || node > m.node_count) return view;
   const std::int32_t block = m.node_block[static_cast<std::size_t>(node)];
@@ -213,6 +288,7 @@ BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op) {
   }
   view.base_view = b.kind != field_kind;
   if (block <= 0) return view;
+  view.spikes = spikes_text(block_spikes(m, block, flags));
   view.block = block_text(m, node, view, true, true);
   for (const bool with_dates : {true, false})
     if (std::string shorter = block_text(m, node, view, false, with_dates);
@@ -226,39 +302,47 @@ BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op) {
   const auto reading = [&](std::size_t j) -> const Reading& {
     return m.reading(b.first_reading + static_cast<std::int32_t>(j));
   };
+  const auto is_flagged = [&](std::size_t j) { return flagged(flags, b.first_reading + static_cast<std::int32_t>(j)); };
   if (b.kind != field_kind) {
     trapped(op, display_base_data_error, [&] {
       std::vector<float> x(n), y(n);
+      Marks marks;
       for (std::size_t j = 0; j < n; ++j) {
         x[j] = static_cast<float>(static_cast<std::int32_t>(j));
         y[j] = reading(j).mag;
+        if (is_flagged(j)) marks.add(x[j], y[j]);
       }
-      view.graphs.push_back(graph(0, std::move(x), std::move(y), view.base_view, op));
+      view.graphs.push_back(graph(0, std::move(x), std::move(y), view.base_view, op, std::move(marks)));
     });
     return view;
   }
   std::vector<float> stations(n), raw(n);
   trapped(op, display_mag_data_error, [&] {
+    Marks marks;
     for (std::size_t j = 0; j < n; ++j) {
       stations[j] = reading(j).station;
       raw[j] = reading(j).mag;
+      if (is_flagged(j)) marks.add(stations[j], raw[j]);
     }
-    view.graphs.push_back(graph(0, stations, raw, view.base_view, op));
+    view.graphs.push_back(graph(0, stations, raw, view.base_view, op, std::move(marks)));
   });
   if (view.shown_base_block <= 0) return view;
   trapped(op, display_corrected_data_error, [&] {
     std::vector<float> base(n), corrected(n);
+    Marks corrected_marks;
     BaseValues base_values(m, block);  // the search starts at the base block's first reading
     for (std::size_t j = 0; j < n; ++j) {
       if (const auto value = base_values.at(reading(j).time)) {
         base[j] = *value;
         corrected[j] = raw[j] - *value;
+        if (is_flagged(j)) corrected_marks.add(stations[j], corrected[j]);
       } else {
         base[j] = corrected[j] = display_null;
       }
     }
-    view.graphs.push_back(graph(1, stations, std::move(base), view.base_view, op));
-    view.graphs.push_back(graph(2, stations, std::move(corrected), view.base_view, op));
+    view.graphs.push_back(
+        graph(1, stations, std::move(base), view.base_view, op, base_marks(m, b, view.shown_base_block, flags)));
+    view.graphs.push_back(graph(2, stations, std::move(corrected), view.base_view, op, std::move(corrected_marks)));
   });
   return view;
 }

@@ -4,6 +4,7 @@
 // three graphs; corvane-batch --graphs prints them.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct GraphData {
   std::vector<float> x;
   std::vector<float> y;
   std::optional<GraphAxes> axes;
+  // The readings flagged as spikes, where the graph marks them; the axes take them in.
+  std::vector<float> marked_x;
+  std::vector<float> marked_y;
 };
 
 struct BlockView {
@@ -60,6 +64,7 @@ struct BlockView {
   // ("line 100N, 1996/07/09 08:25–08:44"), then without the dates ("line 100N, 08:25–08:44").
   std::vector<std::string> shorter_blocks;
   std::vector<GraphData> graphs;  // in index order; the graphs not listed stay empty
+  std::string spikes;             // spikes_text of the block's flagged readings
 };
 
 inline constexpr float display_null = -99999.0f;
@@ -72,8 +77,20 @@ inline constexpr const char* display_data_error = "An error occurred while displ
 
 // What a click on node `node` shows (the window keeps the selection). A routine that fails
 // reports its message through the operator and the view keeps what was built before the
-// failure.
-BlockView show_node(const SurveyModel& model, std::int32_t node, Operator& op);
+// failure. `spike_flags` (by reading row, as flag_spikes gives them) are marked: on the raw
+// and corrected graphs the block's flagged readings; on the base graph of a line the
+// flagged readings of its base block within the line's time span, at the station the line
+// passed at that time; on a base block's graph its own. Rows beyond the flags are unflagged.
+BlockView show_node(const SurveyModel& model, std::int32_t node, Operator& op,
+                    std::span<const std::uint8_t> spike_flags = {});
+
+// How many readings of block `block` are flagged.
+std::int64_t block_spikes(const SurveyModel& model, std::int32_t block, std::span<const std::uint8_t> spike_flags);
+// "1 spike flagged", "3 spikes flagged"; empty for none.
+std::string spikes_text(std::int64_t count);
+// A tree node's tooltip: its cover_description and, on a line of its own, the spikes_text
+// of its block.
+std::string node_tooltip(const SurveyModel& model, std::int32_t node, std::span<const std::uint8_t> spike_flags);
 
 // What a field line without base cover says, on its tooltip and in place of its graphs.
 inline constexpr const char* no_cover_text = "No base session covers this line";
@@ -89,8 +106,8 @@ std::string cover_description(const SurveyModel& model, std::int32_t node);
 std::optional<GraphAxes> graph_axes(const std::vector<float>& x, const std::vector<float>& y, bool base_view);
 
 // The axes of the part of a graph shown between x_min and x_max (a zoomed station range):
-// X is that range with a tick for it, Y the nice limits of the values shown there, as
-// graph_axes gives them; none when no value lies in the range.
+// X is that range with a tick for it, Y the nice limits of the values and marks shown
+// there, as graph_axes gives them; none when no value lies in the range.
 std::optional<GraphAxes> shown_axes(const GraphData& graph, float x_min, float x_max, bool base_view);
 
 // What the window writes on graph `index`: its title (what it shows and, after a comma,

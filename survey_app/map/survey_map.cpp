@@ -67,10 +67,12 @@ MapDot MapDots::operator[](std::size_t i) const {
 
 namespace {
 
-// The map of the ticked field blocks; with `previous`, a block mapped with the same base
-// session as there takes its dots from it. With `colour_on` the dots are coloured on it,
-// those taken from `previous` with their colours there, which must be on the same stretch.
-SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous, const ColourStretch* colour_on) {
+// The map of the ticked field blocks but the readings flagged in `hidden`; with `previous`,
+// a block mapped with the same base session as there takes its dots from it. With
+// `colour_on` the dots are coloured on it, those taken from `previous` with their colours
+// there, which must be on the same stretch.
+SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous, const ColourStretch* colour_on,
+                     std::span<const std::uint8_t> hidden) {
   SurveyMap map;
   map.raw = raw;
   if (colour_on) map.stretch = *colour_on;
@@ -115,9 +117,11 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous, 
     const bool has_value = raw || treatment == BlockTreatment::corrected;
     for (std::int32_t k = 1; k <= columns.rows(); ++k) {
       const auto i = static_cast<std::size_t>(k);
+      const std::int32_t reading = block.first_reading + k - 1;
+      if (static_cast<std::size_t>(reading) < hidden.size() && hidden[static_cast<std::size_t>(reading)]) continue;
       const PlanPoint at = plan_point(coordinate, direction, columns.position[i]);
       const float value = has_value ? columns.corr[i] : null_value;
-      map.dots.push_back({at.x, at.y, value, b, block.first_reading + k - 1});
+      map.dots.push_back({at.x, at.y, value, b, reading});
       map.valued += value != null_value;
     }
     if (colour_on)
@@ -136,15 +140,15 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous, 
 
 }  // namespace
 
-SurveyMap build_survey_map(const SurveyModel& m, bool raw) {
-  SurveyMap map = map_blocks(m, raw, nullptr, nullptr);
+SurveyMap build_survey_map(const SurveyModel& m, bool raw, std::span<const std::uint8_t> hidden) {
+  SurveyMap map = map_blocks(m, raw, nullptr, nullptr, hidden);
   recolour_survey_map(map, map.valued > 0 ? colour_stretch(map.dots.values()) : ColourStretch{});
   return map;
 }
 
-SurveyMap rebuild_survey_map(const SurveyModel& m, const SurveyMap& previous) {
+SurveyMap rebuild_survey_map(const SurveyModel& m, const SurveyMap& previous, std::span<const std::uint8_t> hidden) {
   const bool keeps_colours = previous.valued > 0 && previous.colours.size() == previous.dots.size();
-  SurveyMap map = map_blocks(m, previous.raw, &previous, keeps_colours ? &previous.stretch : nullptr);
+  SurveyMap map = map_blocks(m, previous.raw, &previous, keeps_colours ? &previous.stretch : nullptr, hidden);
   if (!keeps_colours) recolour_survey_map(map, map.valued > 0 ? colour_stretch(map.dots.values()) : previous.stretch);
   return map;
 }

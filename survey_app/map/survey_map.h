@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,7 +79,7 @@ struct SurveyMap {
   // coordinate, or a value leaves the 32-bit float range.
   std::vector<std::int32_t> left_out;
   // By block number, what a block's values were worked out with: 0 without a base session
-  // (raw values, or none), else the base session's block; not_mapped for a block without dots.
+  // (raw values, or none), else the base session's block; not_mapped for a block left off.
   std::vector<std::int32_t> mapped_with;
 };
 
@@ -86,13 +87,17 @@ inline constexpr std::int32_t not_mapped = -1;
 
 // The map of the ticked field blocks with at least two readings. With `raw`, every block
 // shows its raw readings; otherwise matched blocks show corrected values and the rest
-// no value. Never throws for a block: what cannot be placed is left out.
-SurveyMap build_survey_map(const SurveyModel& model, bool raw);
+// no value. The readings flagged in `hidden` (by reading row, as flag_spikes gives them;
+// rows beyond it are not) get no dot, so their values take no part in the colour stretch.
+// Never throws for a block: what cannot be placed is left out.
+SurveyMap build_survey_map(const SurveyModel& model, bool raw, std::span<const std::uint8_t> hidden = {});
 // The map of the same model after ticks changed, `previous` being a map of the model's
-// current processing run: the dots of a block mapped with the same base session as before
-// are taken from `previous` rather than worked out again. Values stay raw or corrected as
-// in `previous`, and so do the colour stretch and the colours while `previous` had values.
-SurveyMap rebuild_survey_map(const SurveyModel& model, const SurveyMap& previous);
+// current processing run built with the same `hidden`: the dots of a block mapped with the
+// same base session as before are taken from `previous` rather than worked out again.
+// Values stay raw or corrected as in `previous`, and so do the colour stretch and the
+// colours while `previous` had values.
+SurveyMap rebuild_survey_map(const SurveyModel& model, const SurveyMap& previous,
+                             std::span<const std::uint8_t> hidden = {});
 
 // Colours the dots of `map` on `stretch`.
 void recolour_survey_map(SurveyMap& map, ColourStretch stretch);

@@ -83,6 +83,9 @@ SurveyMapView::SurveyMapView(QWidget* parent) : QWidget(parent) {
   bar_ = new ColourBar(this);
   raw_ = new QCheckBox(QStringLiteral("Raw values"), this);
   raw_->setObjectName(QStringLiteral("Check_raw_values"));
+  hide_spikes_ = new QCheckBox(QStringLiteral("Hide spikes"), this);
+  hide_spikes_->setObjectName(QStringLiteral("Check_hide_spikes"));
+  hide_spikes_->setToolTip(QStringLiteral("Leave the readings flagged as spikes off the map and its colours"));
   auto* rescale = new QPushButton(QStringLiteral("Rescale colours"), this);
   rescale->setObjectName(QStringLiteral("Command_rescale_colours"));
 
@@ -91,6 +94,7 @@ SurveyMapView::SurveyMapView(QWidget* parent) : QWidget(parent) {
   row->addWidget(bar_);
   auto* controls = new QHBoxLayout;
   controls->addWidget(raw_);
+  controls->addWidget(hide_spikes_);
   controls->addWidget(rescale);
   controls->addStretch(1);
   auto* column = new QVBoxLayout(this);
@@ -103,6 +107,8 @@ SurveyMapView::SurveyMapView(QWidget* parent) : QWidget(parent) {
 
   // Raw and corrected values have scales of their own.
   connect(raw_, &QCheckBox::toggled, this, [this] { remap(true); });
+  // The values left on the map are others: the colours are stretched over them.
+  connect(hide_spikes_, &QCheckBox::toggled, this, [this] { remap(true); });
   connect(rescale, &QPushButton::clicked, this, &SurveyMapView::rescaleColours);
   connect(map_graph_, &MapGraph::dotClicked, this,
           [this](std::int64_t dot) { emit readingClicked(map().dots[std::size_t(dot)].block); });
@@ -341,6 +347,15 @@ void SurveyMapView::setRawValues(bool raw) { raw_->setChecked(raw); }
 
 void SurveyMapView::refresh() { remap(false); }
 
+void SurveyMapView::setSpikeFlags(std::vector<std::uint8_t> flags) {
+  spikes_ = std::move(flags);
+  if (hideSpikes()) remap(true);
+}
+
+bool SurveyMapView::hideSpikes() const { return hide_spikes_->isChecked(); }
+
+void SurveyMapView::setHideSpikes(bool hide) { hide_spikes_->setChecked(hide); }
+
 void SurveyMapView::remap(bool rescale) {
   rescale_ = rescale_ || rescale;
   outOfDate_ = !isVisible();
@@ -370,10 +385,12 @@ void SurveyMapView::mapModel() {
   try {
     // Ticks that changed keep the stretch, the dots of the blocks whose values they left
     // alone, and the part of the plan in view.
+    const std::span<const std::uint8_t> hidden =
+        hideSpikes() ? std::span<const std::uint8_t>(spikes_) : std::span<const std::uint8_t>();
     if (model_ && !rescale_ && stretch_) {
-      map_graph_->showKeepingView(rebuild_survey_map(*model_, map()));
+      map_graph_->showKeepingView(rebuild_survey_map(*model_, map(), hidden));
     } else {
-      SurveyMap map = model_ ? build_survey_map(*model_, raw_->isChecked()) : SurveyMap{};
+      SurveyMap map = model_ ? build_survey_map(*model_, raw_->isChecked(), hidden) : SurveyMap{};
       stretch_ = map.valued > 0 ? std::optional(map.stretch) : std::nullopt;
       map_graph_->show(std::move(map));
     }

@@ -1,6 +1,6 @@
 #pragma once
-// The survey map pane: the map's graph, its colour bar, the "Raw values" switch, the
-// "Rescale colours" button and the grid's panel (Dots / Grid / Both, the gridding's
+// The survey map pane: the map's graph, its colour bar, the "Raw values" and "Hide spikes"
+// switches, the "Rescale colours" button and the grid's panel (Dots / Grid / Both, the gridding's
 // options, hill shading, contours, "Export Grid..."). It reads the model it is given and
 // never changes it; the window decides what a click or the pointer means. The graph's
 // pop-up entries Copy, Print and SVG give the map picture, colour bar included.
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "grid/grid.h"
 #include "map/map_graph.h"
@@ -51,6 +52,13 @@ public:
 
   bool rawValues() const;
   void setRawValues(bool raw);
+
+  // The spike flags of the model's readings (by reading row, as flag_spikes gives them);
+  // none until given, and give none with a new model until its flags are known. With
+  // "Hide spikes" checked the flagged readings are left off the map and its colour stretch.
+  void setSpikeFlags(std::vector<std::uint8_t> flags);
+  bool hideSpikes() const;
+  void setHideSpikes(bool hide);
 
   // What the map shows. Showing the grid grids the map's readings when the grid is out of
   // date, off the window's thread: the picture shown stays until the new one is ready.
@@ -110,6 +118,8 @@ private:
   MapGraph* map_graph_ = nullptr;
   ColourBar* bar_ = nullptr;
   QCheckBox* raw_ = nullptr;
+  QCheckBox* hide_spikes_ = nullptr;
+  std::vector<std::uint8_t> spikes_;
   QComboBox* layers_ = nullptr;
   QDoubleSpinBox* cell_ = nullptr;
   QDoubleSpinBox* tension_ = nullptr;

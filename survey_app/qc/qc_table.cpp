@@ -24,14 +24,29 @@ std::int32_t gaps_of(const SurveyModel& m, const Block& block) {
   return static_cast<std::int32_t>(std::count_if(steps.begin(), steps.end(), [&](double s) { return s > 2 * median; }));
 }
 
-// The file a block was read from: the text of its node's top-level parent.
-std::string file_of(const SurveyModel& m, const Block& block) {
+// The station of the last reading in time against that of the first (the earliest of equal
+// times first).
+int walk_direction(const SurveyModel& m, const Block& block) {
+  std::int32_t first = block.first_reading, last = block.first_reading;
+  for (std::int32_t r = block.first_reading; r < block.first_reading + block.num_readings; ++r) {
+    if (m.reading(r).time < m.reading(first).time) first = r;
+    if (m.reading(r).time >= m.reading(last).time) last = r;
+  }
+  const float from = m.reading(first).station, to = m.reading(last).station;
+  return to > from ? 1 : to < from ? -1 : 0;
+}
+
+}  // namespace
+
+std::string block_file(const SurveyModel& m, const Block& block) {
   std::int32_t node = block.node;
   while (node > 0 && m.node(node).parent > 0) node = m.node(node).parent;
   return node > 0 ? m.node_text(node) : std::string();
 }
 
-}  // namespace
+std::string station_direction(const QcLine& line) {
+  return line.direction > 0 ? "increasing" : line.direction < 0 ? "decreasing" : "level";
+}
 
 std::vector<QcLine> qc_lines(const SurveyModel& m, const SpikeFlags& spikes,
                              const std::vector<DiurnalStretch>& stretches) {
@@ -42,11 +57,12 @@ std::vector<QcLine> qc_lines(const SurveyModel& m, const SpikeFlags& spikes,
     if (block.kind != field_kind || block.num_readings < 2) continue;
     QcLine row;
     row.block = b;
-    row.file = file_of(m, block);
+    row.file = block_file(m, block);
     row.line = block.line;
     row.readings = block.num_readings;
     row.first_station = m.reading(block.first_reading).station;
     row.last_station = m.reading(block.first_reading + block.num_readings - 1).station;
+    row.direction = walk_direction(m, block);
     BaseValues base(m, b);
     std::int32_t covered = 0;
     for (std::int32_t k = 0; k < block.num_readings; ++k) {

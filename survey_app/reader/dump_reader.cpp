@@ -306,8 +306,12 @@ ProcessingSummary process_files(SurveyModel& model, const std::vector<DumpFile>&
   run.start();
   run.read_files(files, jobs);
   run.finish();
-  return ProcessingSummary{true, run.unreadable_inputs(), run.files_without_blocks(), run.date_order_note(),
-                           run.unreadable_files()};
+  return ProcessingSummary{true,
+                           run.unreadable_inputs(),
+                           run.files_without_blocks(),
+                           run.date_order_note(),
+                           run.unreadable_files(),
+                           run.date_order()};
 }
 
 std::string files_without_blocks_message(const ProcessingSummary& summary) {

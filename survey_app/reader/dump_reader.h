@@ -108,6 +108,7 @@ struct ProcessingSummary {
   std::vector<std::string> files_without_blocks;  // read, but no block in them (paths)
   std::string date_order_note;                    // see ProcessingRun::date_order_note
   std::vector<std::string> unreadable_files;      // the unreadable inputs' paths
+  DateOrder date_order = DateOrder::automatic;    // the order the dates were read in
   explicit operator bool() const { return ran; }
 };
 

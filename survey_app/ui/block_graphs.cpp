@@ -15,6 +15,35 @@ namespace corvane::ui {
 namespace {
 
 constexpr qint32 filled_square = 1;
+constexpr qint32 filled_diamond = 6;
+constexpr qint32 spike_red = 255;  // red in the low byte
+
+// Registers a graph's line and, when it has any, its spike marks, and returns the line's
+// group. The marks are group 1, as the control draws its last group first, and their style
+// code (-1) draws markers without lines; a table of variants is only built for them.
+qint32 register_graph_data(vellum32::Vellum32& g, const GraphData& data) {
+  const std::vector<double> x(data.x.begin(), data.x.end()), y(data.y.begin(), data.y.end());
+  if (data.marked_x.empty()) {
+    g.RegisterData(x, y);
+    return 1;
+  }
+  const std::size_t marks = std::min(data.marked_x.size(), data.marked_y.size());
+  vellum32::DataTable table(4, static_cast<qsizetype>(std::max(x.size(), marks)) + 1);
+  table(1, 0) = -1;  // markers only
+  table(2, 0) = 1;   // an X row: the line's group
+  table(3, 0) = 0;   // the line's style: as the graph's chart type
+  for (std::size_t k = 0; k < marks; ++k) {
+    table(0, qsizetype(k) + 1) = double(data.marked_x[k]);
+    table(1, qsizetype(k) + 1) = double(data.marked_y[k]);
+  }
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    table(2, qsizetype(k) + 1) = x[k];
+    table(3, qsizetype(k) + 1) = y[k];
+  }
+  g.RegisterData(table);
+  g.SetSeriesOptions(1, 1, spike_red, QString(), filled_diamond, 0);
+  return 2;
+}
 
 // Runs a piece of graph work; an error is reported as the display's error.
 template <class F>
@@ -124,10 +153,9 @@ void BlockGraphs::show(const BlockView& view) {
   for (const GraphData& data : view_.graphs) {
     vellum32::Vellum32& g = *graphs_.at(static_cast<std::size_t>(data.index));
     reporting(op_, [&] {
-      const std::vector<double> x(data.x.begin(), data.x.end()), y(data.y.begin(), data.y.end());
-      g.RegisterData(x, y);
+      const qint32 line = register_graph_data(g, data);
       // Stations lie apart; a base session's readings are too close for marks to help.
-      if (!view_.base_view) g.SetSeriesOptions(1, 1, -1, QString(), filled_square);
+      if (!view_.base_view) g.SetSeriesOptions(line, 1, -1, QString(), filled_square);
       const GraphCaption caption = graph_caption(data.index, view_);
       fit_title(data.index);
       g.setXAxisLabel(QString::fromStdString(caption.x_label));

@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,25 +21,34 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <chrono>
+#include <exception>
+#include <future>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include <vellum32/control_operator.h>
 #include <vellum32/vellum32.h>
 
 #include "correction/base_match.h"
 #include "display/block_display.h"
 #include "export/export_command.h"
 #include "map/survey_map_view.h"
+#include "qc/qc_report.h"
 #include "reader/dump_reader.h"
+#include "report/qc_report_file.h"
 #include "ui/anchored_pane.h"
 #include "ui/block_graphs.h"
 #include "ui/file_choosers.h"
@@ -153,13 +163,30 @@ Form_main::Form_main(const QString& start_directory, Operator* op, QWidget* pare
   Drive_binary->setFocus();
 }
 
-Form_main::~Form_main() = default;
+// The spike flags being worked out: one job at a time, over the model, which stays as it is
+// until the job has ended (wait_for_spike_flags).
+struct Form_main::SpikeJob {
+  struct Outcome {
+    SpikeFlags flags;
+    std::string failure;
+  };
+  QFutureWatcher<Outcome> watcher;
+  bool running = false;  // until its outcome is taken or dropped
+  bool busy_shown = false;
+};
+
+Form_main::~Form_main() {
+  if (spike_job_) spike_job_->watcher.waitForFinished();
+}
 
 void Form_main::build_menus() {
   QMenu* menu_file = menuBar()->addMenu(QStringLiteral("&File"));
   menu_file->setObjectName(QStringLiteral("menu_file"));
   QAction* menu_print = menu_file->addAction(QStringLiteral("Print"));
   menu_print->setObjectName(QStringLiteral("menu_print"));  // no action
+  QAction* menu_qc_report = menu_file->addAction(QStringLiteral("QC Report\u2026"));
+  menu_qc_report->setObjectName(QStringLiteral("menu_qc_report"));
+  connect(menu_qc_report, &QAction::triggered, this, [this] { menu_qc_report_click(); });
   QAction* menu_sep = menu_file->addSeparator();
   menu_sep->setObjectName(QStringLiteral("menu_sep"));
   QAction* menu_exit = menu_file->addAction(QStringLiteral("E&xit"));
@@ -209,24 +236,35 @@ void Form_main::build_select_pane() {
   File_binary = new FileChooser(p);
   File_binary->setObjectName(QStringLiteral("File_binary"));
   File_binary->setToolTip(QStringLiteral("Files of specified type in the current directory"));
-  p->place(File_binary, QRect(8, 230, 240, 190), {0, 0.5, 0, 1});
+  p->place(File_binary, QRect(8, 230, 240, 158), {0, 0.5, 0, 1});
 
-  p->place(label(p, "Label_param", QStringLiteral("File Extension")), QRect(8, 430, 96, 24), {0, 1, 0, 1});
+  p->place(label(p, "Label_param", QStringLiteral("File Extension")), QRect(8, 398, 96, 24), {0, 1, 0, 1});
   Text_file_extension = text_box(p, "Text_file_extension");
   Text_file_extension->setText(QStringLiteral("*"));
   Text_file_extension->setToolTip(QStringLiteral("File extension for data files to be selected"));
-  p->place(Text_file_extension, QRect(108, 430, 140, 24), {0, 1, 0, 1});
+  p->place(Text_file_extension, QRect(108, 398, 140, 24), {0, 1, 0, 1});
 
   // The order in which the dumps' dates are read, shown so that it can be checked before
   // processing.
-  p->place(label(p, "Label_date_order", QStringLiteral("Date Order")), QRect(8, 462, 96, 24), {0, 1, 0, 1});
+  p->place(label(p, "Label_date_order", QStringLiteral("Date Order")), QRect(8, 430, 96, 24), {0, 1, 0, 1});
   Combo_date_order = new QComboBox(p);
   Combo_date_order->setObjectName(QStringLiteral("Combo_date_order"));
   Combo_date_order->setToolTip(QStringLiteral("How the dates in the dump files are read"));
   // Each entry carries its order, which is what the settings keep.
   for (const auto& [order, text] : date_orders)
     Combo_date_order->addItem(QString::fromLatin1(text), static_cast<int>(order));
-  p->place(Combo_date_order, QRect(108, 462, 140, 24), {0, 1, 0, 1});
+  p->place(Combo_date_order, QRect(108, 430, 140, 24), {0, 1, 0, 1});
+
+  // A base station clock set wrong: every base time moves by this many seconds.
+  p->place(label(p, "Label_base_clock_shift", QStringLiteral("Base clock shift (s)")), QRect(8, 462, 124, 24),
+           {0, 1, 0, 1});
+  Spin_base_clock_shift = new QSpinBox(p);
+  Spin_base_clock_shift->setObjectName(QStringLiteral("Spin_base_clock_shift"));
+  Spin_base_clock_shift->setToolTip(QStringLiteral("Seconds to add to every base station time"));
+  Spin_base_clock_shift->setRange(-86400, 86400);
+  Spin_base_clock_shift->setKeyboardTracking(false);
+  p->place(Spin_base_clock_shift, QRect(136, 462, 112, 24), {0, 1, 0, 1});
+  connect(Spin_base_clock_shift, &QSpinBox::valueChanged, this, [this] { Spin_base_clock_shift_change(); });
   setDateOrder(date_order_);
   connect(Combo_date_order, &QComboBox::currentIndexChanged, this, [this](int i) {
     if (i >= 0 && i < static_cast<int>(date_orders.size()))
@@ -360,6 +398,12 @@ void Form_main::build_main_pane() {
             });
   }
   block_graphs_ = new BlockGraphs(scan_, *op_, this);
+  Label_spikes = label(v, "Label_spikes", QString());
+  Label_spikes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  QPalette spikes_palette = Label_spikes->palette();
+  spikes_palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
+  Label_spikes->setPalette(spikes_palette);
+  v->place(Label_spikes, in_view(QRect(graph_left, 67, graph_width, 16)), {0, 0, 1, 0});
   // A field line without base cover says so in place of its base and corrected graphs.
   Label_no_cover = label(v, "Label_no_cover", QString::fromLatin1(no_cover_text));
   Label_no_cover->setAlignment(Qt::AlignCenter);
@@ -427,7 +471,7 @@ void Form_main::build_export_pane() {
   Label_xyz_path = label(p, "Label_xyz_path", QString());
   Label_xyz_path->setWordWrap(true);
   Label_xyz_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  p->place(Label_xyz_path, QRect(x, 290, w, 60), right);
+  p->place(Label_xyz_path, QRect(x, 300, w, 60), right);
 
   p->place(label(p, "Label_base_field", QStringLiteral("Base Field Value")), QRect(x, 76, w, 20), right);
   Text_base_field = text_box(p, "Text_base_field");
@@ -446,14 +490,19 @@ void Form_main::build_export_pane() {
       check_box(p, "Check_export_base_station_data", QStringLiteral("Export Base Station Data"),
                 QStringLiteral("If checked the base station data will be exported"));
   p->place(Check_export_base_station_data, QRect(x, 196, w, 24), right);
+  Check_leave_out_spikes = check_box(
+      p, "Check_leave_out_spikes", QStringLiteral("Leave out spikes"),
+      QStringLiteral("If checked the readings flagged as spikes are left out of the base interpolation and of the "
+                     "corrected data"));
+  p->place(Check_leave_out_spikes, QRect(x, 224, w, 24), right);
 
   // The button array Command_save_data: index 0 writes the XYZ file, index 1 the Oasis
   // database.
   QPushButton* save_xyz = button(p, "Command_save_data_0", QStringLiteral("Export &XYZ Data"));
   save_xyz->setDefault(true);
-  p->place(save_xyz, QRect(x, 240, 160, 32), {0.5, 0, 0.75, 0});
+  p->place(save_xyz, QRect(x, 256, 160, 32), {0.5, 0, 0.75, 0});
   QPushButton* save_oasis = button(p, "Command_save_data_1", QStringLiteral("Export Oasis Data&base"));
-  p->place(save_oasis, QRect(x + 170, 240, 160, 32), {0.75, 0, 1, 0});
+  p->place(save_oasis, QRect(x + 170, 256, 160, 32), {0.75, 0, 1, 0});
   connect(save_xyz, &QPushButton::clicked, this, [this] { Command_save_data_click(export_xyz_button); });
   connect(save_oasis, &QPushButton::clicked, this, [this] { Command_save_data_click(export_oasis_button); });
 
@@ -537,16 +586,31 @@ void Form_main::Command_process_files_click() {
   if (working_) return;
   working_ = true;
   const auto ticks = remembered_ticks();
+  wait_for_spike_flags();
+  op_->recordMessages(true);
   const ProcessingSummary run = process_files(model_, file_list_.files(), *op_, date_order_);
+  op_->recordMessages(false);
   if (run.ran) {
+    last_run_ =
+        std::make_unique<QcRunFacts>(QcRunFacts{.date_order = run.date_order, .messages = op_->recordedMessages()});
+    for (const DumpFile& file : file_list_.files()) last_run_->files.push_back(dump_path(file));
+    // Said in the status bar below, and on the page.
+    for (const std::string& said : {run.date_order_note, files_without_blocks_message(run)})
+      if (!said.empty()) last_run_->messages.push_back(said);
     // The reading's hourglass has ended; a tree of thousands of nodes and the map take longer.
     op_->busy(true);
     restore_ticks(ticks);
+    apply_base_clock_shift();
+    spikes_ = SpikeFlags{};
     clear_graphs();
     clear_detail_boxes();
     fill_tree();
-    if (map_view_) map_view_->setModel(&model_);  // a new run: its colours stretched anew
+    if (map_view_) {
+      map_view_->setSpikeFlags({});
+      map_view_->setModel(&model_);  // a new run: its colours stretched anew
+    }
     op_->busy(false);
+    start_spike_flags();
     Frame_select_binary_files->hide();
     show_pane(Frame_main, TreeView_blocks);
     // Said in the status bar, not asked about: the run itself went well. It spans the whole
@@ -668,11 +732,12 @@ void Form_main::dress_item(QTreeWidgetItem* item, std::int32_t n) {
   item->setCheckState(0, node.checked ? Qt::Checked : Qt::Unchecked);
   item->setData(0, Qt::ForegroundRole, node_text_brush(node.colour));
   item->setIcon(0, cover_mark(node.colour));
-  item->setToolTip(0, QString::fromStdString(cover_description(model_, n)));
+  item->setToolTip(0, QString::fromStdString(node_tooltip(model_, n, spikes_.reading)));
 }
 
 void Form_main::clear_detail_boxes() {
   for (QLineEdit* box : {Text_line, Text_num_readings, Text_time_start, Text_time_end}) box->clear();
+  Label_spikes->clear();
 }
 
 void Form_main::TreeView_blocks_nodecheck(QTreeWidgetItem* item) {
@@ -694,8 +759,9 @@ void Form_main::TreeView_blocks_nodeclick(QTreeWidgetItem* item) {
   const int n = item->data(0, node_role).toInt();
   if (n < 1 || n > model_.node_count) return;
   model_.select(n);
-  const BlockView view = show_node(model_, n, *op_);
+  const BlockView view = show_node(model_, n, *op_, spikes_.reading);
   Text_line->setText(QString::fromStdString(view.line));
+  Label_spikes->setText(QString::fromStdString(view.spikes));
   Text_num_readings->setText(QString::fromStdString(view.num_readings));
   const auto dated = [](const std::string& date, const std::string& time) {
     return QString::fromStdString(time.empty() ? time : date + " " + time);
@@ -783,6 +849,7 @@ void Form_main::Command_export_data_click() {
   Check_export_all->setChecked(false);
   Check_apply_corrections->setChecked(true);
   Check_export_base_station_data->setChecked(false);
+  Check_leave_out_spikes->setChecked(false);
   Text_xyz_name->clear();
   // A first guess the operator may change: the base field of the first base session.
   if (Text_base_field->text().isEmpty())
@@ -816,11 +883,105 @@ void Form_main::Command_survey_map_click() {
     connect(map_view_, &SurveyMapView::mapFailed, this,
             [this](const QString& description) { op_->message(description.toStdString()); });
     map_window_->resize(800, 640);
+    map_view_->setSpikeFlags(spikes_.reading);
     map_view_->setModel(&model_);
   }
   map_window_->show();
   map_window_->raise();
   map_window_->activateWindow();
+}
+
+// ----- spike flags and the base clock -----
+
+bool Form_main::spikeFlagsPending() const { return spike_job_ && spike_job_->running; }
+
+void Form_main::start_spike_flags() {
+  if (!spike_job_) {
+    spike_job_ = std::make_unique<SpikeJob>();
+    connect(&spike_job_->watcher, &QFutureWatcher<SpikeJob::Outcome>::finished, this, [this] { spike_flags_done(); });
+  }
+  spike_job_->running = true;
+  spike_job_->busy_shown = false;
+  spike_job_->watcher.setFuture(QtConcurrent::run([model = &model_] {
+    SpikeJob::Outcome outcome;
+    try {
+      outcome.flags = flag_spikes(*model);
+    } catch (const std::exception& e) {
+      outcome.failure = e.what();
+    }
+    return outcome;
+  }));
+  // Quick work shows no hourglass.
+  QTimer::singleShot(100, this, [this, job = spike_job_.get()] {
+    if (!job->running || job->busy_shown) return;
+    job->busy_shown = true;
+    op_->busy(true);
+  });
+}
+
+void Form_main::wait_for_spike_flags() {
+  if (!spikeFlagsPending()) return;
+  spike_job_->watcher.waitForFinished();
+  spike_job_->running = false;
+  if (std::exchange(spike_job_->busy_shown, false)) op_->busy(false);
+}
+
+void Form_main::spike_flags_done() {
+  // A job dropped by wait_for_spike_flags ends here too.
+  if (!spikeFlagsPending() || !spike_job_->watcher.isFinished()) return;
+  SpikeJob::Outcome outcome = spike_job_->watcher.result();
+  spike_job_->running = false;
+  if (std::exchange(spike_job_->busy_shown, false)) op_->busy(false);
+  if (!outcome.failure.empty()) {
+    op_->message("An error occurred while flagging spikes: " + outcome.failure);
+    return;
+  }
+  spikes_ = std::move(outcome.flags);
+  filling_tree_ = true;  // a tooltip is no tick
+  for (std::int32_t n = 1; n <= model_.node_count && static_cast<std::size_t>(n) < tree_items_.size(); ++n)
+    tree_items_[static_cast<std::size_t>(n)]->setToolTip(
+        0, QString::fromStdString(node_tooltip(model_, n, spikes_.reading)));
+  filling_tree_ = false;
+  // The shown block gets its marks; a block without any keeps its zoom.
+  const std::int32_t shown = model_.selected_block;
+  if (shown > 0 && (block_spikes(model_, shown, spikes_.reading) > 0 ||
+                    (static_cast<std::size_t>(shown) < model_.match.size() &&
+                     block_spikes(model_, model_.match_of(shown).base_block, spikes_.reading) > 0)))
+    show_selected_node();
+  if (map_view_) map_view_->setSpikeFlags(spikes_.reading);
+}
+
+void Form_main::show_selected_node() {
+  const std::int32_t n = model_.selected_node;
+  if (n < 1 || n > model_.node_count || static_cast<std::size_t>(n) >= tree_items_.size()) return;
+  TreeView_blocks_nodeclick(tree_items_[static_cast<std::size_t>(n)]);
+}
+
+void Form_main::apply_base_clock_shift() {
+  const std::int64_t seconds = Spin_base_clock_shift->value() - model_.base_shift_seconds;
+  if (seconds == 0) return;
+  try {
+    shift_base_times(model_, seconds);
+  } catch (const std::exception& e) {
+    op_->message(std::string("An error occurred while moving the base times: ") + e.what());
+  }
+}
+
+void Form_main::Spin_base_clock_shift_change() {
+  // Before a run, or during one, the run applies the field's value itself.
+  if (working_ || model_.block_count == 0 || Spin_base_clock_shift->value() == model_.base_shift_seconds) return;
+  working_ = true;
+  op_->busy(true);
+  wait_for_spike_flags();
+  const std::vector<NodeLook> before = node_looks();
+  apply_base_clock_shift();
+  redress_changed_nodes(before);
+  show_selected_node();
+  if (map_view_) map_view_->setModel(&model_);  // every corrected value may have moved
+  op_->busy(false);
+  start_spike_flags();  // a base block's flags follow its readings in time order
+  working_ = false;
+  if (close_pending_) close();
 }
 
 void Form_main::map_reading_clicked(std::int32_t block) {
@@ -924,6 +1085,7 @@ void Form_main::Command_save_data_click(int index) {
   request.apply_corrections = Check_apply_corrections->isChecked();
   request.export_all = Check_export_all->isChecked();
   request.export_base = Check_export_base_station_data->isChecked();
+  request.leave_out_spikes = Check_leave_out_spikes->isChecked();
   working_ = true;
   if (command_save_data(model_, request, index, *op_) == ExportResult::complete && settings_)
     export_folder_ = Dir_xyz->path();
@@ -934,6 +1096,38 @@ void Form_main::Command_save_data_click(int index) {
 // ----- menus -----
 
 void Form_main::menu_exit_click() { close(); }
+
+void Form_main::menu_qc_report_click() {
+  if (working_) return;
+  if (!last_run_) {
+    op_->message("There is no QC report before the dump files are processed");
+    return;
+  }
+  vellum32::ControlOperator dialogs;
+  const std::string path =
+      (file_asker_ ? *file_asker_ : dialogs)
+          .SaveFileName(this, QStringLiteral("Enter name of QC report file"),
+                        QStringLiteral("HTML files (*.html);;All files (*)"), QStringLiteral("html"))
+          .trimmed()
+          .toStdString();
+  if (path.empty()) return;
+  working_ = true;
+  op_->busy(true);
+  try {
+    // The model stays as it is meanwhile: the events let run here leave out the person's input.
+    std::future<QcReport> gathering =
+        std::async(std::launch::async, [this, run = *last_run_] { return gather_qc_report(model_, run); });
+    while (gathering.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) op_->let_events_run();
+    const QcReport report = gathering.get();
+    op_->busy(false);
+    write_qc_report(report, path, *op_);
+  } catch (const std::exception& e) {
+    op_->busy(false);
+    op_->message("The QC report could not be written to " + path + ": " + e.what());
+  }
+  working_ = false;
+  if (close_pending_) close();
+}
 
 // The short guide of Help > Using Corvane: the three steps, the colours of the tree and
 // where the program's settings come from.
@@ -969,11 +1163,17 @@ void Form_main::menu_using_click() {
           "<p>The tooltip of a line names its base session and the share it covers. <b>Survey Map</b> shows every "
           "ticked line in place, coloured by its corrected value (grey: no base value); click a dot to show its "
           "line.</p>"
+          "<p>Readings that stand out from their neighbours are flagged as spikes: red marks on the graphs, a count in "
+          "the tooltip, <b>Hide spikes</b> on the map. A flag never changes a reading. A base clock set wrong is "
+          "mended with <b>Base clock shift (s)</b> on the file pane. <b>File &gt; QC Report</b> writes the day's "
+          "checks as one page to mail.</p>"
           "<h3>3. Export</h3>"
           "<p><b>Export Data</b> opens the export pane. Choose the folder and type a file name: the pane shows the "
           "whole path. The base field value (first guessed from the base session's header) is added to the corrected "
           "readings. <b>Export XYZ Data</b> (Enter) writes a column file, <b>Export Oasis Database</b> a database. An "
-          "existing file is replaced only when you agree, and only once the new one is complete. Esc goes back.</p>"
+          "existing file is replaced only when you agree, and only once the new one is complete. <b>Leave out "
+          "spikes</b> keeps flagged base readings out of the base values and writes flagged line readings without a "
+          "corrected value. Esc goes back.</p>"
           "<h3>Settings</h3>"
           "<p>Dates in the dumps are read in the order of the system's regional settings (LC_TIME, LC_ALL or LANG) "
           "unless another order is chosen on the file pane.</p>") +

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "model/survey_model.h"
+#include "qc/spikes.h"
 #include "reader/file_list.h"
 #include "util/date_time.h"
 #include "util/operator.h"
@@ -27,15 +28,18 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace vellum32 {
+class ControlOperator;
 class Vellum32;
-}
+}  // namespace vellum32
 
 namespace corvane {
 class SurveyMapView;
+struct QcRunFacts;
 }  // namespace corvane
 
 namespace corvane::ui {
@@ -67,8 +71,14 @@ public:
   void keepSettingsIn(QSettings* settings, bool restore_folder);
 
   const SurveyModel& model() const { return model_; }
+  // The spike flags of the model's readings, worked out off the window's thread after each
+  // processing run and base clock shift; empty until then.
+  const SpikeFlags& spikeFlags() const { return spikes_; }
+  bool spikeFlagsPending() const;
   // The "Survey Map" window, once opened.
   SurveyMapView* surveyMap() const { return map_view_; }
+  // Who is asked for the QC report's file; not owned, null for Qt's save-file dialog.
+  void setFileAsker(vellum32::ControlOperator* person) { file_asker_ = person; }
   // The graphs of Frame_main, the control array Vellum32_scan with indexes 0 to 2.
   vellum32::Vellum32* Vellum32_scan(int index) const { return scan_.at(static_cast<std::size_t>(index)); }
 
@@ -100,6 +110,17 @@ private:
   void Command_export_data_click();
   void Command_done_export_click();
   void Command_survey_map_click();
+  // Moves the base times to the field's shift and shows the new matching.
+  void Spin_base_clock_shift_change();
+  // The field's shift on a freshly read model.
+  void apply_base_clock_shift();
+  // Starts working out the spike flags of the model, which must not change meanwhile.
+  void start_spike_flags();
+  void spike_flags_done();
+  // Before the model changes: waits for the flags being worked out and drops them.
+  void wait_for_spike_flags();
+  // Shows the selected node again, after its data changed.
+  void show_selected_node();
   // A click on a dot of the map: its block's node is selected and shown.
   void map_reading_clicked(std::int32_t block);
   // Files and folders dropped onto the file pane.
@@ -110,6 +131,8 @@ private:
   void Command_save_data_click(int index);
   void Drive_xyz_change();
   void menu_exit_click();
+  // Writes the last processing run's QC report to a file the operator names.
+  void menu_qc_report_click();
   void menu_about_click();
   void menu_using_click();
   void TreeView_blocks_nodeclick(QTreeWidgetItem* item);
@@ -150,6 +173,9 @@ private:
   void show_pane(QWidget* pane, QWidget* first_control);
 
   SurveyModel model_;
+  SpikeFlags spikes_;
+  struct SpikeJob;
+  std::unique_ptr<SpikeJob> spike_job_;
   DateOrder date_order_;
   std::unique_ptr<Operator> own_op_;
   std::unique_ptr<WindowOperator> op_;
@@ -160,6 +186,8 @@ private:
   QSettings* settings_ = nullptr;
   QString export_folder_;  // the folder of the last export, when settings are kept
   QMainWindow* map_window_ = nullptr;
+  std::unique_ptr<QcRunFacts> last_run_;  // of the last processing run, for its QC report
+  vellum32::ControlOperator* file_asker_ = nullptr;
   SurveyMapView* map_view_ = nullptr;
 
   AnchoredPane* panes_ = nullptr;
@@ -173,6 +201,7 @@ private:
   FileChooser* File_binary = nullptr;
   QLineEdit* Text_file_extension = nullptr;
   QComboBox* Combo_date_order = nullptr;
+  QSpinBox* Spin_base_clock_shift = nullptr;
   QTreeWidget* ListView_binary = nullptr;
 
   QTreeWidget* TreeView_blocks = nullptr;
@@ -186,6 +215,7 @@ private:
   QLineEdit* Text_num_readings = nullptr;
   QLineEdit* Text_time_start = nullptr;
   QLineEdit* Text_time_end = nullptr;
+  QLabel* Label_spikes = nullptr;
 
   DriveChooser* Drive_xyz = nullptr;
   DirChooser* Dir_xyz = nullptr;
@@ -195,6 +225,7 @@ private:
   QCheckBox* Check_apply_corrections = nullptr;
   QCheckBox* Check_export_all = nullptr;
   QCheckBox* Check_export_base_station_data = nullptr;
+  QCheckBox* Check_leave_out_spikes = nullptr;
 };
 
 }  // namespace corvane::ui

@@ -47,6 +47,16 @@ void QtOperator::busy(bool on) {
 // until the long work has ended, so no handler can start while another one is running.
 void QtOperator::let_events_run() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
+void WindowOperator::message(const std::string& text) {
+  if (recording_) recorded_.push_back(text);
+  other_.message(text);
+}
+
+void WindowOperator::recordMessages(bool on) {
+  if (on) recorded_.clear();
+  recording_ = on;
+}
+
 void WindowOperator::status(int panel, const std::string& text) {
   if (panel >= 1 && panel <= 4 && panels_[static_cast<std::size_t>(panel - 1)])
     panels_[static_cast<std::size_t>(panel - 1)]->setText(QString::fromStdString(text));

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 #include "util/operator.h"
 
@@ -42,16 +43,23 @@ private:
 class WindowOperator : public Operator {
 public:
   WindowOperator(Operator& other, std::array<QLabel*, 4> panels) : other_(other), panels_(panels) {}
-  void message(const std::string& text) override { other_.message(text); }
+  void message(const std::string& text) override;
   bool ask_ok_cancel(const std::string& text) override { return other_.ask_ok_cancel(text); }
   void beep() override { other_.beep(); }
   void busy(bool on) override { other_.busy(on); }
   void status(int panel, const std::string& text) override;
   void let_events_run() override { other_.let_events_run(); }
 
+  // Keeps the texts of the messages from recordMessages(true) (which forgets the earlier
+  // ones) to recordMessages(false): those of a processing run, for its QC report.
+  void recordMessages(bool on);
+  const std::vector<std::string>& recordedMessages() const { return recorded_; }
+
 private:
   Operator& other_;
   std::array<QLabel*, 4> panels_;
+  bool recording_ = false;
+  std::vector<std::string> recorded_;
 };
 
 }  // namespace corvane::ui

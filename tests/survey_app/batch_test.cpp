@@ -38,8 +38,8 @@ TEST(Batch, QualityControlOfTheSamples) {
   const auto out = lines(r.out);
   ASSERT_EQ(out.size(), 14u);
   EXPECT_EQ(out[0].substr(0, 15), "line\tfile\tblock");
-  EXPECT_EQ(out[1], "100N\tenvimag_0709.dat\t2\t13\t0.0\t300.0\t100.0\t0\t0.0\t0\t0");
-  EXPECT_EQ(out[13], "100E\tmp2_0710.dat\t17\t6\t350.0\t600.0\t0.0\t0\t0.0\t0\t1");
+  EXPECT_EQ(out[1], "100N\tenvimag_0709.dat\t2\t13\t0.0\t300.0\tincreasing\t100.0\t0\t0.0\t0\t0");
+  EXPECT_EQ(out[13], "100E\tmp2_0710.dat\t17\t6\t350.0\t600.0\tincreasing\t0.0\t0\t0.0\t0\t1");
   EXPECT_NE(r.err.find("Line 100E has no base session covering it; one would with the base clock 1 h behind the rover"),
             std::string::npos)
       << r.err;
@@ -362,4 +362,65 @@ TEST(Batch, TwoExportsToOneNewNameKeepOneWholeFile) {
   }
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+}
+
+TEST(Batch, QualityOptionsRefuseBadValues) {
+  TempDir dir;
+  const std::string day = dir.write("day.dat", keyword_field_header("100N", "05/12/96") + "1 N 57000 0 10:00:00\n");
+  const struct {
+    std::string args, problem;
+  } cases[] = {
+      {"--despike-window 2", "--despike-window needs a whole number of 3 or more, not \"2\""},
+      {"--despike-window 4.5", "--despike-window needs a whole number of 3 or more, not \"4.5\""},
+      {"--despike-tolerance 0", "--despike-tolerance needs a number of nT above 0, not \"0\""},
+      {"--despike-tolerance -1", "--despike-tolerance needs a number of nT above 0, not \"-1\""},
+      {"--diurnal-limit 5", "--diurnal-limit needs NT/MINUTES, two numbers above 0 such as 5/2, not \"5\""},
+      {"--diurnal-limit 5/0", "--diurnal-limit needs NT/MINUTES, two numbers above 0 such as 5/2, not \"5/0\""},
+      {"--diurnal-limit 0/2", "--diurnal-limit needs NT/MINUTES, two numbers above 0 such as 5/2, not \"0/2\""},
+      {"--despike", "--despike goes with --xyz, --oasis or --grid"},
+  };
+  for (const auto& c : cases) {
+    const Result r = run_batch("--date-order mdy --qc " + c.args + " " + day, dir);
+    EXPECT_EQ(r.code, 2) << c.args;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "corvane-batch: " + c.problem) << c.args;
+  }
+  EXPECT_EQ(
+      run_batch("--date-order mdy --qc --despike-window 3 --despike-tolerance 0.5 --diurnal-limit 0.1/0.5 " + day, dir)
+          .code,
+      0);
+}
+
+// The base departs 6 nT from the chord over 10:04 .. 10:06 while line 100N is read: a limit
+// of 6 nT does not mark it, one just below does.
+TEST(Batch, TheDiurnalLimitMarksTheLinesOverIt) {
+  TempDir dir;
+  std::string base = keyword_base_header("05/12/96", "60");
+  for (int i = 0; i < 10; ++i) base += "10:0" + std::to_string(i) + ":00 " + (i == 5 ? "58006.0" : "58000.0") + "\n";
+  const std::string day = dir.write(
+      "day.dat", base + keyword_field_header("100N", "05/12/96") + "1 N 57000 0 10:04:30\n2 N 57001 0 10:05:30\n");
+  const std::string marked = "Line 100N was surveyed while the base changed";
+  for (const auto& [limit, marks] : {std::pair{"6/2", false}, {"5.9/2", true}}) {
+    const Result r = run_batch("--date-order mdy --qc --diurnal-limit " + std::string(limit) + " " + day, dir);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.find(marked) != std::string::npos, marks) << limit << "\n" << r.err;
+  }
+}
+
+// The base shift is said once: in the export's message, or on its own when no export ran.
+TEST(Batch, TheBaseShiftIsSaidOnce) {
+  TempDir dir;
+  const std::string moved = "The base times were moved by -60 s before matching";
+  const std::string files = samples + "/envimag_0709.dat";
+  for (const std::string& run : {"--xyz " + dir.dir() + "/a.xyz --base-field 57500 --despike", std::string("--qc")}) {
+    const Result r = run_batch("--date-order mdy --base-shift -60 " + run + " " + files, dir);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::size_t at = r.err.find(moved);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(moved, at + 1), std::string::npos) << r.err;
+  }
+  const Result exported = run_batch(
+      "--date-order mdy --base-shift -60 --xyz " + dir.dir() + "/b.xyz --base-field 57500 --despike " + files, dir);
+  EXPECT_NE(exported.err.find(" written to " + dir.dir() + "/b.xyz\n" + moved + "\nSpikes left out: "),
+            std::string::npos)
+      << exported.err;
 }

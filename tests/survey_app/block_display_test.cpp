@@ -193,9 +193,57 @@ TEST_F(DisplayTest, CaptionsSayWhatEachGraphShowsAndOfWhichBlock) {
   }
 }
 
+// Known flags: a line's reading at station 25, and base readings at 09:59:45 (before the
+// line) and 10:00:45 (while the line passed from station 25 to 50).
+TEST_F(DisplayTest, SpikeFlagsAreMarkedOnTheGraphsAndCounted) {
+  run_one(field_line({{"0", "58100.0", "10:00:00"},
+                      {"25", "58180.0", "10:00:30"},
+                      {"50", "58110.0", "10:01:00"},
+                      {"75", "58115.0", "10:01:30"}}) +
+          base_session({{"09:59:45", "58010.0"},
+                        {"10:00:15", "58000.0"},
+                        {"10:00:45", "58050.0"},
+                        {"10:01:15", "58000.0"},
+                        {"10:01:45", "58000.0"}}));
+  ASSERT_EQ(model.match_of(1).base_block, 2);
+  std::vector<std::uint8_t> flags(model.readings.size(), 0);
+  const std::int32_t line = block(1).first_reading, base = block(2).first_reading;
+  flags[std::size_t(line + 1)] = flags[std::size_t(base)] = flags[std::size_t(base + 2)] = 1;
+
+  const BlockView v = show_node(model, block(1).node, op, flags);
+  ASSERT_EQ(v.graphs.size(), 3u);
+  EXPECT_EQ(v.graphs[0].marked_x, (std::vector<float>{25}));
+  EXPECT_EQ(v.graphs[0].marked_y, (std::vector<float>{58180}));
+  ASSERT_EQ(v.graphs[1].marked_x.size(), 1u);
+  EXPECT_NEAR(v.graphs[1].marked_x[0], 37.5f, 1e-3f);  // halfway from 10:00:30 to 10:01:00
+  EXPECT_EQ(v.graphs[1].marked_y, (std::vector<float>{58050}));
+  EXPECT_GE(v.graphs[1].axes->y_max, 58050.0f);  // above the base curve, which reaches 58025
+  EXPECT_EQ(v.graphs[2].marked_x, (std::vector<float>{25}));
+  ASSERT_EQ(v.graphs[2].marked_y.size(), 1u);
+  EXPECT_NEAR(v.graphs[2].marked_y[0], 58180.0f - 58025.0f, 0.01f);
+  EXPECT_EQ(v.spikes, "1 spike flagged");
+  EXPECT_EQ(node_tooltip(model, block(1).node, flags), "Base session 0002 covers 100 %\n1 spike flagged");
+
+  const BlockView session = show_node(model, block(2).node, op, flags);
+  EXPECT_EQ(session.graphs.at(0).marked_x, (std::vector<float>{0, 2}));
+  EXPECT_EQ(session.spikes, "2 spikes flagged");
+  EXPECT_EQ(node_tooltip(model, block(2).node, flags), "2 spikes flagged");
+
+  // Without flags, or with flags that end before the block, nothing is marked.
+  const std::vector<std::uint8_t> too_short(std::size_t(line), 1);
+  for (const std::span<const std::uint8_t> none : {std::span<const std::uint8_t>(), std::span(too_short)}) {
+    const BlockView plain = show_node(model, block(1).node, op, none);
+    for (const GraphData& g : plain.graphs) EXPECT_TRUE(g.marked_x.empty()) << g.index;
+    EXPECT_EQ(plain.spikes, "");
+    EXPECT_LT(plain.graphs[1].axes->y_max, 58050.0f);
+  }
+}
+
 // A zoom shows stations 25 to 50: the values there, the limit's own included.
 TEST(ShownAxesTest, YCoversTheValuesOfTheStationsShown) {
-  const GraphData g{0, {0, 25, 50, 75}, {100, 80, 90, display_null}, std::nullopt};
+  GraphData g;
+  g.x = {0, 25, 50, 75};
+  g.y = {100, 80, 90, display_null};
   const auto a = shown_axes(g, 25, 50, false);
   ASSERT_TRUE(a);
   EXPECT_EQ(a->x_min, 25);

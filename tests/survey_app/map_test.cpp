@@ -81,6 +81,41 @@ TEST_F(MapTest, ValuesAreCorrectedOrGreyAndRawOnRequest) {
   EXPECT_EQ(line_of(fewer.dots[0]), "200S");
 }
 
+// Hidden: 200S's second reading and 600N's first, whose 8 nT is the lowest value (11
+// values: the 2nd and 98th percentiles are the least and the greatest).
+TEST_F(MapTest, HiddenSpikesGetNoDotAndNoShareOfTheStretch) {
+  const SurveyMap all = build_survey_map(model, false);
+  std::vector<std::uint8_t> flags(model.readings.size(), 0);
+  const std::int32_t hidden_readings[] = {all.dots[3].reading, all.dots[10].reading};
+  for (const std::int32_t r : hidden_readings) flags[std::size_t(r)] = 1;
+  const std::vector<std::uint8_t> before_every_reading(std::size_t(all.dots[0].reading), 1);
+  const struct {
+    std::span<const std::uint8_t> hidden;
+    std::size_t dots;
+    std::int64_t valued;
+    float low;
+  } cases[] = {
+      {{}, 12, 11, 8},
+      {before_every_reading, 12, 11, 8},
+      {flags, 10, 9, 9},
+  };
+  for (const auto& c : cases) {
+    const SurveyMap map = build_survey_map(model, false, c.hidden);
+    EXPECT_EQ(map.dots.size(), c.dots) << c.hidden.size();
+    EXPECT_EQ(map.valued, c.valued) << c.hidden.size();
+    EXPECT_EQ(map.stretch.low, c.low) << c.hidden.size();
+    EXPECT_EQ(map.stretch.high, 18.0f) << c.hidden.size();
+  }
+  // Rebuilt after a tick with the same flags: still without them.
+  const SurveyMap hiding = build_survey_map(model, false, flags);
+  for (std::int32_t b = 1; b <= model.block_count; ++b)
+    if (model.block(b).line == "100N") model.nodes[std::size_t(model.block(b).node)].checked = false;
+  const SurveyMap rebuilt = rebuild_survey_map(model, hiding, flags);
+  ASSERT_EQ(rebuilt.dots.size(), 8u);
+  for (std::size_t i = 0; i < rebuilt.dots.size(); ++i)
+    for (const std::int32_t r : hidden_readings) EXPECT_NE(rebuilt.dots[i].reading, r) << i;
+}
+
 // A map built again after ticks, from the map before them, is the map built anew: only
 // the stretch stays as it was.
 TEST_F(MapTest, RebuiltAfterTicksAsIfBuiltAnew) {

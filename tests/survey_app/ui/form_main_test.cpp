@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -40,6 +41,7 @@
 
 #include <vellum32/vellum32.h>
 #include "display/block_display.h"
+#include "dump_fixture.h"
 #include "export/export_command.h"
 #include "map/survey_map_view.h"
 #include "reader/dump_reader.h"
@@ -261,13 +263,14 @@ TEST_F(FormMainTest, MenusAsDesigned) {
   EXPECT_EQ(file->title(), QStringLiteral("&File"));
   EXPECT_EQ(help->title(), QStringLiteral("&Help"));
   const QList<QAction*> f = file->actions();
-  ASSERT_EQ(f.size(), 3);
+  ASSERT_EQ(f.size(), 4);
   EXPECT_EQ(f[0]->objectName(), QStringLiteral("menu_print"));
   EXPECT_EQ(f[0]->text(), QStringLiteral("Print"));
-  EXPECT_EQ(f[1]->objectName(), QStringLiteral("menu_sep"));
-  EXPECT_TRUE(f[1]->isSeparator());
-  EXPECT_EQ(f[2]->objectName(), QStringLiteral("menu_exit"));
-  EXPECT_EQ(f[2]->text(), QStringLiteral("E&xit"));
+  EXPECT_EQ(f[1]->objectName(), QStringLiteral("menu_qc_report"));
+  EXPECT_EQ(f[2]->objectName(), QStringLiteral("menu_sep"));
+  EXPECT_TRUE(f[2]->isSeparator());
+  EXPECT_EQ(f[3]->objectName(), QStringLiteral("menu_exit"));
+  EXPECT_EQ(f[3]->text(), QStringLiteral("E&xit"));
   ASSERT_EQ(help->actions().size(), 2);
   EXPECT_EQ(help->actions()[1]->objectName(), QStringLiteral("menu_about"));
   EXPECT_EQ(help->actions()[1]->text(), QStringLiteral("&About"));
@@ -1238,6 +1241,114 @@ TEST_F(FormMainTest, SettingsAreKeptBetweenRuns) {
   open(tmp.path());
   w->keepSettingsIn(&settings, false);
   EXPECT_EQ(find<DirChooser>("Dir_binary")->path(), QString::fromStdString(tmp.dir()));
+}
+
+// hh:mm:ss of `seconds` after midnight.
+std::string clock_time(int seconds) {
+  const auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+  return two(seconds / 3600) + ":" + two(seconds / 60 % 60) + ":" + two(seconds % 60);
+}
+
+// Line 100N from 10:00:00 to 10:09:30, a gentle slope with a spike of 500 nT at its 11th
+// reading, then a smooth base session from 09:59:00 to 10:14:00.
+std::string spiky_dump() {
+  std::string text = "MP-2 DUMP\n" + test::fixed_field_header("100N", "07/09/96") + "STATION  MAG   SD   TIME\n";
+  for (int j = 0; j < 20; ++j)
+    text += test::fixed_field_line(std::to_string(25 * j),
+                                   format_fixed(58010.0f + 0.5f * float(j) + (j == 10 ? 500.0f : 0.0f), 1),
+                                   clock_time(36000 + 30 * j)) +
+            "\n";
+  text += test::fixed_base_header("07/09/96", "30 SEC") + "  TIME     BASE   DIFFERENCES\n";
+  for (int j = 0; j <= 30; ++j)
+    text += test::fixed_base_line(clock_time(35940 + 30 * j), format_fixed(58000.0f + 0.1f * float(j), 1)) + "\n";
+  return text;
+}
+
+// Red pixels of a graph's picture: its spike marks.
+int red_pixels(const vellum32::Vellum32* g) {
+  const QImage picture = g->Picture().convertToFormat(QImage::Format_RGB32);
+  int red = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) red += picture.pixel(x, y) == qRgb(255, 0, 0);
+  return red;
+}
+
+TEST_F(FormMainTest, SpikesAreMarkedLeftOutOnRequestAndTheBaseClockMoves) {
+  touch(tmp.path() / "spiky.dat", spiky_dump());
+  open(tmp.path());
+  add_samples();
+  click("Command_process_files");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->spikeFlagsPending(); }, 10000));
+  const SurveyModel& m = w->model();
+  ASSERT_EQ(m.block_count, 2);
+  const std::int32_t spike_row = m.block(1).first_reading + 10;
+  ASSERT_LT(static_cast<std::size_t>(spike_row), w->spikeFlags().reading.size());
+  EXPECT_EQ(w->spikeFlags().reading[static_cast<std::size_t>(spike_row)], 1);
+  EXPECT_EQ(w->spikeFlags().base, 0);
+  EXPECT_TRUE(pointer_restored(op));
+
+  // The line's node: red marks on the raw and corrected graphs, none on the base graph.
+  auto* tree = find<QTreeWidget>("TreeView_blocks");
+  QTreeWidgetItem* line = tree_items().at(1);
+  click_item(tree, tree->indexFromItem(line));
+  EXPECT_GT(red_pixels(w->Vellum32_scan(0)), 0);
+  EXPECT_EQ(red_pixels(w->Vellum32_scan(1)), 0);
+  EXPECT_GT(red_pixels(w->Vellum32_scan(2)), 0);
+  const std::string spikes = spikes_text(block_spikes(m, 1, w->spikeFlags().reading));
+  ASSERT_FALSE(spikes.empty());
+  EXPECT_EQ(find<QLabel>("Label_spikes")->text().toStdString(), spikes);
+  EXPECT_TRUE(line->toolTip(0).endsWith(QString::fromStdString("\n" + spikes)));
+
+  // "Hide spikes" leaves the flagged readings off the map.
+  click("Command_survey_map");
+  SurveyMapView* map = w->surveyMap();
+  ASSERT_NE(map, nullptr);
+  EXPECT_FALSE(map->hideSpikes());
+  const std::size_t dots = map->map().dots.size();
+  EXPECT_EQ(dots, 20u);
+  map->setHideSpikes(true);
+  EXPECT_EQ(map->map().dots.size(), dots - static_cast<std::size_t>(block_spikes(m, 1, w->spikeFlags().reading)));
+
+  // "Leave out spikes" reaches the export: the file is the core's with it, not without.
+  click("Command_export_data");
+  auto* leave_out = find<QCheckBox>("Check_leave_out_spikes");
+  EXPECT_FALSE(leave_out->isChecked());
+  type("Text_xyz_name", QStringLiteral("clean.xyz"));
+  type("Text_base_field", QStringLiteral("0"));
+  QTest::mouseClick(leave_out, Qt::LeftButton, {}, QPoint(8, leave_out->height() / 2));  // on its box
+  ASSERT_TRUE(leave_out->isChecked());
+  click("Command_save_data_0");
+  const std::string written = read_all(tmp.path() / "clean.xyz");
+  for (const bool leave_out_spikes : {true, false}) {
+    ExportRequest request;
+    request.file_name_text = leave_out_spikes ? "with.xyz" : "without.xyz";
+    request.directory = tmp.dir();
+    request.base_field_text = "0";
+    request.leave_out_spikes = leave_out_spikes;
+    RecordingOperator core_op;
+    ASSERT_EQ(command_save_data(m, request, export_xyz_button, core_op), ExportResult::complete);
+    EXPECT_EQ(written == read_all(tmp.path() / request.file_name_text), leave_out_spikes);
+  }
+  click("Command_done_export");
+
+  // An hour on the base clock takes the base session off the line; the field keeps it
+  // through a new run, and back at 0 the line is covered again.
+  EXPECT_EQ(m.node(m.block(1).node).colour, colour_green);
+  auto* shift = find<QSpinBox>("Spin_base_clock_shift");
+  shift->setValue(3600);
+  EXPECT_EQ(m.base_shift_seconds, 3600);
+  EXPECT_EQ(m.node(m.block(1).node).colour, colour_red);
+  EXPECT_EQ(line->foreground(0).color(), colour_of(colour_red));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->spikeFlagsPending(); }, 10000));
+  click("Command_done_process");
+  click("Command_process_files");
+  EXPECT_EQ(m.base_shift_seconds, 3600);
+  EXPECT_EQ(m.node(m.block(1).node).colour, colour_red);
+  shift->setValue(0);
+  EXPECT_EQ(m.base_shift_seconds, 0);
+  EXPECT_EQ(tree_items().at(1)->foreground(0).color(), colour_of(colour_green));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->spikeFlagsPending(); }, 10000));
+  EXPECT_TRUE(pointer_restored(op));
 }
 
 }  // namespace
