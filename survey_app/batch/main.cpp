@@ -574,9 +574,9 @@ int main(int argc, char** argv) {
                 .contours_path = contours_path,
                 .image_path = grid_image_path,
                 .contour_interval = contour_interval,
-                .image_size = map_size};
+                .image_size = map_size,
+                .leave_out_spikes = request.leave_out_spikes ? std::optional(request.spike_options) : std::nullopt};
     run.base_field = grid_base_field;
-    if (request.leave_out_spikes) run.leave_out_spikes = request.spike_options;
     status = run_grid(run, model, xyz_inputs, op, std::cerr);
   }
 #endif
@@ -596,9 +596,10 @@ int main(int argc, char** argv) {
   if (blocks) print_blocks(model, std::cout);
   if (readings) print_readings(model, std::cout);
   if (qc) {
-    const std::vector<DiurnalStretch> stretches = diurnal_stretches(model, diurnal_limit);
-    print_qc(qc_lines(model, flag_spikes(model, request.spike_options), stretches), std::cout);
-    for (const std::string& text : diurnal_messages(model, diurnal_limit)) op.message(text);
+    const SpikeFlags spikes = flag_spikes(model, request.spike_options);
+    const std::vector<DiurnalStretch> stretches = diurnal_stretches(model, diurnal_limit, spikes.reading);
+    print_qc(qc_lines(model, spikes, stretches), std::cout);
+    for (const std::string& text : diurnal_messages(model, stretches, diurnal_limit.minutes)) op.message(text);
     for (const std::string& text : clock_shift_hints(model)) op.message(text);
     op.message(estimate_clock_offset(model).message);
   }

@@ -15,12 +15,13 @@ struct Sample {
   double mag = 0.0;
 };
 
-// A base block's readings with a value and a time, in time order.
-std::vector<Sample> base_series(const SurveyModel& m, const Block& base) {
+// A base block's readings with a value and a time, in time order, less those left out.
+std::vector<Sample> base_series(const SurveyModel& m, const Block& base, std::span<const std::uint8_t> left_out) {
   std::vector<Sample> s;
   s.reserve(static_cast<std::size_t>(base.num_readings));
   for (std::int32_t r = base.first_reading; r < base.first_reading + base.num_readings; ++r) {
     const Reading& x = m.reading(r);
+    if (static_cast<std::size_t>(r) < left_out.size() && left_out[static_cast<std::size_t>(r)]) continue;
     if (x.mag != null_value && !std::isnan(x.time)) s.push_back(Sample{x.time, static_cast<double>(x.mag)});
   }
   std::stable_sort(s.begin(), s.end(), [](const Sample& a, const Sample& b) { return a.time < b.time; });
@@ -75,13 +76,14 @@ void mark_block(std::int32_t block, const std::vector<Sample>& s, const DiurnalL
 
 }  // namespace
 
-std::vector<DiurnalStretch> diurnal_stretches(const SurveyModel& m, const DiurnalLimit& limit) {
+std::vector<DiurnalStretch> diurnal_stretches(const SurveyModel& m, const DiurnalLimit& limit,
+                                              std::span<const std::uint8_t> left_out) {
   std::vector<DiurnalStretch> out;
   if (!(limit.minutes > 0.0)) return out;
   for (std::int32_t b = 1; b <= m.block_count; ++b) {
     const Block& block = m.block(b);
     if (block.kind != base_kind || block.num_readings < 2 || !m.block_checked(b)) continue;
-    mark_block(b, base_series(m, block), limit, out);
+    mark_block(b, base_series(m, block, left_out), limit, out);
   }
   return out;
 }
@@ -93,8 +95,8 @@ std::string diurnal_message(const std::string& line, const DiurnalStretch& stret
   return text;
 }
 
-std::vector<std::string> diurnal_messages(const SurveyModel& m, const DiurnalLimit& limit) {
-  const std::vector<DiurnalStretch> stretches = diurnal_stretches(m, limit);
+std::vector<std::string> diurnal_messages(const SurveyModel& m, const std::vector<DiurnalStretch>& stretches,
+                                          double minutes) {
   std::vector<std::string> out;
   for (std::int32_t f = 1; f <= m.block_count && !stretches.empty(); ++f) {
     const Block& field = m.block(f);
@@ -103,7 +105,7 @@ std::vector<std::string> diurnal_messages(const SurveyModel& m, const DiurnalLim
     for (const DiurnalStretch& s : stretches)
       if (field.start_time <= s.end && s.start <= field.end_time && (!largest || s.change > largest->change))
         largest = &s;
-    if (largest) out.push_back(diurnal_message(field.line, *largest, limit.minutes));
+    if (largest) out.push_back(diurnal_message(field.line, *largest, minutes));
   }
   return out;
 }

@@ -2,6 +2,7 @@
 // The diurnal rate check: stretches of a base session where the field bends away from a
 // straight line faster than the correction can follow, and the field lines surveyed then.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,15 @@ struct DiurnalStretch {
 // value at t + window (linearly interpolated; the last reading when the session ends
 // first), and the largest departure of the readings strictly between from it. Windows
 // whose departure exceeds the limit are marked; overlapping ones merge. In block order,
-// then time order.
-std::vector<DiurnalStretch> diurnal_stretches(const SurveyModel& model, const DiurnalLimit& limit);
+// then time order. Readings whose row is set in `left_out` (spike flags by reading row;
+// empty for none) are left out as null values are: a spike is no change of the field.
+std::vector<DiurnalStretch> diurnal_stretches(const SurveyModel& model, const DiurnalLimit& limit,
+                                              std::span<const std::uint8_t> left_out = {});
 
-// One message for each field line whose time span overlaps a marked stretch, in block
-// order, naming the largest change among the stretches it overlaps.
-std::vector<std::string> diurnal_messages(const SurveyModel& model, const DiurnalLimit& limit);
+// One message for each field line whose time span overlaps one of `stretches`, in block
+// order, naming the largest change among those it overlaps; `minutes` is the chord's length.
+std::vector<std::string> diurnal_messages(const SurveyModel& model, const std::vector<DiurnalStretch>& stretches,
+                                          double minutes);
 
 // "Line 150N was surveyed while the base changed 9.3 nT in 2 min at 14:02"
 std::string diurnal_message(const std::string& line, const DiurnalStretch& stretch, double minutes);

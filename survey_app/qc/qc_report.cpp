@@ -219,13 +219,14 @@ QcReport gather_qc_report(const SurveyModel& model, QcRunFacts run) {
   const SpikeFlags spikes = flag_spikes(model, run.spike_options);
   r.field_spikes = spikes.field;
   r.base_spikes = spikes.base;
-  r.stretches = diurnal_stretches(model, run.diurnal_limit);
+  r.stretches = diurnal_stretches(model, run.diurnal_limit, spikes.reading);
   r.lines = qc_lines(model, spikes, r.stretches);
   r.bases = base_sessions(model, spikes);
   place_curve(r);
   r.offset = estimate_clock_offset(model);
   r.messages = run.messages;
-  for (std::string& text : diurnal_messages(model, run.diurnal_limit)) r.messages.push_back(std::move(text));
+  for (std::string& text : diurnal_messages(model, r.stretches, run.diurnal_limit.minutes))
+    r.messages.push_back(std::move(text));
   for (std::string& text : clock_shift_hints(model)) r.messages.push_back(std::move(text));
   r.messages.push_back(r.offset.message);
   r.map = build_survey_map(model, false);

@@ -110,7 +110,13 @@ TEST(DiurnalRate, NamesTheLinesSurveyedDuringAStretch) {
       "Line 150N was surveyed while the base changed 6.0 nT in 2 min at 14:10",
       "Line 250N was surveyed while the base changed 9.3 nT in 2 min at 14:25",
   };
-  EXPECT_EQ(diurnal_messages(day.m, DiurnalLimit{}), expected);
+  EXPECT_EQ(diurnal_messages(day.m, diurnal_stretches(day.m, DiurnalLimit{}), 2), expected);
+  // Taken as a spike, the reading at 14:25 bends nothing: 250N is left with the first bend.
+  std::vector<std::uint8_t> spikes(day.m.readings.size(), 0);
+  spikes[static_cast<std::size_t>(day.m.block(1).first_reading + 150)] = 1;
+  EXPECT_EQ(diurnal_messages(day.m, diurnal_stretches(day.m, DiurnalLimit{}, spikes), 2),
+            (std::vector<std::string>{expected[0],
+                                      "Line 250N was surveyed while the base changed 6.0 nT in 2 min at 14:10"}));
 }
 
 // Base sessions of 40 min at irregular times, each with two field lines of 15 min inside,
