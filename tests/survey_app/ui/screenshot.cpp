@@ -1,9 +1,9 @@
 // Takes the picture of the block pane after processing the sample dumps, driving the
 // window as the operator does:
-//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map|grid]
-// (the file pane with the dumps listed, the block pane showing a survey line or a base
-// session, the export pane over it, or the survey map window, with the grid shaded and
-// contoured under the dots for "grid").
+//   corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|spikes|export|map|grid]
+// (the file pane with the dumps listed, the block pane showing a survey line, a base
+// session or the first block with spikes flagged, the export pane over it, or the survey
+// map window, with the grid shaded and contoured under the dots for "grid").
 #include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -22,8 +22,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString pane = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("blocks");
-  if (argc < 3 || argc > 4 || !QStringList{"select", "blocks", "base", "export", "map", "grid"}.contains(pane)) {
-    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|export|map|grid]\n");
+  if (argc < 3 || argc > 4 ||
+      !QStringList{"select", "blocks", "base", "spikes", "export", "map", "grid"}.contains(pane)) {
+    std::fprintf(stderr, "usage: corvane_screenshot SAMPLES_DIR OUT.png [select|blocks|base|spikes|export|map|grid]\n");
     return 2;
   }
   corvane::SilentOperator quiet;
@@ -43,8 +44,10 @@ int main(int argc, char** argv) {
   auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("TreeView_blocks"));
   QTreeWidgetItem* field = nullptr;
   const QLatin1String node = pane == QLatin1String("base") ? QLatin1String("0001 Base") : QLatin1String("0002 Data");
+  const bool spiked = pane == QLatin1String("spikes");
+  if (spiked && !QTest::qWaitFor([&w] { return !w.spikeFlagsPending(); }, 10000)) return 1;
   for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if ((*it)->text(0).startsWith(node)) {
+    if (spiked ? (*it)->toolTip(0).contains(QLatin1String("spike")) : (*it)->text(0).startsWith(node)) {
       field = *it;
       break;
     }
