@@ -146,9 +146,9 @@ struct Score {
   double precision() const { return flags ? static_cast<double>(right) / static_cast<double>(flags) : 1.0; }
 };
 
-Score score(const std::vector<Sequence>& set, const SpikeOptions& o) {
+Score score(const std::vector<Sequence>& set, const SpikeOptions& o, BlockKind kind) {
   Score s;
-  for (const Sequence& q : set) s.add(q, spike_flags(q.values, o));
+  for (const Sequence& q : set) s.add(q, spike_flags(q.values, o, kind));
   return s;
 }
 
@@ -174,29 +174,42 @@ int main(int argc, char** argv) {
       SpikeOptions o = defaults;
       o.window = w;
       o.tolerance_nt = tol;
-      const Score f = score(field, o), b = score(base, o);
+      const Score f = score(field, o, field_kind), b = score(base, o, base_kind);
       const bool is_default = w == defaults.window && tol == defaults.tolerance_nt;
       std::printf(" %s %6d  %6.1f |       %6.3f    %6.3f |      %6.3f    %6.3f\n", is_default ? "*" : " ", w,
                   static_cast<double>(tol), f.recall(), f.precision(), b.recall(), b.precision());
     }
   std::printf("\n   noise factor (default window and tolerance)\n");
-  for (float nf : {4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 10.0f}) {
+  for (float nf : {3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 10.0f}) {
     SpikeOptions o = defaults;
     o.noise_factor = nf;
-    const Score f = score(field, o), b = score(base, o);
+    const Score f = score(field, o, field_kind), b = score(base, o, base_kind);
     std::printf(" %s %6.1f          |       %6.3f    %6.3f |      %6.3f    %6.3f\n",
                 nf == defaults.noise_factor ? "*" : " ", static_cast<double>(nf), f.recall(), f.precision(), b.recall(),
                 b.precision());
   }
+  std::printf("\n   base sessions' scatter and noise factors (default window and tolerance)\n");
+  for (float sf : {2.5f, 3.0f, 4.0f})
+    for (float nf : {2.0f, 2.5f, 3.0f}) {
+      SpikeOptions o = defaults;
+      o.base_scatter_factor = sf;
+      o.base_noise_factor = nf;
+      const Score b = score(base, o, base_kind);
+      std::printf(" %s %6.1f  %6.1f  |                         |      %6.3f    %6.3f\n",
+                  sf == defaults.base_scatter_factor && nf == defaults.base_noise_factor ? "*" : " ",
+                  static_cast<double>(sf), static_cast<double>(nf), b.recall(), b.precision());
+    }
   const auto start = std::chrono::steady_clock::now();
-  const Score f = score(field, defaults), b = score(base, defaults);
+  const Score f = score(field, defaults, field_kind), b = score(base, defaults, base_kind);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::int64_t readings = 0;
   for (const auto* set : {&field, &base})
     for (const Sequence& s : *set) readings += static_cast<std::int64_t>(s.values.size());
-  std::printf("\n   defaults: window %d, tolerance %.1f nT, noise factor %.1f, scatter factor %.1f\n", defaults.window,
-              static_cast<double>(defaults.tolerance_nt), static_cast<double>(defaults.noise_factor),
-              static_cast<double>(defaults.scatter_factor));
+  std::printf(
+      "\n   defaults: window %d, tolerance %.1f nT, noise and scatter factors %.1f and %.1f (base %.1f and %.1f)\n",
+      defaults.window, static_cast<double>(defaults.tolerance_nt), static_cast<double>(defaults.noise_factor),
+      static_cast<double>(defaults.scatter_factor), static_cast<double>(defaults.base_noise_factor),
+      static_cast<double>(defaults.base_scatter_factor));
   std::printf("   field recall %.3f precision %.3f | base recall %.3f precision %.3f\n", f.recall(), f.precision(),
               b.recall(), b.precision());
   std::printf("   not hidden by the signal: field recall %.3f (%lld) | base recall %.3f (%lld)\n", f.shown.recall(),

@@ -148,9 +148,11 @@ bool judge(std::span<const double> x, const std::vector<std::uint8_t>& flagged, 
 // How far past its limit a departure is: above 1 for a spike, exactly 1 at the limit. The
 // limit is the largest of the tolerance, noise_factor times the sequence's noise and
 // scatter_factor times the neighbours' scatter about their fit.
-double excess(const Judgement& j, double sequence_noise, const SpikeOptions& o) {
+double excess(const Judgement& j, double sequence_noise, const SpikeOptions& o, BlockKind kind) {
+  const double noise_factor = kind == base_kind ? o.base_noise_factor : o.noise_factor;
+  const double scatter_factor = kind == base_kind ? o.base_scatter_factor : o.scatter_factor;
   const double limit =
-      std::max({static_cast<double>(o.tolerance_nt), o.noise_factor * sequence_noise, o.scatter_factor * j.scatter});
+      std::max({static_cast<double>(o.tolerance_nt), noise_factor * sequence_noise, scatter_factor * j.scatter});
   return std::fabs(j.departure) / limit;
 }
 
@@ -185,7 +187,7 @@ struct Candidate {
 
 }  // namespace
 
-std::vector<std::uint8_t> spike_flags(std::span<const float> values, const SpikeOptions& options) {
+std::vector<std::uint8_t> spike_flags(std::span<const float> values, const SpikeOptions& options, BlockKind kind) {
   if (options.window < 3)
     throw std::invalid_argument("spike window of " + std::to_string(options.window) + ": below 3");
   std::vector<std::uint8_t> result(values.size(), 0);
@@ -231,7 +233,7 @@ std::vector<std::uint8_t> spike_flags(std::span<const float> values, const Spike
           break;
         }
         c.width = width;
-        c.excess = excess(j, noise, options);
+        c.excess = excess(j, noise, options, kind);
         if (c.excess > best.excess) best = c;
       }
       if (best.excess > 1.0) found.push_back(best);
@@ -286,7 +288,7 @@ SpikeFlags flag_spikes(const SurveyModel& model, const SpikeOptions& options) {
           rows_in_filter_order(model, model.block(b), v.rows);
           v.values.resize(v.rows.size());
           for (std::size_t k = 0; k < v.rows.size(); ++k) v.values[k] = model.reading(v.rows[k]).mag;
-          v.flags = spike_flags(v.values, options);
+          v.flags = spike_flags(v.values, options, static_cast<BlockKind>(model.block(b).kind));
         }
       },
       [&](std::size_t g, std::vector<BlockValues>& group) {
