@@ -333,7 +333,7 @@ KeptBaseValues::KeptBaseValues(const SurveyModel& m, std::span<const std::uint8_
     if (block.kind != base_kind) continue;
     std::vector<Kept>& kept = kept_[static_cast<std::size_t>(b)];
     for (std::int32_t r = block.first_reading; r < block.first_reading + block.num_readings; ++r) {
-      if (static_cast<std::size_t>(r) < left_out.size() && left_out[static_cast<std::size_t>(r)]) {
+      if (row_flagged(left_out, r)) {
         ++left_out_[static_cast<std::size_t>(b)];
         continue;
       }

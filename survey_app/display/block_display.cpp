@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "correction/base_match.h"
+#include "qc/spikes.h"
 #include "util/date_time.h"
 #include "util/text.h"
 
@@ -184,10 +185,6 @@ GraphData graph(int index, std::vector<float> x, std::vector<float> y, bool base
   return g;
 }
 
-bool flagged(std::span<const std::uint8_t> flags, std::int32_t row) {
-  return row >= 0 && static_cast<std::size_t>(row) < flags.size() && flags[static_cast<std::size_t>(row)] != 0;
-}
-
 // The station a line passed at time t: interpolated in time between the first two
 // consecutive readings whose times enclose t; none when no two do.
 std::optional<float> station_at(const SurveyModel& m, const Block& line, double t) {
@@ -207,7 +204,7 @@ Marks base_marks(const SurveyModel& m, const Block& line, std::int32_t base, std
   Marks marks;
   const Block& b = m.block(base);
   for (std::int32_t r = b.first_reading; r < b.first_reading + b.num_readings; ++r) {
-    if (!flagged(flags, r)) continue;
+    if (!row_flagged(flags, r)) continue;
     const Reading& reading = m.reading(r);
     if (const auto station = station_at(m, line, reading.time)) marks.add(*station, reading.mag);
   }
@@ -252,14 +249,6 @@ std::string block_text(const SurveyModel& m, std::int32_t node, const BlockView&
 
 }  // namespace
 
-std::int64_t block_spikes(const SurveyModel& m, std::int32_t block, std::span<const std::uint8_t> flags) {
-  if (block < 1 || block > m.block_count) return 0;
-  const Block& b = m.block(block);
-  std::int64_t count = 0;
-  for (std::int32_t r = b.first_reading; r < b.first_reading + b.num_readings; ++r) count += flagged(flags, r);
-  return count;
-}
-
 std::string spikes_text(std::int64_t count) {
   if (count <= 0) return {};
   return format_int(count) + (count == 1 ? " spike flagged" : " spikes flagged");
@@ -302,7 +291,9 @@ BlockView show_node(const SurveyModel& m, std::int32_t node, Operator& op, std::
   const auto reading = [&](std::size_t j) -> const Reading& {
     return m.reading(b.first_reading + static_cast<std::int32_t>(j));
   };
-  const auto is_flagged = [&](std::size_t j) { return flagged(flags, b.first_reading + static_cast<std::int32_t>(j)); };
+  const auto is_flagged = [&](std::size_t j) {
+    return row_flagged(flags, b.first_reading + static_cast<std::int32_t>(j));
+  };
   if (b.kind != field_kind) {
     trapped(op, display_base_data_error, [&] {
       std::vector<float> x(n), y(n);

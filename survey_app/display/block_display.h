@@ -84,8 +84,6 @@ inline constexpr const char* display_data_error = "An error occurred while displ
 BlockView show_node(const SurveyModel& model, std::int32_t node, Operator& op,
                     std::span<const std::uint8_t> spike_flags = {});
 
-// How many readings of block `block` are flagged.
-std::int64_t block_spikes(const SurveyModel& model, std::int32_t block, std::span<const std::uint8_t> spike_flags);
 // "1 spike flagged", "3 spikes flagged"; empty for none.
 std::string spikes_text(std::int64_t count);
 // A tree node's tooltip: its cover_description and, on a line of its own, the spikes_text

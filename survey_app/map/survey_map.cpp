@@ -118,7 +118,7 @@ SurveyMap map_blocks(const SurveyModel& m, bool raw, const SurveyMap* previous, 
     for (std::int32_t k = 1; k <= columns.rows(); ++k) {
       const auto i = static_cast<std::size_t>(k);
       const std::int32_t reading = block.first_reading + k - 1;
-      if (static_cast<std::size_t>(reading) < hidden.size() && hidden[static_cast<std::size_t>(reading)]) continue;
+      if (row_flagged(hidden, reading)) continue;
       const PlanPoint at = plan_point(coordinate, direction, columns.position[i]);
       const float value = has_value ? columns.corr[i] : null_value;
       map.dots.push_back({at.x, at.y, value, b, reading});

@@ -108,4 +108,10 @@ struct SurveyModel {
   const Match& match_of(std::int32_t b) const { return match[static_cast<std::size_t>(b)]; }
 };
 
+// Whether row `row` is set in `flags`, a table by reading row (as flag_spikes gives one);
+// rows beyond its end are not.
+inline bool row_flagged(std::span<const std::uint8_t> flags, std::int32_t row) {
+  return row >= 0 && static_cast<std::size_t>(row) < flags.size() && flags[static_cast<std::size_t>(row)] != 0;
+}
+
 }  // namespace corvane

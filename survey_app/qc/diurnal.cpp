@@ -21,7 +21,7 @@ std::vector<Sample> base_series(const SurveyModel& m, const Block& base, std::sp
   s.reserve(static_cast<std::size_t>(base.num_readings));
   for (std::int32_t r = base.first_reading; r < base.first_reading + base.num_readings; ++r) {
     const Reading& x = m.reading(r);
-    if (static_cast<std::size_t>(r) < left_out.size() && left_out[static_cast<std::size_t>(r)]) continue;
+    if (row_flagged(left_out, r)) continue;
     if (x.mag != null_value && !std::isnan(x.time)) s.push_back(Sample{x.time, static_cast<double>(x.mag)});
   }
   std::stable_sort(s.begin(), s.end(), [](const Sample& a, const Sample& b) { return a.time < b.time; });

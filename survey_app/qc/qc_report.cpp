@@ -30,8 +30,7 @@ std::vector<QcBaseSession> base_sessions(const SurveyModel& m, const SpikeFlags&
     for (const std::int32_t r : rows) {
       s.hours.push_back(m.reading(r).time);  // day numbers until the curve's day is known
       s.values.push_back(m.reading(r).mag);
-      s.spikes.push_back(
-          static_cast<std::size_t>(r) < spikes.reading.size() ? spikes.reading[static_cast<std::size_t>(r)] : 0);
+      s.spikes.push_back(row_flagged(spikes.reading, r));
     }
     if (!rows.empty()) {
       s.first = static_cast<float>(s.values.front());

@@ -68,9 +68,8 @@ std::vector<QcLine> qc_lines(const SurveyModel& m, const SpikeFlags& spikes,
     for (std::int32_t k = 0; k < block.num_readings; ++k) {
       const std::int32_t r = block.first_reading + k;
       if (base.at(m.reading(r).time)) ++covered;
-      if (static_cast<std::size_t>(r) < spikes.reading.size() && spikes.reading[static_cast<std::size_t>(r)])
-        ++row.spikes;
     }
+    row.spikes = block_spikes(m, b, spikes.reading);
     row.base_cover = static_cast<double>(covered) / block.num_readings;
     for (const DiurnalStretch& s : stretches)
       if (s.start <= block.end_time && block.start_time <= s.end)

@@ -263,6 +263,14 @@ std::vector<std::uint8_t> spike_flags(std::span<const float> values, const Spike
   for (std::size_t i = 0; i < x.size(); ++i) result[position[i]] = flagged[i];
   return result;
 }
+std::int64_t block_spikes(const SurveyModel& m, std::int32_t block, std::span<const std::uint8_t> flags) {
+  if (block < 1 || block > m.block_count) return 0;
+  const Block& b = m.block(block);
+  std::int64_t count = 0;
+  for (std::int32_t r = b.first_reading; r < b.first_reading + b.num_readings; ++r) count += row_flagged(flags, r);
+  return count;
+}
+
 SpikeFlags flag_spikes(const SurveyModel& model, const SpikeOptions& options) {
   SpikeFlags out;
   out.reading.assign(model.readings.size(), 0);

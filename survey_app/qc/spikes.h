@@ -40,6 +40,9 @@ struct SpikeOptions {
 std::vector<std::uint8_t> spike_flags(std::span<const float> values, const SpikeOptions& options = {},
                                       BlockKind kind = field_kind);
 
+// How many readings of block `block` are flagged in `flags` (by reading row); 0 for no block.
+std::int64_t block_spikes(const SurveyModel& model, std::int32_t block, std::span<const std::uint8_t> flags);
+
 struct SpikeFlags {
   std::vector<std::uint8_t> reading;  // by reading row; row 0 unused as in the model's tables
   std::int64_t field = 0, base = 0;   // the flags in data blocks and in base blocks
